@@ -1,0 +1,73 @@
+# Test helpers shared by every module.
+#
+# suite_add_gtest(<name> SOURCES <files...> LIBS <targets...>)
+#   A GoogleTest program; each TEST becomes one CTest case.
+# suite_add_qtest(<name> SOURCES <files...> LIBS <targets...>)
+#   A Qt Test program run on the offscreen platform.
+# suite_add_tests_from_glob(LIBS <targets...>)
+#   Every "*_test.cpp" of the calling folder becomes a GoogleTest program,
+#   every "tst_*.cpp" a Qt Test program.
+
+include(GoogleTest)
+
+set(SUITE_TEST_BIN_DIR ${CMAKE_BINARY_DIR}/tests-bin)
+
+function(_suite_test_env target)
+    set(env
+        "QT_QPA_PLATFORM=offscreen"
+        "NORRIK_SDK_BIN_32=${SUITE_BIN_DIR}"
+        "SUITE_BIN_DIR=${SUITE_BIN_DIR}"
+        "SUITE_CTI_DIR=${SUITE_CTI_DIR}"
+        "SUITE_SOURCE_DIR=${CMAKE_SOURCE_DIR}"
+        "SUITE_BUILD_DIR=${CMAKE_BINARY_DIR}"
+        "TSAN_OPTIONS=second_deadlock_stack=1"
+        "ASAN_OPTIONS=detect_leaks=1"
+    )
+    set(${target}_ENV ${env} PARENT_SCOPE)
+endfunction()
+
+function(suite_add_gtest name)
+    cmake_parse_arguments(ARG "" "" "SOURCES;LIBS" ${ARGN})
+    add_executable(${name} ${ARG_SOURCES})
+    target_link_libraries(${name} PRIVATE ${ARG_LIBS} GTest::gtest GTest::gtest_main GTest::gmock Threads::Threads)
+    set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${SUITE_TEST_BIN_DIR})
+    target_compile_definitions(${name} PRIVATE
+        SUITE_BIN_DIR="${SUITE_BIN_DIR}"
+        SUITE_CTI_DIR="${SUITE_CTI_DIR}"
+        SUITE_SOURCE_DIR="${CMAKE_SOURCE_DIR}"
+        SUITE_BUILD_DIR="${CMAKE_BINARY_DIR}")
+    _suite_test_env(t)
+    gtest_discover_tests(${name}
+        DISCOVERY_MODE PRE_TEST
+        DISCOVERY_TIMEOUT 60
+        PROPERTIES ENVIRONMENT "${t_ENV}" TIMEOUT 300)
+endfunction()
+
+function(suite_add_qtest name)
+    cmake_parse_arguments(ARG "" "" "SOURCES;LIBS" ${ARGN})
+    add_executable(${name} ${ARG_SOURCES})
+    target_link_libraries(${name} PRIVATE ${ARG_LIBS} Qt5::Test Threads::Threads)
+    set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${SUITE_TEST_BIN_DIR})
+    target_compile_definitions(${name} PRIVATE
+        SUITE_BIN_DIR="${SUITE_BIN_DIR}"
+        SUITE_CTI_DIR="${SUITE_CTI_DIR}"
+        SUITE_SOURCE_DIR="${CMAKE_SOURCE_DIR}"
+        SUITE_BUILD_DIR="${CMAKE_BINARY_DIR}")
+    add_test(NAME ${name} COMMAND ${name})
+    _suite_test_env(t)
+    set_tests_properties(${name} PROPERTIES ENVIRONMENT "${t_ENV}" TIMEOUT 300)
+endfunction()
+
+function(suite_add_tests_from_glob)
+    cmake_parse_arguments(ARG "" "PREFIX" "LIBS" ${ARGN})
+    file(GLOB gtests CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*_test.cpp)
+    file(GLOB qtests CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/tst_*.cpp)
+    foreach(src IN LISTS gtests)
+        get_filename_component(stem ${src} NAME_WE)
+        suite_add_gtest(${ARG_PREFIX}${stem} SOURCES ${src} LIBS ${ARG_LIBS})
+    endforeach()
+    foreach(src IN LISTS qtests)
+        get_filename_component(stem ${src} NAME_WE)
+        suite_add_qtest(${ARG_PREFIX}${stem} SOURCES ${src} LIBS ${ARG_LIBS})
+    endforeach()
+endfunction()
