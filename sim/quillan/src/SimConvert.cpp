@@ -2,6 +2,8 @@
 
 #include "SimPixelFormat.h"
 
+#include "OrvSdk.h"
+
 #include <algorithm>
 #include <cstring>
 #include <vector>
@@ -51,7 +53,7 @@ template <class RowFn>
 int forEachRow(const Image& s, const Info& f, void* dst, uint64_t dstSize, uint64_t outRowBytes, RowFn rowFn)
 {
     if (!dst || s.width == 0 || s.height == 0 || !s.pixels)
-        return kInvalid;
+        return ORV_ERROR_INVALID_ARGUMENT;
     uint8_t* out = static_cast<uint8_t*>(dst);
     const uint64_t dstRows = std::min<uint64_t>(s.height, dstSize / outRowBytes);
     const uint32_t srcRows = sourceRows(f, s);
@@ -60,7 +62,7 @@ int forEachRow(const Image& s, const Info& f, void* dst, uint64_t dstSize, uint6
         rowFn(uint32_t(y), out + y * outRowBytes);
     if (y < dstRows)
         std::memset(out + y * outRowBytes, 0, (dstRows - y) * outRowBytes);
-    return (dstRows < s.height || srcRows < s.height) ? kInvalid : kOk;
+    return (dstRows < s.height || srcRows < s.height) ? ORV_ERROR_INVALID_ARGUMENT : ORV_SUCCESS;
 }
 
 inline uint32_t reflect(int64_t i, uint32_t n)
@@ -226,7 +228,7 @@ int packed12To8(const Image& src, void* dst, uint64_t dstSize)
 {
     const Info* f = acceptFormat(src, [](const Info& i) { return i.layout == Layout::Packed12; });
     if (!f)
-        return kNotAvailable;
+        return ORV_ERROR_NOT_AVAILABLE;
     const unsigned shift = unsigned(f->significantBits - 8);
     const uint8_t* in = static_cast<const uint8_t*>(src.pixels);
     return forEachRow(src, *f, dst, dstSize, src.width, [&](uint32_t y, uint8_t* out) {
@@ -240,7 +242,7 @@ int packed12To16(const Image& src, void* dst, uint64_t dstSize)
 {
     const Info* f = acceptFormat(src, [](const Info& i) { return i.layout == Layout::Packed12; });
     if (!f)
-        return kNotAvailable;
+        return ORV_ERROR_NOT_AVAILABLE;
     const unsigned shift = unsigned(16 - f->significantBits);
     const uint8_t* in = static_cast<const uint8_t*>(src.pixels);
     return forEachRow(src, *f, dst, dstSize, uint64_t(src.width) * 2, [&](uint32_t y, uint8_t* out) {
@@ -254,7 +256,7 @@ int word16To8(const Image& src, void* dst, uint64_t dstSize)
 {
     const Info* f = acceptFormat(src, [](const Info& i) { return i.layout == Layout::Word16; });
     if (!f)
-        return kNotAvailable;
+        return ORV_ERROR_NOT_AVAILABLE;
     const unsigned shift = unsigned(f->significantBits - 8);
     const uint8_t* in = static_cast<const uint8_t*>(src.pixels);
     return forEachRow(src, *f, dst, dstSize, src.width, [&](uint32_t y, uint8_t* out) {
@@ -268,7 +270,7 @@ int colorToBgr(const Image& src, void* dst, uint64_t dstSize, int bytesPerPixel)
 {
     const Info* f = acceptFormat(src, [](const Info& i) { return i.color && i.displaySupported; });
     if (!f || (bytesPerPixel != 3 && bytesPerPixel != 4))
-        return kNotAvailable;
+        return ORV_ERROR_NOT_AVAILABLE;
     return bytesPerPixel == 4 ? colorToBgrN<4>(src, *f, dst, dstSize) : colorToBgrN<3>(src, *f, dst, dstSize);
 }
 

@@ -17,10 +17,6 @@ struct Image {
     uint32_t secondWord = 0;  // must be 0
 };
 
-constexpr int kOk = 0;
-constexpr int kInvalid = -1006;
-constexpr int kNotAvailable = -1009;
-
 // 12-bit packed in, one byte per pixel out (value >> (bits - 8)).
 int packed12To8(const Image& src, void* dst, uint64_t dstSize);
 // 12-bit packed in, one little-endian word per pixel out, MSB aligned.
