@@ -28,6 +28,10 @@ public:
     static QString GetTLTypeName(const QString& tlType);
     static bool IsTLType(const QString& tlType);
 
+    // A decimal number read with German rules first (decimal comma), English
+    // rules second; 0.0 and false through ok when neither reads it.
+    static double StringToDouble(const QString& text, bool* ok = nullptr);
+
     // Representation override of a feature; 7 (undefined) when there is none.
     static int GetRepresentation(QSettings* store, QString featureName);
 };
