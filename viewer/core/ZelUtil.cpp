@@ -6,6 +6,7 @@
 #include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
+#include <QLocale>
 #include <QProcessEnvironment>
 #include <QRegularExpression>
 #include <QSettings>
@@ -244,4 +245,15 @@ int ZelUtil::GetRepresentation(QSettings* store, QString featureName)
         return 7;
     const QVariant value = store->value(QStringLiteral("Feature.Representation/") + featureName);
     return value.isValid() ? value.toInt() : 7;
+}
+
+double ZelUtil::StringToDouble(const QString& text, bool* ok)
+{
+    bool read = false;
+    double value = QLocale(QLocale::German, QLocale::AnyCountry).toDouble(text, &read);
+    if (!read)
+        value = QLocale(QLocale::English, QLocale::AnyCountry).toDouble(text, &read);
+    if (ok)
+        *ok = read;
+    return read ? value : 0.0;
 }
