@@ -1,0 +1,199 @@
+#include "ZelDialogs.h"
+
+#include <QQueue>
+
+#include <mutex>
+#include <vector>
+
+namespace {
+
+std::mutex scriptMutex;
+std::vector<ZelDialogs::Script*> scripts; // newest last
+
+} // namespace
+
+struct ZelDialogs::Script::Data {
+    QQueue<QVariant> answers;
+    QList<Request> requests;
+};
+
+ZelDialogs::Script::Script() : d(new Data)
+{
+    std::lock_guard<std::mutex> lock(scriptMutex);
+    scripts.push_back(this);
+}
+
+ZelDialogs::Script::~Script()
+{
+    {
+        std::lock_guard<std::mutex> lock(scriptMutex);
+        for (auto it = scripts.begin(); it != scripts.end(); ++it) {
+            if (*it == this) {
+                scripts.erase(it);
+                break;
+            }
+        }
+    }
+    delete d;
+}
+
+void ZelDialogs::Script::answer(const QVariant& value)
+{
+    std::lock_guard<std::mutex> lock(scriptMutex);
+    d->answers.enqueue(value);
+}
+
+QList<ZelDialogs::Request> ZelDialogs::Script::requests() const
+{
+    std::lock_guard<std::mutex> lock(scriptMutex);
+    return d->requests;
+}
+
+int ZelDialogs::Script::count() const
+{
+    std::lock_guard<std::mutex> lock(scriptMutex);
+    return d->requests.size();
+}
+
+ZelDialogs::Request ZelDialogs::Script::last() const
+{
+    std::lock_guard<std::mutex> lock(scriptMutex);
+    return d->requests.isEmpty() ? Request() : d->requests.last();
+}
+
+void ZelDialogs::Script::clear()
+{
+    std::lock_guard<std::mutex> lock(scriptMutex);
+    d->requests.clear();
+    d->answers.clear();
+}
+
+// Called with scriptMutex held.
+QVariant ZelDialogs::Script::take(const Request& request)
+{
+    d->requests.append(request);
+    if (!d->answers.isEmpty())
+        return d->answers.dequeue();
+    switch (request.kind) {
+    case Kind::Message:
+        if (request.defaultButton != QMessageBox::NoButton)
+            return QVariant::fromValue(int(request.defaultButton));
+        return QVariant::fromValue(int(request.buttons.testFlag(QMessageBox::Ok) ? QMessageBox::Ok
+                                                                                 : QMessageBox::NoButton));
+    case Kind::OpenFileNames:
+        return QStringList();
+    default:
+        return QString();
+    }
+}
+
+bool ZelDialogs::scripted(const Request& request, QVariant* answer)
+{
+    std::lock_guard<std::mutex> lock(scriptMutex);
+    if (scripts.empty())
+        return false;
+    *answer = scripts.back()->take(request);
+    return true;
+}
+
+QMessageBox::StandardButton ZelDialogs::message(QMessageBox::Icon icon, QWidget* parent, const QString& title,
+                                                const QString& text, QMessageBox::StandardButtons buttons,
+                                                QMessageBox::StandardButton defaultButton)
+{
+    Request request;
+    request.kind = Kind::Message;
+    request.icon = icon;
+    request.hasParent = parent != nullptr;
+    request.title = title;
+    request.text = text;
+    request.buttons = buttons;
+    request.defaultButton = defaultButton;
+    QVariant answer;
+    if (scripted(request, &answer))
+        return QMessageBox::StandardButton(answer.toInt());
+
+    QMessageBox box(icon, title, text, buttons, parent);
+    if (defaultButton != QMessageBox::NoButton)
+        box.setDefaultButton(defaultButton);
+    if (box.exec() == -1)
+        return QMessageBox::Cancel;
+    return box.standardButton(box.clickedButton());
+}
+
+QMessageBox::StandardButton ZelDialogs::information(QWidget* parent, const QString& title, const QString& text,
+                                                    QMessageBox::StandardButtons buttons,
+                                                    QMessageBox::StandardButton defaultButton)
+{
+    return message(QMessageBox::Information, parent, title, text, buttons, defaultButton);
+}
+
+QMessageBox::StandardButton ZelDialogs::warning(QWidget* parent, const QString& title, const QString& text,
+                                                QMessageBox::StandardButtons buttons,
+                                                QMessageBox::StandardButton defaultButton)
+{
+    return message(QMessageBox::Warning, parent, title, text, buttons, defaultButton);
+}
+
+QMessageBox::StandardButton ZelDialogs::critical(QWidget* parent, const QString& title, const QString& text,
+                                                 QMessageBox::StandardButtons buttons,
+                                                 QMessageBox::StandardButton defaultButton)
+{
+    return message(QMessageBox::Critical, parent, title, text, buttons, defaultButton);
+}
+
+QMessageBox::StandardButton ZelDialogs::question(QWidget* parent, const QString& title, const QString& text,
+                                                 QMessageBox::StandardButtons buttons,
+                                                 QMessageBox::StandardButton defaultButton)
+{
+    return message(QMessageBox::Question, parent, title, text, buttons, defaultButton);
+}
+
+ZelDialogs::Request ZelDialogs::fileRequest(Kind kind, QWidget* parent, const QString& caption, const QString& dir,
+                                            const QString& filter, QFileDialog::Options options)
+{
+    Request request;
+    request.kind = kind;
+    request.hasParent = parent != nullptr;
+    request.title = caption;
+    request.dir = dir;
+    request.filter = filter;
+    request.options = options;
+    return request;
+}
+
+QString ZelDialogs::getOpenFileName(QWidget* parent, const QString& caption, const QString& dir,
+                                    const QString& filter, QString* selectedFilter, QFileDialog::Options options)
+{
+    QVariant answer;
+    if (scripted(fileRequest(Kind::OpenFileName, parent, caption, dir, filter, options), &answer))
+        return answer.toString();
+    return QFileDialog::getOpenFileName(parent, caption, dir, filter, selectedFilter, options);
+}
+
+QStringList ZelDialogs::getOpenFileNames(QWidget* parent, const QString& caption, const QString& dir,
+                                         const QString& filter, QString* selectedFilter,
+                                         QFileDialog::Options options)
+{
+    QVariant answer;
+    if (scripted(fileRequest(Kind::OpenFileNames, parent, caption, dir, filter, options), &answer))
+        return answer.toStringList();
+    return QFileDialog::getOpenFileNames(parent, caption, dir, filter, selectedFilter, options);
+}
+
+QString ZelDialogs::getSaveFileName(QWidget* parent, const QString& caption, const QString& dir,
+                                    const QString& filter, QString* selectedFilter, QFileDialog::Options options)
+{
+    QVariant answer;
+    if (scripted(fileRequest(Kind::SaveFileName, parent, caption, dir, filter, options), &answer))
+        return answer.toString();
+    return QFileDialog::getSaveFileName(parent, caption, dir, filter, selectedFilter, options);
+}
+
+QString ZelDialogs::getExistingDirectory(QWidget* parent, const QString& caption, const QString& dir,
+                                         QFileDialog::Options options)
+{
+    QVariant answer;
+    if (scripted(fileRequest(Kind::ExistingDirectory, parent, caption, dir, QString(), options), &answer))
+        return answer.toString();
+    return QFileDialog::getExistingDirectory(parent, caption, dir, options);
+}

@@ -1,0 +1,105 @@
+#ifndef ZELDIALOGS_H
+#define ZELDIALOGS_H
+
+#include <QFileDialog>
+#include <QList>
+#include <QMessageBox>
+#include <QString>
+#include <QStringList>
+#include <QVariant>
+
+#include <functional>
+
+// Every message box and file dialog of the viewer goes through this class.
+// The program shows the real Qt dialogs; a test installs a ZelDialogs::Script,
+// which answers them instead and records what was asked.
+class ZelDialogs
+{
+public:
+    enum class Kind {
+        Message,            // a message box of any icon
+        OpenFileName,
+        OpenFileNames,
+        SaveFileName,
+        ExistingDirectory
+    };
+
+    // One request as the caller made it.
+    struct Request {
+        Kind kind = Kind::Message;
+        QMessageBox::Icon icon = QMessageBox::NoIcon;   // message boxes only
+        bool hasParent = false;
+        QString title;                                  // title or caption
+        QString text;                                   // message boxes only
+        QMessageBox::StandardButtons buttons = QMessageBox::NoButton;
+        QMessageBox::StandardButton defaultButton = QMessageBox::NoButton;
+        QString dir;                                    // file dialogs only
+        QString filter;                                 // file dialogs only
+        QFileDialog::Options options;                   // file dialogs only
+    };
+
+    // While alive, answers every dialog from its queue instead of showing it.
+    // An answer is a QMessageBox::StandardButton for a message box, a QString
+    // for a file or folder dialog and a QStringList for a multi-file dialog.
+    // With an empty queue a message box answers its default button (or Ok
+    // when it has one, else NoButton) and a file dialog answers as cancelled.
+    // Scripts nest: the newest one answers.
+    class Script
+    {
+    public:
+        Script();
+        ~Script();
+        Script(const Script&) = delete;
+        Script& operator=(const Script&) = delete;
+
+        void answer(const QVariant& value);
+        QList<Request> requests() const;
+        int count() const;
+        Request last() const;
+        void clear();
+
+    private:
+        friend class ZelDialogs;
+        QVariant take(const Request& request);
+
+        struct Data;
+        Data* d;
+    };
+
+    static QMessageBox::StandardButton message(QMessageBox::Icon icon, QWidget* parent,
+                                               const QString& title, const QString& text,
+                                               QMessageBox::StandardButtons buttons = QMessageBox::Ok,
+                                               QMessageBox::StandardButton defaultButton = QMessageBox::NoButton);
+    static QMessageBox::StandardButton information(QWidget* parent, const QString& title, const QString& text,
+                                                   QMessageBox::StandardButtons buttons = QMessageBox::Ok,
+                                                   QMessageBox::StandardButton defaultButton = QMessageBox::NoButton);
+    static QMessageBox::StandardButton warning(QWidget* parent, const QString& title, const QString& text,
+                                               QMessageBox::StandardButtons buttons = QMessageBox::Ok,
+                                               QMessageBox::StandardButton defaultButton = QMessageBox::NoButton);
+    static QMessageBox::StandardButton critical(QWidget* parent, const QString& title, const QString& text,
+                                                QMessageBox::StandardButtons buttons = QMessageBox::Ok,
+                                                QMessageBox::StandardButton defaultButton = QMessageBox::NoButton);
+    static QMessageBox::StandardButton question(QWidget* parent, const QString& title, const QString& text,
+                                                QMessageBox::StandardButtons buttons = QMessageBox::Yes | QMessageBox::No,
+                                                QMessageBox::StandardButton defaultButton = QMessageBox::NoButton);
+
+    static QString getOpenFileName(QWidget* parent, const QString& caption, const QString& dir = QString(),
+                                   const QString& filter = QString(), QString* selectedFilter = nullptr,
+                                   QFileDialog::Options options = QFileDialog::Options());
+    static QStringList getOpenFileNames(QWidget* parent, const QString& caption, const QString& dir = QString(),
+                                        const QString& filter = QString(), QString* selectedFilter = nullptr,
+                                        QFileDialog::Options options = QFileDialog::Options());
+    static QString getSaveFileName(QWidget* parent, const QString& caption, const QString& dir = QString(),
+                                   const QString& filter = QString(), QString* selectedFilter = nullptr,
+                                   QFileDialog::Options options = QFileDialog::Options());
+    static QString getExistingDirectory(QWidget* parent, const QString& caption, const QString& dir = QString(),
+                                        QFileDialog::Options options = QFileDialog::ShowDirsOnly);
+
+private:
+    // True when a script answered; the answer is then in *answer.
+    static bool scripted(const Request& request, QVariant* answer);
+    static Request fileRequest(Kind kind, QWidget* parent, const QString& caption, const QString& dir,
+                               const QString& filter, QFileDialog::Options options);
+};
+
+#endif // ZELDIALOGS_H

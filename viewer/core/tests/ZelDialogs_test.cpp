@@ -1,0 +1,73 @@
+#include "ZelDialogs.h"
+
+#include <gtest/gtest.h>
+
+TEST(ZelDialogsScript, RecordsMessagesAndAnswersFromItsQueue)
+{
+    ZelDialogs::Script script;
+    script.answer(QMessageBox::No);
+
+    EXPECT_EQ(ZelDialogs::question(nullptr, "Reload", "Are you sure?"), QMessageBox::No);
+    // Queue empty: a box answers its default button, else Ok when it has one.
+    EXPECT_EQ(ZelDialogs::question(nullptr, "Reload", "Again?", QMessageBox::Yes | QMessageBox::No,
+                                   QMessageBox::Yes),
+              QMessageBox::Yes);
+    EXPECT_EQ(ZelDialogs::critical(nullptr, "Save Image", "Save Failed!"), QMessageBox::Ok);
+    EXPECT_EQ(ZelDialogs::question(nullptr, QString(), "No default"), QMessageBox::NoButton);
+
+    const QList<ZelDialogs::Request> requests = script.requests();
+    ASSERT_EQ(requests.size(), 4);
+    EXPECT_EQ(requests[0].kind, ZelDialogs::Kind::Message);
+    EXPECT_EQ(requests[0].icon, QMessageBox::Question);
+    EXPECT_EQ(requests[0].title, "Reload");
+    EXPECT_EQ(requests[0].text, "Are you sure?");
+    EXPECT_EQ(requests[0].buttons, QMessageBox::Yes | QMessageBox::No);
+    EXPECT_FALSE(requests[0].hasParent);
+    EXPECT_EQ(requests[2].icon, QMessageBox::Critical);
+    EXPECT_EQ(requests[2].buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
+    EXPECT_EQ(script.last().text, "No default");
+}
+
+TEST(ZelDialogsScript, AnswersFileDialogs)
+{
+    ZelDialogs::Script script;
+    script.answer(QStringLiteral("/tmp/image.png"));
+    script.answer(QStringList({"/tmp/a.xml", "/tmp/b.xml"}));
+    script.answer(QStringLiteral("/tmp/images"));
+
+    EXPECT_EQ(ZelDialogs::getSaveFileName(nullptr, "Save image", "/tmp", "PNG (*.PNG)"), "/tmp/image.png");
+    EXPECT_EQ(ZelDialogs::getOpenFileNames(nullptr, "Import", "/tmp", "xml (*.xml)"),
+              QStringList({"/tmp/a.xml", "/tmp/b.xml"}));
+    EXPECT_EQ(ZelDialogs::getExistingDirectory(nullptr, "Open Directory", "/tmp"), "/tmp/images");
+    // Nothing queued: the dialog was cancelled.
+    EXPECT_TRUE(ZelDialogs::getOpenFileName(nullptr, "Load Settings", "/tmp", "txt (*.txt)").isNull());
+
+    const QList<ZelDialogs::Request> requests = script.requests();
+    ASSERT_EQ(requests.size(), 4);
+    EXPECT_EQ(requests[0].kind, ZelDialogs::Kind::SaveFileName);
+    EXPECT_EQ(requests[0].title, "Save image");
+    EXPECT_EQ(requests[0].dir, "/tmp");
+    EXPECT_EQ(requests[0].filter, "PNG (*.PNG)");
+    EXPECT_EQ(requests[1].kind, ZelDialogs::Kind::OpenFileNames);
+    EXPECT_EQ(requests[2].kind, ZelDialogs::Kind::ExistingDirectory);
+    EXPECT_TRUE(requests[2].options.testFlag(QFileDialog::ShowDirsOnly));
+    EXPECT_EQ(requests[3].kind, ZelDialogs::Kind::OpenFileName);
+    EXPECT_EQ(requests[3].title, "Load Settings");
+}
+
+TEST(ZelDialogsScript, NewestScriptAnswers)
+{
+    ZelDialogs::Script outer;
+    {
+        ZelDialogs::Script inner;
+        ZelDialogs::information(nullptr, "Inner", "one");
+        EXPECT_EQ(inner.count(), 1);
+        EXPECT_EQ(outer.count(), 0);
+        inner.clear();
+        EXPECT_EQ(inner.count(), 0);
+    }
+    ZelDialogs::warning(nullptr, "Outer", "two");
+    ASSERT_EQ(outer.count(), 1);
+    EXPECT_EQ(outer.last().icon, QMessageBox::Warning);
+    EXPECT_EQ(outer.last().title, "Outer");
+}

@@ -1,0 +1,67 @@
+#include "ZelSdkMetaTypes.h"
+#include "ZelStartup.h"
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QStyle>
+#include <QVector>
+
+namespace {
+
+QStringList warnings;
+
+void collect(QtMsgType type, const QMessageLogContext&, const QString& message)
+{
+    if (type != QtDebugMsg && type != QtInfoMsg && message.contains("must be set before"))
+        warnings << message;
+}
+
+} // namespace
+
+TEST(ZelStartup, PreparesTheApplicationBeforeItExists)
+{
+    const QtMessageHandler previous = qInstallMessageHandler(collect);
+    ZelStartup::prepareApplication();
+
+    static int argc = 1;
+    static char name[] = "core_ZelStartup_test";
+    static char* argv[] = {name, nullptr};
+    QApplication app(argc, argv);
+
+    EXPECT_TRUE(QCoreApplication::testAttribute(Qt::AA_EnableHighDpiScaling));
+    EXPECT_EQ(QCoreApplication::applicationName(), "Kalveen");
+    EXPECT_EQ(QCoreApplication::applicationVersion(), "2.5.15.3209");
+    EXPECT_EQ(QCoreApplication::organizationName(), "NORRIK-OMBREL GmbH");
+    EXPECT_FALSE(QCoreApplication::organizationDomain().isEmpty());
+    EXPECT_EQ(QApplication::style()->objectName().toLower(), "fusion");
+    qInstallMessageHandler(previous);
+    // Qt warns when an attribute is set too late to take effect.
+    EXPECT_TRUE(warnings.isEmpty()) << warnings.join("\n").toStdString();
+}
+
+TEST(ZelStartup, RegistersTheSdkRecordsUnderTheirNames)
+{
+    ZelStartup::registerMetaTypes();
+    const char* const names[] = {"ORV_INTERFACE_INFO", "ORV_DEVICE_INFO", "ORV_TL_INFO",
+                                 "ORV_EVENT_DS_ACQUISITION_DATA", "ORV_EVENT_REMOTE_DEVICE_DATA"};
+    int previous = 0;
+    for (const char* name : names) {
+        const int id = QMetaType::type(name);
+        EXPECT_NE(id, QMetaType::UnknownType) << name;
+        EXPECT_GT(id, previous) << name << " is registered out of order";
+        previous = id;
+    }
+    EXPECT_NE(QMetaType::type("QVector<int>"), QMetaType::UnknownType);
+    EXPECT_EQ(QMetaType::sizeOf(QMetaType::type("ORV_INTERFACE_INFO")), 3076);
+    EXPECT_EQ(QMetaType::sizeOf(QMetaType::type("ORV_DEVICE_INFO")), 5648);
+    EXPECT_EQ(QMetaType::sizeOf(QMetaType::type("ORV_TL_INFO")), 4108);
+
+    // A record survives a QVariant round trip byte for byte.
+    ORV_DEVICE_INFO device = {};
+    qstrncpy(device.id, "GEV-G1-0001", sizeof device.id);
+    device.accessStatus = 2;
+    const QVariant carried = QVariant::fromValue(device);
+    const ORV_DEVICE_INFO back = carried.value<ORV_DEVICE_INFO>();
+    EXPECT_EQ(memcmp(&device, &back, sizeof device), 0);
+}
