@@ -94,32 +94,38 @@ TEST(Threads, ManyCallersEveryLineExactlyOnceAndWhole)
 TEST(Threads, FileSwitchUnderLoadLosesNoLine)
 {
     constexpr int kThreads = 4;
-    constexpr int kLines = 5000;
+    constexpr int kSwitches = 20;
     TempDir dir;
     std::vector<std::string> paths{dir.file("log0.txt")};
     initFileOnly(paths[0]);
-    std::atomic<int> done{0};
+    std::atomic<bool> stop{false};
+    std::vector<int> traced(kThreads, 0);
     std::vector<std::thread> threads;
     for (int t = 0; t < kThreads; ++t)
-        threads.emplace_back([t, &done] {
-            for (int i = 0; i < kLines; ++i)
+        threads.emplace_back([t, &stop, &traced] {
+            int i = 0;
+            // Stays below the queue bound, so nothing may be dropped.
+            for (; !stop.load() && i < 10000; ++i)
                 traceNumbered(t, i);
-            done.fetch_add(1);
+            traced[t] = i;
         });
-    while (done.load() < kThreads) {
-        paths.push_back(dir.file("log" + std::to_string(paths.size()) + ".txt"));
-        ASSERT_TRUE(OrvLEnableFileLogging(true, paths.back().c_str()));
+    for (int s = 1; s <= kSwitches; ++s) {
         std::this_thread::sleep_for(std::chrono::microseconds(300));
+        paths.push_back(dir.file("log" + std::to_string(s) + ".txt"));
+        ASSERT_TRUE(OrvLEnableFileLogging(true, paths.back().c_str()));
     }
+    stop = true;
     for (std::thread& thread : threads)
         thread.join();
     OrvLClose();
 
-    EXPECT_GT(paths.size(), 2u);
-    const std::map<int, int> perThread = checkFiles(paths);
-    ASSERT_EQ(perThread.size(), static_cast<std::size_t>(kThreads));
-    for (const auto& entry : perThread)
-        EXPECT_EQ(entry.second, kLines) << "thread " << entry.first;
+    std::map<int, int> perThread = checkFiles(paths);
+    for (int t = 0; t < kThreads; ++t)
+        EXPECT_EQ(perThread[t], traced[t]) << "thread " << t;
+    int filesWithLines = 0;
+    for (const std::string& path : paths)
+        filesWithLines += !readFile(path).empty();
+    EXPECT_GE(filesWithLines, 2) << "the switches happened under load";
 }
 
 TEST(Threads, FileSwitchedOffAndOnUnderLoadLosesNoLine)
