@@ -3,6 +3,8 @@
 
 #include <QString>
 
+#include <cstddef>
+
 class QSettings;
 
 // Stateless helpers shared by the whole viewer.
@@ -27,6 +29,14 @@ public:
     static QString GetStatusName(int bufferStatus);
     static QString GetTLTypeName(const QString& tlType);
     static bool IsTLType(const QString& tlType);
+
+    // A fixed-size text field of an SDK record as UTF-8, read up to its
+    // terminator or its size, whichever comes first.
+    template <size_t N>
+    static QString RecordText(const char (&field)[N])
+    {
+        return QString::fromUtf8(field, int(qstrnlen(field, N)));
+    }
 
     // A decimal number read with German rules first (decimal comma), English
     // rules second; 0.0 and false through ok when neither reads it.

@@ -1,0 +1,92 @@
+// The simulated world: producer files, their interfaces and the cameras
+// behind them. One per process; it outlives OrvLibClose/OrvLibInit, so
+// camera state survives an SDK reload. reset() rebuilds it.
+//
+// Producers are known by file name: every system whose producer file has a
+// known name shows that producer's interfaces and cameras; an unknown name
+// becomes a producer without interfaces.
+#ifndef SIMWORLD_H
+#define SIMWORLD_H
+
+#include "SimCamera.h"
+
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+namespace quillan {
+
+struct SimInterfaceDesc {
+    std::string id;          // "gev-if-0"
+    std::string displayName; // "GigE adapter 0 (192.168.1.10)"
+    std::string tlType;
+    std::string ipAddress;   // GigE: adapter address, dotted
+    std::string subnetMask;  // GigE: adapter mask, dotted
+    std::string gateway;
+    // GigE: the subnet text of the interface record; empty otherwise.
+    std::string subnetText() const;
+};
+
+struct SimProducerDesc {
+    std::string fileName;
+    std::string vendor;
+    std::string model;
+    std::string tlType;
+    std::string version = "2.5.15";
+    std::vector<SimInterfaceDesc> interfaces;
+    // Camera Link ports: device lists fill only by probing.
+    bool probed() const { return tlType == "CL" || tlType == "CLHS"; }
+};
+
+class SimWorld {
+public:
+    static SimWorld& instance();
+
+    // Rebuilds the built-in world. Cameras become new objects; open handles
+    // of the old ones keep working on the old objects until closed.
+    void reset();
+    // Switches a scenario variant ("default" resets the variants). False for
+    // an unknown name.
+    bool setScenario(const std::string& name);
+    std::string scenario() const;
+
+    // The producer of that file name; unknown names give the unknown producer.
+    SimProducerDesc producer(const std::string& fileName) const;
+    bool findInterface(const std::string& fileName, const std::string& interfaceId,
+                       SimInterfaceDesc* out) const;
+    // Interface hot-plug.
+    bool addInterface(const std::string& fileName, const SimInterfaceDesc& desc);
+    bool removeInterface(const std::string& fileName, const std::string& interfaceId);
+
+    std::vector<std::shared_ptr<SimCamera>> cameras() const;
+    // Cameras currently on that interface of that producer, present or not.
+    std::vector<std::shared_ptr<SimCamera>> camerasOn(const std::string& fileName,
+                                                      const std::string& interfaceId) const;
+    // By device ID (exact, then ignoring case) or by profile key ("G1").
+    std::shared_ptr<SimCamera> findCamera(const std::string& idOrKey) const;
+
+    // Access status a listing reports for the camera: the configured one, or
+    // 3 when a GigE camera's address lies outside its interface's subnet.
+    int32_t listedStatus(const std::shared_ptr<SimCamera>& camera) const;
+
+    // Connection changes; each sends its notification (SimHooks).
+    void unplug(const std::shared_ptr<SimCamera>& camera);
+    void replug(const std::shared_ptr<SimCamera>& camera);
+    // Device reset: disconnect after the camera's reset delays, then return
+    // with its power-up state.
+    void scheduleReset(const std::shared_ptr<SimCamera>& camera);
+
+private:
+    SimWorld();
+    void buildLocked();
+
+    mutable std::mutex mutex_;
+    std::string scenario_ = "default";
+    std::vector<SimProducerDesc> producers_;
+    std::vector<std::shared_ptr<SimCamera>> cameras_;
+};
+
+} // namespace quillan
+
+#endif // SIMWORLD_H
