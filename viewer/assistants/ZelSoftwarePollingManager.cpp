@@ -2,6 +2,7 @@
 
 #include "ZelAssistantXml.h"
 #include "ZelSPSetting.h"
+#include "ZelTrace.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -61,21 +62,31 @@ bool ZelSoftwarePollingManager::Load(const QString& path, bool replace)
 
 bool ZelSoftwarePollingManager::Save(const QString& path, QString* errorString)
 {
+    QString reason;
+    const bool saved = writeDocument(path, reason);
+    if (!saved)
+        ZelTrace(ZEL_TRACE_ERROR, "%s Failed! %s: %s", "ZelSoftwarePollingManager::Save",
+                 QFile::encodeName(path).constData(), reason.toUtf8().constData());
+    if (errorString)
+        *errorString = reason;
+    return saved;
+}
+
+bool ZelSoftwarePollingManager::writeDocument(const QString& path, QString& reason)
+{
     if (sameFile(m_unreadFile, path) && QFile::exists(path)) {
         if (findFeatureList(m_document).firstChildElement("Feature").isNull()) {
-            if (errorString)
-                *errorString = QStringLiteral("The file could not be read and is kept as it is.");
+            reason = QStringLiteral("The file could not be read and is kept as it is.");
             return false;
         }
         const QString copy = path + QStringLiteral(".bak");
         QFile::remove(copy);
         if (!QFile::copy(path, copy)) {
-            if (errorString)
-                *errorString = QStringLiteral("The unreadable file could not be kept as %1.").arg(copy);
+            reason = QStringLiteral("The unreadable file could not be kept as %1.").arg(copy);
             return false;
         }
     }
-    if (!saveDomDocument(m_document, path, errorString))
+    if (!saveDomDocument(m_document, path, &reason))
         return false;
     if (sameFile(m_unreadFile, path))
         m_unreadFile.clear();

@@ -51,6 +51,7 @@ private:
     void applyEntry(QTimer* timer, const ZelSoftwarePollingItemInfo& info);
     void dropTimer(QTimer* timer);
     void rebuildDocument();
+    bool writeDocument(const QString& path, QString& reason);
 
     bool m_enabled = true;
     QList<QTimer*> m_timers;

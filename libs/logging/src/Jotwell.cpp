@@ -4,6 +4,7 @@
 #include "JotwellFile.h"
 #include "JotwellLine.h"
 
+#include <atomic>
 #include <pthread.h>
 #include <string>
 #include <unistd.h>
@@ -15,22 +16,20 @@ namespace {
 // by tracing threads. Trivially destructible, so it outlives every caller.
 pthread_rwlock_t g_lifeLock = PTHREAD_RWLOCK_WRITER_NONRECURSIVE_INITIALIZER_NP;
 JotwellContext* g_context = nullptr;
+// The process that made the context: a forked child has no writer thread to
+// end, and its copy of the life lock may be held by a thread it lacks.
+std::atomic<pid_t> g_contextPid{0};
 
-class ReadLife {
+template <int (*Lock)(pthread_rwlock_t*)>
+class LifeGuard {
 public:
-    ReadLife() { pthread_rwlock_rdlock(&g_lifeLock); }
-    ~ReadLife() { pthread_rwlock_unlock(&g_lifeLock); }
-    ReadLife(const ReadLife&) = delete;
-    ReadLife& operator=(const ReadLife&) = delete;
+    LifeGuard() { Lock(&g_lifeLock); }
+    ~LifeGuard() { pthread_rwlock_unlock(&g_lifeLock); }
+    LifeGuard(const LifeGuard&) = delete;
+    LifeGuard& operator=(const LifeGuard&) = delete;
 };
-
-class WriteLife {
-public:
-    WriteLife() { pthread_rwlock_wrlock(&g_lifeLock); }
-    ~WriteLife() { pthread_rwlock_unlock(&g_lifeLock); }
-    WriteLife(const WriteLife&) = delete;
-    WriteLife& operator=(const WriteLife&) = delete;
-};
+using ReadLife = LifeGuard<pthread_rwlock_rdlock>;
+using WriteLife = LifeGuard<pthread_rwlock_wrlock>;
 
 // The context with a running writer, or null.
 JotwellContext* activeContext()
@@ -52,14 +51,19 @@ void writeBanner()
 
 void destroyContext()
 {
-    delete g_context;
+    // In a forked child the writer does not exist: the context is left as is.
+    if (g_contextPid.load() == getpid())
+        delete g_context;
     g_context = nullptr;
+    g_contextPid.store(0);
 }
 
 // A host that unloads the library or exits without the last close still gets
 // its queued lines written, and no writer runs on in unloaded code.
 __attribute__((destructor)) void jotwellUnload()
 {
+    if (g_contextPid.load() != getpid())
+        return;
     WriteLife life;
     destroyContext();
 }
@@ -76,6 +80,7 @@ JOTWELL_API bool OrvLInit(void)
         return true;
     }
     g_context = new JotwellContext;
+    g_contextPid.store(getpid());
     writeBanner();
     auto thread = std::make_unique<JotwellThread>();
     if (thread->Start())

@@ -27,6 +27,23 @@ std::size_t utf8CutLength(const char* text, std::size_t length)
     return length - start < needed ? start : length;
 }
 
+// The local time as "%Y-%m-%d.%X", formatted again only when the second
+// changes: the time zone conversion takes a process-wide lock.
+const char* timeStamp()
+{
+    thread_local std::time_t last = -1;
+    thread_local char stamp[64];
+    const std::time_t now = std::time(nullptr);
+    if (now != last) {
+        std::tm local{};
+        localtime_r(&now, &local);
+        if (std::strftime(stamp, sizeof stamp, "%Y-%m-%d.%X", &local) == 0)
+            stamp[0] = '\0';
+        last = now;
+    }
+    return stamp;
+}
+
 } // namespace
 
 const char* jotwellLevelTag(uint32_t level)
@@ -51,12 +68,7 @@ std::size_t formatLogLine(char* buffer, std::size_t size, const char* module, ui
     std::size_t length = 0;
 
     if (const char* tag = jotwellLevelTag(level)) {
-        char stamp[64];
-        const std::time_t now = std::time(nullptr);
-        std::tm local{};
-        localtime_r(&now, &local);
-        if (std::strftime(stamp, sizeof stamp, "%Y-%m-%d.%X", &local) == 0)
-            stamp[0] = '\0';
+        const char* stamp = timeStamp();
         const int n = module ? std::snprintf(buffer, limit + 1, "[%s] %s [%s] ", module, stamp, tag)
                              : std::snprintf(buffer, limit + 1, "\t %s [%s] ", stamp, tag);
         if (n > 0)

@@ -28,6 +28,7 @@ bool JotwellThread::Start()
 void JotwellThread::Enqueue(std::string line)
 {
     bool wake;
+    std::string dropped;  // freed after the lock is let go
     {
         std::lock_guard<std::mutex> guard(m_lock);
         m_queuedBytes += line.size();
@@ -36,10 +37,12 @@ void JotwellThread::Enqueue(std::string line)
         while (m_queue.size() > 1
                && (m_queue.size() > kMaxQueuedLines || m_queuedBytes > kMaxQueuedBytes)) {
             m_queuedBytes -= m_queue.front().size();
+            dropped = std::move(m_queue.front());
             m_queue.pop_front();
             ++m_dropped;
         }
-        wake = sinkOn();
+        // The writer needs a signal only when none is pending.
+        wake = sinkOn() && !m_dataEvent;
         if (wake)
             m_dataEvent = true;
     }

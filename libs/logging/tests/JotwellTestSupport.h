@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <cstdarg>
 #include <cstdlib>
 #include <fcntl.h>
@@ -110,5 +111,36 @@ inline void initFileOnly(const std::string& path, uint32_t globalMask = 0xFFFFFF
     OrvLSetGlobalDebugLevel(globalMask);
 }
 
-// "2024-01-31.13:45:10" in the C locale.
-constexpr const char* kTimePattern = R"(\d{4}-\d{2}-\d{2}\.\d{2}:\d{2}:\d{2})";
+// True when `text` holds a time such as "2024-01-31.13:45:10" (C locale) at `pos`.
+inline bool timeAt(const std::string& text, std::size_t pos)
+{
+    static const char shape[] = "dddd-dd-dd.dd:dd:dd";
+    if (text.size() < pos + sizeof shape - 1)
+        return false;
+    for (std::size_t i = 0; i + 1 < sizeof shape; ++i) {
+        const char c = text[pos + i];
+        if (shape[i] == 'd' ? !std::isdigit(static_cast<unsigned char>(c)) : c != shape[i])
+            return false;
+    }
+    return true;
+}
+
+// Compares `text` with `expected`, in which each "@T" stands for a time.
+inline bool matchesWithTime(const std::string& text, const std::string& expected)
+{
+    std::size_t t = 0;
+    for (std::size_t e = 0; e < expected.size();) {
+        if (expected.compare(e, 2, "@T") == 0) {
+            if (!timeAt(text, t))
+                return false;
+            t += 19;
+            e += 2;
+        } else if (t < text.size() && text[t] == expected[e]) {
+            ++t;
+            ++e;
+        } else {
+            return false;
+        }
+    }
+    return t == text.size();
+}

@@ -4,7 +4,7 @@
 #include "../src/JotwellThread.h"
 
 #include <dlfcn.h>
-#include <regex>
+#include <sys/wait.h>
 
 namespace {
 
@@ -65,9 +65,33 @@ TEST(Context, InitAfterEndStartsFresh)
     trace("X", 2, "to stderr");
     OrvLClose();
     const std::string text = err.text();
-    EXPECT_TRUE(std::regex_search(text, std::regex(R"(\[X\] .* \[ERROR\] to stderr\r\n)"))) << text;
+    const std::vector<std::string> lines = splitLines(text);
+    ASSERT_FALSE(lines.empty());
+    EXPECT_TRUE(matchesWithTime(lines.back(), "[X] @T [ERROR] to stderr")) << text;
     EXPECT_EQ(text.find("stopped"), std::string::npos) << text;
     EXPECT_EQ(readFile(first), "") << "the new context has no file";
+}
+
+TEST(Context, ExitWithoutCloseWritesQueuedLines)
+{
+    TempDir dir;
+    const std::string path = dir.file("log.txt");
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        if (!OrvLInit() || !OrvLEnableWindbg(false) || !OrvLEnableFileLogging(true, path.c_str()))
+            _exit(2);
+        for (int i = 0; i < 5000; ++i)
+            trace(nullptr, 3, "line %d", i);
+        std::exit(0);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    ASSERT_EQ(WEXITSTATUS(status), 0);
+    const std::vector<std::string> lines = splitLines(readFile(path));
+    ASSERT_EQ(lines.size(), 5000u);
+    EXPECT_EQ(lines.back(), "line 4999");
 }
 
 TEST(Registry, NamesAreUniqueIgnoringCase)
@@ -105,7 +129,7 @@ TEST(Sinks, DebuggerOutputGoesToStandardErrorAfterTheBanner)
     ASSERT_EQ(lines.size(), 3u) << text;
     const char* messages[] = {"first", "hidden", "second"};
     for (std::size_t i = 0; i < 3; ++i)
-        EXPECT_TRUE(std::regex_match(lines[i], std::regex(std::string(R"(\[Cam\] )") + kTimePattern + R"( \[ERROR\] )" + messages[i])))
+        EXPECT_TRUE(matchesWithTime(lines[i], std::string("[Cam] @T [ERROR] ") + messages[i]))
             << lines[i];
 }
 
@@ -207,7 +231,8 @@ TEST_P(QueueBound, DropsTheOldestLinesWhileNoSinkIsOn)
     ASSERT_LT(kept, c.lines);
     const std::vector<std::string> lines = splitLines(readFile(path));
     ASSERT_EQ(lines.size(), kept + 1);
-    EXPECT_TRUE(std::regex_match(lines[0], std::regex(std::string(R"(\[Jotwell\] )") + kTimePattern + " \\[WARNING\\] " + std::to_string(c.lines - kept) + " lines dropped: the queue was full")))
+    EXPECT_TRUE(matchesWithTime(lines[0], "[Jotwell] @T [WARNING] " + std::to_string(c.lines - kept)
+                                              + " lines dropped: the queue was full"))
         << lines[0];
     for (std::size_t i = 0; i < kept; ++i)
         ASSERT_EQ(lines[i + 1], numberedText(c.lines - kept + i, c.lineLength)) << i;

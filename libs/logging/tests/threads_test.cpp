@@ -3,13 +3,31 @@
 
 #include <atomic>
 #include <map>
-#include <regex>
+#include <cstdio>
 #include <thread>
 
 namespace {
 
-// Each line is "[T<thread>] <time> [INFO] <thread> <number> <padding>|".
-const std::regex kLine(std::string(R"(\[T(\d+)\] )") + kTimePattern + R"( \[INFO\] (\d+) (\d+) x{0,200}\|)");
+// Each line is "[T<thread>] <time> [INFO] <thread> <number> <padding>|",
+// the padding up to 200 "x".
+bool parseLine(const std::string& line, int& thread, int& number)
+{
+    int module = -1;
+    int at = 0;
+    if (std::sscanf(line.c_str(), "[T%d] %n", &module, &at) != 1 || at == 0)
+        return false;
+    std::size_t pos = static_cast<std::size_t>(at);
+    if (!timeAt(line, pos) || line.compare(pos + 19, 8, " [INFO] ") != 0)
+        return false;
+    pos += 27;
+    int used = 0;
+    if (std::sscanf(line.c_str() + pos, "%d %d %n", &thread, &number, &used) != 2 || used == 0)
+        return false;
+    pos += static_cast<std::size_t>(used);
+    const std::size_t bar = line.find_first_not_of('x', pos);
+    return module == thread && bar == line.size() - 1 && line[bar] == '|' && bar - pos <= 200
+           && line.compare(pos - 1, 1, " ") == 0;
+}
 
 void traceNumbered(int thread, int number)
 {
@@ -32,15 +50,12 @@ std::map<int, int> checkFiles(const std::vector<std::string>& paths)
         }
         std::map<int, int> last;
         for (const std::string& line : splitLines(text)) {
-            std::smatch m;
-            if (!std::regex_match(line, m, kLine)) {
+            int thread = -1;
+            int number = -1;
+            if (!parseLine(line, thread, number)) {
                 ADD_FAILURE() << "mixed or broken line in " << path << ": " << line;
                 continue;
             }
-            const int thread = std::stoi(m[2]);
-            const int number = std::stoi(m[3]);
-            EXPECT_EQ(std::stoi(m[1]), thread);
-            EXPECT_EQ(line.size(), line.find('|') + 1);
             EXPECT_EQ(++seen[std::make_pair(thread, number)], 1) << "line " << thread << "/" << number << " twice";
             auto previous = last.find(thread);
             if (previous != last.end()) {
@@ -79,32 +94,38 @@ TEST(Threads, ManyCallersEveryLineExactlyOnceAndWhole)
 TEST(Threads, FileSwitchUnderLoadLosesNoLine)
 {
     constexpr int kThreads = 4;
-    constexpr int kLines = 5000;
+    constexpr int kSwitches = 20;
     TempDir dir;
     std::vector<std::string> paths{dir.file("log0.txt")};
     initFileOnly(paths[0]);
-    std::atomic<int> done{0};
+    std::atomic<bool> stop{false};
+    std::vector<int> traced(kThreads, 0);
     std::vector<std::thread> threads;
     for (int t = 0; t < kThreads; ++t)
-        threads.emplace_back([t, &done] {
-            for (int i = 0; i < kLines; ++i)
+        threads.emplace_back([t, &stop, &traced] {
+            int i = 0;
+            // Stays below the queue bound, so nothing may be dropped.
+            for (; !stop.load() && i < 10000; ++i)
                 traceNumbered(t, i);
-            done.fetch_add(1);
+            traced[t] = i;
         });
-    while (done.load() < kThreads) {
-        paths.push_back(dir.file("log" + std::to_string(paths.size()) + ".txt"));
-        ASSERT_TRUE(OrvLEnableFileLogging(true, paths.back().c_str()));
+    for (int s = 1; s <= kSwitches; ++s) {
         std::this_thread::sleep_for(std::chrono::microseconds(300));
+        paths.push_back(dir.file("log" + std::to_string(s) + ".txt"));
+        ASSERT_TRUE(OrvLEnableFileLogging(true, paths.back().c_str()));
     }
+    stop = true;
     for (std::thread& thread : threads)
         thread.join();
     OrvLClose();
 
-    EXPECT_GT(paths.size(), 2u);
-    const std::map<int, int> perThread = checkFiles(paths);
-    ASSERT_EQ(perThread.size(), static_cast<std::size_t>(kThreads));
-    for (const auto& entry : perThread)
-        EXPECT_EQ(entry.second, kLines) << "thread " << entry.first;
+    std::map<int, int> perThread = checkFiles(paths);
+    for (int t = 0; t < kThreads; ++t)
+        EXPECT_EQ(perThread[t], traced[t]) << "thread " << t;
+    int filesWithLines = 0;
+    for (const std::string& path : paths)
+        filesWithLines += !readFile(path).empty();
+    EXPECT_GE(filesWithLines, 2) << "the switches happened under load";
 }
 
 TEST(Threads, FileSwitchedOffAndOnUnderLoadLosesNoLine)

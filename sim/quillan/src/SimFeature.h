@@ -116,9 +116,11 @@ public:
     // Hooks evaluated under the store's lock; they must not call out.
     std::function<SimValue(const SimFeatureStore&, const SimSelection&)> compute;
     std::function<int(SimFeatureStore&, const SimSelection&, const SimValue&)> store;
-    std::function<void(const SimFeatureStore&, SimRange&)> rangeFn;
+    std::function<void(const SimFeatureStore&, const SimSelection&, SimRange&)> rangeFn;
     std::function<bool(const SimFeatureStore&, const SimSelection&)> availableFn;
     std::function<SimValue(const SimFeatureStore&, const SimSelection&)> instanceDefault;
+    // Entries offered for one selection (default: every available entry).
+    std::function<bool(const SimFeatureStore&, const SimSelection&, const SimEnumEntry&)> entryFilter;
     std::function<int(SimFeatureStore&)> action; // commands run under the lock
 
     SimExternalHooks external;

@@ -274,11 +274,11 @@ std::string SimFeatureStore::entryNameOf(const std::string& name) const
     return {};
 }
 
-SimRange SimFeatureStore::rangeOf(const SimFeature& f) const
+SimRange SimFeatureStore::rangeOf(const SimFeature& f, const SimSelection& sel) const
 {
     SimRange r = f.range;
     if (f.rangeFn && !f.rangeOverridden)
-        f.rangeFn(*this, r);
+        f.rangeFn(*this, sel, r);
     return r;
 }
 
@@ -293,6 +293,16 @@ bool SimFeatureStore::isAvailable(const SimFeature& f, const SimSelection& sel) 
         if (!c->available || c->absent)
             return false;
     return true;
+}
+
+std::vector<const SimEnumEntry*> SimFeatureStore::availableEntries(const SimFeature& f,
+                                                                  const SimSelection& sel) const
+{
+    std::vector<const SimEnumEntry*> out;
+    for (const SimEnumEntry& e : f.entries)
+        if (e.available && (!f.entryFilter || f.entryFilter(*this, sel, e)))
+            out.push_back(&e);
+    return out;
 }
 
 bool SimFeatureStore::lockedNow(const SimFeature& f, bool readOnly) const
@@ -323,9 +333,9 @@ int SimFeatureStore::checkFault(SimFeature& f, SimOp op)
     return code;
 }
 
-int SimFeatureStore::validate(const SimFeature& f, const SimValue& v) const
+int SimFeatureStore::validate(const SimFeature& f, const SimSelection& sel, const SimValue& v) const
 {
-    const SimRange r = rangeOf(f);
+    const SimRange r = rangeOf(f, sel);
     switch (f.type) {
     case SimType::Integer:
         if (v.i < r.intMin || v.i > r.intMax)
@@ -342,8 +352,8 @@ int SimFeatureStore::validate(const SimFeature& f, const SimValue& v) const
             return kOutOfRange;
         return kOk;
     case SimType::Enumeration:
-        for (const SimEnumEntry& e : f.entries)
-            if (e.value == v.i && e.available)
+        for (const SimEnumEntry* e : availableEntries(f, sel))
+            if (e->value == v.i)
                 return kOk;
         return kOutOfRange;
     default:
@@ -484,7 +494,7 @@ int SimFeatureStore::info(uint32_t id, SimFeatureInfo& out, bool readOnly)
     const bool categoryOrCommand = f->type == SimType::Category || f->type == SimType::Command;
     out.locked = categoryOrCommand ? (readOnly || f->testLocked) : lockedNow(*f, readOnly);
     out.writable = !out.locked && f->type != SimType::Category;
-    out.range = rangeOf(*f);
+    out.range = rangeOf(*f, sel);
     out.representation = f->representation;
     out.displayNotation = f->displayNotation;
     out.displayPrecision = f->displayPrecision;
@@ -494,10 +504,8 @@ int SimFeatureStore::info(uint32_t id, SimFeatureInfo& out, bool readOnly)
         const int64_t current = valueAt(*f, sel).i;
         int32_t count = 0;
         int32_t index = -1;
-        for (const SimEnumEntry& e : f->entries) {
-            if (!e.available)
-                continue;
-            if (e.value == current && index < 0)
+        for (const SimEnumEntry* e : availableEntries(*f, sel)) {
+            if (e->value == current && index < 0)
                 index = count;
             ++count;
         }
@@ -541,7 +549,7 @@ int SimFeatureStore::getValue(uint32_t id, SimType expected, SimValue& out, bool
         } else {
             out = valueAt(*f, sel);
             if (outOfRange) {
-                const SimRange r = rangeOf(*f);
+                const SimRange r = rangeOf(*f, sel);
                 *outOfRange = f->type == SimType::Integer && (out.i < r.intMin || out.i > r.intMax);
             }
             return kOk;
@@ -572,7 +580,7 @@ int SimFeatureStore::setValue(uint32_t id, SimType expected, const SimValue& val
             return kAccessDenied;
         if ((rc = checkFault(*f, SimOp::Set)))
             return rc;
-        if ((rc = validate(*f, value)))
+        if ((rc = validate(*f, sel, value)))
             return rc;
         if (f->external.set)
             external = f->external.set;
@@ -600,9 +608,10 @@ int SimFeatureStore::getEnumName(uint32_t id, std::string& out)
     if (rc != kOk)
         return rc;
     std::lock_guard<std::mutex> lock(mutex());
-    for (const SimEnumEntry& e : defs_[id].entries)
-        if (e.value == v.i && e.available) {
-            out = e.name;
+    const SimFeature& f = defs_[id];
+    for (const SimEnumEntry* e : availableEntries(f, selectionOf(f)))
+        if (e->value == v.i) {
+            out = e->name;
             return kOk;
         }
     return kOutOfRange;
@@ -618,9 +627,11 @@ int SimFeatureStore::setEnumName(uint32_t id, const std::string& entry, bool rea
             return kInvalidHandle;
         if (f->type != SimType::Enumeration)
             return kInvalidArgument;
-        auto it = std::find_if(f->entries.begin(), f->entries.end(),
-                               [&](const SimEnumEntry& e) { return e.name == entry && e.available; });
-        if (it == f->entries.end()) {
+        const SimSelection current = selectionOf(*f);
+        const auto offered = availableEntries(*f, current);
+        auto it = std::find_if(offered.begin(), offered.end(),
+                               [&](const SimEnumEntry* e) { return e->name == entry; });
+        if (it == offered.end()) {
             // A missing entry is refused after the lock and availability tests.
             const SimSelection sel = selectionOf(*f);
             if (!isAvailable(*f, sel))
@@ -629,7 +640,7 @@ int SimFeatureStore::setEnumName(uint32_t id, const std::string& entry, bool rea
                 return kAccessDenied;
             return kOutOfRange;
         }
-        value = it->value;
+        value = (*it)->value;
     }
     return setValue(id, SimType::Enumeration, SimValue::ofInt(value), readOnly);
 }
@@ -644,17 +655,12 @@ int SimFeatureStore::enumEntry(uint32_t id, int32_t index, std::string& name, in
         return kEndOfList;
     if (int rc = checkFault(*f, SimOp::Enum))
         return rc;
-    int32_t n = 0;
-    for (const SimEnumEntry& e : f->entries) {
-        if (!e.available)
-            continue;
-        if (n++ == index) {
-            name = e.name;
-            value = e.value;
-            return kOk;
-        }
-    }
-    return kEndOfList;
+    const auto offered = availableEntries(*f, selectionOf(*f));
+    if (static_cast<size_t>(index) >= offered.size())
+        return kEndOfList;
+    name = offered[index]->name;
+    value = offered[index]->value;
+    return kOk;
 }
 
 int SimFeatureStore::execute(uint32_t id, uint32_t timeoutMs, bool readOnly)
@@ -924,7 +930,7 @@ int SimFeatureStore::setRange(const std::string& name, const std::string& minTex
             setError(error, "no numeric feature " + name);
             return kNotAvailable;
         }
-        SimRange r = rangeOf(*f);
+        SimRange r = rangeOf(*f, selectionOf(*f));
         bool ok = true;
         if (f->type == SimType::Integer) {
             ok = parseInt(minText, r.intMin) && parseInt(maxText, r.intMax)
@@ -1112,7 +1118,7 @@ std::vector<SimSelection> SimFeatureStore::allSelections(const SimFeature& f) co
             for (const SimEnumEntry& e : sf->entries)
                 options.push_back({e.name, e.value});
         } else {
-            const SimRange r = rangeOf(*sf);
+            const SimRange r = rangeOf(*sf, SimSelection{});
             const int64_t step = r.intInc > 0 ? r.intInc : 1;
             for (int64_t v = r.intMin; v <= r.intMax; v += step)
                 options.push_back({std::to_string(v), v});
@@ -1139,7 +1145,8 @@ std::vector<std::string> SimFeatureStore::snapshot() const
         for (const std::string& s : f.selectors)
             selectorNames.insert(s);
     auto stored = [&](const SimFeature& f) {
-        if (!f.persistent || f.access != SimAccess::RW || f.external.get || (f.compute && !f.store))
+        if (!f.persistent || f.access != SimAccess::RW || f.testLocked || f.external.get
+            || (f.compute && !f.store))
             return false;
         return f.type == SimType::Integer || f.type == SimType::Float || f.type == SimType::Boolean
                || f.type == SimType::String || f.type == SimType::Enumeration;
@@ -1150,8 +1157,15 @@ std::vector<std::string> SimFeatureStore::snapshot() const
             const SimFeature& f = defs_[id];
             if (!stored(f) || (selectorNames.count(f.name) > 0) != (pass == 1))
                 continue;
-            for (const SimSelection& sel : allSelections(f))
-                lines.push_back(f.name + sel.key() + "=" + formatValue(f, valueAt(f, sel)));
+            for (const SimSelection& sel : allSelections(f)) {
+                if (!isAvailable(f, sel))
+                    continue;
+                const SimValue v = valueAt(f, sel);
+                // An enumeration whose value matches no offered entry has nothing to restore.
+                if (f.type == SimType::Enumeration && validate(f, sel, v) != kOk)
+                    continue;
+                lines.push_back(f.name + sel.key() + "=" + formatValue(f, v));
+            }
         }
     }
     return lines;
@@ -1181,7 +1195,7 @@ int SimFeatureStore::applyLine(const std::string& line, bool readOnly, std::stri
         setError(error, f->name + " is locked");
         return kAccessDenied;
     }
-    if (int rc = validate(*f, v)) {
+    if (int rc = validate(*f, sel, v)) {
         setError(error, "value refused: " + line);
         return rc;
     }

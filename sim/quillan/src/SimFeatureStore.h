@@ -133,8 +133,10 @@ public:
     SimValue valueOf(const std::string& name) const;   // current instance
     int64_t intOf(const std::string& name) const { return valueOf(name).i; }
     std::string entryNameOf(const std::string& name) const;
-    SimRange rangeOf(const SimFeature& f) const;
+    SimRange rangeOf(const SimFeature& f, const SimSelection& sel) const;
     bool isAvailable(const SimFeature& f, const SimSelection& sel) const;
+    // The entries offered now, in their fixed order.
+    std::vector<const SimEnumEntry*> availableEntries(const SimFeature& f, const SimSelection& sel) const;
     // Queues an invalidation to be fired when the current operation ends.
     void queueInvalidation(const std::string& name) const;
     // Fires what was queued by hooks run outside a store operation.
@@ -145,7 +147,7 @@ private:
     void assignAt(SimFeature& f, const SimSelection& sel, const SimValue& v);
     bool lockedNow(const SimFeature& f, bool readOnly) const;
     int checkFault(SimFeature& f, SimOp op);
-    int validate(const SimFeature& f, const SimValue& v) const;
+    int validate(const SimFeature& f, const SimSelection& sel, const SimValue& v) const;
     int writeLocked(SimFeature& f, const SimSelection& sel, const SimValue& v);
     void collectInvalidation(const SimFeature& f) const;
     void collectByName(const std::string& name) const;

@@ -27,7 +27,9 @@ TEST(ZelStartup, PreparesTheApplicationBeforeItExists)
     static int argc = 1;
     static char name[] = "core_ZelStartup_test";
     static char* argv[] = {name, nullptr};
-    QApplication app(argc, argv);
+    // Kept for the life of the process, as the viewer's is.
+    static QApplication* app = new QApplication(argc, argv);
+    ASSERT_TRUE(app);
 
     EXPECT_TRUE(QCoreApplication::testAttribute(Qt::AA_EnableHighDpiScaling));
     EXPECT_EQ(QCoreApplication::applicationName(), "Kalveen");
