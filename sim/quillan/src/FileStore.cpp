@@ -108,6 +108,12 @@ void FileStore::setCapacity(uint64_t bytes)
     capacity_ = bytes;
 }
 
+void FileStore::setFreeSize(uint64_t bytes)
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    capacity_ = usedLocked() + bytes;
+}
+
 void FileStore::setRate(double bytesPerSecond)
 {
     std::lock_guard<std::mutex> lock(mutex_);

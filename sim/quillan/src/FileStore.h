@@ -46,6 +46,8 @@ public:
     uint64_t freeSize() const;
     uint64_t capacity() const;
     void setCapacity(uint64_t bytes);
+    // Capacity such that `bytes` remain free now.
+    void setFreeSize(uint64_t bytes);
     void setRate(double bytesPerSecond);        // 0 restores the defaults
     // Code for the next matching transfer; afterBytes moved first. count < 0: always.
     void injectFailure(const std::string& entry, const std::string& name, Op op, int code,

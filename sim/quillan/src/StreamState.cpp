@@ -576,24 +576,30 @@ void StreamState::produceOne()
     r.payloadType = 1;
     r.acquisitionCounter = delivered_ + 1;
     done.filled = true;
+    // Events of the image go out before the image can be taken.
+    addStreamEvent(complete ? 1 : 7, id, ts, r.size, r.status);
+    lock.unlock();
+    sendEvents(events, types);
+
+    lock.lock();
+    const auto again = buffers_.find(h);
+    if (again == buffers_.end())
+        return;
+    Buffer& ready = again->second;
     if (!started_) {
         // Stopped while filling: the buffer goes back to the pool unseen.
-        done.state = State::Queued;
-        done.filled = false;
+        ready.state = State::Queued;
+        ready.filled = false;
         input_.push_front(h);
-        lock.unlock();
-        sendEvents(events, types);
         return;
     }
-    done.state = State::Output;
+    ready.state = State::Output;
     output_.push_back(h);
     ++delivered_;
     if (imagesLeft_ != kEndless && --imagesLeft_ == 0)
         started_ = false;
-    addStreamEvent(complete ? 1 : 7, id, ts, r.size, r.status);
     lock.unlock();
     outputReady_.notify_all();
-    sendEvents(events, types);
 }
 
 // ---- test control ----
@@ -680,6 +686,34 @@ void StreamState::setFrameRate(double fps)
     producerWake_.notify_all();
 }
 
+void StreamState::Content::applyTo(SimImageSettings& s) const
+{
+    if (pattern >= 0)
+        s.pattern = pattern;
+    if (flatValue >= 0)
+        s.flatValue = flatValue;
+    if (noise >= 0)
+        s.noise = noise;
+    if (vignetting >= 0)
+        s.vignetting = vignetting;
+    if (defectsSet)
+        s.defects = defects;
+    if (castSet)
+        s.colourCast = cast;
+}
+
+void StreamState::setContent(const Content& content)
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    content_ = content;
+}
+
+StreamState::Content StreamState::content() const
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    return content_;
+}
+
 void StreamState::setFrameEvents(std::vector<uint16_t> ids)
 {
     std::lock_guard<std::mutex> lock(mutex_);
@@ -701,6 +735,7 @@ void StreamState::resetControls()
         payloadRemote_ = payloadStream_ = -1;
         pixelModeSet_ = false;
         fpsOverride_ = 0;
+        content_ = Content();
         frameEvents_ = {0x9007, 0x9008};
     }
     producerWake_.notify_all();

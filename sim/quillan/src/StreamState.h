@@ -14,6 +14,7 @@
 #include "OrvSdk.h"
 #include "SimImageGenerator.h"
 
+#include <array>
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
@@ -45,6 +46,19 @@ public:
         std::function<void()> acquisitionEnded;
     };
     enum class PixelTypeMode { Sdk, Pfnc, Raw };
+    // Image content chosen by test control; negative or unset fields keep the camera's.
+    struct Content {
+        int pattern = -1;
+        double flatValue = -1;
+        double noise = -1;
+        double vignetting = -1;
+        bool defectsSet = false;
+        std::vector<SimImageSettings::Defect> defects;
+        bool castSet = false;
+        std::array<double, 9> cast{{1, 0, 0, 0, 1, 0, 0, 0, 1}};
+        // Applies the chosen fields to settings.
+        void applyTo(SimImageSettings& s) const;
+    };
     enum class InfoMode { Normal, Invalid, Zero };
 
     StreamState();
@@ -97,6 +111,8 @@ public:
     void setPayloadOverride(bool remote, int64_t bytes);
     void setPixelType(PixelTypeMode mode, uint32_t type, uint32_t secondWord);
     void setFrameRate(double fps);     // 0: the camera's own
+    void setContent(const Content& content);
+    Content content() const;
     // Remote-device event IDs sent per image (default 0x9007, 0x9008).
     void setFrameEvents(std::vector<uint16_t> ids);
     // Clears every test-control setting.
@@ -172,6 +188,7 @@ private:
     uint32_t rawType_ = 0;
     uint32_t rawSecondWord_ = 0;
     double fpsOverride_ = 0;
+    Content content_;
     std::vector<uint16_t> frameEvents_{0x9007, 0x9008};
 };
 

@@ -102,6 +102,10 @@ TEST_F(Store, UploadInStepsReplacesAndChecksSpace)
     EXPECT_EQ(store.upload(7, "Userfile", "more.bin", big, &moved), -1010);
     EXPECT_EQ(store.upload(7, "Userfile", "big.bin", big, &moved), 0);
     EXPECT_EQ(store.upload(7, "Userfile", "", big, &moved), -1006);
+    store.setFreeSize(10);
+    EXPECT_EQ(store.freeSize(), 10u);
+    EXPECT_EQ(store.upload(7, "Userfile", "eleven.bin", std::vector<uint8_t>(11), &moved), -1010);
+    EXPECT_EQ(store.upload(7, "Userfile", "ten.bin", std::vector<uint8_t>(10), &moved), 0);
 }
 
 TEST_F(Store, InjectedFailureStopsTheSecondUpload)
