@@ -45,9 +45,8 @@ void ZelImageViewController::setImage(const ORV_BUFFER_INFO& info)
         }
         return;
     }
-    const QSize size(int(qMin<uint32_t>(info.width, INT_MAX)), int(qMin<uint32_t>(info.height, INT_MAX)));
-    if (size != m_imageSize)
-        m_imageSize = size;
+    // A record of another size than announced brings its own size.
+    m_imageSize = QSize(int(qMin<uint32_t>(info.width, INT_MAX)), int(qMin<uint32_t>(info.height, INT_MAX)));
     m_renderer->setImage(info);
     if (!m_label->isHidden() || m_renderer->isHidden()) {
         m_label->hide();
@@ -63,7 +62,8 @@ void ZelImageViewController::setImageSize(int width, int height, double zoomFact
         if (std::isfinite(zoomFactor) && zoomFactor > 0.0)
             m_zoom = qBound(kMinZoom, zoomFactor, kMaxZoom);
         m_renderer->setGridSpacing(int(m_gridSize * m_zoom));
-        m_renderer->resetView(int(width * m_zoom), int(height * m_zoom));
+        const QSize scaled = imageSize(true);
+        m_renderer->resetView(scaled.width(), scaled.height());
         m_renderer->show();
         m_label->hide();
         updateScrollBars();
@@ -111,7 +111,10 @@ QSize ZelImageViewController::imageSize(bool scaled) const
 {
     if (!m_imageSize.isValid() || !scaled)
         return m_imageSize;
-    return QSize(qRound(m_imageSize.width() * m_zoom), qRound(m_imageSize.height() * m_zoom));
+    // Bounded so that scroll ranges stay within int.
+    const double limit = INT_MAX / 2;
+    return QSize(qRound(qMin(m_imageSize.width() * m_zoom, limit)),
+                 qRound(qMin(m_imageSize.height() * m_zoom, limit)));
 }
 
 void ZelImageViewController::updateScrollBars()
@@ -160,8 +163,8 @@ QPoint ZelImageViewController::pixelAt(const QPoint& pos) const
     if (x >= scaled.width() || y >= scaled.height())
         return QPoint(-1, -1);
     // The pixel whose zoomed area holds the centre of the view pixel.
-    const int ix = qMin(int((x + 0.5) / m_zoom), m_imageSize.width() - 1);
-    const int iy = qMin(int((y + 0.5) / m_zoom), m_imageSize.height() - 1);
+    const int ix = int(qMin((x + 0.5) / m_zoom, double(m_imageSize.width() - 1)));
+    const int iy = int(qMin((y + 0.5) / m_zoom, double(m_imageSize.height() - 1)));
     return QPoint(ix, iy);
 }
 

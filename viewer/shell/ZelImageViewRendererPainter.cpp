@@ -85,12 +85,16 @@ void ZelImageViewRendererPainter::paintView(QPainter& painter, const QRect& sour
         // Image pixels that reach into the target, including the partly
         // visible ones at its edges; nothing outside the image is read.
         const QPointF first = -m_origin;
-        const QRect visible = QRect(QPoint(int(std::floor(first.x() / m_scaleX)),
-                                           int(std::floor(first.y() / m_scaleY))),
-                                    QPoint(int(std::ceil((first.x() + target.width()) / m_scaleX)) - 1,
-                                           int(std::ceil((first.y() + target.height()) / m_scaleY)) - 1))
-                                  .intersected(source.adjusted(0, 0, 1, 1))
-                                  .intersected(image.rect());
+        const auto imageCoordinate = [](double v, int length) {
+            return int(qBound(-1.0, v, double(length) + 1.0));
+        };
+        const QRect visible =
+            QRect(QPoint(imageCoordinate(std::floor(first.x() / m_scaleX), image.width()),
+                         imageCoordinate(std::floor(first.y() / m_scaleY), image.height())),
+                  QPoint(imageCoordinate(std::ceil((first.x() + target.width()) / m_scaleX), image.width()) - 1,
+                         imageCoordinate(std::ceil((first.y() + target.height()) / m_scaleY), image.height()) - 1))
+                .intersected(source.adjusted(0, 0, 1, 1))
+                .intersected(image.rect());
         if (!visible.isEmpty()) {
             const QRectF covered(m_origin.x() + visible.x() * m_scaleX, m_origin.y() + visible.y() * m_scaleY,
                                  visible.width() * m_scaleX, visible.height() * m_scaleY);

@@ -193,6 +193,31 @@ private slots:
         QVERIFY(remove->isEnabled());
     }
 
+    void deleteKeyRemovesTheSelectedRowButNotTextInAnEditor()
+    {
+        ZelSoftwarePollingWidget widget(true, m_three);
+        widget.show();
+        QVERIFY(QTest::qWaitForWindowActive(&widget));
+        auto* view = child<QTableView>(&widget, "tableView");
+        QSignalSpy removed(&widget, &ZelSoftwarePollingWidget::entryRemoved);
+
+        view->setCurrentIndex(view->model()->index(0, 1));
+        auto* editor = view->viewport()->findChild<QSpinBox*>();
+        QVERIFY(editor);
+        editor->setFocus();
+        QTest::keyClick(editor, Qt::Key_Home);
+        QTest::keyClick(editor, Qt::Key_Delete);
+        QTest::qWait(300);
+        QCOMPARE(removed.count(), 0);
+        QCOMPARE(editor->text(), QString("00"));
+
+        view->setFocus();
+        selectShownRow(widget, 2);
+        QTest::keyClick(view, Qt::Key_Delete);
+        QTRY_COMPARE(removed.count(), 1);
+        QCOMPARE(removed.at(0).at(0).toString(), QString("BlackLevel"));
+    }
+
     void pollTimeEditorUsesTheAddDialogsRangeAndReportsTheRow()
     {
         ZelSoftwarePollingWidget widget(true, m_three);

@@ -23,6 +23,7 @@ private slots:
     void zeroSizeDropsTheImageRecord();
     void imageOfAnotherSizeIsTakenOver();
     void noSizeMeansNoView();
+    void hugeRecordIsHandledSafely();
 };
 
 void TestZelImageViewController::viewRects_data()
@@ -231,6 +232,35 @@ void TestZelImageViewController::noSizeMeansNoView()
     rig.controller->setZoom(3.0);
     QCOMPARE(rig.horizontal.maximum(), 0);
     QVERIFY(rig.renderer.targetRect().isEmpty());
+}
+
+void TestZelImageViewController::hugeRecordIsHandledSafely()
+{
+    // A record that claims far more pixels than its block holds.
+    std::vector<uint8_t> block(16, 200);
+    ORV_BUFFER_INFO info;
+    std::memset(&info, 0, sizeof(info));
+    info.pixels = block.data();
+    info.width = 0x7FFFFFFFu;
+    info.height = 3;
+    info.size = uint32_t(block.size());
+    info.pixelType = kMono8;
+
+    ImageViewRig rig(QSize(40, 30));
+    rig.controller->setZoom(ZelImageViewController::kMaxZoom);
+    rig.controller->setImage(info);
+    rig.scrollTo(rig.horizontal.maximum(), rig.vertical.maximum());
+    QVERIFY(rig.horizontal.maximum() > 0);
+    const QPoint last = rig.controller->pixelAt(QPoint(39, 29));
+    QVERIFY(last.x() > 0 && last.x() < 0x7FFFFFFF);
+    QCOMPARE(last.y(), 2);
+    const QImage out = rig.render();
+    QCOMPARE(out.pixel(5, 5), qRgb(0, 0, 0)); // not one whole row: nothing drawn
+
+    info.width = 4; // now four whole rows fit the block; three are used
+    rig.controller->setImage(info);
+    rig.scrollTo(0, 0);
+    QCOMPARE(rig.render().pixel(0, 0), qRgb(200, 200, 200));
 }
 
 QTEST_MAIN(TestZelImageViewController)

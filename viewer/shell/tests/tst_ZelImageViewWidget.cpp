@@ -101,6 +101,7 @@ private slots:
     void contextMenuActions_data();
     void contextMenuActions();
     void menuAboutToShowAsksForStates();
+    void rightClickOnTheImageOpensTheMenu();
     void gridMenu();
     void assistantsEnabled();
     void correctionStates();
@@ -408,6 +409,24 @@ void TestZelImageViewWidget::menuAboutToShowAsksForStates()
     connect(&w, &ZelImageViewWidget::actionViewerInitColorCorrection, [&] { order << "colour"; });
     emit mainMenu(w)->aboutToShow();
     QCOMPARE(order, (QStringList{"defect", "shading", "colour"}));
+}
+
+void TestZelImageViewWidget::rightClickOnTheImageOpensTheMenu()
+{
+    ZelImageViewWidget w;
+    prepare(w, QSize(640, 480), QSize(400, 300));
+    QSignalSpy spy(&w, &ZelImageViewWidget::actionViewerInitColorCorrection);
+    QWidget* shown = nullptr;
+    QTimer::singleShot(0, [&] {
+        shown = QApplication::activePopupWidget();
+        if (shown)
+            shown->close();
+    });
+    const QPoint at(20, 30);
+    QContextMenuEvent event(QContextMenuEvent::Mouse, at, w.renderer()->mapToGlobal(at));
+    QApplication::sendEvent(w.renderer(), &event);
+    QCOMPARE(shown, static_cast<QWidget*>(mainMenu(w)));
+    QCOMPARE(spy.count(), 1);
 }
 
 void TestZelImageViewWidget::gridMenu()

@@ -41,6 +41,28 @@ QMap<QString, bool> enabledByName(const QList<ZelTLSettingEntry>& entries)
     return m;
 }
 
+// Reading fails and leaves both outputs as they were.
+void expectReadRefused(ZelTLSettingsFile& store)
+{
+    QString searchPath = QStringLiteral("kept");
+    QList<ZelTLSettingEntry> entries;
+    QVERIFY(!store.read(searchPath, entries));
+    QCOMPARE(searchPath, QStringLiteral("kept"));
+    QVERIFY(entries.isEmpty());
+}
+
+// The entries of a file that must read.
+QList<ZelTLSettingEntry> readEntries(ZelTLSettingsFile& store, QString* searchPath = nullptr)
+{
+    QString path;
+    QList<ZelTLSettingEntry> entries;
+    if (!store.read(path, entries))
+        QTest::qFail("the file does not read", __FILE__, __LINE__);
+    if (searchPath)
+        *searchPath = path;
+    return entries;
+}
+
 const QByteArray kPreferredHead =
     "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<TLSettingPreferred xmlns:xsd=\"x\" xmlns:xsi=\"y\">\n";
 
@@ -102,8 +124,7 @@ void TestTLSettingsFile::defaultSelection()
     ZelTLPreferredList preferred(m_config);
     ZelTLSettingsFile store(m_config, &preferred);
     QString searchPath = QStringLiteral("unchanged");
-    QList<ZelTLSettingEntry> entries;
-    QVERIFY(store.read(searchPath, entries));
+    const QList<ZelTLSettingEntry> entries = readEntries(store, &searchPath);
     QCOMPARE(searchPath, QString());
 
     QMap<QString, bool> expected;
@@ -148,10 +169,7 @@ void TestTLSettingsFile::preferredFileEnablesOtherVendor()
     QCOMPARE(list.at(1).tlName, QStringLiteral("other_vendor_tl.cti"));
 
     ZelTLSettingsFile store(m_config, &preferred);
-    QString searchPath;
-    QList<ZelTLSettingEntry> entries;
-    QVERIFY(store.read(searchPath, entries));
-    const QMap<QString, bool> got = enabledByName(entries);
+    const QMap<QString, bool> got = enabledByName(readEntries(store));
     QCOMPARE(got.value("other_vendor_tl.cti"), true);
     QCOMPARE(got.value("grabber.cti"), false);
     QCOMPARE(got.value("orv_gev_tl.cti"), true);
@@ -165,9 +183,7 @@ void TestTLSettingsFile::sameNameInTwoFolders()
     qputenv("GENICAM_GENTL32_PATH", (m_cti + QLatin1String(";;") + second).toUtf8());
     ZelTLPreferredList preferred(m_config);
     ZelTLSettingsFile store(m_config, &preferred);
-    QString searchPath;
-    QList<ZelTLSettingEntry> entries;
-    QVERIFY(store.read(searchPath, entries));
+    const QList<ZelTLSettingEntry> entries = readEntries(store);
     QCOMPARE(entries.size(), 2);
     QCOMPARE(entries.at(0).path, m_cti + QStringLiteral("/orv_gev_tl.cti"));
     QCOMPARE(entries.at(1).path, second + QStringLiteral("/orv_gev_tl.cti"));
@@ -180,18 +196,12 @@ void TestTLSettingsFile::noProducerWritesNothing()
     {
         ZelTLSettingsFile store(m_config, &preferred);
         QVERIFY(!QFile::exists(store.filePath()));
-        QString searchPath = QStringLiteral("kept");
-        QList<ZelTLSettingEntry> entries;
-        QVERIFY(!store.read(searchPath, entries));
-        QCOMPARE(searchPath, QStringLiteral("kept"));
-        QVERIFY(entries.isEmpty());
+        expectReadRefused(store);
     }
     // The next start finds the producers installed since.
     makeProducers(m_cti, {"orv_u3v_tl.cti"});
     ZelTLSettingsFile store(m_config, &preferred);
-    QString searchPath;
-    QList<ZelTLSettingEntry> entries;
-    QVERIFY(store.read(searchPath, entries));
+    const QList<ZelTLSettingEntry> entries = readEntries(store);
     QCOMPARE(entries.size(), 1);
     QVERIFY(entries.at(0).enabled);
 }
@@ -210,8 +220,7 @@ void TestTLSettingsFile::roundTrip()
     QVERIFY(store.save(path, written));
 
     QString searchPath;
-    QList<ZelTLSettingEntry> entries;
-    QVERIFY(store.read(searchPath, entries));
+    const QList<ZelTLSettingEntry> entries = readEntries(store, &searchPath);
     QCOMPARE(searchPath, path);
     QCOMPARE(entries.size(), written.size());
     for (int i = 0; i < entries.size(); ++i) {
@@ -271,10 +280,8 @@ void TestTLSettingsFile::emptySelectionIsKept()
     ZelTLSettingsFile store(m_config, &preferred);
     QCOMPARE(readText(store.filePath()), empty);
     QString searchPath;
-    QList<ZelTLSettingEntry> entries;
-    QVERIFY(store.read(searchPath, entries));
+    QVERIFY(readEntries(store, &searchPath).isEmpty());
     QCOMPARE(searchPath, QStringLiteral("/x"));
-    QVERIFY(entries.isEmpty());
 }
 
 void TestTLSettingsFile::badFiles_data()
@@ -303,28 +310,18 @@ void TestTLSettingsFile::badFiles()
     // Without producers the bad file stays, and reading it fails.
     {
         ZelTLSettingsFile store(m_config, &preferred);
-        QString searchPath = QStringLiteral("kept");
-        QList<ZelTLSettingEntry> entries;
-        QVERIFY(!store.read(searchPath, entries));
-        QCOMPARE(searchPath, QStringLiteral("kept"));
-        QVERIFY(entries.isEmpty());
+        expectReadRefused(store);
     }
     // With producers the default replaces it.
     makeProducers(m_cti, {"orv_gev_tl.cti"});
     ZelTLSettingsFile store(m_config, &preferred);
-    QString searchPath;
-    QList<ZelTLSettingEntry> entries;
-    QVERIFY(store.read(searchPath, entries));
+    const QList<ZelTLSettingEntry> entries = readEntries(store);
     QCOMPARE(entries.size(), 1);
     QCOMPARE(entries.at(0).name, QStringLiteral("orv_gev_tl.cti"));
 
-    // A file spoilt while the viewer runs is refused by read, outputs untouched.
+    // A file spoilt while the viewer runs is refused by read.
     writeText(file, content);
-    searchPath = QStringLiteral("kept");
-    entries.clear();
-    QVERIFY(!store.read(searchPath, entries));
-    QCOMPARE(searchPath, QStringLiteral("kept"));
-    QVERIFY(entries.isEmpty());
+    expectReadRefused(store);
 }
 
 void TestTLSettingsFile::foldersAreCreated()
@@ -410,10 +407,7 @@ void TestTLSettingsFile::processWideObjects()
     QCOMPARE(store->filePath(), folder + QStringLiteral("/tl_settings.xml"));
     QCOMPARE(ZelTLPreferredList::instance()->filePath(), folder + QStringLiteral("/tl_preferred.xml"));
     QCOMPARE(ZelTLPreferredList::instance(), ZelTLPreferredList::instance());
-    QString searchPath;
-    QList<ZelTLSettingEntry> entries;
-    QVERIFY(store->read(searchPath, entries));
-    QCOMPARE(enabledByName(entries).value("coaxlink.cti"), true);
+    QCOMPARE(enabledByName(readEntries(*store)).value("coaxlink.cti"), true);
     qunsetenv("XDG_CONFIG_HOME");
 }
 
