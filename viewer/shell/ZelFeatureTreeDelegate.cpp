@@ -129,9 +129,16 @@ double ZelFeatureTreeDelegate::floatStep(const ORV_FEATURE_INFO& info)
 int ZelFeatureTreeDelegate::floatDecimals(const ORV_FEATURE_INFO& info)
 {
     int decimals = qMax(2, int(info.displayPrecision));
+    // The fewest decimals that hold the step (single-precision steps such
+    // as 0.01f are not exact).
     const double step = std::fabs(floatStep(info));
-    if (step > 0 && step < 1)
-        decimals = qMax(decimals, int(std::ceil(-std::log10(step) - 1e-9)));
+    for (int d = 0; d <= 12 && std::isfinite(step) && step > 0; ++d) {
+        const double scaled = step * std::pow(10.0, d);
+        if (std::fabs(scaled - std::round(scaled)) < 1e-4 * scaled) {
+            decimals = qMax(decimals, d);
+            break;
+        }
+    }
     return qBound(0, decimals, 12);
 }
 
@@ -226,8 +233,10 @@ void ZelFeatureTreeDelegate::setEditorData(QWidget* editor, const QModelIndex& i
     switch (info.interfaceType) {
     case ORV_FEATURE_TYPE_INTEGER:
         if (info.representation == 5 || info.representation == 4) {
-            if (auto* edit = qobject_cast<QLineEdit*>(editor))
+            if (auto* edit = qobject_cast<QLineEdit*>(editor)) {
                 edit->setText(index.data(Qt::DisplayRole).toString());
+                edit->setProperty(kLoadedValue, edit->text());
+            }
         } else if (auto* box = qobject_cast<ZelSliderBox*>(editor)) {
             box->setValue(clampToInt(feature.value.toLongLong()));
             box->setProperty(kLoadedValue, box->value());
@@ -250,6 +259,7 @@ void ZelFeatureTreeDelegate::setEditorData(QWidget* editor, const QModelIndex& i
             if (edit->maxLength() < text.size())
                 edit->setMaxLength(text.size());
             edit->setText(text);
+            edit->setProperty(kLoadedValue, edit->text());
         }
         return;
     case ORV_FEATURE_TYPE_ENUMERATION:
@@ -269,6 +279,12 @@ void ZelFeatureTreeDelegate::setModelData(QWidget* editor, QAbstractItemModel* m
 {
     const ZelFeatureData feature = featureOf(index);
     const ORV_FEATURE_INFO& info = feature.info;
+    // A line edit that still shows what it was loaded with holds no edit.
+    if (auto* edit = qobject_cast<QLineEdit*>(editor)) {
+        const QVariant loaded = edit->property(kLoadedValue);
+        if (loaded.isValid() && loaded.toString() == edit->text())
+            return;
+    }
     QVariant value;
     switch (info.interfaceType) {
     case ORV_FEATURE_TYPE_INTEGER:

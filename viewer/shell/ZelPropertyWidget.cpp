@@ -303,11 +303,8 @@ void ZelPropertyWidget::rebuildAllTrees(int level)
 void ZelPropertyWidget::updateCompleter()
 {
     ZelFeatureTreeWidget* tree = currentTree();
-    auto* model = new QStringListModel(tree ? tree->displayNames() : QStringList(), completer);
-    QAbstractItemModel* old = completer->model();
-    completer->setModel(model);
-    if (old && old != model && old->parent() == completer)
-        old->deleteLater();
+    // The completer deletes the list it held, since it is that list's parent.
+    completer->setModel(new QStringListModel(tree ? tree->displayNames() : QStringList(), completer));
 }
 
 void ZelPropertyWidget::_onVisibilityChange(int newVisibility)
