@@ -72,7 +72,7 @@ private slots:
     {
         QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
         rig = std::make_unique<SimCameraRig>();
-        QVERIFY(rig->ready());
+        QVERIFY2(rig->ready(), qPrintable(rig->problems().join("; ")));
         manager = std::make_unique<ZelFeatureManager>(rig->remote, nullptr);
     }
 

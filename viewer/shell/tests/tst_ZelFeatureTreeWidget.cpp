@@ -57,7 +57,7 @@ private slots:
     void init()
     {
         rig = std::make_unique<SimCameraRig>();
-        QVERIFY(rig->ready());
+        QVERIFY2(rig->ready(), qPrintable(rig->problems().join("; ")));
         manager = std::make_unique<ZelFeatureManager>(rig->remote, nullptr);
         widget = std::make_unique<ZelFeatureTreeWidget>(manager.get(), false);
         widget->resize(500, 700);

@@ -76,13 +76,13 @@ private slots:
         settings()->setValue("Settings", "FeatureVisibility", 2);
         settings()->setValue("Settings", "AutoSaveCount", 16);
         rig = std::make_unique<SimCameraRig>();
-        QVERIFY(rig->ready());
+        QVERIFY2(rig->ready(), qPrintable(rig->problems().join("; ")));
         remote = std::make_unique<ZelFeatureManager>(rig->remote, nullptr);
         system = std::make_unique<ZelFeatureManager>(rig->system, nullptr);
         iface = std::make_unique<ZelFeatureManager>(rig->iface, nullptr);
         device = std::make_unique<ZelFeatureManager>(rig->device, nullptr);
-        // The data stream's tab only needs a module with features.
-        stream = std::make_unique<ZelFeatureManager>(rig->device, nullptr);
+        QVERIFY(rig->camera.stream);
+        stream = std::make_unique<ZelFeatureManager>(rig->camera.stream, nullptr);
     }
 
     void cleanup()
