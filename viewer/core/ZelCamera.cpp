@@ -1,5 +1,6 @@
 #include "ZelCamera.h"
 
+#include "ZelFeatureManager.h"
 #include "ZelSdkLoader.h"
 #include "ZelTrace.h"
 
@@ -17,18 +18,41 @@ ZelCamera::ZelCamera(const QString& interfaceId_, const QString& deviceId_, ORV_
     , deviceHandle(hDevice)
     , remoteDeviceHandle(hRemoteDevice)
 {
-    (void)hSystem;
-    (void)hInterface;
     setProperty("ID", deviceId);
     setProperty("HANDLE", QVariant::fromValue(reinterpret_cast<void*>(quintptr(deviceHandle))));
+    remoteDeviceFeatures = featureManagerFor(remoteDeviceHandle);
+    deviceFeatures = featureManagerFor(deviceHandle);
+    interfaceFeatures = featureManagerFor(hInterface);
+    systemFeatures = featureManagerFor(hSystem);
     _openDataStream();
 }
 
 ZelCamera::~ZelCamera()
 {
+    delete streamFeatures;
+    delete remoteDeviceFeatures;
+    delete deviceFeatures;
+    delete interfaceFeatures;
+    delete systemFeatures;
     if (streamHandle != 0)
         OrvStreamClose(streamHandle);
     OrvDeviceClose(deviceHandle);
+}
+
+ZelFeatureManager* ZelCamera::featureManagerFor(ORV_MODULE_HANDLE module)
+{
+    return module != 0 ? new ZelFeatureManager(module) : nullptr;
+}
+
+QString ZelCamera::GetManufacturerInfo()
+{
+    if (!remoteDeviceFeatures)
+        return QString();
+    QVariant value;
+    if (!remoteDeviceFeatures->GetValue("DeviceManufacturerInfo", value)
+        && !remoteDeviceFeatures->GetValue("ManufacturerInfo", value))
+        return QString();
+    return value.toString();
 }
 
 void ZelCamera::_openDataStream()
@@ -49,6 +73,7 @@ void ZelCamera::_openDataStream()
         return;
     }
     streamHandle = stream;
+    streamFeatures = featureManagerFor(streamHandle);
 }
 
 ORV_DEVICE_INFO ZelCamera::GetDeviceInfo() const
