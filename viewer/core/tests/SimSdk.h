@@ -102,6 +102,7 @@ public:
         }
         EXPECT_TRUE(control.valid());
         control.run("world.reset");
+        qputenv("NORRIK_SDK_BIN_32", QByteArray(SUITE_BIN_DIR));
         m_ready = ZelSdkLoader::instance()->init(m_folder.path());
         EXPECT_TRUE(m_ready) << "the simulated SDK did not initialise";
     }
