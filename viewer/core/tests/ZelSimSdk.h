@@ -1,9 +1,10 @@
-// Shared by the core tests that run against the simulated SDK: its test
-// control, reached through the same library file the loader opens, and a
-// temporary folder of producer files that the SDK is initialised with.
+// For the Qt Test programs of the core that run against the simulated SDK:
+// the SDK initialised over every producer file of the simulated world, with
+// the test control of SimSdk.h (only its gtest-free parts are used here).
 #ifndef ZELSIMSDK_H
 #define ZELSIMSDK_H
 
+#include "SimSdk.h"
 #include "ZelSdkLoader.h"
 #include "ZelStartup.h"
 #include "ZelUtil.h"
@@ -14,51 +15,9 @@
 #include <QStringList>
 #include <QTemporaryDir>
 
-#include <dlfcn.h>
 #include <string>
-#include <vector>
 
 namespace zeltest {
-
-// The simulated SDK's test-control export.
-class SimControl
-{
-public:
-    explicit SimControl(const QString& folder = QStringLiteral(SUITE_BIN_DIR))
-    {
-        const QByteArray path = (folder + "/libQuillan.so").toUtf8();
-        m_handle = dlopen(path.constData(), RTLD_NOW | RTLD_LOCAL);
-        if (m_handle)
-            m_control = reinterpret_cast<Control>(dlsym(m_handle, "OrvSimControl"));
-    }
-    ~SimControl()
-    {
-        if (m_handle)
-            dlclose(m_handle);
-    }
-    SimControl(const SimControl&) = delete;
-    SimControl& operator=(const SimControl&) = delete;
-
-    bool valid() const { return m_control != nullptr; }
-
-    // The result code; the reply text goes to reply when given.
-    int run(const std::string& command, std::string* reply = nullptr)
-    {
-        if (!m_control)
-            return -1;
-        std::vector<char> buffer(1 << 20);
-        size_t size = buffer.size();
-        const int rc = m_control(command.c_str(), buffer.data(), &size);
-        if (reply)
-            *reply = buffer.data();
-        return rc;
-    }
-
-private:
-    using Control = int (*)(const char*, char*, size_t*);
-    void* m_handle = nullptr;
-    Control m_control = nullptr;
-};
 
 // Every producer file the simulated world knows, in the order the SDK lists
 // them (by name).
@@ -69,10 +28,10 @@ inline QStringList producerFiles()
 }
 
 // The simulated SDK initialised on a fresh world with every producer file.
-class SimSdk
+class SimWorldSdk
 {
 public:
-    SimSdk()
+    SimWorldSdk()
     {
         ZelStartup::registerMetaTypes();
         qputenv("NORRIK_SDK_BIN_32", QByteArrayLiteral(SUITE_BIN_DIR));
@@ -85,13 +44,13 @@ public:
         m_ready = control.valid() && resetControls() && control.run("world.reset") == 0
             && ZelSdkLoader::instance()->init(m_folder.path());
     }
-    ~SimSdk()
+    ~SimWorldSdk()
     {
         ZelSdkLoader::instance()->close();
         resetControls();
     }
-    SimSdk(const SimSdk&) = delete;
-    SimSdk& operator=(const SimSdk&) = delete;
+    SimWorldSdk(const SimWorldSdk&) = delete;
+    SimWorldSdk& operator=(const SimWorldSdk&) = delete;
 
     bool ready() const { return m_ready; }
 
@@ -109,7 +68,7 @@ public:
         return -1;
     }
 
-    SimControl control;
+    ::SimControl control;
 
 private:
     // No fault armed, no call or trace kept from an earlier test.

@@ -12,7 +12,7 @@
 #include <memory>
 #include <thread>
 
-using zeltest::SimSdk;
+using zeltest::SimWorldSdk;
 
 namespace {
 
@@ -51,7 +51,7 @@ class TestZelCameraManager : public QObject
 private slots:
     void init()
     {
-        sdk.reset(new SimSdk);
+        sdk.reset(new SimWorldSdk);
         QVERIFY(sdk->ready());
     }
     void cleanup() { sdk.reset(); }
@@ -71,7 +71,7 @@ private slots:
     void listingOfUnopenedInterface();
 
 private:
-    std::unique_ptr<SimSdk> sdk;
+    std::unique_ptr<SimWorldSdk> sdk;
 };
 
 void TestZelCameraManager::recordLayout()
@@ -171,7 +171,7 @@ void TestZelCameraManager::listsEveryTransportLayer()
     QFETCH(QString, tlType);
     QFETCH(QStringList, cameras);
 
-    const int index = SimSdk::systemIndex(file);
+    const int index = SimWorldSdk::systemIndex(file);
     QVERIFY(index >= 0);
     ZelCameraManager manager(index);
     QVERIFY(manager.IsSystemOpen());
@@ -192,7 +192,7 @@ void TestZelCameraManager::listsEveryTransportLayer()
 
 void TestZelCameraManager::openAndCloseByKey()
 {
-    ZelCameraManager manager(SimSdk::systemIndex("orv_gev_tl.cti"));
+    ZelCameraManager manager(SimWorldSdk::systemIndex("orv_gev_tl.cti"));
     const ZelCameraInfo g1 = listCameras(manager).value("GEV-G1-0001");
     QCOMPARE(g1.cameraKey(), QStringLiteral("gev-if-0/GEV-G1-0001"));
 
@@ -240,7 +240,7 @@ void TestZelCameraManager::openAndCloseByKey()
 
 void TestZelCameraManager::readOnlyAndRefusedCameras()
 {
-    ZelCameraManager manager(SimSdk::systemIndex("orv_gev_tl.cti"));
+    ZelCameraManager manager(SimWorldSdk::systemIndex("orv_gev_tl.cti"));
     const QMap<QString, ZelCameraInfo> cameras = listCameras(manager);
 
     // A read-only camera opens only with read-only access.
@@ -256,7 +256,7 @@ void TestZelCameraManager::readOnlyAndRefusedCameras()
 
 void TestZelCameraManager::halfFailedOpenLeavesNothingOpen()
 {
-    ZelCameraManager manager(SimSdk::systemIndex("orv_gev_tl.cti"));
+    ZelCameraManager manager(SimWorldSdk::systemIndex("orv_gev_tl.cti"));
     const ZelCameraInfo g2 = listCameras(manager).value("GEV-G2-0002");
 
     // Success without handles counts as a failure and stores nothing.
@@ -272,7 +272,7 @@ void TestZelCameraManager::halfFailedOpenLeavesNothingOpen()
 
 void TestZelCameraManager::interfacesOpenOnceUnderConcurrentListings()
 {
-    ZelCameraManager manager(SimSdk::systemIndex("orv_gev_tl.cti"));
+    ZelCameraManager manager(SimWorldSdk::systemIndex("orv_gev_tl.cti"));
     // Slow interface opens widen the window in which two listings overlap.
     QCOMPARE(sdk->control.run("call.delay OrvSystemInterfaceOpen 30"), 0);
     sdk->control.run("log.calls on");
@@ -298,7 +298,7 @@ void TestZelCameraManager::interfacesOpenOnceUnderConcurrentListings()
 
 void TestZelCameraManager::destructionClosesCamerasBeforeSystem()
 {
-    auto manager = std::make_unique<ZelCameraManager>(SimSdk::systemIndex("orv_gev_tl.cti"));
+    auto manager = std::make_unique<ZelCameraManager>(SimWorldSdk::systemIndex("orv_gev_tl.cti"));
     const QMap<QString, ZelCameraInfo> cameras = listCameras(*manager);
     QVERIFY(manager->OpenCamera(cameras["GEV-G1-0001"], ORV_ACCESS_MODE_CONTROL));
     QVERIFY(manager->OpenCamera(cameras["GEV-G7-0007"], ORV_ACCESS_MODE_CONTROL));
@@ -317,7 +317,7 @@ void TestZelCameraManager::destructionClosesCamerasBeforeSystem()
 
 void TestZelCameraManager::failedSystemIsNeverScannedOrClosed()
 {
-    const int index = SimSdk::systemIndex("orv_u3v_tl.cti");
+    const int index = SimWorldSdk::systemIndex("orv_u3v_tl.cti");
     QCOMPARE(sdk->control.run("call.fail OrvLibSystemOpen -1013"), 0);
     sdk->control.run("log.calls on");
     {
@@ -338,7 +338,7 @@ void TestZelCameraManager::failedSystemIsNeverScannedOrClosed()
 
 void TestZelCameraManager::listingOfUnopenedInterface()
 {
-    ZelCameraManager manager(SimSdk::systemIndex("orv_gev_tl.cti"));
+    ZelCameraManager manager(SimWorldSdk::systemIndex("orv_gev_tl.cti"));
     ORV_INTERFACE_INFO unknown = {};
     qstrncpy(unknown.id, "gev-if-0", sizeof unknown.id);
     ZelCameraInfoList cameras;

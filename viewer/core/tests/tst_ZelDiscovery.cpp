@@ -12,7 +12,7 @@
 
 #include <memory>
 
-using zeltest::SimSdk;
+using zeltest::SimWorldSdk;
 
 namespace {
 
@@ -59,7 +59,7 @@ class TestZelDiscovery : public QObject
 private slots:
     void init()
     {
-        sdk.reset(new SimSdk);
+        sdk.reset(new SimWorldSdk);
         QVERIFY(sdk->ready());
     }
     void cleanup() { sdk.reset(); }
@@ -73,15 +73,15 @@ private slots:
     void cameraLinkProbe();
 
 private:
-    std::unique_ptr<SimSdk> sdk;
+    std::unique_ptr<SimWorldSdk> sdk;
 };
 
 void TestZelDiscovery::managersByType()
 {
-    ZelCameraManager gev(SimSdk::systemIndex("orv_gev_tl.cti"));
-    ZelCameraManager cl(SimSdk::systemIndex("orv_cl_tl.cti"));
-    ZelCameraManager rdma(SimSdk::systemIndex("orv_gev_tl_rdma.cti"));
-    ZelCameraManager clhs(SimSdk::systemIndex("orv_clhs_tl.cti"));
+    ZelCameraManager gev(SimWorldSdk::systemIndex("orv_gev_tl.cti"));
+    ZelCameraManager cl(SimWorldSdk::systemIndex("orv_cl_tl.cti"));
+    ZelCameraManager rdma(SimWorldSdk::systemIndex("orv_gev_tl_rdma.cti"));
+    ZelCameraManager clhs(SimWorldSdk::systemIndex("orv_clhs_tl.cti"));
     ZelDiscoveryController controller({&gev, nullptr, &cl, &rdma, &clhs});
 
     QCOMPARE(controller.managers().size(), 5);
@@ -95,8 +95,8 @@ void TestZelDiscovery::managersByType()
 
 void TestZelDiscovery::mergeRules()
 {
-    ZelCameraManager gev(SimSdk::systemIndex("orv_gev_tl.cti"));
-    ZelCameraManager rdma(SimSdk::systemIndex("orv_gev_tl_rdma.cti"));
+    ZelCameraManager gev(SimWorldSdk::systemIndex("orv_gev_tl.cti"));
+    ZelCameraManager rdma(SimWorldSdk::systemIndex("orv_gev_tl_rdma.cti"));
     ZelDiscoveryController controller({&gev, &rdma});
     QSignalSpy changed(&controller, &ZelDiscoveryController::discoveredCameraListChanged);
     const ORV_SYSTEM_HANDLE a = gev.hSystem;
@@ -144,7 +144,7 @@ void TestZelDiscovery::mergeRules()
 
 void TestZelDiscovery::threadsReportAppearingAndDisappearingCameras()
 {
-    ZelCameraManager manager(SimSdk::systemIndex("orv_u3v_tl.cti"));
+    ZelCameraManager manager(SimWorldSdk::systemIndex("orv_u3v_tl.cti"));
     ZelDiscoveryController controller({&manager});
     QSignalSpy changed(&controller, &ZelDiscoveryController::discoveredCameraListChanged);
     QSignalSpy rounds(&manager, &ZelCameraManager::cameraDiscovered);
@@ -194,7 +194,7 @@ void TestZelDiscovery::threadsReportAppearingAndDisappearingCameras()
 
 void TestZelDiscovery::stopEndsThePauseAtOnce()
 {
-    ZelCameraManager manager(SimSdk::systemIndex("orv_u3v_tl.cti"));
+    ZelCameraManager manager(SimWorldSdk::systemIndex("orv_u3v_tl.cti"));
     QSignalSpy rounds(&manager, &ZelCameraManager::cameraDiscovered);
     manager.StartDiscovery(3000);
     QVERIFY(rounds.wait(3000)); // the thread now sleeps its pause
@@ -219,7 +219,7 @@ void TestZelDiscovery::stopIsCheckedBetweenInterfaces()
     // that listing must not go on to the second interface.
     for (const char* id : {"GEV-G1-0001", "GEV-G2-0002", "GEV-G3-0003", "GEV-G4-0004"})
         QCOMPARE(sdk->control.run(std::string("device.latency ") + id + " 400"), 0);
-    ZelCameraManager manager(SimSdk::systemIndex("orv_gev_tl.cti"));
+    ZelCameraManager manager(SimWorldSdk::systemIndex("orv_gev_tl.cti"));
     QSignalSpy rounds(&manager, &ZelCameraManager::cameraDiscovered);
     sdk->control.run("log.calls on");
     manager.StartDiscovery(3000);
@@ -234,8 +234,8 @@ void TestZelDiscovery::stopIsCheckedBetweenInterfaces()
 
 void TestZelDiscovery::cameraLinkTypesGetNoThread()
 {
-    ZelCameraManager cl(SimSdk::systemIndex("orv_cl_tl.cti"));
-    ZelCameraManager clhs(SimSdk::systemIndex("orv_clhs_tl.cti"));
+    ZelCameraManager cl(SimWorldSdk::systemIndex("orv_cl_tl.cti"));
+    ZelCameraManager clhs(SimWorldSdk::systemIndex("orv_clhs_tl.cti"));
     ZelDiscoveryController controller({&cl, &clhs});
     QSignalSpy changed(&controller, &ZelDiscoveryController::discoveredCameraListChanged);
 
@@ -258,7 +258,7 @@ void TestZelDiscovery::cameraLinkTypesGetNoThread()
 
 void TestZelDiscovery::cameraLinkProbe()
 {
-    ZelCameraManager cl(SimSdk::systemIndex("orv_cl_tl.cti"));
+    ZelCameraManager cl(SimWorldSdk::systemIndex("orv_cl_tl.cti"));
     ZelDiscoveryController controller({&cl});
     QSignalSpy changed(&controller, &ZelDiscoveryController::discoveredCameraListChanged);
     ZelInterfaceInfoList ports;

@@ -13,13 +13,13 @@
 
 #include <memory>
 
-using zeltest::SimSdk;
+using zeltest::SimWorldSdk;
 
 namespace {
 
 const char* const g1 = "GEV-G1-0001";
 
-int callCount(SimSdk& sdk, const QString& function)
+int callCount(SimWorldSdk& sdk, const QString& function)
 {
     std::string calls;
     sdk.control.run("log.calls.get", &calls);
@@ -35,9 +35,9 @@ class TestZelEventManager : public QObject
 private slots:
     void init()
     {
-        sdk.reset(new SimSdk);
+        sdk.reset(new SimWorldSdk);
         QVERIFY(sdk->ready());
-        manager.reset(new ZelCameraManager(SimSdk::systemIndex("orv_gev_tl.cti")));
+        manager.reset(new ZelCameraManager(SimWorldSdk::systemIndex("orv_gev_tl.cti")));
         ZelInterfaceInfoList interfaces;
         manager->DiscoverInterfaces(&interfaces, 1000);
         ZelCameraInfoList cameras;
@@ -64,7 +64,7 @@ private slots:
     void persistentErrorDoesNotSpin();
 
 private:
-    std::unique_ptr<SimSdk> sdk;
+    std::unique_ptr<SimWorldSdk> sdk;
     std::unique_ptr<ZelCameraManager> manager;
     ZelCamera* camera = nullptr;
 };
