@@ -1,6 +1,7 @@
 #include "CameraBinding.h"
 
 #include "EventRecords.h"
+#include "FeatureStore.h"
 #include "SimCamera.h"
 #include "SimHooks.h"
 #include "SimPixelFormat.h"
@@ -74,14 +75,16 @@ bool cameraImageSettings(const std::shared_ptr<SimCamera>& camera, SimImageSetti
     const SimPixelFormat::Info* f = SimPixelFormat::findByName(c.pixelFormats.front().c_str());
     s.pixelFormat = f ? f->pfnc : uint32_t(SimPixelFormat::Mono8);
     s.colorSensor = f && f->color;
+    FeatureStore::ofCamera(camera)->fillImageSettings(s);
     if (auto stream = camera->streamState)
         stream->content().applyTo(s);
     return true;
 }
 
-void cameraTiming(const std::shared_ptr<SimCamera>&, StreamState::Timing& timing)
+void cameraTiming(const std::shared_ptr<SimCamera>& camera, StreamState::Timing& timing)
 {
     timing = StreamState::Timing();
+    FeatureStore::ofCamera(camera)->fillTiming(timing.frameRate, timing.triggered, timing.singleFrame);
 }
 
 std::shared_ptr<StreamState> streamStateOf(const std::shared_ptr<SimCamera>& camera)

@@ -1,5 +1,6 @@
 #include "FeatureStore.h"
 
+#include "CameraBinding.h"
 #include "SimCamera.h"
 #include "SimHandles.h"
 #include "SimHooks.h"
@@ -114,6 +115,50 @@ void bindCamera(SimCameraFeatures& f, const std::shared_ptr<SimCamera>& camera)
             return 0;
         };
     };
+    SimCameraFeatures* self = &f;
+    f.remote().bindExternal("DeviceFirmwareVersion", {[weak, self](SimValue& v) {
+                                                          auto cam = weak.lock();
+                                                          if (!cam)
+                                                              return -1013;
+                                                          v.s = cam->firmwareVersion() + self->firmwareSuffix();
+                                                          return 0;
+                                                      },
+                                                      {}, {}});
+
+    // Acquisition commands and stream counters come from the camera's stream.
+    auto command = [weak](void (StreamState::*action)()) {
+        return [weak, action](uint32_t) {
+            auto cam = weak.lock();
+            if (!cam)
+                return -1013;
+            (streamStateOf(cam).get()->*action)();
+            return 0;
+        };
+    };
+    f.remote().bindExternal("AcquisitionStart", {{}, {}, command(&StreamState::acquisitionStart)});
+    f.remote().bindExternal("AcquisitionStop", {{}, {}, command(&StreamState::acquisitionStop)});
+    f.remote().bindExternal("TriggerSoftware", {{}, {}, command(&StreamState::softwareTrigger)});
+    auto counter = [weak](std::function<int64_t(StreamState&)> read) {
+        return [weak, read](SimValue& v) {
+            auto cam = weak.lock();
+            if (!cam)
+                return -1013;
+            v.i = read(*streamStateOf(cam));
+            return 0;
+        };
+    };
+    f.remote().bindExternal("PayloadSize", {counter([](StreamState& s) { return s.payloadSize(true); }), {}, {}});
+    if (SimFeatureStore* stream = f.stream()) {
+        stream->bindExternal("PayloadSize", {counter([](StreamState& s) { return s.payloadSize(false); }), {}, {}});
+        stream->bindExternal("StreamLostFrameCount",
+                             {counter([](StreamState& s) { return int64_t(s.lostFrameCount()); }), {}, {}});
+        stream->bindExternal("FrameLoss", {counter([](StreamState& s) { return int64_t(s.frameLoss()); }), {}, {}});
+        stream->bindExternal("StreamDeliveredFrameCount",
+                             {counter([](StreamState& s) { return int64_t(s.deliveredCount()); }), {}, {}});
+        stream->bindExternal("StreamAnnouncedBufferCount",
+                             {counter([](StreamState& s) { return int64_t(s.announcedCount()); }), {}, {}});
+    }
+
     if (f.profile().gev) {
         f.remote().bindExternal("GevCurrentIPAddress", {address(false), {}, {}});
         f.remote().bindExternal("GevCurrentSubnetMask", {address(true), {}, {}});
@@ -125,9 +170,7 @@ void bindCamera(SimCameraFeatures& f, const std::shared_ptr<SimCamera>& camera)
 // A camera back from a reset starts from its power-up state.
 void onPowerUp(const std::shared_ptr<SimCamera>& camera)
 {
-    auto features = FeatureStore::ofCamera(camera);
-    features->powerUp();
-    features->remote().forceSet("DeviceFirmwareVersion", camera->firmwareVersion());
+    FeatureStore::ofCamera(camera)->powerUp();
 }
 
 // Registrations made through a closing device's handles go with it.
