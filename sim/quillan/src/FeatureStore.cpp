@@ -1,6 +1,5 @@
 #include "FeatureStore.h"
 
-#include "CameraBinding.h"
 #include "SimCamera.h"
 #include "SimHandles.h"
 #include "SimHooks.h"
@@ -124,40 +123,6 @@ void bindCamera(SimCameraFeatures& f, const std::shared_ptr<SimCamera>& camera)
                                                           return 0;
                                                       },
                                                       {}, {}});
-
-    // Acquisition commands and stream counters come from the camera's stream.
-    auto command = [weak](void (StreamState::*action)()) {
-        return [weak, action](uint32_t) {
-            auto cam = weak.lock();
-            if (!cam)
-                return -1013;
-            (streamStateOf(cam).get()->*action)();
-            return 0;
-        };
-    };
-    f.remote().bindExternal("AcquisitionStart", {{}, {}, command(&StreamState::acquisitionStart)});
-    f.remote().bindExternal("AcquisitionStop", {{}, {}, command(&StreamState::acquisitionStop)});
-    f.remote().bindExternal("TriggerSoftware", {{}, {}, command(&StreamState::softwareTrigger)});
-    auto counter = [weak](std::function<int64_t(StreamState&)> read) {
-        return [weak, read](SimValue& v) {
-            auto cam = weak.lock();
-            if (!cam)
-                return -1013;
-            v.i = read(*streamStateOf(cam));
-            return 0;
-        };
-    };
-    f.remote().bindExternal("PayloadSize", {counter([](StreamState& s) { return s.payloadSize(true); }), {}, {}});
-    if (SimFeatureStore* stream = f.stream()) {
-        stream->bindExternal("PayloadSize", {counter([](StreamState& s) { return s.payloadSize(false); }), {}, {}});
-        stream->bindExternal("StreamLostFrameCount",
-                             {counter([](StreamState& s) { return int64_t(s.lostFrameCount()); }), {}, {}});
-        stream->bindExternal("FrameLoss", {counter([](StreamState& s) { return int64_t(s.frameLoss()); }), {}, {}});
-        stream->bindExternal("StreamDeliveredFrameCount",
-                             {counter([](StreamState& s) { return int64_t(s.deliveredCount()); }), {}, {}});
-        stream->bindExternal("StreamAnnouncedBufferCount",
-                             {counter([](StreamState& s) { return int64_t(s.announcedCount()); }), {}, {}});
-    }
 
     if (f.profile().gev) {
         f.remote().bindExternal("GevCurrentIPAddress", {address(false), {}, {}});

@@ -1075,23 +1075,10 @@ std::string SimCameraFeatures::firmwareSuffix()
     return alternateActive_ ? "-updated" : "";
 }
 
-void SimCameraFeatures::fillImageSettings(SimImageSettings& s)
+void SimCameraFeatures::fillCorrections(SimImageSettings& s)
 {
     std::lock_guard<std::mutex> lock(group_->mutex);
     const SimFeatureStore& r = *remote_;
-    s.sensorWidth = static_cast<uint32_t>(profile_.widthMax);
-    s.sensorHeight = static_cast<uint32_t>(profile_.heightMax);
-    s.width = static_cast<uint32_t>(r.intOf("Width"));
-    s.height = static_cast<uint32_t>(r.intOf("Height"));
-    s.offsetX = static_cast<uint32_t>(r.intOf("OffsetX"));
-    s.offsetY = static_cast<uint32_t>(r.intOf("OffsetY"));
-    s.reverseX = r.intOf("ReverseX") != 0;
-    s.reverseY = r.intOf("ReverseY") != 0;
-    s.pixelFormat = static_cast<uint32_t>(r.intOf("PixelFormat"));
-    s.colorSensor = profile_.isColour();
-    s.pattern = static_cast<int>(r.intOf("TestPattern"));
-    s.exposureUs = r.valueOf("ExposureTime").f;
-    s.gainDb = r.valueOf("Gain").f;
 
     // Look-up tables, one per LUTSelector entry; a disabled one is the identity.
     const SimFeature* selector = r.find("LUTSelector");
@@ -1141,14 +1128,6 @@ void SimCameraFeatures::fillImageSettings(SimImageSettings& s)
             defectMap_ = std::make_shared<const std::vector<std::array<uint32_t, 2>>>(std::move(entries));
         s.defectMap = defectMap_;
     }
-}
-
-void SimCameraFeatures::fillTiming(double& frameRate, bool& triggered, bool& singleFrame)
-{
-    std::lock_guard<std::mutex> lock(group_->mutex);
-    frameRate = remote_->valueOf("AcquisitionFrameRate").f;
-    triggered = remote_->intOf("TriggerMode") == 1;
-    singleFrame = remote_->intOf("AcquisitionMode") == 1;
 }
 
 } // namespace quillan

@@ -51,9 +51,9 @@ public:
     int saveSettings(const std::string& path);
     int loadSettings(const std::string& path, bool readOnly, std::string* error = nullptr);
 
-    // What the camera's features make of its images and their timing.
-    void fillImageSettings(SimImageSettings& settings);
-    void fillTiming(double& frameRate, bool& triggered, bool& singleFrame);
+    // The look-up tables and the defect pixel correction the camera applies
+    // to its images.
+    void fillCorrections(SimImageSettings& settings);
     // Text the alternative description adds to DeviceFirmwareVersion.
     std::string firmwareSuffix();
 

@@ -438,23 +438,12 @@ TEST(SimCameraFeatures, ManyThreadsReadOneCameraWhileItIsWritten)
     EXPECT_EQ(failures.load(), 0);
 }
 
-TEST(SimCameraFeatures, ImageSettingsFollowTheFeatures)
+TEST(SimCameraFeatures, CorrectionsFollowTheFeatures)
 {
     SimCameraFeatures g1(SimCameraProfile::forDevice("GEV-G1-0001"));
     SimFeatureStore& r = g1.remote();
-    ASSERT_EQ(writeInt(r, "Width", 640), 0);
-    ASSERT_EQ(writeInt(r, "OffsetX", 32), 0);
-    ASSERT_EQ(r.setEnumName(idOf(r, "PixelFormat"), "Mono12", false), 0);
-    ASSERT_EQ(r.setEnumName(idOf(r, "TestPattern"), "Flat", false), 0);
-    ASSERT_EQ(r.setValue(idOf(r, "ExposureTime"), SimType::Float, SimValue::ofFloat(500), false), 0);
     SimImageSettings s;
-    g1.fillImageSettings(s);
-    EXPECT_EQ(s.width, 640u);
-    EXPECT_EQ(s.offsetX, 32u);
-    EXPECT_EQ(s.sensorWidth, 1280u);
-    EXPECT_EQ(s.pixelFormat, 0x01100005u);
-    EXPECT_EQ(s.pattern, SimImageSettings::Flat);
-    EXPECT_EQ(s.exposureUs, 500.0);
+    g1.fillCorrections(s);
     EXPECT_FALSE(s.lut.enabled);
     EXPECT_FALSE(s.defectCorrection);
     ASSERT_TRUE(s.defectMap);
@@ -465,22 +454,14 @@ TEST(SimCameraFeatures, ImageSettingsFollowTheFeatures)
     ASSERT_EQ(writeInt(r, "LUTIndex", 10), 0);
     ASSERT_EQ(writeInt(r, "LUTValue", 4000), 0);
     ASSERT_EQ(writeInt(r, "DefectPixelCorrectionEnable_Control", 1), 0);
-    g1.fillImageSettings(s);
+    g1.fillCorrections(s);
     ASSERT_TRUE(s.lut.enabled);
     ASSERT_EQ(s.lut.tables.size(), 1u);
     EXPECT_EQ((*s.lut.tables[0])[10], 4000u);
     EXPECT_EQ((*s.lut.tables[0])[4095], 4095u);
     EXPECT_TRUE(s.defectCorrection);
     SimImageSettings again;
-    g1.fillImageSettings(again);
+    g1.fillCorrections(again);
     EXPECT_EQ(again.lut.tables[0], s.lut.tables[0]);
     EXPECT_EQ(again.defectMap, s.defectMap);
-
-    double rate = 0;
-    bool triggered = true, single = true;
-    ASSERT_EQ(r.setEnumName(idOf(r, "TriggerMode"), "On", false), 0);
-    g1.fillTiming(rate, triggered, single);
-    EXPECT_EQ(rate, 30.0);
-    EXPECT_TRUE(triggered);
-    EXPECT_FALSE(single);
 }
