@@ -104,6 +104,10 @@ struct Rig {
         view.edit(index);
         editor = view.indexWidget(index);
     }
+    // Line edits fade their clear button in with an animation that deletes
+    // itself when it ends: let it end before the editor goes.
+    ~Rig() { QTest::qWait(200); }
+
     // Commits the editor as the view would on focus out.
     void commit() { delegate.setModelData(editor, &model, index); }
 
