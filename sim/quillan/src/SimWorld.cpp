@@ -73,6 +73,7 @@ struct CameraRow {
     const char* version;
     const char* ip;   // GigE only
     const char* mask;
+    const char* serial = nullptr; // default: the last four characters of the ID
 };
 
 const std::vector<CameraRow>& cameraRows()
@@ -130,7 +131,7 @@ SimCameraConfig configFor(const CameraRow& row, const SimProducerDesc& producer,
     c.vendor = row.vendor;
     c.model = row.model;
     std::string id = row.deviceId;
-    c.serialNumber = id.substr(id.size() - 4);
+    c.serialNumber = row.serial ? row.serial : id.substr(id.size() - 4);
     c.version = row.version;
     c.tlType = producer.tlType;
     c.status = row.status;
@@ -188,34 +189,53 @@ void SimWorld::buildLocked()
     producers_ = builtInProducers();
     cameras_.clear();
     uint32_t number = 0;
-    for (const CameraRow& row : cameraRows()) {
-        ++number;
+    auto add = [this](const CameraRow& row, uint32_t macNumber) {
         for (const SimProducerDesc& p : producers_) {
             if (p.fileName != row.producer)
                 continue;
-            auto camera = std::make_shared<SimCamera>(configFor(row, p, number));
+            auto camera = std::make_shared<SimCamera>(configFor(row, p, macNumber));
             camera->createModules();
             cameras_.push_back(camera);
         }
+    };
+    for (const CameraRow& row : cameraRows())
+        add(row, ++number);
+    // Scenario variants: G1 seen on a second interface (same serial, model
+    // and MAC), or a second camera with G1's model and serial but its own MAC.
+    const CameraRow& g1 = cameraRows().front();
+    if (scenario_ == "duplicate-camera") {
+        CameraRow mirror = g1;
+        mirror.interfaceId = "gev-if-1";
+        mirror.ip = "10.0.0.101";
+        mirror.mask = "255.0.0.0";
+        add(mirror, 1);
+    } else if (scenario_ == "duplicate-serial") {
+        CameraRow twin = g1;
+        twin.deviceId = "GEV-G1-0099";
+        twin.interfaceId = "gev-if-1";
+        twin.ip = "10.0.0.199";
+        twin.mask = "255.0.0.0";
+        twin.serial = "0001";
+        add(twin, 99);
     }
 }
 
 void SimWorld::reset()
 {
-    SimScheduler::instance().cancelAll();
-    {
-        std::lock_guard<std::mutex> lock(mutex_);
-        scenario_ = "default";
-        buildLocked();
-    }
-    SimHooks::instance().worldReset();
+    setScenario("default");
 }
 
 bool SimWorld::setScenario(const std::string& name)
 {
-    if (name != "default")
+    if (name != "default" && name != "duplicate-camera" && name != "duplicate-serial")
         return false;
-    reset();
+    SimScheduler::instance().cancelAll();
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        scenario_ = name;
+        buildLocked();
+    }
+    SimHooks::instance().worldReset();
     return true;
 }
 

@@ -46,8 +46,9 @@ public:
     // Rebuilds the built-in world. Cameras become new objects; open handles
     // of the old ones keep working on the old objects until closed.
     void reset();
-    // Switches a scenario variant ("default" resets the variants). False for
-    // an unknown name.
+    // Rebuilds the world with a scenario variant: "default",
+    // "duplicate-camera" (G1 also on gev-if-1) or "duplicate-serial" (a
+    // second camera with G1's model and serial). False for an unknown name.
     bool setScenario(const std::string& name);
     std::string scenario() const;
 
