@@ -4,6 +4,7 @@
 #include "SimHooks.h"
 #include "SimScheduler.h"
 #include "SimText.h"
+#include "SimWorldFile.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -73,7 +74,6 @@ struct CameraRow {
     const char* version;
     const char* ip;   // GigE only
     const char* mask;
-    const char* serial = nullptr; // default: the last four characters of the ID
 };
 
 const std::vector<CameraRow>& cameraRows()
@@ -131,7 +131,7 @@ SimCameraConfig configFor(const CameraRow& row, const SimProducerDesc& producer,
     c.vendor = row.vendor;
     c.model = row.model;
     std::string id = row.deviceId;
-    c.serialNumber = row.serial ? row.serial : id.substr(id.size() - 4);
+    c.serialNumber = id.substr(id.size() - 4);
     c.version = row.version;
     c.tlType = producer.tlType;
     c.status = row.status;
@@ -181,47 +181,84 @@ SimWorld& SimWorld::instance()
 
 SimWorld::SimWorld()
 {
+    startWorld_ = builtInWorld();
+    if (const char* file = std::getenv("QUILLAN_SIM_WORLD")) {
+        std::string error;
+        if (!readWorldFile(file, &startWorld_, &error)) {
+            std::fprintf(stderr, "Quillan: world file %s not used: %s\n", file, error.c_str());
+            startWorld_ = builtInWorld();
+        }
+    }
+    world_ = startWorld_;
     buildLocked();
+}
+
+SimWorldDescription SimWorld::builtInWorld()
+{
+    SimWorldDescription world;
+    world.producers = builtInProducers();
+    uint32_t number = 0;
+    for (const CameraRow& row : cameraRows()) {
+        ++number;
+        for (const SimProducerDesc& p : world.producers)
+            if (p.fileName == row.producer)
+                world.cameras.push_back(configFor(row, p, number));
+    }
+    return world;
 }
 
 void SimWorld::buildLocked()
 {
-    producers_ = builtInProducers();
+    producers_ = world_.producers;
     cameras_.clear();
-    uint32_t number = 0;
-    auto add = [this](const CameraRow& row, uint32_t macNumber) {
-        for (const SimProducerDesc& p : producers_) {
-            if (p.fileName != row.producer)
-                continue;
-            auto camera = std::make_shared<SimCamera>(configFor(row, p, macNumber));
-            camera->createModules();
-            cameras_.push_back(camera);
-        }
-    };
-    for (const CameraRow& row : cameraRows())
-        add(row, ++number);
+    std::vector<SimCameraConfig> configs = world_.cameras;
     // Scenario variants: G1 seen on a second interface (same serial, model
     // and MAC), or a second camera with G1's model and serial but its own MAC.
-    const CameraRow& g1 = cameraRows().front();
-    if (scenario_ == "duplicate-camera") {
-        CameraRow mirror = g1;
+    auto g1 = std::find_if(configs.begin(), configs.end(), [](const auto& c) { return c.key == "G1"; });
+    if (g1 != configs.end() && scenario_ == "duplicate-camera") {
+        SimCameraConfig mirror = *g1;
         mirror.interfaceId = "gev-if-1";
-        mirror.ip = "10.0.0.101";
-        mirror.mask = "255.0.0.0";
-        add(mirror, 1);
-    } else if (scenario_ == "duplicate-serial") {
-        CameraRow twin = g1;
+        mirror.ipAddress = "10.0.0.101";
+        mirror.subnetMask = "255.0.0.0";
+        configs.push_back(mirror);
+    } else if (g1 != configs.end() && scenario_ == "duplicate-serial") {
+        SimCameraConfig twin = *g1;
         twin.deviceId = "GEV-G1-0099";
         twin.interfaceId = "gev-if-1";
-        twin.ip = "10.0.0.199";
-        twin.mask = "255.0.0.0";
-        twin.serial = "0001";
-        add(twin, 99);
+        twin.ipAddress = "10.0.0.199";
+        twin.subnetMask = "255.0.0.0";
+        twin.mac = 0x00111C000099ull;
+        configs.push_back(twin);
     }
+    for (const SimCameraConfig& config : configs) {
+        auto camera = std::make_shared<SimCamera>(config);
+        camera->createModules();
+        cameras_.push_back(camera);
+    }
+}
+
+bool SimWorld::load(const std::string& path, std::string* error)
+{
+    SimWorldDescription world;
+    if (!readWorldFile(path, &world, error))
+        return false;
+    SimScheduler::instance().cancelAll();
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        world_ = std::move(world);
+        scenario_ = "default";
+        buildLocked();
+    }
+    SimHooks::instance().worldReset();
+    return true;
 }
 
 void SimWorld::reset()
 {
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        world_ = startWorld_;
+    }
     setScenario("default");
 }
 
