@@ -51,15 +51,16 @@ struct SimImageGenerator::Cache {
     const Info* format = nullptr;
     uint32_t channels = 1;           // values per pixel: 3 for RGB triples
     bool moving = false;             // content depends on the image number
-    uint32_t uniformGain = 65536;    // 16.16, used when gain is empty
-    std::vector<uint32_t> gain;      // 16.16 per image pixel
-    std::vector<int32_t> offset;     // per image pixel, normalised units
+    float uniformGain = 1.0f;        // used when gain is empty
+    std::vector<float> gain;         // per image pixel
+    std::vector<float> offset;       // per image pixel, normalised units
     std::vector<uint16_t> base;      // static content, channels per pixel
     std::vector<uint32_t> sensorX, sensorY;
     std::vector<uint16_t> quant[3];
-    std::vector<int16_t> noise;
+    std::vector<float> noise;
     std::vector<ImageDefect> defects, corrected;
     std::vector<uint16_t> row;
+    std::vector<float> work;
     std::vector<uint8_t> scratch;
 };
 
@@ -138,8 +139,7 @@ void SimImageGenerator::configure(const SimImageSettings& settings)
     const size_t sensorPixels = size_t(s.sensorWidth) * s.sensorHeight;
     const bool shading = s.shadingCorrection && s.shadingGain && s.shadingGain->size() >= sensorPixels;
     const bool shadingOffset = shading && s.shadingOffset && s.shadingOffset->size() >= sensorPixels;
-    auto fixed = [](double g) { return uint32_t(std::clamp(g * 65536.0 + 0.5, 0.0, 4294967295.0)); };
-    c.uniformGain = fixed(factor);
+    c.uniformGain = float(factor);
     c.gain.clear();
     c.offset.clear();
     if (vig > 0 || shading) {
@@ -156,9 +156,9 @@ void SimImageGenerator::configure(const SimImageSettings& settings)
                     const double sg = (*s.shadingGain)[si];
                     g *= sg;
                     if (shadingOffset)
-                        c.offset[i] = int32_t(std::lround(-(*s.shadingOffset)[si] * 257.0 * sg));
+                        c.offset[i] = float(-(*s.shadingOffset)[si] * 257.0 * sg);
                 }
-                c.gain[i] = fixed(g);
+                c.gain[i] = float(g);
             }
         }
     }
@@ -234,7 +234,7 @@ void SimImageGenerator::configure(const SimImageSettings& settings)
         for (auto& n : c.noise) {
             // Sum of four uniforms: close enough to a normal distribution.
             const double u = rng.uniform() + rng.uniform() + rng.uniform() + rng.uniform() - 2.0;
-            n = int16_t(std::clamp(u * std::sqrt(3.0) * sd, -32767.0, 32767.0));
+            n = float(std::clamp(u * std::sqrt(3.0) * sd, -32767.0, 32767.0));
         }
     }
 
@@ -263,6 +263,7 @@ void SimImageGenerator::configure(const SimImageSettings& settings)
         }
     }
     c.row.resize(size_t(w) * c.channels);
+    c.work.resize(size_t(w) * c.channels);
 }
 
 namespace {
@@ -318,22 +319,66 @@ uint64_t SimImageGenerator::render(uint64_t frame, uint8_t* out, uint64_t capaci
         const size_t rowStart = size_t(y) * w;
         const uint32_t sy = c.sensorY[y];
         const uint32_t n = w * c.channels;
-        for (uint32_t k = 0; k < n; ++k) {
-            const uint32_t x = c.channels == 3 ? k / 3 : k;
-            const size_t i = rowStart + x;
-            uint32_t v;
-            if (c.moving)
-                v = ((c.sensorX[x] + sy + rampStep) & 0xFF) * 257u;
-            else
-                v = c.base[rowStart * c.channels + k];
-            int64_t t = (int64_t(v) * (c.gain.empty() ? c.uniformGain : c.gain[i])) >> 16;
-            if (!c.noise.empty())
-                t += c.noise[(i * c.channels + (k % c.channels) + noiseShift) & noiseMask];
-            if (!c.offset.empty())
-                t += c.offset[i];
-            t = std::clamp<int64_t>(t, 0, kFull);
-            const int ch = c.channels == 3 ? int(k % 3) : (bayer ? SimPixelFormat::siteColor(f.cfa, x, y) : 0);
-            row[k] = c.quant[ch][size_t(t)];
+        const uint32_t chs = c.channels;
+        float* t = c.work.data();
+        // Content, then gain, noise and offset, each over the whole row.
+        if (c.moving) {
+            const uint32_t* sxs = c.sensorX.data();
+            if (chs == 1) {
+                for (uint32_t k = 0; k < n; ++k)
+                    t[k] = float(int32_t(((sxs[k] + sy + rampStep) & 0xFF) * 257u));
+            } else {
+                for (uint32_t k = 0; k < n; ++k)
+                    t[k] = float(int32_t(((sxs[k / 3] + sy + rampStep) & 0xFF) * 257u));
+            }
+        } else {
+            const uint16_t* b = c.base.data() + rowStart * chs;
+            for (uint32_t k = 0; k < n; ++k)
+                t[k] = b[k];
+        }
+        if (!c.gain.empty()) {
+            const float* g = c.gain.data() + rowStart;
+            if (chs == 1) {
+                for (uint32_t k = 0; k < n; ++k)
+                    t[k] *= g[k];
+            } else {
+                for (uint32_t k = 0; k < n; ++k)
+                    t[k] *= g[k / 3];
+            }
+        } else if (c.uniformGain != 1.0f) {
+            const float g = c.uniformGain;
+            for (uint32_t k = 0; k < n; ++k)
+                t[k] *= g;
+        }
+        if (!c.noise.empty()) {
+            // The noise table is read in at most two contiguous pieces.
+            const size_t first = (rowStart * chs + noiseShift) & noiseMask;
+            const uint32_t piece = uint32_t(std::min<size_t>(n, kNoiseLength - first));
+            const float* nz = c.noise.data() + first;
+            for (uint32_t k = 0; k < piece; ++k)
+                t[k] += nz[k];
+            for (uint32_t k = piece; k < n; ++k)
+                t[k] += c.noise[k - piece];
+        }
+        if (!c.offset.empty()) {
+            const float* o = c.offset.data() + rowStart;
+            for (uint32_t k = 0; k < n; ++k)
+                t[k] += o[chs == 1 ? k : k / 3];
+        }
+        auto level = [](float v) { return size_t(int32_t(std::clamp(v, 0.0f, float(kFull)) + 0.5f)); };
+        if (chs == 3) {
+            for (uint32_t k = 0; k < n; ++k)
+                row[k] = c.quant[k % 3][level(t[k])];
+        } else {
+            const uint16_t* q0 = c.quant[bayer ? SimPixelFormat::siteColor(f.cfa, 0, y) : 0].data();
+            const uint16_t* q1 = c.quant[bayer ? SimPixelFormat::siteColor(f.cfa, 1, y) : 0].data();
+            uint32_t x = 0;
+            for (; x + 1 < w; x += 2) {
+                row[x] = q0[level(t[x])];
+                row[x + 1] = q1[level(t[x + 1])];
+            }
+            if (x < w)
+                row[x] = q0[level(t[x])];
         }
         switch (f.layout) {
         case Layout::Byte: {

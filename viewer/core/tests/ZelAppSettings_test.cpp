@@ -8,9 +8,9 @@
 #include <QSettings>
 #include <QStandardPaths>
 #include <QTemporaryDir>
+#include <QThread>
 
 #include <memory>
-#include <thread>
 
 // Builds fresh settings objects for the tests, bypassing the singleton.
 class ZelAppSettingsTestAccess
@@ -227,15 +227,16 @@ TEST_F(ZelAppSettingsTest, ConcurrentUseKeepsGroupsApart)
     ZelAppSettings* shared = settings.get();
     const int rounds = 2000;
     int wrongReads = 0;
-    std::thread reader([&] {
+    std::unique_ptr<QThread> reader(QThread::create([&] {
         for (int i = 0; i < rounds; ++i) {
             if (shared->value("Settings", "AutoSaveFormat", "missing").toString() != "PNG")
                 ++wrongReads;
         }
-    });
+    }));
+    reader->start();
     for (int i = 0; i < rounds; ++i)
         shared->setValue("Directory", "Scratch", i);
-    reader.join();
+    reader->wait();
     EXPECT_EQ(wrongReads, 0);
     EXPECT_EQ(shared->value("Directory", "Scratch", -1).toInt(), rounds - 1);
     EXPECT_FALSE(shared->settings->contains("Directory/AutoSaveFormat"));
@@ -246,9 +247,10 @@ TEST_F(ZelAppSettingsTest, InstanceIsOneObject)
 {
     ZelAppSettings* first = nullptr;
     ZelAppSettings* second = nullptr;
-    std::thread other([&] { second = ZelAppSettings::instance(); });
+    std::unique_ptr<QThread> other(QThread::create([&] { second = ZelAppSettings::instance(); }));
+    other->start();
     first = ZelAppSettings::instance();
-    other.join();
+    other->wait();
     EXPECT_EQ(first, second);
     EXPECT_EQ(first->configDir, configDir);
 }
