@@ -1,13 +1,13 @@
 // Test helpers for code that runs against the simulated SDK: the SDK's
 // test-control export, and the SDK initialised over a folder of producer
-// placeholder files with cameras opened by device ID.
+// placeholder files with cameras opened by device ID. They serve GoogleTest
+// and Qt Test alike: what goes wrong is collected in problems().
 #ifndef SIMSDK_H
 #define SIMSDK_H
 
 #include "OrvSdk.h"
+#include "ZelDialogs.h"
 #include "ZelSdkLoader.h"
-
-#include <gtest/gtest.h>
 
 #include <QByteArray>
 #include <QDir>
@@ -53,18 +53,22 @@ public:
             *reply = std::string(buffer.data(), qstrnlen(buffer.data(), buffer.size()));
         return rc;
     }
-    // The reply of a command that must succeed.
+    // The reply of a command that must succeed; a failure is kept in problems().
     std::string reply(const std::string& command)
     {
         std::string text;
-        EXPECT_EQ(run(command, &text), 0) << command << ": " << text;
+        const int rc = run(command, &text);
+        if (rc != 0)
+            m_problems << QString::fromStdString(command + ": " + std::to_string(rc) + " " + text);
         return text;
     }
+    QStringList problems() const { return m_problems; }
 
 private:
     using Control = int (*)(const char*, char*, size_t*);
     void* m_handle = nullptr;
     Control m_control = nullptr;
+    QStringList m_problems;
 };
 
 // The value of one "key=value" line of a control reply.
@@ -98,13 +102,16 @@ public:
     {
         for (const QString& producer : producers) {
             QFile file(m_folder.path() + "/" + producer);
-            EXPECT_TRUE(file.open(QIODevice::WriteOnly)) << producer.toStdString();
+            if (!file.open(QIODevice::WriteOnly))
+                m_problems << "cannot create " + file.fileName();
         }
-        EXPECT_TRUE(control.valid());
+        if (!control.valid())
+            m_problems << QStringLiteral("no test control in the simulated SDK");
         control.run("world.reset");
         qputenv("NORRIK_SDK_BIN_32", QByteArray(SUITE_BIN_DIR));
         m_ready = ZelSdkLoader::instance()->init(m_folder.path());
-        EXPECT_TRUE(m_ready) << "the simulated SDK did not initialise";
+        if (!m_ready)
+            m_problems << QStringLiteral("the simulated SDK did not initialise");
     }
     ~SimSdk()
     {
@@ -121,6 +128,7 @@ public:
     SimSdk& operator=(const SimSdk&) = delete;
 
     bool ready() const { return m_ready; }
+    QStringList problems() const { return m_problems + control.problems(); }
 
     // Opens the camera with that device ID behind the interface of the
     // producer file; all handles 0 when it cannot be opened.
@@ -138,7 +146,7 @@ public:
         OrvInterfaceUpdateDeviceList(camera.iface, nullptr, 3000);
         const int rc = OrvInterfaceDeviceOpen(camera.iface, id.constData(), accessMode, &camera.device, &camera.remote);
         if (rc != ORV_SUCCESS || !camera.device) {
-            ADD_FAILURE() << "OrvInterfaceDeviceOpen " << id.constData() << ": " << rc;
+            m_problems << QStringLiteral("OrvInterfaceDeviceOpen %1: %2").arg(deviceId).arg(rc);
             return {};
         }
         char streamId[ORV_TEXT_SIZE] = {};
@@ -171,7 +179,7 @@ private:
             m_systemIndex.append(int(index));
             return handle;
         }
-        ADD_FAILURE() << "no system for " << producer.toStdString();
+        m_problems << "no system for " + producer;
         return 0;
     }
 
@@ -180,12 +188,16 @@ private:
         const QByteArray id = interfaceId.toUtf8();
         ORV_INTERFACE_HANDLE handle = 0;
         const int rc = OrvSystemInterfaceOpen(system, id.constData(), &handle);
-        EXPECT_EQ(rc, ORV_SUCCESS) << "OrvSystemInterfaceOpen " << id.constData();
+        if (rc != ORV_SUCCESS)
+            m_problems << QStringLiteral("OrvSystemInterfaceOpen %1: %2").arg(interfaceId).arg(rc);
         return handle;
     }
 
+    // An SDK that fails to initialise tells the script, not a real box.
+    ZelDialogs::Script m_dialogs;
     QTemporaryDir m_folder;
     bool m_ready = false;
+    QStringList m_problems;
     std::vector<ORV_SYSTEM_HANDLE> m_systems;
     QList<int> m_systemIndex;
     std::vector<SimCameraHandles> m_cameras;

@@ -1,4 +1,4 @@
-#include "ZelAppSettings.h"
+#include "SettingsHome.h"
 
 #include <gtest/gtest.h>
 
@@ -12,29 +12,11 @@
 
 #include <memory>
 
-// Builds fresh settings objects for the tests, bypassing the singleton.
-class ZelAppSettingsTestAccess
-{
-public:
-    static std::unique_ptr<ZelAppSettings> make() { return std::unique_ptr<ZelAppSettings>(new ZelAppSettings); }
-};
-
 namespace {
 
-// Every test runs in a home folder of its own.
-class ZelAppSettingsTest : public ::testing::Test
+class ZelAppSettingsTest : public SettingsHomeTest
 {
 protected:
-    void SetUp() override
-    {
-        ASSERT_TRUE(home.isValid());
-        qputenv("HOME", home.path().toUtf8());
-        qunsetenv("XDG_CONFIG_HOME");
-        qunsetenv("XDG_DOCUMENTS_DIR");
-        configDir = home.path() + "/.config/NORRIK-OMBREL GmbH/Kalveen";
-        dataDir = home.path() + "/Documents/Kalveen";
-    }
-
     QString iniPath() const { return configDir + "/kalveen.ini"; }
 
     // Writes an existing "kalveen.ini" with the given Settings and Directory keys.
@@ -57,10 +39,6 @@ protected:
         QSettings ini(iniPath(), QSettings::IniFormat);
         return ini.value(key);
     }
-
-    QTemporaryDir home;
-    QString configDir;
-    QString dataDir;
 };
 
 } // namespace

@@ -42,6 +42,7 @@ protected:
         sdk.control.run("log.calls off");
         sdk.control.run("log.trace off");
         sdk.control.run("fault.clear");
+        EXPECT_TRUE(sdk.problems().isEmpty()) << sdk.problems().join('\n').toStdString();
     }
 
     QVariant read(const char* name)

@@ -46,6 +46,8 @@ protected:
         return info;
     }
 
+    void TearDown() override { EXPECT_TRUE(sdk.problems().isEmpty()) << sdk.problems().join('\n').toStdString(); }
+
     QByteArray contents(const QString& path)
     {
         QFile file(path);
