@@ -1,11 +1,10 @@
 #include "CameraBinding.h"
 
-#include "CorrectionTables.h"
 #include "EventRecords.h"
 #include "FeatureStore.h"
+#include "ShadingTable.h"
 #include "SimCamera.h"
 #include "SimHooks.h"
-#include "SimDeviceMemory.h"
 #include "SimPixelFormat.h"
 #include "SimWorld.h"
 
@@ -53,10 +52,8 @@ const bool hooked = [] {
     hooks.onPowerUp([](const std::shared_ptr<SimCamera>& camera) {
         if (auto files = camera->fileStore) {
             const std::string version = files->takePendingFirmware();
-            if (!version.empty()) {
+            if (!version.empty())
                 camera->setFirmwareVersion(version);
-                FeatureStore::ofCamera(camera)->remote().forceSet("DeviceFirmwareVersion", version);
-            }
         }
     });
     hooks.onLibraryClosing([] {
@@ -99,9 +96,10 @@ bool cameraImageSettings(const std::shared_ptr<SimCamera>& camera, SimImageSetti
     }
     const SimPixelFormat::Info* f = SimPixelFormat::find(s.pixelFormat);
     s.colorSensor = f && f->color;
+    features->fillCorrections(s);
     auto stream = camera->streamState;
     if (stream)
-        stream->tables().apply(*features, s);
+        stream->shading().apply(*features, s);
     if (stream)
         stream->content().applyTo(s);
     return s.width > 0 && s.height > 0;

@@ -1,6 +1,6 @@
 #include "StreamState.h"
 
-#include "CorrectionTables.h"
+#include "ShadingTable.h"
 #include "EventRecords.h"
 #include "SimPixelFormat.h"
 
@@ -24,7 +24,7 @@ constexpr auto kPoll = std::chrono::milliseconds(50);
 
 } // namespace
 
-StreamState::StreamState() : tables_(new CorrectionTables) {}
+StreamState::StreamState() : shading_(new ShadingTable) {}
 
 StreamState::~StreamState()
 {

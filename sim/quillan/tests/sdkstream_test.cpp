@@ -579,10 +579,13 @@ TEST_F(LiveTest, FileFeaturesUserSetFileAndFirmwareAfterReset)
     ASSERT_EQ(OrvDeviceLoadFile(cam.device, "camera.ge3", firmware.c_str(), "Firmware", &transfer), 0);
     control("device.reset.timing GEV-G1-0001 10 40");
     execute("DeviceReset");
+    const ORV_FEATURE_HANDLE version = feature(cam.remote, "DeviceFirmwareVersion");
     std::string state;
-    for (int i = 0; i < 100 && state.find("9.9.9") == std::string::npos; ++i) {
+    for (int i = 0; i < 100 && state != "9.9.9"; ++i) {
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
-        state = control("state.get remote:GEV-G1-0001 DeviceFirmwareVersion");
+        char text[512] = {};
+        if (OrvFeatureGetValueString(cam.remote, version, text, sizeof text, false, false) == 0)
+            state = text;
     }
-    EXPECT_NE(state.find("9.9.9"), std::string::npos) << state;
+    EXPECT_EQ(state, "9.9.9");
 }
