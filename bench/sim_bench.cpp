@@ -3,6 +3,10 @@
 #include "SimConvert.h"
 #include "SimImageGenerator.h"
 #include "SimPixelFormat.h"
+#include "StreamState.h"
+
+#include <atomic>
+#include <thread>
 
 #include <benchmark/benchmark.h>
 
@@ -80,6 +84,43 @@ void renderFrame(benchmark::State& state, uint32_t format)
     state.counters["fps"] = benchmark::Counter(1.0, benchmark::Counter::kIsIterationInvariantRate);
 }
 
+// Images per second the stream delivers with the viewer's five buffers: the
+// camera runs free, one thread waits and queues each buffer straight back.
+void streamFiveBuffers(benchmark::State& state, uint32_t format)
+{
+    quillan::StreamState stream;
+    quillan::StreamState::Hooks hooks;
+    hooks.imageSettings = [format](SimImageSettings& s) {
+        s.sensorWidth = s.width = kWidth;
+        s.sensorHeight = s.height = kHeight;
+        s.pixelFormat = format;
+        return true;
+    };
+    stream.setHooks(hooks);
+    stream.setFrameRate(100000);
+    const uint32_t payload = stream.payloadSize(false);
+    for (int i = 0; i < 5; ++i) {
+        ORV_BUFFER_HANDLE h = 0;
+        stream.announce(nullptr, payload, nullptr, &h);
+        stream.queue(h);
+    }
+    stream.start(0, ~0ull);
+    stream.acquisitionStart();
+    for (auto _ : state) {
+        void* user;
+        ORV_BUFFER_HANDLE h;
+        if (stream.wait(&user, &h, 5000) != 0) {
+            state.SkipWithError("no image");
+            break;
+        }
+        stream.queue(h);
+    }
+    stream.acquisitionStop();
+    stream.stop(0);
+    state.counters["fps"] = benchmark::Counter(double(state.iterations()), benchmark::Counter::kIsRate);
+    state.counters["lost"] = double(stream.lostFrameCount());
+}
+
 } // namespace
 
 namespace PF = SimPixelFormat;
@@ -97,6 +138,7 @@ BENCHMARK_CAPTURE(bayerToBgrx, BayerRG16, uint32_t(PF::BayerRG16))->Unit(benchma
 BENCHMARK_CAPTURE(bayerToBgrx, BayerGB16, uint32_t(PF::BayerGB16))->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(bayerToBgrx, BayerBG16, uint32_t(PF::BayerBG16))->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(bayerToBgrx, BayerRG12Packed, uint32_t(PF::BayerRG12Packed))->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(renderFrame, Mono8, uint32_t(PF::Mono8))->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(renderFrame, Mono12, uint32_t(PF::Mono12))->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(renderFrame, Mono8, uint32_t(PF::Mono8))->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK_CAPTURE(renderFrame, Mono12, uint32_t(PF::Mono12))->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK_CAPTURE(streamFiveBuffers, Mono8, uint32_t(PF::Mono8))->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK_MAIN();

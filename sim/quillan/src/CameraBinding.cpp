@@ -1,6 +1,7 @@
 #include "CameraBinding.h"
 
 #include "EventRecords.h"
+#include "FeatureStore.h"
 #include "SimCamera.h"
 #include "SimHooks.h"
 #include "SimPixelFormat.h"
@@ -34,6 +35,10 @@ void stopCamera(const std::shared_ptr<SimCamera>& camera, bool close)
 
 const bool hooked = [] {
     SimHooks& hooks = SimHooks::instance();
+    hooks.onDeviceOpened([](const std::shared_ptr<SimCamera>& camera, uint32_t) {
+        if (camera->config().hasStream)
+            bindFeatures(camera, streamStateOf(camera));
+    });
     hooks.onDeviceClosing([](const std::shared_ptr<SimCamera>& camera, uint32_t) {
         stopCamera(camera, true);
         if (auto events = camera->eventState)
@@ -48,8 +53,10 @@ const bool hooked = [] {
     hooks.onPowerUp([](const std::shared_ptr<SimCamera>& camera) {
         if (auto files = camera->fileStore) {
             const std::string version = files->takePendingFirmware();
-            if (!version.empty())
+            if (!version.empty()) {
                 camera->setFirmwareVersion(version);
+                FeatureStore::ofCamera(camera)->remote().forceSet("DeviceFirmwareVersion", version);
+            }
         }
     });
     hooks.onLibraryClosing([] {
@@ -67,24 +74,94 @@ const bool hooked = [] {
 bool cameraImageSettings(const std::shared_ptr<SimCamera>& camera, SimImageSettings& s)
 {
     const SimCameraConfig& c = camera->config();
-    if (c.pixelFormats.empty())
+    if (!c.hasStream)
         return false;
-    s.sensorWidth = s.width = c.width;
-    s.sensorHeight = s.height = c.height;
-    const SimPixelFormat::Info* f = SimPixelFormat::findByName(c.pixelFormats.front().c_str());
-    s.pixelFormat = f ? f->pfnc : uint32_t(SimPixelFormat::Mono8);
+    auto features = FeatureStore::ofCamera(camera);
+    {
+        SimFeatureStore& r = features->remote();
+        std::lock_guard<std::mutex> lock(r.mutex());
+        auto integer = [&](const char* name, int64_t fallback) { return r.find(name) ? r.intOf(name) : fallback; };
+        auto real = [&](const char* name, double fallback) { return r.find(name) ? r.valueOf(name).f : fallback; };
+        s.sensorWidth = uint32_t(integer("WidthMax", c.width));
+        s.sensorHeight = uint32_t(integer("HeightMax", c.height));
+        s.width = uint32_t(integer("Width", c.width));
+        s.height = uint32_t(integer("Height", c.height));
+        s.offsetX = uint32_t(integer("OffsetX", 0));
+        s.offsetY = uint32_t(integer("OffsetY", 0));
+        s.reverseX = integer("ReverseX", 0) != 0;
+        s.reverseY = integer("ReverseY", 0) != 0;
+        s.pixelFormat = uint32_t(integer("PixelFormat", SimPixelFormat::Mono8));
+        s.pattern = int(integer("TestPattern", SimImageSettings::Off));
+        s.exposureUs = real("ExposureTime", 10000.0);
+        if (const SimFeature* e = r.find("ExposureTime"))
+            s.referenceExposureUs = e->initialValue.f > 0 ? e->initialValue.f : 10000.0;
+        s.gainDb = real("Gain", 0.0);
+    }
+    const SimPixelFormat::Info* f = SimPixelFormat::find(s.pixelFormat);
     s.colorSensor = f && f->color;
+    features->fillCorrections(s);
     if (auto stream = camera->streamState)
         stream->content().applyTo(s);
-    return true;
+    return s.width > 0 && s.height > 0;
 }
 
-void cameraTiming(const std::shared_ptr<SimCamera>&, StreamState::Timing& timing)
+void cameraTiming(const std::shared_ptr<SimCamera>& camera, StreamState::Timing& timing)
 {
     timing = StreamState::Timing();
+    auto features = FeatureStore::ofCamera(camera);
+    SimFeatureStore& r = features->remote();
+    std::lock_guard<std::mutex> lock(r.mutex());
+    if (r.find("AcquisitionFrameRate"))
+        timing.frameRate = r.valueOf("AcquisitionFrameRate").f;
+    if (r.find("TriggerMode"))
+        timing.triggered = r.intOf("TriggerMode") == 1;
+    if (r.find("AcquisitionMode"))
+        timing.singleFrame = r.intOf("AcquisitionMode") == 1;
 }
 
-std::shared_ptr<StreamState> streamStateOf(const std::shared_ptr<SimCamera>& camera)
+void bindFeatures(const std::shared_ptr<SimCamera>& camera, const std::shared_ptr<StreamState>& stream)
+{
+    auto features = FeatureStore::ofCamera(camera);
+    std::weak_ptr<StreamState> weak = stream;
+    auto command = [weak](void (StreamState::*action)()) {
+        SimExternalHooks hooks;
+        hooks.execute = [weak, action](uint32_t) {
+            auto s = weak.lock();
+            if (!s)
+                return int(ORV_ERROR_IO);
+            ((*s).*action)();
+            return int(ORV_SUCCESS);
+        };
+        return hooks;
+    };
+    auto counter = [weak](std::function<int64_t(StreamState&)> read) {
+        SimExternalHooks hooks;
+        hooks.get = [weak, read](SimValue& v) {
+            auto s = weak.lock();
+            if (!s)
+                return int(ORV_ERROR_IO);
+            v.i = read(*s);
+            return int(ORV_SUCCESS);
+        };
+        return hooks;
+    };
+    SimFeatureStore& remote = features->remote();
+    remote.bindExternal("AcquisitionStart", command(&StreamState::acquisitionStart));
+    remote.bindExternal("AcquisitionStop", command(&StreamState::acquisitionStop));
+    remote.bindExternal("TriggerSoftware", command(&StreamState::softwareTrigger));
+    remote.bindExternal("PayloadSize", counter([](StreamState& s) { return int64_t(s.payloadSize(true)); }));
+    if (SimFeatureStore* st = features->stream()) {
+        st->bindExternal("PayloadSize", counter([](StreamState& s) { return int64_t(s.payloadSize(false)); }));
+        st->bindExternal("StreamLostFrameCount", counter([](StreamState& s) { return int64_t(s.lostFrameCount()); }));
+        st->bindExternal("FrameLoss", counter([](StreamState& s) { return int64_t(s.frameLoss()); }));
+        st->bindExternal("StreamAnnouncedBufferCount", counter([](StreamState& s) { return int64_t(s.announcedCount()); }));
+        st->bindExternal("StreamDeliveredFrameCount", counter([](StreamState& s) { return int64_t(s.deliveredCount()); }));
+    }
+}
+
+namespace {
+
+std::shared_ptr<StreamState> makeStreamState(const std::shared_ptr<SimCamera>& camera)
 {
     return camera->ensure(camera->streamState, [&] {
         auto stream = std::make_shared<StreamState>();
@@ -106,6 +183,16 @@ std::shared_ptr<StreamState> streamStateOf(const std::shared_ptr<SimCamera>& cam
         stream->setDeliversSdkTypes(!deliversPfnc(camera->config()));
         return stream;
     });
+}
+
+} // namespace
+
+std::shared_ptr<StreamState> streamStateOf(const std::shared_ptr<SimCamera>& camera)
+{
+    auto stream = makeStreamState(camera);
+    if (stream->claimBinding())
+        bindFeatures(camera, stream);
+    return stream;
 }
 
 std::shared_ptr<EventState> eventStateOf(const std::shared_ptr<SimCamera>& camera)

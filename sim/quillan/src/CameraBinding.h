@@ -23,6 +23,8 @@ std::shared_ptr<FileStore> fileStoreOf(const std::shared_ptr<SimCamera>& camera)
 // The camera's current image settings and frame timing.
 bool cameraImageSettings(const std::shared_ptr<SimCamera>& camera, SimImageSettings& settings);
 void cameraTiming(const std::shared_ptr<SimCamera>& camera, StreamState::Timing& timing);
+// Binds the camera's acquisition commands and stream counters to its stream.
+void bindFeatures(const std::shared_ptr<SimCamera>& camera, const std::shared_ptr<StreamState>& stream);
 
 } // namespace quillan
 

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <thread>
 
 using SimPixelFormat::Info;
 using SimPixelFormat::Layout;
@@ -59,8 +60,6 @@ struct SimImageGenerator::Cache {
     std::vector<uint16_t> quant[3];
     std::vector<float> noise;
     std::vector<ImageDefect> defects, corrected;
-    std::vector<uint16_t> row;
-    std::vector<float> work;
     std::vector<uint8_t> scratch;
 };
 
@@ -262,8 +261,6 @@ void SimImageGenerator::configure(const SimImageSettings& settings)
                 c.corrected.push_back({x, y, false});
         }
     }
-    c.row.resize(size_t(w) * c.channels);
-    c.work.resize(size_t(w) * c.channels);
 }
 
 namespace {
@@ -294,33 +291,23 @@ void writeRaw(const Info& f, uint8_t* img, size_t i, uint32_t v)
 
 } // namespace
 
-uint64_t SimImageGenerator::render(uint64_t frame, uint8_t* out, uint64_t capacity)
+void SimImageGenerator::renderBand(const Cache& c, uint64_t frame, uint8_t* img, uint32_t y0, uint32_t y1)
 {
-    Cache& c = *cache_;
-    if (!c.valid)
-        configure(SimImageSettings());
     const Info& f = *c.format;
-    const uint32_t w = c.s.width, h = c.s.height;
-    const uint64_t bytes = imageBytes();
-    if (!out || capacity == 0 || bytes == 0)
-        return 0;
-    uint8_t* img = out;
-    if (capacity < bytes) {
-        c.scratch.resize(bytes);
-        img = c.scratch.data();
-    }
-
+    const uint32_t w = c.s.width;
     const bool bayer = f.cfa != SimPixelFormat::Cfa::None;
     const size_t noiseMask = kNoiseLength - 1;
     const size_t noiseShift = size_t((frame * 2654435761ull) & noiseMask);
     const uint32_t rampStep = uint32_t(frame & 0xFF);
-    uint16_t* row = c.row.data();
-    for (uint32_t y = 0; y < h; ++y) {
+    std::vector<uint16_t> rowBuffer(size_t(w) * c.channels);
+    std::vector<float> workBuffer(size_t(w) * c.channels);
+    uint16_t* row = rowBuffer.data();
+    for (uint32_t y = y0; y < y1; ++y) {
         const size_t rowStart = size_t(y) * w;
         const uint32_t sy = c.sensorY[y];
         const uint32_t n = w * c.channels;
         const uint32_t chs = c.channels;
-        float* t = c.work.data();
+        float* t = workBuffer.data();
         // Content, then gain, noise and offset, each over the whole row.
         if (c.moving) {
             const uint32_t* sxs = c.sensorX.data();
@@ -407,6 +394,45 @@ uint64_t SimImageGenerator::render(uint64_t frame, uint8_t* out, uint64_t capaci
         }
         }
     }
+}
+
+uint64_t SimImageGenerator::render(uint64_t frame, uint8_t* out, uint64_t capacity)
+{
+    Cache& c = *cache_;
+    if (!c.valid)
+        configure(SimImageSettings());
+    const Info& f = *c.format;
+    const uint32_t w = c.s.width, h = c.s.height;
+    const uint64_t bytes = imageBytes();
+    if (!out || capacity == 0 || bytes == 0)
+        return 0;
+    uint8_t* img = out;
+    if (capacity < bytes) {
+        c.scratch.resize(bytes);
+        img = c.scratch.data();
+    }
+
+    const bool bayer = f.cfa != SimPixelFormat::Cfa::None;
+    // Large images are rendered in bands on several threads. Bands start at
+    // an even pixel index so that no packed group is shared.
+    const uint64_t pixels = uint64_t(w) * h;
+    const unsigned hw = std::max(1u, std::thread::hardware_concurrency());
+    const uint32_t bands = pixels >= (1u << 20) ? std::min(4u, hw) : 1u;
+    std::vector<std::thread> workers;
+    uint32_t y0 = 0;
+    for (uint32_t b = 1; b <= bands; ++b) {
+        uint32_t y1 = b == bands ? h : uint32_t(uint64_t(h) * b / bands);
+        if ((uint64_t(y1) * w) % 2 == 1)
+            ++y1;
+        y1 = std::min(y1, h);
+        if (b == bands)
+            renderBand(c, frame, img, y0, y1);
+        else
+            workers.emplace_back([&c, frame, img, y0, y1] { renderBand(c, frame, img, y0, y1); });
+        y0 = y1;
+    }
+    for (auto& t : workers)
+        t.join();
     // An odd pixel count leaves half a packed group: keep its spare nibble 0.
     if (f.layout == Layout::Packed12 && (uint64_t(w) * h) % 2 == 1)
         img[bytes - 1] &= 0x0F;

@@ -15,6 +15,7 @@
 #include "SimImageGenerator.h"
 
 #include <array>
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
@@ -70,6 +71,8 @@ public:
     void setStreamId(const std::string& id);
     // Whether the camera delivers the SDK's 16-bit types where they exist.
     void setDeliversSdkTypes(bool sdk);
+    // True exactly once: for whoever binds the camera's features to this stream.
+    bool claimBinding() { return !bound_.exchange(true); }
 
     // ---- SDK side ----
     // memory null: the stream allocates size bytes.
@@ -147,6 +150,7 @@ private:
     Hooks hooks_;
     std::string streamId_ = "Stream0";
     bool sdkTypes_ = true;
+    std::atomic<bool> bound_{false};
 
     std::map<ORV_BUFFER_HANDLE, Buffer> buffers_;
     std::vector<ORV_BUFFER_HANDLE> order_;   // announce order

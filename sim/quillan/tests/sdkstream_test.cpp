@@ -354,3 +354,153 @@ TEST_F(SdkTest, StreamControlsRefuseMalformedCommands)
     control("stream.pattern GEV-G1-0001 DefectField hot=1,2 dead=3,4 noise=0");
     control("stream.pattern GEV-G1-0001 ColourChart cast=0,0,1,0,1,0,1,0,0");
 }
+
+namespace {
+
+class LiveTest : public SdkTest {
+protected:
+    void SetUp() override
+    {
+        SdkTest::SetUp();
+        cam = openG1();
+        stream = openStream(cam.device);
+    }
+    ORV_FEATURE_HANDLE feature(uint32_t module, const char* name)
+    {
+        ORV_FEATURE_HANDLE h = 0;
+        EXPECT_EQ(OrvFeatureGetByName(module, name, &h), 0) << name;
+        return h;
+    }
+    void execute(const char* name) { ASSERT_EQ(OrvFeatureCommandExecute(cam.remote, feature(cam.remote, name), 2000, false), 0) << name; }
+    void setEnum(const char* name, const char* entry)
+    {
+        ASSERT_EQ(OrvFeatureSetValueEnum(cam.remote, feature(cam.remote, name), entry, true), 0) << name << "=" << entry;
+    }
+    void startStream(int count = 5)
+    {
+        ORV_DS_INFO ds{};
+        ASSERT_EQ(OrvStreamGetInfo(stream, &ds), 0);
+        for (int i = 0; i < count; ++i) {
+            ORV_BUFFER_HANDLE h = 0;
+            ASSERT_EQ(OrvStreamAllocAndAnnounceBuffer(stream, ds.payloadSize, &objects[i], &h), 0);
+            ASSERT_EQ(OrvStreamQueueBuffer(stream, h), 0);
+        }
+        ASSERT_EQ(OrvStreamAcquisitionStart(stream, 0, ~0ull), 0);
+    }
+    ORV_BUFFER_INFO next(int expect = 0)
+    {
+        void* user = nullptr;
+        ORV_BUFFER_HANDLE h = 0;
+        ORV_BUFFER_INFO info{};
+        EXPECT_EQ(OrvStreamWaitForNewBuffer(stream, &user, &h, 3000), expect);
+        if (expect == 0) {
+            EXPECT_EQ(OrvStreamBufferGetInfo(stream, h, &info), 0);
+            EXPECT_EQ(OrvStreamQueueBuffer(stream, h), 0);
+        }
+        return info;
+    }
+    void TearDown() override
+    {
+        if (cam.remote)
+            OrvFeatureCommandExecute(cam.remote, feature(cam.remote, "AcquisitionStop"), 2000, false);
+        SdkTest::TearDown();
+    }
+    Camera cam;
+    ORV_STREAM_HANDLE stream = 0;
+    int objects[5] = {};
+};
+
+} // namespace
+
+TEST_F(LiveTest, AcquisitionCommandsDriveTheStream)
+{
+    control("stream.manual GEV-G1-0001 on");
+    startStream();
+    control("stream.frame GEV-G1-0001 2");  // camera not acquiring yet: nothing
+    void* user;
+    ORV_BUFFER_HANDLE h;
+    EXPECT_EQ(OrvStreamWaitForNewBuffer(stream, &user, &h, 100), -1011);
+    execute("AcquisitionStart");
+    control("stream.frame GEV-G1-0001 3");
+    for (uint64_t id = 1; id <= 3; ++id) {
+        const ORV_BUFFER_INFO info = next();
+        EXPECT_EQ(info.imageId, id);
+        EXPECT_EQ(info.width, 1280u);
+        EXPECT_EQ(info.height, 1024u);
+        EXPECT_EQ(info.size, 1280u * 1024u);
+        EXPECT_EQ(info.pixelType, 0x101u);
+    }
+    execute("AcquisitionStop");
+    control("stream.frame GEV-G1-0001 1");
+    EXPECT_EQ(OrvStreamWaitForNewBuffer(stream, &user, &h, 100), -1011);
+}
+
+TEST_F(LiveTest, PixelFormatAndSizeFollowTheFeatures)
+{
+    control("stream.manual GEV-G1-0001 on");
+    ASSERT_EQ(OrvFeatureSetValueInt64(cam.remote, feature(cam.remote, "Width"), 640, false), 0);
+    setEnum("PixelFormat", "Mono12Packed");
+    int64_t payload = 0;
+    ASSERT_EQ(OrvFeatureGetValueInt64(stream, feature(stream, "PayloadSize"), &payload, false, false), 0);
+    EXPECT_EQ(payload, 640 * 1024 * 3 / 2);
+    startStream();
+    execute("AcquisitionStart");
+    control("stream.frame GEV-G1-0001");
+    const ORV_BUFFER_INFO info = next();
+    EXPECT_EQ(info.width, 640u);
+    EXPECT_EQ(info.pixelType, uint64_t(SimPixelFormat::Mono12Packed));
+    EXPECT_EQ(info.size, uint32_t(payload));
+
+    // Converting it for display as the viewer does.
+    std::vector<uint8_t> eight(640 * 1024), sixteen(640 * 1024 * 2);
+    EXPECT_EQ(OrvUtilBuffer12BitTo8Bit(info, eight.data(), uint32_t(eight.size())), 0);
+    EXPECT_EQ(OrvUtilBuffer12BitTo16Bit(info, sixteen.data(), uint32_t(sixteen.size())), 0);
+    EXPECT_EQ(eight[7 * 640 + 5], 255);  // planted hot pixel
+}
+
+TEST_F(LiveTest, SoftwareTriggerAndLossCounters)
+{
+    setEnum("TriggerMode", "On");
+    startStream();
+    execute("AcquisitionStart");
+    void* user;
+    ORV_BUFFER_HANDLE h;
+    EXPECT_EQ(OrvStreamWaitForNewBuffer(stream, &user, &h, 150), -1011);
+    execute("TriggerSoftware");
+    EXPECT_EQ(next().imageId, 1u);
+    control("stream.drop GEV-G1-0001 2");
+    execute("TriggerSoftware");
+    execute("TriggerSoftware");
+    execute("TriggerSoftware");
+    EXPECT_EQ(next().imageId, 4u);
+    int64_t lost = -1;
+    ASSERT_EQ(OrvFeatureGetValueInt64(stream, feature(stream, "StreamLostFrameCount"), &lost, false, false), 0);
+    EXPECT_EQ(lost, 0);
+    ORV_FEATURE_HANDLE frameLoss = 0;
+    EXPECT_EQ(OrvFeatureGetByName(stream, "FrameLoss", &frameLoss), -1009);  // G1 has none
+}
+
+TEST_F(LiveTest, UnplugEndsTheStreamAndSendsTheConnectionEvent)
+{
+    ORV_EVENT_HANDLE conn = 0;
+    ASSERT_EQ(OrvEventRegister(cam.device, 4000, &conn), 0);
+    startStream();
+    std::atomic<int> rc{1};
+    std::thread waiter([&] {
+        void* user;
+        ORV_BUFFER_HANDLE h;
+        rc = OrvStreamWaitForNewBuffer(stream, &user, &h, 60000);
+    });
+    std::this_thread::sleep_for(std::chrono::milliseconds(30));
+    control("device.unplug GEV-G1-0001");
+    waiter.join();
+    EXPECT_EQ(rc.load(), -1012);
+    ORV_EVENT_DEVICE_CONNECTION_DATA c{};
+    size_t size = sizeof c;
+    ASSERT_EQ(OrvEventWait(cam.device, conn, &c, &size, 1000), 0);
+    EXPECT_EQ(c.connectionState, 0u);
+    ASSERT_EQ(OrvEventKill(cam.device, conn), 0);
+    ASSERT_EQ(OrvEventUnRegister(cam.device, 4000), 0);
+    ASSERT_EQ(OrvStreamClose(stream), 0);
+    control("device.replug GEV-G1-0001");
+}
