@@ -1,5 +1,6 @@
 #include "ZelStartup.h"
 
+#include "ZelAcqBuffer.h"
 #include "ZelSdkMetaTypes.h"
 
 #include <QApplication>
@@ -13,7 +14,7 @@ void ZelStartup::registerMetaTypes()
     // 1 "ZelCameraInfo"
     // 2 "ZelCameraInfoList"
     // 3 "ZelInterfaceInfoList"
-    // 4 "ZelAcqBufferPtr"
+    qRegisterMetaType<ZelAcqBufferPtr>("ZelAcqBufferPtr");
     // 5 "ZelCameraPtr"
     qRegisterMetaType<ORV_INTERFACE_INFO>("ORV_INTERFACE_INFO");
     qRegisterMetaType<ORV_DEVICE_INFO>("ORV_DEVICE_INFO");
