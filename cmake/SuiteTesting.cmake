@@ -22,6 +22,7 @@ function(_suite_test_env target)
         "SUITE_BUILD_DIR=${CMAKE_BINARY_DIR}"
         "TSAN_OPTIONS=second_deadlock_stack=1"
         "ASAN_OPTIONS=detect_leaks=1"
+        "LSAN_OPTIONS=suppressions=${CMAKE_SOURCE_DIR}/cmake/lsan.supp:print_suppressions=0"
     )
     set(${target}_ENV ${env} PARENT_SCOPE)
 endfunction()

@@ -1,6 +1,8 @@
 #include "ZelStartup.h"
 
 #include "ZelAcqBuffer.h"
+#include "ZelCamera.h"
+#include "ZelCameraInfo.h"
 #include "ZelSdkMetaTypes.h"
 
 #include <QApplication>
@@ -11,11 +13,11 @@
 void ZelStartup::registerMetaTypes()
 {
     // Keep this order; each type joins at its place once its header exists.
-    // 1 "ZelCameraInfo"
-    // 2 "ZelCameraInfoList"
-    // 3 "ZelInterfaceInfoList"
+    qRegisterMetaType<ZelCameraInfo>("ZelCameraInfo");
+    qRegisterMetaType<ZelCameraInfoList>("ZelCameraInfoList");
+    qRegisterMetaType<ZelInterfaceInfoList>("ZelInterfaceInfoList");
     qRegisterMetaType<ZelAcqBufferPtr>("ZelAcqBufferPtr");
-    // 5 "ZelCameraPtr"
+    qRegisterMetaType<ZelCameraPtr>("ZelCameraPtr");
     qRegisterMetaType<ORV_INTERFACE_INFO>("ORV_INTERFACE_INFO");
     qRegisterMetaType<ORV_DEVICE_INFO>("ORV_DEVICE_INFO");
     qRegisterMetaType<ORV_TL_INFO>("ORV_TL_INFO");

@@ -1,134 +1,211 @@
-// Stream, image, conversion, event and device file exports.
-//
-// Every export here answers "not available" until its part of the simulator
-// is built; each goes through SimCall so that injected faults and the call log
-// work for it already.
+// Stream exports: the stream of a device and its buffers.
+#include "CameraBinding.h"
 #include "QuillanExports.h"
 #include "SimCall.h"
+#include "SimCamera.h"
+#include "SimLibrary.h"
 
-using quillan::SimCall;
+#include <cstring>
+
+using namespace quillan;
+
+namespace {
+
+const char kStreamId[] = "Stream0";
+
+// The camera's stream behind a live stream handle.
+int resolveStream(ORV_STREAM_HANDLE handle, std::shared_ptr<StreamState>* stream)
+{
+    SimModuleRef ref;
+    if (int rc = resolveModule(handle, HandleKind::Stream, &ref))
+        return rc;
+    if (!ref.camera)
+        return ORV_ERROR_INVALID_HANDLE;
+    *stream = streamStateOf(ref.camera);
+    return ORV_SUCCESS;
+}
+
+} // namespace
 
 int OrvDeviceGetStreamId(ORV_DEVICE_HANDLE device, uint32_t index, char* id, size_t* size)
 {
-    (void)index;
-    (void)id;
-    (void)size;
     SimCall call("OrvDeviceGetStreamId", device);
+    call.arg("index", index);
     if (int rc = call.enter())
         return rc;
-    return call.result(ORV_ERROR_NOT_AVAILABLE);
+    SimModuleRef ref;
+    if (int rc = resolveModule(device, HandleKind::Device, &ref))
+        return call.result(rc);
+    if (!ref.camera->config().hasStream || index != 0)
+        return call.result(ORV_ERROR_NOT_AVAILABLE);
+    if (!id || !size)
+        return call.result(ORV_ERROR_INVALID_ARGUMENT);
+    if (*size < sizeof kStreamId)
+        return call.result(ORV_ERROR_INVALID_ARGUMENT);
+    std::memcpy(id, kStreamId, sizeof kStreamId);
+    *size = sizeof kStreamId;
+    return call.result(ORV_SUCCESS);
 }
 
 int OrvDeviceStreamOpen(ORV_DEVICE_HANDLE device, const char* streamId, ORV_STREAM_HANDLE* stream)
 {
-    (void)streamId;
-    (void)stream;
     SimCall call("OrvDeviceStreamOpen", device);
+    call.arg("streamId", streamId ? streamId : "");
     if (int rc = call.enter())
         return rc;
-    return call.result(ORV_ERROR_NOT_AVAILABLE);
+    SimModuleRef ref;
+    if (int rc = resolveModule(device, HandleKind::Device, &ref))
+        return call.result(rc);
+    if (!stream)
+        return call.result(ORV_ERROR_INVALID_ARGUMENT);
+    if (!ref.camera->config().hasStream || (streamId && *streamId && std::strcmp(streamId, kStreamId) != 0))
+        return call.result(ORV_ERROR_NOT_AVAILABLE);
+    if (!SimHandles::instance().handlesOf(HandleKind::Stream, device).empty())
+        return call.result(ORV_ERROR_BUSY);
+    streamStateOf(ref.camera)->setStreamId(kStreamId);
+    const ORV_STREAM_HANDLE h = SimHandles::instance().add(HandleKind::Stream, ref.camera->streamModule(), device);
+    *stream = call.nullHandle() ? 0 : h;
+    call.arg("stream", *stream);
+    return call.result(ORV_SUCCESS);
 }
 
 int OrvStreamAcquisitionStart(ORV_STREAM_HANDLE stream, uint32_t flags, uint64_t imageCount)
 {
-    (void)flags;
-    (void)imageCount;
     SimCall call("OrvStreamAcquisitionStart", stream);
+    call.arg("flags", flags).arg("imageCount", imageCount);
     if (int rc = call.enter())
         return rc;
-    return call.result(ORV_ERROR_NOT_AVAILABLE);
+    std::shared_ptr<StreamState> s;
+    if (int rc = resolveStream(stream, &s))
+        return call.result(rc);
+    return call.result(s->start(flags, imageCount));
 }
 
 int OrvStreamAcquisitionStop(ORV_STREAM_HANDLE stream, uint32_t flags)
 {
-    (void)flags;
     SimCall call("OrvStreamAcquisitionStop", stream);
+    call.arg("flags", flags);
     if (int rc = call.enter())
         return rc;
-    return call.result(ORV_ERROR_NOT_AVAILABLE);
+    std::shared_ptr<StreamState> s;
+    if (int rc = resolveStream(stream, &s))
+        return call.result(rc);
+    return call.result(s->stop(flags));
 }
 
 int OrvStreamAnnounceBuffer(ORV_STREAM_HANDLE stream, void* buffer, uint32_t size, void* userPointer, ORV_BUFFER_HANDLE* bufferHandle)
 {
-    (void)buffer;
-    (void)size;
-    (void)userPointer;
-    (void)bufferHandle;
     SimCall call("OrvStreamAnnounceBuffer", stream);
+    call.arg("size", size);
     if (int rc = call.enter())
         return rc;
-    return call.result(ORV_ERROR_NOT_AVAILABLE);
+    std::shared_ptr<StreamState> s;
+    if (int rc = resolveStream(stream, &s))
+        return call.result(rc);
+    if (!buffer)
+        return call.result(ORV_ERROR_INVALID_ARGUMENT);
+    const int rc = s->announce(buffer, size, userPointer, bufferHandle);
+    if (rc == ORV_SUCCESS && call.nullHandle())
+        *bufferHandle = 0;
+    return call.result(rc);
 }
 
 int OrvStreamAllocAndAnnounceBuffer(ORV_STREAM_HANDLE stream, uint32_t size, void* userPointer, ORV_BUFFER_HANDLE* bufferHandle)
 {
-    (void)size;
-    (void)userPointer;
-    (void)bufferHandle;
     SimCall call("OrvStreamAllocAndAnnounceBuffer", stream);
+    call.arg("size", size);
     if (int rc = call.enter())
         return rc;
-    return call.result(ORV_ERROR_NOT_AVAILABLE);
+    std::shared_ptr<StreamState> s;
+    if (int rc = resolveStream(stream, &s))
+        return call.result(rc);
+    const int rc = s->announce(nullptr, size, userPointer, bufferHandle);
+    if (rc == ORV_SUCCESS && call.nullHandle())
+        *bufferHandle = 0;
+    return call.result(rc);
 }
 
 int OrvStreamRevokeBuffer(ORV_STREAM_HANDLE stream, ORV_BUFFER_HANDLE bufferHandle, void** bufferData, void** userPointer)
 {
-    (void)bufferHandle;
-    (void)bufferData;
-    (void)userPointer;
     SimCall call("OrvStreamRevokeBuffer", stream);
+    call.arg("buffer", bufferHandle);
     if (int rc = call.enter())
         return rc;
-    return call.result(ORV_ERROR_NOT_AVAILABLE);
+    std::shared_ptr<StreamState> s;
+    if (int rc = resolveStream(stream, &s))
+        return call.result(rc);
+    return call.result(s->revoke(bufferHandle, bufferData, userPointer));
 }
 
 int OrvStreamQueueBuffer(ORV_STREAM_HANDLE stream, ORV_BUFFER_HANDLE bufferHandle)
 {
-    (void)bufferHandle;
     SimCall call("OrvStreamQueueBuffer", stream);
+    call.arg("buffer", bufferHandle);
     if (int rc = call.enter())
         return rc;
-    return call.result(ORV_ERROR_NOT_AVAILABLE);
+    std::shared_ptr<StreamState> s;
+    if (int rc = resolveStream(stream, &s))
+        return call.result(rc);
+    return call.result(s->queue(bufferHandle));
 }
 
 int OrvStreamGetBufferId(ORV_STREAM_HANDLE stream, uint32_t index, ORV_BUFFER_HANDLE* bufferHandle)
 {
-    (void)index;
-    (void)bufferHandle;
     SimCall call("OrvStreamGetBufferId", stream);
+    call.arg("index", index);
     if (int rc = call.enter())
         return rc;
-    return call.result(ORV_ERROR_NOT_AVAILABLE);
+    std::shared_ptr<StreamState> s;
+    if (int rc = resolveStream(stream, &s))
+        return call.result(rc);
+    return call.result(s->bufferId(index, bufferHandle));
 }
 
 int OrvStreamFlushQueue(ORV_STREAM_HANDLE stream, uint32_t operation)
 {
-    (void)operation;
     SimCall call("OrvStreamFlushQueue", stream);
+    call.arg("operation", operation);
     if (int rc = call.enter())
         return rc;
-    return call.result(ORV_ERROR_NOT_AVAILABLE);
+    std::shared_ptr<StreamState> s;
+    if (int rc = resolveStream(stream, &s))
+        return call.result(rc);
+    return call.result(s->flush(operation));
 }
 
 int OrvStreamWaitForNewBuffer(ORV_STREAM_HANDLE stream, void** userPointer, ORV_BUFFER_HANDLE* bufferHandle, uint32_t timeoutMs)
 {
-    (void)userPointer;
-    (void)bufferHandle;
-    (void)timeoutMs;
     SimCall call("OrvStreamWaitForNewBuffer", stream);
+    call.arg("timeoutMs", timeoutMs);
     if (int rc = call.enter())
         return rc;
-    return call.result(ORV_ERROR_NOT_AVAILABLE);
+    std::shared_ptr<StreamState> s;
+    if (int rc = resolveStream(stream, &s))
+        return call.result(rc);
+    return call.result(s->wait(userPointer, bufferHandle, timeoutMs));
 }
 
 int OrvStreamBufferGetInfo(ORV_STREAM_HANDLE stream, ORV_BUFFER_HANDLE bufferHandle, ORV_BUFFER_INFO* info)
 {
-    (void)bufferHandle;
-    (void)info;
     SimCall call("OrvStreamBufferGetInfo", stream);
+    call.arg("buffer", bufferHandle);
     if (int rc = call.enter())
         return rc;
-    return call.result(ORV_ERROR_NOT_AVAILABLE);
+    std::shared_ptr<StreamState> s;
+    if (int rc = resolveStream(stream, &s))
+        return call.result(rc);
+    return call.result(s->bufferInfo(bufferHandle, info));
+}
+
+int OrvStreamGetInfo(ORV_STREAM_HANDLE stream, ORV_DS_INFO* info)
+{
+    SimCall call("OrvStreamGetInfo", stream);
+    if (int rc = call.enter())
+        return rc;
+    std::shared_ptr<StreamState> s;
+    if (int rc = resolveStream(stream, &s))
+        return call.result(rc);
+    return call.result(s->info(info));
 }
 
 int OrvStreamClose(ORV_STREAM_HANDLE stream)
@@ -136,203 +213,13 @@ int OrvStreamClose(ORV_STREAM_HANDLE stream)
     SimCall call("OrvStreamClose", stream);
     if (int rc = call.enter())
         return rc;
-    return call.result(ORV_ERROR_NOT_AVAILABLE);
-}
-
-int OrvUtilBuffer12BitTo8Bit(ORV_BUFFER_INFO source, void* destination, uint32_t destinationSize)
-{
-    (void)source;
-    (void)destination;
-    (void)destinationSize;
-    SimCall call("OrvUtilBuffer12BitTo8Bit", 0, SimCall::WorksWithoutLibrary);
-    if (int rc = call.enter())
-        return rc;
-    return call.result(ORV_ERROR_NOT_AVAILABLE);
-}
-
-int OrvUtilBuffer12BitTo16Bit(ORV_BUFFER_INFO source, void* destination, uint32_t destinationSize)
-{
-    (void)source;
-    (void)destination;
-    (void)destinationSize;
-    SimCall call("OrvUtilBuffer12BitTo16Bit", 0, SimCall::WorksWithoutLibrary);
-    if (int rc = call.enter())
-        return rc;
-    return call.result(ORV_ERROR_NOT_AVAILABLE);
-}
-
-int OrvUtilBuffer16BitTo8Bit(ORV_BUFFER_INFO source, void* destination, uint32_t destinationSize)
-{
-    (void)source;
-    (void)destination;
-    (void)destinationSize;
-    SimCall call("OrvUtilBuffer16BitTo8Bit", 0, SimCall::WorksWithoutLibrary);
-    if (int rc = call.enter())
-        return rc;
-    return call.result(ORV_ERROR_NOT_AVAILABLE);
-}
-
-int OrvUtilBufferBayerToRGB(ORV_BUFFER_INFO source, void* destination, uint32_t destinationSize)
-{
-    (void)source;
-    (void)destination;
-    (void)destinationSize;
-    SimCall call("OrvUtilBufferBayerToRGB", 0, SimCall::WorksWithoutLibrary);
-    if (int rc = call.enter())
-        return rc;
-    return call.result(ORV_ERROR_NOT_AVAILABLE);
-}
-
-int OrvUtilBufferBayerToRGB32(ORV_BUFFER_INFO source, void* destination, uint32_t destinationSize)
-{
-    (void)source;
-    (void)destination;
-    (void)destinationSize;
-    SimCall call("OrvUtilBufferBayerToRGB32", 0, SimCall::WorksWithoutLibrary);
-    if (int rc = call.enter())
-        return rc;
-    return call.result(ORV_ERROR_NOT_AVAILABLE);
-}
-
-int OrvUtilSaveImageToPNGFile(const ORV_BUFFER_INFO* image, const char* fileName)
-{
-    (void)image;
-    (void)fileName;
-    SimCall call("OrvUtilSaveImageToPNGFile", 0, SimCall::WorksWithoutLibrary);
-    if (int rc = call.enter())
-        return rc;
-    return call.result(ORV_ERROR_NOT_AVAILABLE);
-}
-
-int OrvEventRegister(ORV_MODULE_HANDLE module, int32_t eventType, ORV_EVENT_HANDLE* event)
-{
-    (void)eventType;
-    (void)event;
-    SimCall call("OrvEventRegister", module);
-    if (int rc = call.enter())
-        return rc;
-    return call.result(ORV_ERROR_NOT_AVAILABLE);
-}
-
-int OrvEventUnRegister(ORV_MODULE_HANDLE module, int32_t eventType)
-{
-    (void)eventType;
-    SimCall call("OrvEventUnRegister", module);
-    if (int rc = call.enter())
-        return rc;
-    return call.result(ORV_ERROR_NOT_AVAILABLE);
-}
-
-int OrvEventWait(ORV_MODULE_HANDLE module, ORV_EVENT_HANDLE event, void* buffer, size_t* size, uint64_t timeoutMs)
-{
-    (void)event;
-    (void)buffer;
-    (void)size;
-    (void)timeoutMs;
-    SimCall call("OrvEventWait", module);
-    if (int rc = call.enter())
-        return rc;
-    return call.result(ORV_ERROR_NOT_AVAILABLE);
-}
-
-int OrvEventGetInfo(ORV_MODULE_HANDLE module, ORV_EVENT_HANDLE event, uint32_t command, void* buffer, size_t* size)
-{
-    (void)event;
-    (void)command;
-    (void)buffer;
-    (void)size;
-    SimCall call("OrvEventGetInfo", module);
-    if (int rc = call.enter())
-        return rc;
-    return call.result(ORV_ERROR_NOT_AVAILABLE);
-}
-
-int OrvEventFlush(ORV_MODULE_HANDLE module, ORV_EVENT_HANDLE event)
-{
-    (void)event;
-    SimCall call("OrvEventFlush", module);
-    if (int rc = call.enter())
-        return rc;
-    return call.result(ORV_ERROR_NOT_AVAILABLE);
-}
-
-int OrvEventKill(ORV_MODULE_HANDLE module, ORV_EVENT_HANDLE event)
-{
-    (void)event;
-    SimCall call("OrvEventKill", module);
-    if (int rc = call.enter())
-        return rc;
-    return call.result(ORV_ERROR_NOT_AVAILABLE);
-}
-
-int OrvUtilSaveImageToFile(const ORV_BUFFER_INFO* image, const char* fileName, int32_t fileType)
-{
-    (void)image;
-    (void)fileName;
-    (void)fileType;
-    SimCall call("OrvUtilSaveImageToFile", 0, SimCall::WorksWithoutLibrary);
-    if (int rc = call.enter())
-        return rc;
-    return call.result(ORV_ERROR_NOT_AVAILABLE);
-}
-
-int OrvStreamGetInfo(ORV_STREAM_HANDLE stream, ORV_DS_INFO* info)
-{
-    (void)info;
-    SimCall call("OrvStreamGetInfo", stream);
-    if (int rc = call.enter())
-        return rc;
-    return call.result(ORV_ERROR_NOT_AVAILABLE);
-}
-
-int OrvDeviceSaveFile(ORV_MODULE_HANDLE module, const char* localPath, const char* deviceFileName, const char* fileSelectorEntry, void* transfer)
-{
-    (void)localPath;
-    (void)deviceFileName;
-    (void)fileSelectorEntry;
-    (void)transfer;
-    SimCall call("OrvDeviceSaveFile", module);
-    if (int rc = call.enter())
-        return rc;
-    return call.result(ORV_ERROR_NOT_AVAILABLE);
-}
-
-int OrvDeviceLoadFile(ORV_MODULE_HANDLE module, const char* deviceFileName, const char* localPath, const char* fileSelectorEntry, void* transfer)
-{
-    (void)deviceFileName;
-    (void)localPath;
-    (void)fileSelectorEntry;
-    (void)transfer;
-    SimCall call("OrvDeviceLoadFile", module);
-    if (int rc = call.enter())
-        return rc;
-    return call.result(ORV_ERROR_NOT_AVAILABLE);
-}
-
-int OrvDeviceDeleteFile(ORV_MODULE_HANDLE module, const char* deviceFileName, const char* fileSelectorEntry)
-{
-    (void)deviceFileName;
-    (void)fileSelectorEntry;
-    SimCall call("OrvDeviceDeleteFile", module);
-    if (int rc = call.enter())
-        return rc;
-    return call.result(ORV_ERROR_NOT_AVAILABLE);
-}
-
-int OrvDeviceRegisterFileAccessCB(ORV_MODULE_HANDLE module, void* context, ORV_FILE_ACCESS_CALLBACK callback)
-{
-    (void)context;
-    (void)callback;
-    SimCall call("OrvDeviceRegisterFileAccessCB", module);
-    if (int rc = call.enter())
-        return rc;
-    return call.result(ORV_ERROR_NOT_AVAILABLE);
-}
-
-int OrvDeviceUnRegisterFileAccessCB(ORV_MODULE_HANDLE module)
-{
-    SimCall call("OrvDeviceUnRegisterFileAccessCB", module);
-    if (int rc = call.enter())
-        return rc;
-    return call.result(ORV_ERROR_NOT_AVAILABLE);
+    // Closing works on a disconnected camera too.
+    auto module = SimHandles::instance().get<SimModule>(stream, HandleKind::Stream);
+    auto camera = module ? module->camera.lock() : nullptr;
+    if (!camera)
+        return call.result(ORV_ERROR_INVALID_HANDLE);
+    streamStateOf(camera)->close();
+    eventStateOf(camera)->dropModule(stream);
+    SimHandles::instance().remove(stream);
+    return call.result(ORV_SUCCESS);
 }

@@ -11,6 +11,7 @@ SimCamera::SimCamera(SimCameraConfig config)
       status_(config_.status),
       ip_(config_.ipAddress),
       mask_(config_.subnetMask),
+      gateway_(config_.gateway),
       subnetOverride_(config_.subnetOverride),
       probeTimeMs_(config_.probeTimeMs),
       latencyMs_(config_.latencyMs),
@@ -50,6 +51,10 @@ QUILLAN_LOCKED_GET(int32_t, status, status_)
 QUILLAN_LOCKED_SET(int32_t, setStatus, status_)
 QUILLAN_LOCKED_GET(std::string, ipAddress, ip_)
 QUILLAN_LOCKED_GET(std::string, subnetMask, mask_)
+QUILLAN_LOCKED_GET(std::string, gateway, gateway_)
+QUILLAN_LOCKED_SET(const std::string&, setGateway, gateway_)
+QUILLAN_LOCKED_GET(SimCamera::PersistentIp, persistentIp, persistent_)
+QUILLAN_LOCKED_SET(const PersistentIp&, setPersistentIp, persistent_)
 QUILLAN_LOCKED_GET(std::string, subnetOverride, subnetOverride_)
 QUILLAN_LOCKED_SET(const std::string&, setSubnetOverride, subnetOverride_)
 QUILLAN_LOCKED_GET(uint32_t, probeTimeMs, probeTimeMs_)

@@ -74,6 +74,19 @@ public:
     std::string ipAddress() const;
     std::string subnetMask() const;
     void setIp(const std::string& ip, const std::string& mask);
+    std::string gateway() const;
+    void setGateway(const std::string& gateway);
+
+    // GigE persistent configuration and flags (bit 0 persistent IP, bit 1
+    // DHCP, bit 2 link-local, which stays set).
+    struct PersistentIp {
+        uint32_t flags = 4;
+        uint32_t ip = 0;
+        uint32_t mask = 0;
+        uint32_t gateway = 0;
+    };
+    PersistentIp persistentIp() const;
+    void setPersistentIp(const PersistentIp& config);
     std::string subnetOverride() const;
     void setSubnetOverride(const std::string& subnet);
     uint32_t probeTimeMs() const;
@@ -137,6 +150,8 @@ private:
     int32_t status_;
     std::string ip_;
     std::string mask_;
+    std::string gateway_;
+    PersistentIp persistent_;
     std::string subnetOverride_;
     uint32_t probeTimeMs_;
     uint32_t latencyMs_;

@@ -940,7 +940,7 @@ int SimCameraFeatures::applyLines(const std::vector<std::string>& lines, bool re
         }
         todo.swap(retry);
     }
-    remote_->flushInvalidations();
+    // Every remote feature is invalidated once, what the lines changed included.
     remote_->invalidateAll();
     return rc;
 }

@@ -38,10 +38,7 @@ bool milliseconds(const Args& a, size_t i, uint32_t* value, std::string& reply)
 
 bool knownFunction(const std::string& name)
 {
-    for (const char* f : ORV_SDK_FUNCTION_NAMES)
-        if (name == f)
-            return true;
-    return false;
+    return SimFaults::instance().knownFunction(name);
 }
 
 std::string joinLines(const std::vector<std::string>& lines)

@@ -1,5 +1,6 @@
 #include "SimFaults.h"
 
+#include "OrvSdk.h"
 #include "SimControl.h"
 #include "SimText.h"
 
@@ -102,6 +103,24 @@ bool SimFaults::takeNullHandle(const std::string& function)
     if (--it->second <= 0)
         nullHandles_.erase(it);
     return true;
+}
+
+bool SimFaults::knownFunction(const std::string& name) const
+{
+    for (const char* f : ORV_SDK_FUNCTION_NAMES)
+        if (name == f)
+            return true;
+    std::lock_guard<std::mutex> lock(mutex_);
+    for (const std::string& f : extraFunctions_)
+        if (name == f)
+            return true;
+    return false;
+}
+
+void SimFaults::addKnownFunction(const std::string& name)
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    extraFunctions_.push_back(name);
 }
 
 void SimFaults::addCallFault(const std::string& function, const std::string& module, const SimFaultRule& rule)

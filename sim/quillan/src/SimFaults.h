@@ -46,6 +46,11 @@ public:
     // True once after call.nullhandle for the function.
     bool takeNullHandle(const std::string& function);
 
+    // Names call.fail, call.delay and call.nullhandle accept: the SDK's
+    // functions and those another entry point (the GenTL producer) adds.
+    bool knownFunction(const std::string& name) const;
+    void addKnownFunction(const std::string& name);
+
     void addCallFault(const std::string& function, const std::string& module, const SimFaultRule& rule);
     void setCallDelay(const std::string& function, uint32_t ms);
     void armNullHandle(const std::string& function);
@@ -81,6 +86,7 @@ private:
     int initFailure_ = 0;
     std::map<uint32_t, int> systemInfoFailures_;
     std::vector<void (*)()> clearHandlers_;
+    std::vector<std::string> extraFunctions_;
     bool logging_ = false;
     std::vector<std::string> calls_;
 };

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <thread>
 
 using SimPixelFormat::Info;
 using SimPixelFormat::Layout;
@@ -51,15 +52,14 @@ struct SimImageGenerator::Cache {
     const Info* format = nullptr;
     uint32_t channels = 1;           // values per pixel: 3 for RGB triples
     bool moving = false;             // content depends on the image number
-    uint32_t uniformGain = 65536;    // 16.16, used when gain is empty
-    std::vector<uint32_t> gain;      // 16.16 per image pixel
-    std::vector<int32_t> offset;     // per image pixel, normalised units
+    float uniformGain = 1.0f;        // used when gain is empty
+    std::vector<float> gain;         // per image pixel
+    std::vector<float> offset;       // per image pixel, normalised units
     std::vector<uint16_t> base;      // static content, channels per pixel
     std::vector<uint32_t> sensorX, sensorY;
     std::vector<uint16_t> quant[3];
-    std::vector<int16_t> noise;
+    std::vector<float> noise;
     std::vector<ImageDefect> defects, corrected;
-    std::vector<uint16_t> row;
     std::vector<uint8_t> scratch;
 };
 
@@ -138,8 +138,7 @@ void SimImageGenerator::configure(const SimImageSettings& settings)
     const size_t sensorPixels = size_t(s.sensorWidth) * s.sensorHeight;
     const bool shading = s.shadingCorrection && s.shadingGain && s.shadingGain->size() >= sensorPixels;
     const bool shadingOffset = shading && s.shadingOffset && s.shadingOffset->size() >= sensorPixels;
-    auto fixed = [](double g) { return uint32_t(std::clamp(g * 65536.0 + 0.5, 0.0, 4294967295.0)); };
-    c.uniformGain = fixed(factor);
+    c.uniformGain = float(factor);
     c.gain.clear();
     c.offset.clear();
     if (vig > 0 || shading) {
@@ -156,9 +155,9 @@ void SimImageGenerator::configure(const SimImageSettings& settings)
                     const double sg = (*s.shadingGain)[si];
                     g *= sg;
                     if (shadingOffset)
-                        c.offset[i] = int32_t(std::lround(-(*s.shadingOffset)[si] * 257.0 * sg));
+                        c.offset[i] = float(-(*s.shadingOffset)[si] * 257.0 * sg);
                 }
-                c.gain[i] = fixed(g);
+                c.gain[i] = float(g);
             }
         }
     }
@@ -234,7 +233,7 @@ void SimImageGenerator::configure(const SimImageSettings& settings)
         for (auto& n : c.noise) {
             // Sum of four uniforms: close enough to a normal distribution.
             const double u = rng.uniform() + rng.uniform() + rng.uniform() + rng.uniform() - 2.0;
-            n = int16_t(std::clamp(u * std::sqrt(3.0) * sd, -32767.0, 32767.0));
+            n = float(std::clamp(u * std::sqrt(3.0) * sd, -32767.0, 32767.0));
         }
     }
 
@@ -262,7 +261,6 @@ void SimImageGenerator::configure(const SimImageSettings& settings)
                 c.corrected.push_back({x, y, false});
         }
     }
-    c.row.resize(size_t(w) * c.channels);
 }
 
 namespace {
@@ -293,47 +291,81 @@ void writeRaw(const Info& f, uint8_t* img, size_t i, uint32_t v)
 
 } // namespace
 
-uint64_t SimImageGenerator::render(uint64_t frame, uint8_t* out, uint64_t capacity)
+void SimImageGenerator::renderBand(const Cache& c, uint64_t frame, uint8_t* img, uint32_t y0, uint32_t y1)
 {
-    Cache& c = *cache_;
-    if (!c.valid)
-        configure(SimImageSettings());
     const Info& f = *c.format;
-    const uint32_t w = c.s.width, h = c.s.height;
-    const uint64_t bytes = imageBytes();
-    if (!out || capacity == 0 || bytes == 0)
-        return 0;
-    uint8_t* img = out;
-    if (capacity < bytes) {
-        c.scratch.resize(bytes);
-        img = c.scratch.data();
-    }
-
+    const uint32_t w = c.s.width;
     const bool bayer = f.cfa != SimPixelFormat::Cfa::None;
     const size_t noiseMask = kNoiseLength - 1;
     const size_t noiseShift = size_t((frame * 2654435761ull) & noiseMask);
     const uint32_t rampStep = uint32_t(frame & 0xFF);
-    uint16_t* row = c.row.data();
-    for (uint32_t y = 0; y < h; ++y) {
+    std::vector<uint16_t> rowBuffer(size_t(w) * c.channels);
+    std::vector<float> workBuffer(size_t(w) * c.channels);
+    uint16_t* row = rowBuffer.data();
+    for (uint32_t y = y0; y < y1; ++y) {
         const size_t rowStart = size_t(y) * w;
         const uint32_t sy = c.sensorY[y];
         const uint32_t n = w * c.channels;
-        for (uint32_t k = 0; k < n; ++k) {
-            const uint32_t x = c.channels == 3 ? k / 3 : k;
-            const size_t i = rowStart + x;
-            uint32_t v;
-            if (c.moving)
-                v = ((c.sensorX[x] + sy + rampStep) & 0xFF) * 257u;
-            else
-                v = c.base[rowStart * c.channels + k];
-            int64_t t = (int64_t(v) * (c.gain.empty() ? c.uniformGain : c.gain[i])) >> 16;
-            if (!c.noise.empty())
-                t += c.noise[(i * c.channels + (k % c.channels) + noiseShift) & noiseMask];
-            if (!c.offset.empty())
-                t += c.offset[i];
-            t = std::clamp<int64_t>(t, 0, kFull);
-            const int ch = c.channels == 3 ? int(k % 3) : (bayer ? SimPixelFormat::siteColor(f.cfa, x, y) : 0);
-            row[k] = c.quant[ch][size_t(t)];
+        const uint32_t chs = c.channels;
+        float* t = workBuffer.data();
+        // Content, then gain, noise and offset, each over the whole row.
+        if (c.moving) {
+            const uint32_t* sxs = c.sensorX.data();
+            if (chs == 1) {
+                for (uint32_t k = 0; k < n; ++k)
+                    t[k] = float(int32_t(((sxs[k] + sy + rampStep) & 0xFF) * 257u));
+            } else {
+                for (uint32_t k = 0; k < n; ++k)
+                    t[k] = float(int32_t(((sxs[k / 3] + sy + rampStep) & 0xFF) * 257u));
+            }
+        } else {
+            const uint16_t* b = c.base.data() + rowStart * chs;
+            for (uint32_t k = 0; k < n; ++k)
+                t[k] = b[k];
+        }
+        if (!c.gain.empty()) {
+            const float* g = c.gain.data() + rowStart;
+            if (chs == 1) {
+                for (uint32_t k = 0; k < n; ++k)
+                    t[k] *= g[k];
+            } else {
+                for (uint32_t k = 0; k < n; ++k)
+                    t[k] *= g[k / 3];
+            }
+        } else if (c.uniformGain != 1.0f) {
+            const float g = c.uniformGain;
+            for (uint32_t k = 0; k < n; ++k)
+                t[k] *= g;
+        }
+        if (!c.noise.empty()) {
+            // The noise table is read in at most two contiguous pieces.
+            const size_t first = (rowStart * chs + noiseShift) & noiseMask;
+            const uint32_t piece = uint32_t(std::min<size_t>(n, kNoiseLength - first));
+            const float* nz = c.noise.data() + first;
+            for (uint32_t k = 0; k < piece; ++k)
+                t[k] += nz[k];
+            for (uint32_t k = piece; k < n; ++k)
+                t[k] += c.noise[k - piece];
+        }
+        if (!c.offset.empty()) {
+            const float* o = c.offset.data() + rowStart;
+            for (uint32_t k = 0; k < n; ++k)
+                t[k] += o[chs == 1 ? k : k / 3];
+        }
+        auto level = [](float v) { return size_t(int32_t(std::clamp(v, 0.0f, float(kFull)) + 0.5f)); };
+        if (chs == 3) {
+            for (uint32_t k = 0; k < n; ++k)
+                row[k] = c.quant[k % 3][level(t[k])];
+        } else {
+            const uint16_t* q0 = c.quant[bayer ? SimPixelFormat::siteColor(f.cfa, 0, y) : 0].data();
+            const uint16_t* q1 = c.quant[bayer ? SimPixelFormat::siteColor(f.cfa, 1, y) : 0].data();
+            uint32_t x = 0;
+            for (; x + 1 < w; x += 2) {
+                row[x] = q0[level(t[x])];
+                row[x + 1] = q1[level(t[x + 1])];
+            }
+            if (x < w)
+                row[x] = q0[level(t[x])];
         }
         switch (f.layout) {
         case Layout::Byte: {
@@ -362,6 +394,45 @@ uint64_t SimImageGenerator::render(uint64_t frame, uint8_t* out, uint64_t capaci
         }
         }
     }
+}
+
+uint64_t SimImageGenerator::render(uint64_t frame, uint8_t* out, uint64_t capacity)
+{
+    Cache& c = *cache_;
+    if (!c.valid)
+        configure(SimImageSettings());
+    const Info& f = *c.format;
+    const uint32_t w = c.s.width, h = c.s.height;
+    const uint64_t bytes = imageBytes();
+    if (!out || capacity == 0 || bytes == 0)
+        return 0;
+    uint8_t* img = out;
+    if (capacity < bytes) {
+        c.scratch.resize(bytes);
+        img = c.scratch.data();
+    }
+
+    const bool bayer = f.cfa != SimPixelFormat::Cfa::None;
+    // Large images are rendered in bands on several threads. Bands start at
+    // an even pixel index so that no packed group is shared.
+    const uint64_t pixels = uint64_t(w) * h;
+    const unsigned hw = std::max(1u, std::thread::hardware_concurrency());
+    const uint32_t bands = pixels >= (1u << 20) ? std::min(4u, hw) : 1u;
+    std::vector<std::thread> workers;
+    uint32_t y0 = 0;
+    for (uint32_t b = 1; b <= bands; ++b) {
+        uint32_t y1 = b == bands ? h : uint32_t(uint64_t(h) * b / bands);
+        if ((uint64_t(y1) * w) % 2 == 1)
+            ++y1;
+        y1 = std::min(y1, h);
+        if (b == bands)
+            renderBand(c, frame, img, y0, y1);
+        else
+            workers.emplace_back([&c, frame, img, y0, y1] { renderBand(c, frame, img, y0, y1); });
+        y0 = y1;
+    }
+    for (auto& t : workers)
+        t.join();
     // An odd pixel count leaves half a packed group: keep its spare nibble 0.
     if (f.layout == Layout::Packed12 && (uint64_t(w) * h) % 2 == 1)
         img[bytes - 1] &= 0x0F;

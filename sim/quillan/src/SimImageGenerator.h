@@ -81,5 +81,6 @@ public:
 
 private:
     struct Cache;
+    static void renderBand(const Cache& c, uint64_t frame, uint8_t* img, uint32_t y0, uint32_t y1);
     std::unique_ptr<Cache> cache_;
 };

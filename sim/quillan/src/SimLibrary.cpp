@@ -92,6 +92,9 @@ int SimLibrary::init(const InitArgs& args)
         return ORV_ERROR_RESOURCE_IN_USE;
     lastInit_ = args;
     systems_ = scan(args.searchPath);
+    std::string state = SimWorld::ipStatePath();
+    if (!state.empty())
+        SimWorld::instance().loadIpState(state);
     initialised_ = true;
     return ORV_SUCCESS;
 }
@@ -194,7 +197,7 @@ void SimLibrary::fillDeviceInfo(const std::shared_ptr<SimCamera>& camera, const 
         copyText(info->ipAddress, camera->ipAddress());
         for (int i = 0; i < 6; ++i)
             info->macAddress[i] = static_cast<uint8_t>(c.mac >> (8 * (5 - i)));
-        copyText(info->gateway, c.gateway);
+        copyText(info->gateway, camera->gateway());
     }
     copyText(info->subnet, camera->subnetText());
 }

@@ -6,6 +6,11 @@
 #include "SimText.h"
 
 #include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <unistd.h>
 
 namespace quillan {
 
@@ -136,8 +141,10 @@ SimCameraConfig configFor(const CameraRow& row, const SimProducerDesc& producer,
     c.bigEndianMemory = !equalsIgnoreCase(c.tlType, "U3V");
     c.ipAddress = row.ip;
     c.subnetMask = row.mask;
-    if (c.tlType == "GEV")
+    if (c.tlType == "GEV") {
         c.mac = 0x00111C000000ull | number;
+        c.gateway = "0.0.0.0";
+    }
     // Camera Link cameras answer no connection or remote-device events; the
     // RDMA camera's stream refuses acquisition events; the camera without
     // options refuses remote-device events.
@@ -354,6 +361,63 @@ void SimWorld::scheduleReset(const std::shared_ptr<SimCamera>& camera)
             SimHooks::instance().connection(cam, ConnectionReconnected);
         }
     });
+}
+
+std::string SimWorld::ipStatePath()
+{
+    const char* path = std::getenv("QUILLAN_SIM_STATE");
+    return path ? std::string(path) : std::string();
+}
+
+bool SimWorld::loadIpState(const std::string& path)
+{
+    std::ifstream in(path);
+    if (!in)
+        return false;
+    std::string line;
+    while (std::getline(in, line)) {
+        std::istringstream words(line);
+        std::string key, ip, mask, gateway;
+        SimCamera::PersistentIp p;
+        std::string pip, pmask, pgw;
+        if (!(words >> key >> ip >> mask >> gateway >> p.flags >> pip >> pmask >> pgw))
+            continue;
+        auto camera = findCamera(key);
+        uint32_t v = 0;
+        if (!camera || camera->config().tlType != "GEV" || !parseIpv4(ip, &v) || !parseIpv4(mask, &v)
+            || !parseIpv4(gateway, &v) || !parseIpv4(pip, &p.ip) || !parseIpv4(pmask, &p.mask)
+            || !parseIpv4(pgw, &p.gateway))
+            continue;
+        camera->setIp(ip, mask);
+        camera->setGateway(gateway);
+        camera->setPersistentIp(p);
+    }
+    return true;
+}
+
+bool SimWorld::saveIpState(const std::string& path) const
+{
+    std::ostringstream out;
+    for (const auto& camera : cameras()) {
+        if (camera->config().tlType != "GEV")
+            continue;
+        SimCamera::PersistentIp p = camera->persistentIp();
+        out << camera->key() << ' ' << camera->ipAddress() << ' ' << camera->subnetMask() << ' '
+            << camera->gateway() << ' ' << p.flags << ' ' << formatIpv4(p.ip) << ' ' << formatIpv4(p.mask) << ' '
+            << formatIpv4(p.gateway) << '\n';
+    }
+    // Written beside and renamed, so that a reader never sees half a file.
+    std::string temp = path + ".tmp" + std::to_string(getpid());
+    {
+        std::ofstream file(temp, std::ios::trunc);
+        if (!(file << out.str()))
+            return false;
+    }
+    if (std::rename(temp.c_str(), path.c_str()) != 0) {
+        std::remove(temp.c_str());
+        return false;
+    }
+    return true;
 }
 
 } // namespace quillan

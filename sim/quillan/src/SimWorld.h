@@ -77,6 +77,14 @@ public:
     // with its power-up state.
     void scheduleReset(const std::shared_ptr<SimCamera>& camera);
 
+    // GigE address state shared between processes (QUILLAN_SIM_STATE): one
+    // line per GigE camera with its current and persistent configuration.
+    // load applies what the file holds; a missing file changes nothing.
+    bool loadIpState(const std::string& path);
+    bool saveIpState(const std::string& path) const;
+    // The file named by QUILLAN_SIM_STATE, or empty.
+    static std::string ipStatePath();
+
 private:
     SimWorld();
     void buildLocked();

@@ -2,6 +2,8 @@
 
 #include <chrono>
 #include <cstring>
+#include <iterator>
+#include <thread>
 
 using namespace simtest;
 
@@ -138,13 +140,40 @@ TEST_F(Control, TraceLinesAndSwitchesAreKept)
     JotwellSetGlobalDebugLevel(3);
 }
 
-TEST_F(Control, FileLoggingCreatesTheFileAndFailsWhereItCannot)
+static int traceLine(const char* module, uint32_t level, const char* format, ...)
+{
+    va_list args;
+    va_start(args, format);
+    int rc = JotwellTraceA(module, level, format, args);
+    va_end(args);
+    return rc;
+}
+
+TEST_F(Control, TraceLinesReachTheLogFileThroughTheMask)
 {
     TempFolder logs;
     std::string path = logs.path() + "//viewer.log";
-    EXPECT_EQ(JotwellEnableFileLogging(true, path.c_str()), 0);
+    ASSERT_EQ(JotwellEnableFileLogging(true, path.c_str()), 0);
     EXPECT_EQ(access(path.c_str(), F_OK), 0);
+    ASSERT_EQ(JotwellSetGlobalDebugLevel(0x2), 0);
+    EXPECT_EQ(traceLine("Kalveen2", 8, "filtered %d", 1), 0);
+    ASSERT_EQ(JotwellSetGlobalDebugLevel(0x2A), 0);
+    EXPECT_EQ(traceLine("Kalveen2", 8, "written %s", "100%"), 0);
+    std::string content;
+    for (int i = 0; i < 200 && content.find("written 100%") == std::string::npos; ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        std::ifstream in(path);
+        content.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    }
+    EXPECT_NE(content.find("[Kalveen2] "), std::string::npos) << content;
+    EXPECT_NE(content.find(" [INFO] written 100%\r\n"), std::string::npos) << content;
+    EXPECT_EQ(content.find("filtered"), std::string::npos) << content;
     EXPECT_EQ(JotwellEnableFileLogging(false, nullptr), 0);
+    JotwellSetGlobalDebugLevel(3);
+}
+
+TEST_F(Control, FileLoggingFailsWhereTheFileCannotBeCreated)
+{
     EXPECT_NE(JotwellEnableFileLogging(true, "/no/such/folder/viewer.log"), 0);
 }
 

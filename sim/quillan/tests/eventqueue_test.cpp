@@ -1,4 +1,4 @@
-#include "SimEventQueue.h"
+#include "EventQueue.h"
 
 #include <gtest/gtest.h>
 
@@ -7,9 +7,11 @@
 #include <thread>
 #include <vector>
 
+using quillan::EventQueue;
+
 TEST(EventQueue, WaitCopiesTheOldestRecordAndItsSize)
 {
-    SimEventQueue q(32);
+    EventQueue q(32);
     uint8_t a[32], b[32];
     std::memset(a, 1, sizeof a);
     std::memset(b, 2, sizeof b);
@@ -30,7 +32,7 @@ TEST(EventQueue, WaitCopiesTheOldestRecordAndItsSize)
 
 TEST(EventQueue, ShortBufferKeepsTheRecordQueued)
 {
-    SimEventQueue q(260);
+    EventQueue q(260);
     std::vector<uint8_t> rec(260, 9), out(260);
     q.push(rec.data());
     size_t size = 100;
@@ -44,7 +46,7 @@ TEST(EventQueue, ShortBufferKeepsTheRecordQueued)
 
 TEST(EventQueue, TypesWithoutPayloadWaitWithoutBuffer)
 {
-    SimEventQueue q(0);
+    EventQueue q(0);
     q.push(nullptr);
     size_t size = 77;
     EXPECT_EQ(q.wait(nullptr, &size, 0), 0);
@@ -54,7 +56,7 @@ TEST(EventQueue, TypesWithoutPayloadWaitWithoutBuffer)
 
 TEST(EventQueue, HoldsAtMostItsCapacityDroppingTheOldest)
 {
-    SimEventQueue q(4, 1024);
+    EventQueue q(4, 1024);
     for (uint32_t i = 0; i < 1030; ++i)
         q.push(&i);
     EXPECT_EQ(q.pending(), 1024u);
@@ -70,7 +72,7 @@ TEST(EventQueue, HoldsAtMostItsCapacityDroppingTheOldest)
 
 TEST(EventQueue, KillBeforeAWaitIsLatched)
 {
-    SimEventQueue q(4);
+    EventQueue q(4);
     uint32_t v = 5;
     q.push(&v);
     q.kill();
@@ -82,7 +84,7 @@ TEST(EventQueue, KillBeforeAWaitIsLatched)
 
 TEST(EventQueue, KillEndsWaitsInProgress)
 {
-    SimEventQueue q(32);
+    EventQueue q(32);
     std::atomic<int> results[3] = {{1}, {1}, {1}};
     std::vector<std::thread> waiters;
     for (auto& r : results)
@@ -101,7 +103,7 @@ TEST(EventQueue, KillEndsWaitsInProgress)
 
 TEST(EventQueue, ManyProducersAndConsumers)
 {
-    SimEventQueue q(8, 100000);
+    EventQueue q(8, 100000);
     std::atomic<uint64_t> received{0}, sum{0};
     std::vector<std::thread> consumers;
     for (int c = 0; c < 2; ++c)

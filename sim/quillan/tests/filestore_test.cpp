@@ -1,4 +1,4 @@
-#include "SimFileStore.h"
+#include "FileStore.h"
 
 #include <gtest/gtest.h>
 
@@ -6,6 +6,8 @@
 #include <chrono>
 #include <mutex>
 #include <thread>
+
+using quillan::FileStore;
 
 namespace {
 
@@ -26,7 +28,7 @@ struct Recorder {
 };
 
 struct Store : ::testing::Test {
-    SimFileStore store;
+    FileStore store;
     Recorder rec;
     void SetUp() override
     {
@@ -100,12 +102,16 @@ TEST_F(Store, UploadInStepsReplacesAndChecksSpace)
     EXPECT_EQ(store.upload(7, "Userfile", "more.bin", big, &moved), -1010);
     EXPECT_EQ(store.upload(7, "Userfile", "big.bin", big, &moved), 0);
     EXPECT_EQ(store.upload(7, "Userfile", "", big, &moved), -1006);
+    store.setFreeSize(10);
+    EXPECT_EQ(store.freeSize(), 10u);
+    EXPECT_EQ(store.upload(7, "Userfile", "eleven.bin", std::vector<uint8_t>(11), &moved), -1010);
+    EXPECT_EQ(store.upload(7, "Userfile", "ten.bin", std::vector<uint8_t>(10), &moved), 0);
 }
 
 TEST_F(Store, InjectedFailureStopsTheSecondUpload)
 {
     const std::vector<uint8_t> file(150 * 1024, 1);
-    store.injectFailure("Userfile", "b.bin", SimFileStore::Op::Write, -1013, 65536, 1);
+    store.injectFailure("Userfile", "b.bin", FileStore::Op::Write, -1013, 65536, 1);
     uint64_t moved = 0;
     EXPECT_EQ(store.upload(7, "Userfile", "a.bin", file, &moved), 0);
     rec.reports.clear();
@@ -119,7 +125,7 @@ TEST_F(Store, InjectedFailureStopsTheSecondUpload)
     // One-shot: the same file now goes through.
     EXPECT_EQ(store.upload(7, "Userfile", "b.bin", file, &moved), 0);
 
-    store.injectFailure("Userfile", "", SimFileStore::Op::Read, -1013, 0, -1);
+    store.injectFailure("Userfile", "", FileStore::Op::Read, -1013, 0, -1);
     EXPECT_EQ(store.download(7, "Userfile", "a.bin", back, &moved), -1013);
     EXPECT_EQ(store.download(7, "Userfile", "c.bin", back, &moved), -1013);
     store.clearFailures();
@@ -171,7 +177,7 @@ TEST_F(Store, UserSetEntryGoesThroughTheHooks)
 TEST_F(Store, DeleteByNameAndInjectedDeleteFailure)
 {
     EXPECT_EQ(store.remove("Userfile", "nothing"), -1009);
-    store.injectFailure("Userfile", "notes.bin", SimFileStore::Op::Delete, -1013, 0, 1);
+    store.injectFailure("Userfile", "notes.bin", FileStore::Op::Delete, -1013, 0, 1);
     EXPECT_EQ(store.remove("Userfile", "notes.bin"), -1013);
     EXPECT_EQ(store.remove("Userfile", "notes.bin"), 0);
     EXPECT_EQ(store.list("Userfile").size(), 1u);
@@ -200,7 +206,7 @@ struct Blocking {
     }
 };
 struct SelfRemoving {
-    SimFileStore* store;
+    FileStore* store;
     int calls = 0;
     static void cb(void* ctx, const int64_t*, const char*, const char*)
     {
@@ -234,7 +240,7 @@ TEST_F(Store, UnregisterWaitsForARunningCallback)
 
 TEST(FileStoreRate, TransfersTakeTheirTime)
 {
-    SimFileStore store;
+    FileStore store;
     store.setRate(1024 * 1024);  // 1 MiB/s: 128 KiB take about 125 ms
     const auto start = std::chrono::steady_clock::now();
     uint64_t moved = 0;

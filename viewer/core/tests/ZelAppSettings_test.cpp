@@ -1,4 +1,4 @@
-#include "ZelAppSettings.h"
+#include "SettingsHome.h"
 
 #include <gtest/gtest.h>
 
@@ -8,33 +8,15 @@
 #include <QSettings>
 #include <QStandardPaths>
 #include <QTemporaryDir>
+#include <QThread>
 
 #include <memory>
-#include <thread>
-
-// Builds fresh settings objects for the tests, bypassing the singleton.
-class ZelAppSettingsTestAccess
-{
-public:
-    static std::unique_ptr<ZelAppSettings> make() { return std::unique_ptr<ZelAppSettings>(new ZelAppSettings); }
-};
 
 namespace {
 
-// Every test runs in a home folder of its own.
-class ZelAppSettingsTest : public ::testing::Test
+class ZelAppSettingsTest : public SettingsHomeTest
 {
 protected:
-    void SetUp() override
-    {
-        ASSERT_TRUE(home.isValid());
-        qputenv("HOME", home.path().toUtf8());
-        qunsetenv("XDG_CONFIG_HOME");
-        qunsetenv("XDG_DOCUMENTS_DIR");
-        configDir = home.path() + "/.config/NORRIK-OMBREL GmbH/Kalveen";
-        dataDir = home.path() + "/Documents/Kalveen";
-    }
-
     QString iniPath() const { return configDir + "/kalveen.ini"; }
 
     // Writes an existing "kalveen.ini" with the given Settings and Directory keys.
@@ -57,10 +39,6 @@ protected:
         QSettings ini(iniPath(), QSettings::IniFormat);
         return ini.value(key);
     }
-
-    QTemporaryDir home;
-    QString configDir;
-    QString dataDir;
 };
 
 } // namespace
@@ -227,15 +205,16 @@ TEST_F(ZelAppSettingsTest, ConcurrentUseKeepsGroupsApart)
     ZelAppSettings* shared = settings.get();
     const int rounds = 2000;
     int wrongReads = 0;
-    std::thread reader([&] {
+    std::unique_ptr<QThread> reader(QThread::create([&] {
         for (int i = 0; i < rounds; ++i) {
             if (shared->value("Settings", "AutoSaveFormat", "missing").toString() != "PNG")
                 ++wrongReads;
         }
-    });
+    }));
+    reader->start();
     for (int i = 0; i < rounds; ++i)
         shared->setValue("Directory", "Scratch", i);
-    reader.join();
+    reader->wait();
     EXPECT_EQ(wrongReads, 0);
     EXPECT_EQ(shared->value("Directory", "Scratch", -1).toInt(), rounds - 1);
     EXPECT_FALSE(shared->settings->contains("Directory/AutoSaveFormat"));
@@ -246,9 +225,10 @@ TEST_F(ZelAppSettingsTest, InstanceIsOneObject)
 {
     ZelAppSettings* first = nullptr;
     ZelAppSettings* second = nullptr;
-    std::thread other([&] { second = ZelAppSettings::instance(); });
+    std::unique_ptr<QThread> other(QThread::create([&] { second = ZelAppSettings::instance(); }));
+    other->start();
     first = ZelAppSettings::instance();
-    other.join();
+    other->wait();
     EXPECT_EQ(first, second);
     EXPECT_EQ(first->configDir, configDir);
 }

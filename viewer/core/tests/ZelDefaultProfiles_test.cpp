@@ -1,4 +1,4 @@
-#include "ZelAppSettings.h"
+#include "SettingsHome.h"
 
 #include <gtest/gtest.h>
 
@@ -9,28 +9,9 @@
 
 #include <memory>
 
-class ZelAppSettingsTestAccess
-{
-public:
-    static std::unique_ptr<ZelAppSettings> make() { return std::unique_ptr<ZelAppSettings>(new ZelAppSettings); }
-};
-
 namespace {
 
-class ZelDefaultProfilesTest : public ::testing::Test
-{
-protected:
-    void SetUp() override
-    {
-        ASSERT_TRUE(home.isValid());
-        qputenv("HOME", home.path().toUtf8());
-        qunsetenv("XDG_CONFIG_HOME");
-        configDir = home.path() + "/.config/NORRIK-OMBREL GmbH/Kalveen";
-    }
-
-    QTemporaryDir home;
-    QString configDir;
-};
+using ZelDefaultProfilesTest = SettingsHomeTest;
 
 QStringList row(const char* cells)
 {

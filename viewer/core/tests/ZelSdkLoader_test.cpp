@@ -1,3 +1,4 @@
+#include "SimSdk.h"
 #include "ZelDialogs.h"
 #include "ZelSdkLoader.h"
 #include "ZelTrace.h"
@@ -10,7 +11,6 @@
 
 #include <atomic>
 #include <chrono>
-#include <dlfcn.h>
 #include <string>
 #include <thread>
 #include <vector>
@@ -21,58 +21,6 @@ const QString binDir = QStringLiteral(SUITE_BIN_DIR);
 const QString noStreamGetInfoDir = binDir + "/variants/no-streamgetinfo";
 const QString noEventGetInfoDir = binDir + "/variants/no-eventgetinfo";
 const QString failureText = QStringLiteral("Failed to load SDK !     ");
-
-// The simulated SDK's test-control export, reached through the same file the
-// loader opens.
-class SimControl
-{
-public:
-    explicit SimControl(const QString& folder)
-    {
-        const QByteArray path = (folder + "/libQuillan.so").toUtf8();
-        m_handle = dlopen(path.constData(), RTLD_NOW | RTLD_LOCAL);
-        if (m_handle)
-            m_control = reinterpret_cast<Control>(dlsym(m_handle, "OrvSimControl"));
-    }
-    ~SimControl()
-    {
-        if (m_handle)
-            dlclose(m_handle);
-    }
-    bool valid() const { return m_control != nullptr; }
-
-    int run(const std::string& command, std::string* reply = nullptr)
-    {
-        std::vector<char> buffer(1 << 20);
-        size_t size = buffer.size();
-        const int rc = m_control(command.c_str(), buffer.data(), &size);
-        if (reply)
-            *reply = buffer.data();
-        return rc;
-    }
-    std::string reply(const std::string& command)
-    {
-        std::string text;
-        EXPECT_EQ(run(command, &text), 0) << command << ": " << text;
-        return text;
-    }
-
-private:
-    using Control = int (*)(const char*, char*, size_t*);
-    void* m_handle = nullptr;
-    Control m_control = nullptr;
-};
-
-// The value of one "key=value" line of a control reply.
-std::string field(const std::string& reply, const std::string& key)
-{
-    const QStringList lines = QString::fromStdString(reply).split('\n');
-    for (const QString& line : lines) {
-        if (line.startsWith(QString::fromStdString(key) + "="))
-            return line.mid(int(key.size()) + 1).toStdString();
-    }
-    return "<missing " + key + ">";
-}
 
 int boundRows()
 {
@@ -161,8 +109,8 @@ TEST_F(ZelSdkLoaderTest, BindsTheSimulatedSdk)
     uint32_t count = 0;
     EXPECT_EQ(OrvLibSystemGetCount(&count), ORV_SUCCESS);
     const std::string info = sim.reply("lib.info");
-    EXPECT_EQ(field(info, "initialised"), "1");
-    EXPECT_EQ(field(info, "searchPath"), SUITE_CTI_DIR);
+    EXPECT_EQ(simField(info, "initialised"), "1");
+    EXPECT_EQ(simField(info, "searchPath"), SUITE_CTI_DIR);
 
     // A second init neither asks the SDK nor tells the operator.
     sim.reply("log.calls on");
@@ -174,7 +122,7 @@ TEST_F(ZelSdkLoaderTest, BindsTheSimulatedSdk)
 
     loader()->close();
     EXPECT_FALSE(loader()->isInitialised());
-    EXPECT_EQ(field(sim.reply("lib.info"), "initialised"), "0");
+    EXPECT_EQ(simField(sim.reply("lib.info"), "initialised"), "0");
     EXPECT_EQ(boundRows(), 0);
     EXPECT_EQ(OrvLibSystemGetCount(&count), ORV_ERROR_FUNCTION_MISSING);
     EXPECT_EQ(OrvEventKill(0, 0), ORV_ERROR_FUNCTION_MISSING);
@@ -194,10 +142,10 @@ TEST_F(ZelSdkLoaderTest, GenICamFoldersAndSearchPathReachTheSdk)
 
     ASSERT_TRUE(loader()->init(searchPath));
     std::string info = sim.reply("lib.info");
-    EXPECT_EQ(field(info, "searchPath"), searchPath.toStdString());
-    EXPECT_EQ(field(info, "genicamRoot"), (appDir + "/GeniCam").toStdString());
-    EXPECT_EQ(field(info, "genicamCache"), (appDir + "/cache").toStdString());
-    EXPECT_EQ(field(info, "clProtocol"), (appDir + "/CLProtocol").toStdString());
+    EXPECT_EQ(simField(info, "searchPath"), searchPath.toStdString());
+    EXPECT_EQ(simField(info, "genicamRoot"), (appDir + "/GeniCam").toStdString());
+    EXPECT_EQ(simField(info, "genicamCache"), (appDir + "/cache").toStdString());
+    EXPECT_EQ(simField(info, "clProtocol"), (appDir + "/CLProtocol").toStdString());
     loader()->close();
 
     qputenv("NORRIK_GENICAM_ROOT", "/g/root");
@@ -205,9 +153,9 @@ TEST_F(ZelSdkLoaderTest, GenICamFoldersAndSearchPathReachTheSdk)
     qputenv("NORRIK_GENICAM_CLPROTOCOL", "/g/clp");
     ASSERT_TRUE(loader()->init(QStringLiteral(SUITE_CTI_DIR)));
     info = sim.reply("lib.info");
-    EXPECT_EQ(field(info, "genicamRoot"), "/g/root");
-    EXPECT_EQ(field(info, "genicamCache"), "/g/cache");
-    EXPECT_EQ(field(info, "clProtocol"), "/g/clp");
+    EXPECT_EQ(simField(info, "genicamRoot"), "/g/root");
+    EXPECT_EQ(simField(info, "genicamCache"), "/g/cache");
+    EXPECT_EQ(simField(info, "clProtocol"), "/g/clp");
 }
 
 TEST_F(ZelSdkLoaderTest, InitFailureTellsTheOperatorAndBindsNothing)

@@ -15,7 +15,9 @@
 // "Firmware" entry and the single-file entry "UserSet1". Transfers move 64 KiB
 // per step at a settable rate and report progress to the callback registered
 // on the module that asked for the transfer.
-class SimFileStore {
+namespace quillan {
+
+class FileStore {
 public:
     struct Hooks {
         std::function<std::string()> readUserSet;              // text of user set 1
@@ -32,8 +34,8 @@ public:
     static constexpr uint64_t kStep = 64 * 1024;
     static constexpr uint64_t kDefaultCapacity = 1024 * 1024;
 
-    SimFileStore();
-    ~SimFileStore();
+    FileStore();
+    ~FileStore();
 
     void setHooks(Hooks hooks);
     // Power-up content: "config.txt" (1536 bytes) and "notes.bin" (100 bytes).
@@ -44,6 +46,8 @@ public:
     uint64_t freeSize() const;
     uint64_t capacity() const;
     void setCapacity(uint64_t bytes);
+    // Capacity such that `bytes` remain free now.
+    void setFreeSize(uint64_t bytes);
     void setRate(double bytesPerSecond);        // 0 restores the defaults
     // Code for the next matching transfer; afterBytes moved first. count < 0: always.
     void injectFailure(const std::string& entry, const std::string& name, Op op, int code,
@@ -102,3 +106,5 @@ private:
     std::vector<Failure> failures_;
     std::map<ORV_MODULE_HANDLE, Callback> callbacks_;
 };
+
+} // namespace quillan

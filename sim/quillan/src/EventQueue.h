@@ -10,9 +10,11 @@
 // The queue of one event registration: records of a fixed size (0 for types
 // without payload), at most `capacity` of them, the oldest dropped first.
 // A kill ends the waits in progress and every later wait with -1012.
-class SimEventQueue {
+namespace quillan {
+
+class EventQueue {
 public:
-    explicit SimEventQueue(size_t recordSize, size_t capacity = 1024);
+    explicit EventQueue(size_t recordSize, size_t capacity = 1024);
 
     size_t recordSize() const { return recordSize_; }
     void push(const void* record);
@@ -35,3 +37,5 @@ private:
     bool killed_ = false;
     uint64_t dropped_ = 0;
 };
+
+} // namespace quillan

@@ -1,4 +1,4 @@
-#include "SimEventQueue.h"
+#include "EventQueue.h"
 
 #include "OrvSdk.h"
 
@@ -6,12 +6,14 @@
 #include <chrono>
 #include <cstring>
 
-SimEventQueue::SimEventQueue(size_t recordSize, size_t capacity)
+namespace quillan {
+
+EventQueue::EventQueue(size_t recordSize, size_t capacity)
     : recordSize_(recordSize), capacity_(capacity ? capacity : 1)
 {
 }
 
-void SimEventQueue::push(const void* record)
+void EventQueue::push(const void* record)
 {
     {
         std::lock_guard<std::mutex> lock(mutex_);
@@ -26,7 +28,7 @@ void SimEventQueue::push(const void* record)
     changed_.notify_one();
 }
 
-int SimEventQueue::wait(void* buffer, size_t* size, uint64_t timeoutMs)
+int EventQueue::wait(void* buffer, size_t* size, uint64_t timeoutMs)
 {
     if (recordSize_ > 0 && (!buffer || !size || *size < recordSize_)) {
         if (size)
@@ -48,13 +50,13 @@ int SimEventQueue::wait(void* buffer, size_t* size, uint64_t timeoutMs)
     return ORV_SUCCESS;
 }
 
-void SimEventQueue::flush()
+void EventQueue::flush()
 {
     std::lock_guard<std::mutex> lock(mutex_);
     records_.clear();
 }
 
-void SimEventQueue::kill()
+void EventQueue::kill()
 {
     {
         std::lock_guard<std::mutex> lock(mutex_);
@@ -63,20 +65,22 @@ void SimEventQueue::kill()
     changed_.notify_all();
 }
 
-bool SimEventQueue::killed() const
+bool EventQueue::killed() const
 {
     std::lock_guard<std::mutex> lock(mutex_);
     return killed_;
 }
 
-size_t SimEventQueue::pending() const
+size_t EventQueue::pending() const
 {
     std::lock_guard<std::mutex> lock(mutex_);
     return records_.size();
 }
 
-uint64_t SimEventQueue::dropped() const
+uint64_t EventQueue::dropped() const
 {
     std::lock_guard<std::mutex> lock(mutex_);
     return dropped_;
 }
+
+} // namespace quillan

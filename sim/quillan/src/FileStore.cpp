@@ -1,6 +1,8 @@
-#include "SimFileStore.h"
+#include "FileStore.h"
 
 #include <chrono>
+
+namespace quillan {
 
 namespace {
 
@@ -30,17 +32,17 @@ std::string firmwareVersion(const std::string& name, const std::vector<uint8_t>&
 
 } // namespace
 
-SimFileStore::SimFileStore() { reset(); }
+FileStore::FileStore() { reset(); }
 
-SimFileStore::~SimFileStore() = default;
+FileStore::~FileStore() = default;
 
-void SimFileStore::setHooks(Hooks hooks)
+void FileStore::setHooks(Hooks hooks)
 {
     std::lock_guard<std::mutex> lock(mutex_);
     hooks_ = std::move(hooks);
 }
 
-void SimFileStore::reset()
+void FileStore::reset()
 {
     std::string config;
     while (config.size() < 1536)
@@ -59,7 +61,7 @@ void SimFileStore::reset()
     capacity_ = kDefaultCapacity;
 }
 
-uint64_t SimFileStore::usedLocked() const
+uint64_t FileStore::usedLocked() const
 {
     uint64_t used = 0;
     for (const auto& f : userFiles_)
@@ -67,7 +69,7 @@ uint64_t SimFileStore::usedLocked() const
     return used;
 }
 
-std::vector<SimFileStore::Entry> SimFileStore::list(const std::string& entry) const
+std::vector<FileStore::Entry> FileStore::list(const std::string& entry) const
 {
     std::vector<Entry> out;
     std::function<std::string()> read;
@@ -87,45 +89,51 @@ std::vector<SimFileStore::Entry> SimFileStore::list(const std::string& entry) co
     return {{kUserSet1, read().size()}};
 }
 
-uint64_t SimFileStore::freeSize() const
+uint64_t FileStore::freeSize() const
 {
     std::lock_guard<std::mutex> lock(mutex_);
     const uint64_t used = usedLocked();
     return used < capacity_ ? capacity_ - used : 0;
 }
 
-uint64_t SimFileStore::capacity() const
+uint64_t FileStore::capacity() const
 {
     std::lock_guard<std::mutex> lock(mutex_);
     return capacity_;
 }
 
-void SimFileStore::setCapacity(uint64_t bytes)
+void FileStore::setCapacity(uint64_t bytes)
 {
     std::lock_guard<std::mutex> lock(mutex_);
     capacity_ = bytes;
 }
 
-void SimFileStore::setRate(double bytesPerSecond)
+void FileStore::setFreeSize(uint64_t bytes)
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    capacity_ = usedLocked() + bytes;
+}
+
+void FileStore::setRate(double bytesPerSecond)
 {
     std::lock_guard<std::mutex> lock(mutex_);
     rate_ = bytesPerSecond > 0 ? bytesPerSecond : 0;
 }
 
-void SimFileStore::injectFailure(const std::string& entry, const std::string& name, Op op, int code,
+void FileStore::injectFailure(const std::string& entry, const std::string& name, Op op, int code,
                                  uint64_t afterBytes, int count)
 {
     std::lock_guard<std::mutex> lock(mutex_);
     failures_.push_back({entry, name, op, code, afterBytes, count == 0 ? 1 : count});
 }
 
-void SimFileStore::clearFailures()
+void FileStore::clearFailures()
 {
     std::lock_guard<std::mutex> lock(mutex_);
     failures_.clear();
 }
 
-const SimFileStore::Failure* SimFileStore::matchFailure(const std::string& entry, const std::string& name, Op op)
+const FileStore::Failure* FileStore::matchFailure(const std::string& entry, const std::string& name, Op op)
 {
     for (const Failure& f : failures_) {
         if (f.op == op && f.entry == entry && (f.name.empty() || f.name == name))
@@ -134,7 +142,7 @@ const SimFileStore::Failure* SimFileStore::matchFailure(const std::string& entry
     return nullptr;
 }
 
-void SimFileStore::consumeFailure(const Failure* f)
+void FileStore::consumeFailure(const Failure* f)
 {
     for (auto it = failures_.begin(); it != failures_.end(); ++it) {
         if (&*it == f) {
@@ -145,7 +153,7 @@ void SimFileStore::consumeFailure(const Failure* f)
     }
 }
 
-int SimFileStore::put(const std::string& entry, const std::string& name, const std::vector<uint8_t>& data)
+int FileStore::put(const std::string& entry, const std::string& name, const std::vector<uint8_t>& data)
 {
     std::function<int(const std::string&)> write;
     std::function<void()> changed;
@@ -171,7 +179,7 @@ int SimFileStore::put(const std::string& entry, const std::string& name, const s
     return ORV_SUCCESS;
 }
 
-int SimFileStore::get(const std::string& entry, const std::string& name, std::vector<uint8_t>& data) const
+int FileStore::get(const std::string& entry, const std::string& name, std::vector<uint8_t>& data) const
 {
     std::function<std::string()> read;
     {
@@ -196,7 +204,7 @@ int SimFileStore::get(const std::string& entry, const std::string& name, std::ve
     return ORV_SUCCESS;
 }
 
-void SimFileStore::registerCallback(ORV_MODULE_HANDLE module, void* context, ORV_FILE_ACCESS_CALLBACK callback)
+void FileStore::registerCallback(ORV_MODULE_HANDLE module, void* context, ORV_FILE_ACCESS_CALLBACK callback)
 {
     std::lock_guard<std::mutex> lock(mutex_);
     Callback& cb = callbacks_[module];
@@ -204,7 +212,7 @@ void SimFileStore::registerCallback(ORV_MODULE_HANDLE module, void* context, ORV
     cb.function = callback;
 }
 
-void SimFileStore::unregisterCallback(ORV_MODULE_HANDLE module)
+void FileStore::unregisterCallback(ORV_MODULE_HANDLE module)
 {
     std::unique_lock<std::mutex> lock(mutex_);
     auto it = callbacks_.find(module);
@@ -222,7 +230,7 @@ void SimFileStore::unregisterCallback(ORV_MODULE_HANDLE module)
         callbacks_.erase(it);
 }
 
-void SimFileStore::report(ORV_MODULE_HANDLE module, int64_t remaining, const std::string& fileName, const char* operation)
+void FileStore::report(ORV_MODULE_HANDLE module, int64_t remaining, const std::string& fileName, const char* operation)
 {
     void* context;
     ORV_FILE_ACCESS_CALLBACK function;
@@ -249,7 +257,7 @@ void SimFileStore::report(ORV_MODULE_HANDLE module, int64_t remaining, const std
     callbackDone_.notify_all();
 }
 
-int SimFileStore::move(ORV_MODULE_HANDLE module, const std::string& entry, const std::string& name, Op op,
+int FileStore::move(ORV_MODULE_HANDLE module, const std::string& entry, const std::string& name, Op op,
                        uint64_t total, const char* operation, uint64_t* transferred)
 {
     double rate;
@@ -286,7 +294,7 @@ int SimFileStore::move(ORV_MODULE_HANDLE module, const std::string& entry, const
     return ORV_SUCCESS;
 }
 
-int SimFileStore::download(ORV_MODULE_HANDLE module, const std::string& entry, const std::string& name,
+int FileStore::download(ORV_MODULE_HANDLE module, const std::string& entry, const std::string& name,
                            std::vector<uint8_t>& data, uint64_t* transferred)
 {
     std::vector<uint8_t> content;
@@ -302,7 +310,7 @@ int SimFileStore::download(ORV_MODULE_HANDLE module, const std::string& entry, c
     return ORV_SUCCESS;
 }
 
-int SimFileStore::upload(ORV_MODULE_HANDLE module, const std::string& entry, const std::string& name,
+int FileStore::upload(ORV_MODULE_HANDLE module, const std::string& entry, const std::string& name,
                          const std::vector<uint8_t>& data, uint64_t* transferred)
 {
     {
@@ -341,7 +349,7 @@ int SimFileStore::upload(ORV_MODULE_HANDLE module, const std::string& entry, con
     return put(entry, name, data);
 }
 
-int SimFileStore::remove(const std::string& entry, const std::string& name)
+int FileStore::remove(const std::string& entry, const std::string& name)
 {
     std::function<void()> reset, changed;
     {
@@ -372,10 +380,12 @@ int SimFileStore::remove(const std::string& entry, const std::string& name)
     return ORV_SUCCESS;
 }
 
-std::string SimFileStore::takePendingFirmware()
+std::string FileStore::takePendingFirmware()
 {
     std::lock_guard<std::mutex> lock(mutex_);
     std::string v;
     v.swap(pendingFirmware_);
     return v;
 }
+
+} // namespace quillan

@@ -1,0 +1,106 @@
+#include "ZelCamera.h"
+
+#include "ZelFeatureManager.h"
+#include "ZelSdkLoader.h"
+#include "ZelTrace.h"
+
+#include <QFile>
+#include <QVariant>
+
+#include <cstring>
+
+ZelCamera::ZelCamera(const QString& interfaceId_, const QString& deviceId_, ORV_SYSTEM_HANDLE hSystem,
+                     ORV_INTERFACE_HANDLE hInterface, ORV_DEVICE_HANDLE hDevice,
+                     ORV_REMOTE_DEVICE_HANDLE hRemoteDevice, QObject* parent)
+    : QObject(parent)
+    , deviceId(deviceId_)
+    , interfaceId(interfaceId_)
+    , deviceHandle(hDevice)
+    , remoteDeviceHandle(hRemoteDevice)
+{
+    setProperty("ID", deviceId);
+    setProperty("HANDLE", QVariant::fromValue(reinterpret_cast<void*>(quintptr(deviceHandle))));
+    remoteDeviceFeatures = featureManagerFor(remoteDeviceHandle);
+    deviceFeatures = featureManagerFor(deviceHandle);
+    interfaceFeatures = featureManagerFor(hInterface);
+    systemFeatures = featureManagerFor(hSystem);
+    _openDataStream();
+}
+
+ZelCamera::~ZelCamera()
+{
+    delete streamFeatures;
+    delete remoteDeviceFeatures;
+    delete deviceFeatures;
+    delete interfaceFeatures;
+    delete systemFeatures;
+    if (streamHandle != 0)
+        OrvStreamClose(streamHandle);
+    OrvDeviceClose(deviceHandle);
+}
+
+ZelFeatureManager* ZelCamera::featureManagerFor(ORV_MODULE_HANDLE module)
+{
+    return module != 0 ? new ZelFeatureManager(module) : nullptr;
+}
+
+QString ZelCamera::GetManufacturerInfo()
+{
+    if (!remoteDeviceFeatures)
+        return QString();
+    QVariant value;
+    if (!remoteDeviceFeatures->GetValue("DeviceManufacturerInfo", value)
+        && !remoteDeviceFeatures->GetValue("ManufacturerInfo", value))
+        return QString();
+    return value.toString();
+}
+
+void ZelCamera::_openDataStream()
+{
+    static const char* const fn = "ZelCamera::_openDataStream";
+    char id[ORV_TEXT_SIZE] = {};
+    size_t size = sizeof id;
+    int rc = OrvDeviceGetStreamId(deviceHandle, 0, id, &size);
+    if (rc != ORV_SUCCESS) {
+        ZelTrace(ZEL_TRACE_ERROR, "%s Failed! OrvDeviceGetStreamId:%d", fn, rc);
+        return;
+    }
+    id[sizeof id - 1] = '\0';
+    ORV_STREAM_HANDLE stream = 0;
+    rc = OrvDeviceStreamOpen(deviceHandle, id, &stream);
+    if (rc != ORV_SUCCESS || stream == 0) {
+        ZelTrace(ZEL_TRACE_ERROR, "%s Failed! OrvDeviceStreamOpen[%s]:%d", fn, id, rc);
+        return;
+    }
+    streamHandle = stream;
+    streamFeatures = featureManagerFor(streamHandle);
+}
+
+ORV_DEVICE_INFO ZelCamera::GetDeviceInfo() const
+{
+    ORV_DEVICE_INFO info;
+    std::memset(&info, 0, sizeof info);
+    if (OrvDeviceGetInfo(deviceHandle, &info) != ORV_SUCCESS)
+        std::memset(&info, 0, sizeof info);
+    return info;
+}
+
+bool ZelCamera::LoadSettings(const QString& fileName)
+{
+    const int rc = OrvDeviceLoadSettings(deviceHandle, QFile::encodeName(fileName).constData());
+    if (rc != ORV_SUCCESS) {
+        ZelTrace(ZEL_TRACE_ERROR, "%s Failed! OrvDeviceLoadSettings:%d", "ZelCamera::LoadSettings", rc);
+        return false;
+    }
+    return true;
+}
+
+bool ZelCamera::SaveSettings(const QString& fileName)
+{
+    const int rc = OrvDeviceSaveSettings(deviceHandle, QFile::encodeName(fileName).constData());
+    if (rc != ORV_SUCCESS) {
+        ZelTrace(ZEL_TRACE_ERROR, "%s Failed! OrvDeviceSaveSettings:%d", "ZelCamera::SaveSettings", rc);
+        return false;
+    }
+    return true;
+}

@@ -1,0 +1,84 @@
+#include "ZelDiscoveryThread.h"
+
+#include "ZelCameraManager.h"
+#include "ZelTrace.h"
+
+#include <QDeadlineTimer>
+
+ZelDiscoveryThread::ZelDiscoveryThread(ZelCameraManager* manager, QObject* parent)
+    : QThread(parent)
+    , m_manager(manager)
+{
+}
+
+ZelDiscoveryThread::~ZelDiscoveryThread()
+{
+    Stop();
+}
+
+void ZelDiscoveryThread::Start(int timeoutMs, QThread::Priority priority)
+{
+    if (isRunning())
+        return;
+    {
+        QMutexLocker lock(&m_mutex);
+        m_stopRequested = false;
+        m_timeoutMs = timeoutMs;
+    }
+    start(priority);
+}
+
+void ZelDiscoveryThread::Stop(unsigned long waitMs)
+{
+    if (!isRunning())
+        return;
+    {
+        QMutexLocker lock(&m_mutex);
+        m_stopRequested = true;
+        m_wake.wakeAll();
+    }
+    if (!wait(waitMs)) {
+        ZelTrace(ZEL_TRACE_INFO, "%s waiting for the running scan", "ZelDiscoveryThread::Stop");
+        wait();
+    }
+}
+
+bool ZelDiscoveryThread::stopRequested() const
+{
+    QMutexLocker lock(&m_mutex);
+    return m_stopRequested;
+}
+
+void ZelDiscoveryThread::run()
+{
+    ZelTrace(ZEL_TRACE_DEBUG, "%s Entry!", "ZelDiscoveryThread::run");
+    int timeoutMs;
+    {
+        QMutexLocker lock(&m_mutex);
+        timeoutMs = m_timeoutMs;
+    }
+    while (!stopRequested()) {
+        ZelInterfaceInfoList interfaces;
+        m_manager->DiscoverInterfaces(&interfaces, timeoutMs);
+
+        // A round cut short by a stop is not reported: its list is partial.
+        ZelCameraInfoList cameras;
+        bool complete = true;
+        for (ORV_INTERFACE_INFO& info : interfaces) {
+            if (stopRequested()) {
+                complete = false;
+                break;
+            }
+            m_manager->DiscoverCameras(&info, &cameras, timeoutMs);
+        }
+        if (!complete || stopRequested())
+            break;
+        emit cameraDiscovered(cameras);
+
+        QMutexLocker lock(&m_mutex);
+        QDeadlineTimer pause(pauseMs);
+        while (!m_stopRequested && m_wake.wait(&m_mutex, pause)) {
+        }
+    }
+    ZelTrace(ZEL_TRACE_DEBUG, "%s Exit!", "ZelDiscoveryThread::run");
+}
