@@ -11,6 +11,8 @@
 #include "ZelStartup.h"
 #include "ZelUtil.h"
 
+#include <gtest/gtest.h>
+
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QStringList>
@@ -110,6 +112,9 @@ public:
     {
         sdk.control.run("fault.clear");
         camera = sdk.open(producer, interfaceId, QString::fromStdString(device));
+        EXPECT_TRUE(sdk.ready());
+        EXPECT_NE(camera.stream, 0u) << device;
+        EXPECT_TRUE(sdk.problems().isEmpty()) << sdk.problems().join("\n").toStdString();
         engine = std::make_unique<ZelAcqEngine>(camera.remote, camera.stream);
         record.watch(engine.get());
     }
@@ -121,7 +126,13 @@ public:
         sdk.control.run("log.trace.clear");
     }
 
-    std::string control(const std::string& command) { return sdk.control.reply(command); }
+    // A test-control command that must succeed.
+    std::string control(const std::string& command)
+    {
+        std::string reply;
+        EXPECT_EQ(sdk.control.run(command, &reply), 0) << command << ": " << reply;
+        return reply;
+    }
     std::string stream(const std::string& verb, const std::string& arguments = std::string())
     {
         return control("stream." + verb + " " + deviceId + (arguments.empty() ? "" : " " + arguments));

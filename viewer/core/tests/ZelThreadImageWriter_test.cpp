@@ -133,7 +133,7 @@ TEST_F(ZelThreadImageWriterTest, ANameWithoutCopyFailsAndTheWriterGoesOn)
 
 TEST_F(ZelThreadImageWriterTest, NamesGivenWhileBusyPairWithTheirCopies)
 {
-    sdk.control.reply("call.delay OrvUtilSaveImageToFile 300");
+    ASSERT_EQ(sdk.control.run("call.delay OrvUtilSaveImageToFile 300"), 0);
     TestImage first(10), second(20), third(30);
     writer->writeImage(first.info, false);
     writer->writeImage(second.info, false);
@@ -157,7 +157,7 @@ TEST_F(ZelThreadImageWriterTest, RefusedSaveAndEmptyImage)
     writer->writeImage(empty.info, false);
     EXPECT_EQ(writer->QueuedCount(), 0);
 
-    sdk.control.reply("call.fail OrvUtilSaveImageToFile -1013");
+    ASSERT_EQ(sdk.control.run("call.fail OrvUtilSaveImageToFile -1013"), 0);
     TestImage image(5);
     writer->writeImage(image.info, false);
     writer->setFileName(path("refused.raw"));
@@ -168,7 +168,7 @@ TEST_F(ZelThreadImageWriterTest, RefusedSaveAndEmptyImage)
 
 TEST_F(ZelThreadImageWriterTest, DestructionDiscardsUnnamedCopies)
 {
-    sdk.control.reply("call.delay OrvUtilSaveImageToFile 200");
+    ASSERT_EQ(sdk.control.run("call.delay OrvUtilSaveImageToFile 200"), 0);
     TestImage named(1), unnamed(2);
     writer->writeImage(named.info, false);
     writer->writeImage(unnamed.info, false);
