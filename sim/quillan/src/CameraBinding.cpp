@@ -99,6 +99,7 @@ bool cameraImageSettings(const std::shared_ptr<SimCamera>& camera, SimImageSetti
     }
     const SimPixelFormat::Info* f = SimPixelFormat::find(s.pixelFormat);
     s.colorSensor = f && f->color;
+    features->fillCorrections(s);
     if (auto stream = camera->streamState)
         stream->content().applyTo(s);
     return s.width > 0 && s.height > 0;

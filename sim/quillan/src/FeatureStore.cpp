@@ -114,6 +114,16 @@ void bindCamera(SimCameraFeatures& f, const std::shared_ptr<SimCamera>& camera)
             return 0;
         };
     };
+    SimCameraFeatures* self = &f;
+    f.remote().bindExternal("DeviceFirmwareVersion", {[weak, self](SimValue& v) {
+                                                          auto cam = weak.lock();
+                                                          if (!cam)
+                                                              return -1013;
+                                                          v.s = cam->firmwareVersion() + self->firmwareSuffix();
+                                                          return 0;
+                                                      },
+                                                      {}, {}});
+
     if (f.profile().gev) {
         f.remote().bindExternal("GevCurrentIPAddress", {address(false), {}, {}});
         f.remote().bindExternal("GevCurrentSubnetMask", {address(true), {}, {}});
@@ -125,9 +135,7 @@ void bindCamera(SimCameraFeatures& f, const std::shared_ptr<SimCamera>& camera)
 // A camera back from a reset starts from its power-up state.
 void onPowerUp(const std::shared_ptr<SimCamera>& camera)
 {
-    auto features = FeatureStore::ofCamera(camera);
-    features->powerUp();
-    features->remote().forceSet("DeviceFirmwareVersion", camera->firmwareVersion());
+    FeatureStore::ofCamera(camera)->powerUp();
 }
 
 // Registrations made through a closing device's handles go with it.

@@ -1061,8 +1061,73 @@ int SimCameraFeatures::refreshRemoteList()
     if (!apply)
         return kOk;
     remote_->setAbsent("UpdatedFeatures", false);
-    remote_->forceSet("DeviceFirmwareVersion", profile_.firmware + "-updated");
+    {
+        std::lock_guard<std::mutex> lock(group_->mutex);
+        alternateActive_ = true;
+    }
+    remote_->invalidate("DeviceFirmwareVersion");
     return kOk;
+}
+
+std::string SimCameraFeatures::firmwareSuffix()
+{
+    std::lock_guard<std::mutex> lock(group_->mutex);
+    return alternateActive_ ? "-updated" : "";
+}
+
+void SimCameraFeatures::fillCorrections(SimImageSettings& s)
+{
+    std::lock_guard<std::mutex> lock(group_->mutex);
+    const SimFeatureStore& r = *remote_;
+
+    // Look-up tables, one per LUTSelector entry; a disabled one is the identity.
+    const SimFeature* selector = r.find("LUTSelector");
+    const SimFeature* value = r.find("LUTValue");
+    const SimFeature* enable = r.find("LUTEnable");
+    s.lut = SimImageSettings::Lut();
+    if (selector && value && enable) {
+        const SimRange index = r.rangeOf(*r.find("LUTIndex"), SimSelection{});
+        const uint32_t indexMax = static_cast<uint32_t>(index.intMax);
+        const uint32_t valueMax = static_cast<uint32_t>(r.rangeOf(*value, SimSelection{}).intMax);
+        std::vector<bool> on;
+        for (const SimEnumEntry& e : selector->entries) {
+            SimSelection one{{"LUTSelector"}, {e.name}, {e.value}};
+            on.push_back(r.valueAt(*enable, one).i != 0);
+            s.lut.enabled = s.lut.enabled || on.back();
+        }
+        std::vector<std::shared_ptr<const std::vector<uint32_t>>> tables;
+        for (size_t k = 0; s.lut.enabled && k < selector->entries.size(); ++k) {
+            const SimEnumEntry& e = selector->entries[k];
+            auto table = std::make_shared<std::vector<uint32_t>>(indexMax + 1);
+            for (uint32_t i = 0; i <= indexMax; ++i) {
+                SimSelection at{{"LUTSelector", "LUTIndex"}, {e.name, std::to_string(i)}, {e.value, i}};
+                (*table)[i] = on[k] ? static_cast<uint32_t>(r.valueAt(*value, at).i)
+                                 : static_cast<uint32_t>(uint64_t(i) * valueMax / std::max(indexMax, 1u));
+            }
+            if (k < lutTables_.size() && *lutTables_[k] == *table)
+                tables.push_back(lutTables_[k]);
+            else
+                tables.push_back(table);
+        }
+        if (s.lut.enabled) {
+            lutTables_ = tables;
+            s.lut.indexMax = indexMax;
+            s.lut.valueMax = valueMax;
+            s.lut.tables = tables;
+        }
+    }
+
+    // Defect pixel correction: enable bit and the active map.
+    s.defectCorrection = false;
+    if (memory_.config().defect) {
+        s.defectCorrection = (memory_.control() & 1) != 0;
+        std::vector<std::array<uint32_t, 2>> entries;
+        for (const auto& e : memory_.defectEntries(static_cast<int>(memory_.mapSelect())))
+            entries.push_back({e.first, e.second});
+        if (!defectMap_ || *defectMap_ != entries)
+            defectMap_ = std::make_shared<const std::vector<std::array<uint32_t, 2>>>(std::move(entries));
+        s.defectMap = defectMap_;
+    }
 }
 
 } // namespace quillan

@@ -10,6 +10,7 @@
 #include "SimCameraProfile.h"
 #include "SimDeviceMemory.h"
 #include "SimFeatureStore.h"
+#include "SimImageGenerator.h"
 
 #include <memory>
 #include <string>
@@ -50,6 +51,12 @@ public:
     int saveSettings(const std::string& path);
     int loadSettings(const std::string& path, bool readOnly, std::string* error = nullptr);
 
+    // The look-up tables and the defect pixel correction the camera applies
+    // to its images.
+    void fillCorrections(SimImageSettings& settings);
+    // Text the alternative description adds to DeviceFirmwareVersion.
+    std::string firmwareSuffix();
+
     // Power-up: the values of the set UserSetDefault names, memory reset.
     void powerUp();
 
@@ -79,6 +86,10 @@ private:
     SimDeviceMemory memory_;
     std::vector<std::string> userSets_[3];
     bool alternateRequested_ = false;
+    bool alternateActive_ = false;
+    // Tables handed to the image generator; replaced only when they change.
+    std::vector<std::shared_ptr<const std::vector<uint32_t>>> lutTables_;
+    std::shared_ptr<const std::vector<std::array<uint32_t, 2>>> defectMap_;
 };
 
 } // namespace quillan

@@ -131,6 +131,7 @@ public:
     SimFeature* findMutable(const std::string& name);
     SimSelection selectionOf(const SimFeature& f) const;
     SimValue valueOf(const std::string& name) const;   // current instance
+    SimValue valueAt(const SimFeature& f, const SimSelection& sel) const;
     int64_t intOf(const std::string& name) const { return valueOf(name).i; }
     std::string entryNameOf(const std::string& name) const;
     SimRange rangeOf(const SimFeature& f, const SimSelection& sel) const;
@@ -143,7 +144,6 @@ public:
     void flushInvalidations() const;
 
 private:
-    SimValue valueAt(const SimFeature& f, const SimSelection& sel) const;
     void assignAt(SimFeature& f, const SimSelection& sel, const SimValue& v);
     bool lockedNow(const SimFeature& f, bool readOnly) const;
     int checkFault(SimFeature& f, SimOp op);

@@ -396,7 +396,7 @@ TEST(SimCameraFeatures, UpdateXmlRevealsTheAlternativeDescriptionOnRefresh)
     ASSERT_EQ(g1.refreshRemoteList(), 0);
     EXPECT_EQ(g1.remote().listSize(), before + 2);
     EXPECT_TRUE(has(g1.remote(), "UpdatedFeatureCounter"));
-    EXPECT_NE(g1.remote().valueOf("DeviceFirmwareVersion").s, "3.2.1");
+    EXPECT_EQ(g1.firmwareSuffix(), "-updated");
 }
 
 TEST(SimCameraFeatures, ManyThreadsReadOneCameraWhileItIsWritten)
@@ -436,4 +436,32 @@ TEST(SimCameraFeatures, ManyThreadsReadOneCameraWhileItIsWritten)
     for (auto& t : readers)
         t.join();
     EXPECT_EQ(failures.load(), 0);
+}
+
+TEST(SimCameraFeatures, CorrectionsFollowTheFeatures)
+{
+    SimCameraFeatures g1(SimCameraProfile::forDevice("GEV-G1-0001"));
+    SimFeatureStore& r = g1.remote();
+    SimImageSettings s;
+    g1.fillCorrections(s);
+    EXPECT_FALSE(s.lut.enabled);
+    EXPECT_FALSE(s.defectCorrection);
+    ASSERT_TRUE(s.defectMap);
+    EXPECT_EQ(s.defectMap->size(), 3u);
+
+    // An enabled table carries the written values; unchanged tables are shared.
+    ASSERT_EQ(r.setValue(idOf(r, "LUTEnable"), SimType::Boolean, SimValue::ofInt(1), false), 0);
+    ASSERT_EQ(writeInt(r, "LUTIndex", 10), 0);
+    ASSERT_EQ(writeInt(r, "LUTValue", 4000), 0);
+    ASSERT_EQ(writeInt(r, "DefectPixelCorrectionEnable_Control", 1), 0);
+    g1.fillCorrections(s);
+    ASSERT_TRUE(s.lut.enabled);
+    ASSERT_EQ(s.lut.tables.size(), 1u);
+    EXPECT_EQ((*s.lut.tables[0])[10], 4000u);
+    EXPECT_EQ((*s.lut.tables[0])[4095], 4095u);
+    EXPECT_TRUE(s.defectCorrection);
+    SimImageSettings again;
+    g1.fillCorrections(again);
+    EXPECT_EQ(again.lut.tables[0], s.lut.tables[0]);
+    EXPECT_EQ(again.defectMap, s.defectMap);
 }

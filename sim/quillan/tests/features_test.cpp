@@ -544,6 +544,24 @@ TEST_F(Features, TestControlsChangeFeatures)
     EXPECT_EQ(OrvSimControl("feature.set remote:NO-SUCH-CAMERA Width 1", reply, &size), -1006);
 }
 
+TEST_F(Features, PayloadAndFirmwareComeFromTheCamera)
+{
+    Camera c = g1();
+    const uint32_t r = c.remote;
+    ASSERT_EQ(OrvFeatureSetValueInt64(r, feature(r, "Width"), 320, false), 0);
+    ASSERT_EQ(OrvFeatureSetValueEnum(r, feature(r, "PixelFormat"), "Mono16", true), 0);
+    int64_t payload = 0;
+    ASSERT_EQ(OrvFeatureGetValueInt64(r, feature(r, "PayloadSize"), &payload, false, false), 0);
+    EXPECT_EQ(payload, 320 * 1024 * 2);
+    control("stream.payload GEV-G1-0001 remote 0");
+    ASSERT_EQ(OrvFeatureGetValueInt64(r, feature(r, "PayloadSize"), &payload, false, false), 0);
+    EXPECT_EQ(payload, 0);
+
+    char text[512] = {};
+    ASSERT_EQ(OrvFeatureGetValueString(r, feature(r, "DeviceFirmwareVersion"), text, sizeof text, false, false), 0);
+    EXPECT_STREQ(text, "3.2.1");
+}
+
 TEST_F(Features, UpdateXmlAndListRefresh)
 {
     Camera c = g1();
