@@ -1,6 +1,6 @@
 #include "SimCameraFeatures.h"
 
-#include "SimFeatureText.h"
+#include "OrvSdk.h"
 
 #include <algorithm>
 #include <chrono>
@@ -13,10 +13,10 @@ namespace quillan {
 
 namespace {
 
-constexpr int kOk = 0;
-constexpr int kAccessDenied = -1007;
-constexpr int kOutOfRange = -1010;
-constexpr int kIoError = -1013;
+constexpr int kOk = ORV_SUCCESS;
+constexpr int kAccessDenied = ORV_ERROR_ACCESS_DENIED;
+constexpr int kOutOfRange = ORV_ERROR_OUT_OF_RANGE;
+constexpr int kIoError = ORV_ERROR_IO;
 
 using Sel = const SimSelection&;
 using Store = const SimFeatureStore&;
@@ -42,14 +42,7 @@ const std::map<std::string, uint32_t>& formatCodes()
 SimFeature feature(const std::string& name, SimType type, const std::string& category,
                    SimAccess access = SimAccess::RW)
 {
-    SimFeature f;
-    f.name = name;
-    f.type = type;
-    f.category = category;
-    f.access = access;
-    f.displayName = displayNameFor(name);
-    f.toolTip = f.displayName;
-    return f;
+    return SimFeature::make(name, type, category, access);
 }
 
 SimFeature category(const std::string& name, const std::string& parent)
@@ -1030,6 +1023,47 @@ int SimCameraFeatures::userSetSave()
     std::lock_guard<std::mutex> lock(group_->mutex);
     userSets_[which] = std::move(snapshot);
     return kOk;
+}
+
+std::string SimCameraFeatures::userSetText(int set)
+{
+    std::string text = std::string(kSettingsMagic) + "\n# model=" + profile_.model + ";serial=" + profile_.serial + "\n";
+    std::lock_guard<std::mutex> lock(group_->mutex);
+    for (const std::string& line : userSets_[std::clamp(set, 0, 2)])
+        text += line + "\n";
+    return text;
+}
+
+int SimCameraFeatures::setUserSetText(int set, const std::string& text)
+{
+    if (set < 1 || set > 2)
+        return kAccessDenied;
+    std::istringstream in(text);
+    std::string line;
+    if (!std::getline(in, line) || line != kSettingsMagic || !std::getline(in, line) || line.rfind("# model=", 0) != 0
+        || line.substr(8, line.find(';') - 8) != profile_.model)
+        return kOutOfRange;
+    std::vector<std::string> lines;
+    std::lock_guard<std::mutex> lock(group_->mutex);
+    while (std::getline(in, line)) {
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back();
+        if (line.empty())
+            continue;
+        if (!remote_->find(line.substr(0, line.find_first_of("[="))))
+            return kOutOfRange;
+        lines.push_back(line);
+    }
+    userSets_[set] = std::move(lines);
+    return kOk;
+}
+
+void SimCameraFeatures::resetUserSet(int set)
+{
+    if (set < 1 || set > 2)
+        return;
+    std::lock_guard<std::mutex> lock(group_->mutex);
+    userSets_[set] = userSets_[0];
 }
 
 void SimCameraFeatures::powerUp()
