@@ -43,7 +43,8 @@ public:
     // for a file or folder dialog and a QStringList for a multi-file dialog.
     // With an empty queue a message box answers its default button (or Ok
     // when it has one, else NoButton) and a file dialog answers as cancelled.
-    // Scripts nest: the newest one answers.
+    // Scripts nest: the newest one answers. On the offscreen platform a
+    // dialog without a script gets the default answer and a warning.
     class Script
     {
     public:
@@ -96,8 +97,10 @@ public:
                                         QFileDialog::Options options = QFileDialog::ShowDirsOnly);
 
 private:
-    // True when a script answered; the answer is then in *answer.
+    // True when a script (or the offscreen platform) answered; the answer is
+    // then in *answer.
     static bool scripted(const Request& request, QVariant* answer);
+    static QVariant defaultAnswer(const Request& request);
     static Request fileRequest(Kind kind, QWidget* parent, const QString& caption, const QString& dir,
                                const QString& filter, QFileDialog::Options options);
 };

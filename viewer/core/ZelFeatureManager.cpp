@@ -15,14 +15,27 @@ namespace {
 constexpr int maxEnumEntries = 4096;
 
 template <size_t N>
-QByteArray boundedText(const char (&field)[N])
+QByteArray traceText(const char (&field)[N])
 {
-    return QByteArray(field, int(qstrnlen(field, N)));
+    return ZelUtil::RecordText(field).toUtf8();
 }
 
-QString bufferText(const char* buffer, size_t size)
+// Traces a failed SDK call with what it was about; true on success.
+bool succeeded(int rc, const char* function, const char* call, const QByteArray& subject)
 {
-    return QString::fromUtf8(buffer, int(qstrnlen(buffer, size)));
+    if (rc != ORV_SUCCESS)
+        ZelTrace(ZEL_TRACE_ERROR, "%s Failed! %s:%s %d", function, call, subject.constData(), rc);
+    return rc == ORV_SUCCESS;
+}
+
+QByteArray addressText(uint32_t address)
+{
+    return "0x" + QByteArray::number(address, 16).rightJustified(8, '0');
+}
+
+QByteArray nameText(const char* name)
+{
+    return QByteArray(name ? name : "");
 }
 
 } // namespace
@@ -96,7 +109,7 @@ bool ZelFeatureManager::EnumSubFeature(ORV_FEATURE_HANDLE feature, int index, QS
     int64_t entryValue = 0;
     if (OrvFeatureEnumSubFeatures(m_module, feature, index, buffer, sizeof buffer, &entryValue) != ORV_SUCCESS)
         return false;
-    name = bufferText(buffer, sizeof buffer);
+    name = ZelUtil::RecordText(buffer);
     value = entryValue;
     return true;
 }
@@ -110,7 +123,7 @@ bool ZelFeatureManager::GetData(ORV_FEATURE_HANDLE feature, ZelFeatureData& data
 
     char description[ORV_TEXT_SIZE] = {};
     if (OrvFeatureGetDescription(m_module, feature, description, sizeof description) == ORV_SUCCESS)
-        result.description = bufferText(description, sizeof description);
+        result.description = ZelUtil::RecordText(description);
 
     if (result.info.isAvailable) {
         int rc = ORV_SUCCESS;
@@ -125,14 +138,14 @@ bool ZelFeatureManager::GetData(ORV_FEATURE_HANDLE feature, ZelFeatureData& data
                 rc = OrvFeatureEnumSubFeatures(m_module, feature, index, name, sizeof name, nullptr);
                 if (rc != ORV_SUCCESS)
                     break;
-                result.entries.append(bufferText(name, sizeof name));
+                result.entries.append(ZelUtil::RecordText(name));
             }
             if (index == maxEnumEntries)
                 ZelTrace(ZEL_TRACE_ERROR, "%s Failed! OrvFeatureEnumSubFeatures:%s more than %d entries", function,
-                         boundedText(result.info.displayName).constData(), maxEnumEntries);
+                         traceText(result.info.displayName).constData(), maxEnumEntries);
             else if (rc != ORV_ERROR_END_OF_LIST)
                 ZelTrace(ZEL_TRACE_ERROR, "%s Failed! OrvFeatureEnumSubFeatures:%s %d", function,
-                         boundedText(result.info.displayName).constData(), rc);
+                         traceText(result.info.displayName).constData(), rc);
             result.value = QVariant(int(result.info.enumIndex));
         }
     }
@@ -176,7 +189,7 @@ bool ZelFeatureManager::GetValueExt(const char* name, QVariant& value, bool pass
 
     char entry[ORV_TEXT_SIZE] = {};
     const int rc = OrvFeatureGetValueEnum(m_module, feature, entry, sizeof entry, true, false);
-    value = QVariant(rc == ORV_SUCCESS ? bufferText(entry, sizeof entry) : QString(""));
+    value = QVariant(rc == ORV_SUCCESS ? ZelUtil::RecordText(entry) : QString(""));
     if (rc != ORV_SUCCESS)
         ZelTrace(ZEL_TRACE_ERROR, "%s Failed! OrvFeatureGetValueEnum:%s %d", function, name, rc);
     return rc == ORV_SUCCESS;
@@ -188,7 +201,7 @@ bool ZelFeatureManager::SetValue(ORV_FEATURE_HANDLE feature, const QVariant& val
     ORV_FEATURE_INFO info;
     if (!readInfo(feature, info, function))
         return false;
-    const QByteArray displayName = boundedText(info.displayName);
+    const QByteArray displayName = traceText(info.displayName);
 
     QVariant copy = value;
     if (info.interfaceType == ORV_FEATURE_TYPE_ENUMERATION) {
@@ -267,62 +280,45 @@ int ZelFeatureManager::ListRefresh()
 
 bool ZelFeatureManager::GetRegister(uint32_t address, void* buffer, size_t* length)
 {
-    const int rc = OrvDeviceRead(m_module, uint64_t(address), buffer, length);
-    if (rc != ORV_SUCCESS)
-        ZelTrace(ZEL_TRACE_ERROR, "%s Failed! OrvDeviceRead:0x%08x %d", "ZelFeatureManager::GetRegister", address, rc);
-    return rc == ORV_SUCCESS;
+    return succeeded(OrvDeviceRead(m_module, uint64_t(address), buffer, length), "ZelFeatureManager::GetRegister",
+                     "OrvDeviceRead", addressText(address));
 }
 
 bool ZelFeatureManager::SetRegister(uint32_t address, const void* buffer, size_t* length)
 {
-    const int rc = OrvDeviceWrite(m_module, uint64_t(address), buffer, length);
-    if (rc != ORV_SUCCESS)
-        ZelTrace(ZEL_TRACE_ERROR, "%s Failed! OrvDeviceWrite:0x%08x %d", "ZelFeatureManager::SetRegister", address,
-                 rc);
-    return rc == ORV_SUCCESS;
+    return succeeded(OrvDeviceWrite(m_module, uint64_t(address), buffer, length), "ZelFeatureManager::SetRegister",
+                     "OrvDeviceWrite", addressText(address));
 }
 
 bool ZelFeatureManager::SetBuffer(ORV_FEATURE_HANDLE feature, const void* data, size_t* length, uint32_t offset)
 {
-    const int rc = OrvRegisterDeviceWrite(m_module, feature, data, length, 1, offset);
-    if (rc != ORV_SUCCESS)
-        ZelTrace(ZEL_TRACE_ERROR, "%s Failed! OrvRegisterDeviceWrite:%u %d", "ZelFeatureManager::SetBuffer", offset,
-                 rc);
-    return rc == ORV_SUCCESS;
+    return succeeded(OrvRegisterDeviceWrite(m_module, feature, data, length, 1, offset), "ZelFeatureManager::SetBuffer",
+                     "OrvRegisterDeviceWrite", QByteArray::number(offset));
 }
 
+// The SDK writes the bytes moved through transfer: it never gets null.
 bool ZelFeatureManager::SaveFile(const char* localPath, const char* deviceFileName, const char* fileSelectorEntry,
                                  void* transfer)
 {
-    // The SDK writes the bytes moved through transfer: never hand it null.
     int64_t ignored = 0;
-    const int rc =
-        OrvDeviceSaveFile(m_module, localPath, deviceFileName, fileSelectorEntry, transfer ? transfer : &ignored);
-    if (rc != ORV_SUCCESS)
-        ZelTrace(ZEL_TRACE_ERROR, "%s Failed! OrvDeviceSaveFile:%s %d", "ZelFeatureManager::SaveFile",
-                 deviceFileName ? deviceFileName : "", rc);
-    return rc == ORV_SUCCESS;
+    return succeeded(OrvDeviceSaveFile(m_module, localPath, deviceFileName, fileSelectorEntry,
+                                       transfer ? transfer : &ignored),
+                     "ZelFeatureManager::SaveFile", "OrvDeviceSaveFile", nameText(deviceFileName));
 }
 
 bool ZelFeatureManager::UploadFile(const char* deviceFileName, const char* localPath, const char* fileSelectorEntry,
                                    void* transfer)
 {
     int64_t ignored = 0;
-    const int rc =
-        OrvDeviceLoadFile(m_module, deviceFileName, localPath, fileSelectorEntry, transfer ? transfer : &ignored);
-    if (rc != ORV_SUCCESS)
-        ZelTrace(ZEL_TRACE_ERROR, "%s Failed! OrvDeviceLoadFile:%s %d", "ZelFeatureManager::UploadFile",
-                 deviceFileName ? deviceFileName : "", rc);
-    return rc == ORV_SUCCESS;
+    return succeeded(OrvDeviceLoadFile(m_module, deviceFileName, localPath, fileSelectorEntry,
+                                       transfer ? transfer : &ignored),
+                     "ZelFeatureManager::UploadFile", "OrvDeviceLoadFile", nameText(deviceFileName));
 }
 
 bool ZelFeatureManager::DeleteFile(const char* deviceFileName, const char* fileSelectorEntry)
 {
-    const int rc = OrvDeviceDeleteFile(m_module, deviceFileName, fileSelectorEntry);
-    if (rc != ORV_SUCCESS)
-        ZelTrace(ZEL_TRACE_ERROR, "%s Failed! OrvDeviceDeleteFile:%s %d", "ZelFeatureManager::DeleteFile",
-                 deviceFileName ? deviceFileName : "", rc);
-    return rc == ORV_SUCCESS;
+    return succeeded(OrvDeviceDeleteFile(m_module, deviceFileName, fileSelectorEntry), "ZelFeatureManager::DeleteFile",
+                     "OrvDeviceDeleteFile", nameText(deviceFileName));
 }
 
 int ZelFeatureManager::RegisterTransferCB()

@@ -13,11 +13,15 @@ namespace {
 const char* const getName = "ZelUtil::GetFeatureValue";
 const char* const setName = "ZelUtil::SetFeatureValue";
 
-// A text field of an SDK record, cut at its size when the terminator is missing.
-template <size_t N>
-QByteArray boundedText(const char (&field)[N])
+// Both handles given; otherwise traced as an invalid parameter.
+bool validHandles(ORV_MODULE_HANDLE module, ORV_FEATURE_HANDLE feature, const char* function, int* failedCode)
 {
-    return QByteArray(field, int(qstrnlen(field, N)));
+    if (module && feature)
+        return true;
+    ZelTrace(ZEL_TRACE_ERROR, "%s Failed! Invalid parameter", function);
+    if (failedCode)
+        *failedCode = ORV_ERROR_INVALID_ARGUMENT;
+    return false;
 }
 
 bool isText(const QVariant& value)
@@ -122,21 +126,15 @@ bool ZelUtil::GetFeatureValue(ORV_MODULE_HANDLE module, ORV_FEATURE_HANDLE featu
 {
     if (failedCode)
         *failedCode = ORV_SUCCESS;
-    if (!module || !feature) {
-        ZelTrace(ZEL_TRACE_ERROR, "%s Failed! Invalid parameter", getName);
-        if (failedCode)
-            *failedCode = ORV_ERROR_INVALID_ARGUMENT;
-        return false;
-    }
     ORV_FEATURE_INFO info;
-    if (!readInfo(module, feature, info, getName, failedCode))
+    if (!validHandles(module, feature, getName, failedCode) || !readInfo(module, feature, info, getName, failedCode))
         return false;
     if (!info.isAvailable || !info.isReadable) {
         value = QVariant();
         return true;
     }
 
-    const QByteArray displayName = boundedText(info.displayName);
+    const QByteArray displayName = ZelUtil::RecordText(info.displayName).toUtf8();
     int rc = ORV_SUCCESS;
     const char* call = nullptr;
     QVariant result;
@@ -169,7 +167,7 @@ bool ZelUtil::GetFeatureValue(ORV_MODULE_HANDLE module, ORV_FEATURE_HANDLE featu
         char buffer[ORV_TEXT_SIZE] = {};
         rc = OrvFeatureGetValueString(module, feature, buffer, sizeof buffer, passFlag1, passFlag2);
         call = "OrvFeatureGetValueString";
-        result = QVariant(QString::fromUtf8(buffer, int(qstrnlen(buffer, sizeof buffer))));
+        result = QVariant(ZelUtil::RecordText(buffer));
         break;
     }
     case ORV_FEATURE_TYPE_ENUMERATION: {
@@ -205,17 +203,11 @@ bool ZelUtil::SetFeatureValue(ORV_MODULE_HANDLE module, ORV_FEATURE_HANDLE featu
 {
     if (failedCode)
         *failedCode = ORV_SUCCESS;
-    if (!module || !feature) {
-        ZelTrace(ZEL_TRACE_ERROR, "%s Failed! Invalid parameter", setName);
-        if (failedCode)
-            *failedCode = ORV_ERROR_INVALID_ARGUMENT;
-        return false;
-    }
     ORV_FEATURE_INFO info;
-    if (!readInfo(module, feature, info, setName, failedCode))
+    if (!validHandles(module, feature, setName, failedCode) || !readInfo(module, feature, info, setName, failedCode))
         return false;
 
-    const QByteArray displayName = boundedText(info.displayName);
+    const QByteArray displayName = ZelUtil::RecordText(info.displayName).toUtf8();
     bool converted = true;
     int rc = ORV_SUCCESS;
     const char* call = nullptr;

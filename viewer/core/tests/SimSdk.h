@@ -10,6 +10,7 @@
 #include "ZelSdkLoader.h"
 
 #include <QByteArray>
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QString>
@@ -92,7 +93,8 @@ struct SimCameraHandles {
 };
 
 // The SDK initialised through ZelSdkLoader over placeholder producer files,
-// with the world reset; closed again on destruction. Interfaces are opened
+// with the world reset; closed again on destruction. Creates the application
+// object when the test has none. Interfaces are opened
 // once per system, as the camera manager does, so cameras behind one
 // interface share its handle.
 class SimSdk
@@ -100,6 +102,11 @@ class SimSdk
 public:
     explicit SimSdk(const QStringList& producers = {QStringLiteral("orv_gev_tl.cti"), QStringLiteral("orv_u3v_tl.cti")})
     {
+        static int argc = 1;
+        static char name[] = "sim-sdk-test";
+        static char* argv[] = {name, nullptr};
+        if (!QCoreApplication::instance())
+            new QCoreApplication(argc, argv);
         for (const QString& producer : producers) {
             QFile file(m_folder.path() + "/" + producer);
             if (!file.open(QIODevice::WriteOnly))

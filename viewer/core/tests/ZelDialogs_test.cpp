@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <QApplication>
+
 TEST(ZelDialogsScript, RecordsMessagesAndAnswersFromItsQueue)
 {
     ZelDialogs::Script script;
@@ -70,4 +72,18 @@ TEST(ZelDialogsScript, NewestScriptAnswers)
     ASSERT_EQ(outer.count(), 1);
     EXPECT_EQ(outer.last().icon, QMessageBox::Warning);
     EXPECT_EQ(outer.last().title, "Outer");
+}
+
+TEST(ZelDialogsOffscreen, UnscriptedDialogDoesNotHang)
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    static int argc = 1;
+    static char name[] = "core_ZelDialogs_test";
+    static char* argv[] = {name, nullptr};
+    static QApplication* app = new QApplication(argc, argv);
+    ASSERT_EQ(app->platformName(), "offscreen");
+
+    EXPECT_EQ(ZelDialogs::question(nullptr, "Upload", "Store?", QMessageBox::Yes | QMessageBox::No, QMessageBox::No),
+              QMessageBox::No);
+    EXPECT_TRUE(ZelDialogs::getOpenFileName(nullptr, "Import Map", "/tmp", "txt (*.txt)").isNull());
 }

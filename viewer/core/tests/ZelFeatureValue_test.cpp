@@ -3,7 +3,6 @@
 
 #include <gtest/gtest.h>
 
-#include <QCoreApplication>
 #include <QRegularExpression>
 #include <QVariant>
 
@@ -17,15 +16,6 @@ const char* const remote = "remote:GEV-G1-0001";
 class ZelFeatureValueTest : public ::testing::Test
 {
 protected:
-    static void SetUpTestSuite()
-    {
-        static int argc = 1;
-        static char name[] = "core_ZelFeatureValue_test";
-        static char* argv[] = {name, nullptr};
-        if (!QCoreApplication::instance())
-            new QCoreApplication(argc, argv);
-    }
-
     void SetUp() override
     {
         ASSERT_TRUE(sdk.ready());

@@ -3,7 +3,6 @@
 
 #include <gtest/gtest.h>
 
-#include <QCoreApplication>
 #include <QFile>
 #include <QImage>
 #include <QTemporaryDir>
@@ -19,15 +18,6 @@ constexpr uint32_t height = 6;
 class ZelSaveImageTest : public ::testing::Test
 {
 protected:
-    static void SetUpTestSuite()
-    {
-        static int argc = 1;
-        static char name[] = "core_ZelSaveImage_test";
-        static char* argv[] = {name, nullptr};
-        if (!QCoreApplication::instance())
-            new QCoreApplication(argc, argv);
-    }
-
     void SetUp() override
     {
         ASSERT_TRUE(sdk.ready());
