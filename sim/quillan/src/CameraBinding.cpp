@@ -2,6 +2,7 @@
 
 #include "EventRecords.h"
 #include "FeatureStore.h"
+#include "ShadingTable.h"
 #include "SimCamera.h"
 #include "SimHooks.h"
 #include "SimPixelFormat.h"
@@ -14,8 +15,6 @@ namespace {
 // Cameras that deliver PFNC codes although the SDK has 16-bit types for
 // some of their formats.
 bool deliversPfnc(const SimCameraConfig& c) { return c.key == "G2" || c.key == "U2"; }
-
-bool hasFileAccess(const SimCameraConfig& c) { return c.key == "G1"; }
 
 HandleKind moduleKindOf(int32_t type)
 {
@@ -53,10 +52,8 @@ const bool hooked = [] {
     hooks.onPowerUp([](const std::shared_ptr<SimCamera>& camera) {
         if (auto files = camera->fileStore) {
             const std::string version = files->takePendingFirmware();
-            if (!version.empty()) {
+            if (!version.empty())
                 camera->setFirmwareVersion(version);
-                FeatureStore::ofCamera(camera)->remote().forceSet("DeviceFirmwareVersion", version);
-            }
         }
     });
     hooks.onLibraryClosing([] {
@@ -100,7 +97,10 @@ bool cameraImageSettings(const std::shared_ptr<SimCamera>& camera, SimImageSetti
     const SimPixelFormat::Info* f = SimPixelFormat::find(s.pixelFormat);
     s.colorSensor = f && f->color;
     features->fillCorrections(s);
-    if (auto stream = camera->streamState)
+    auto stream = camera->streamState;
+    if (stream)
+        stream->shading().apply(*features, s);
+    if (stream)
         stream->content().applyTo(s);
     return s.width > 0 && s.height > 0;
 }
@@ -200,11 +200,54 @@ std::shared_ptr<EventState> eventStateOf(const std::shared_ptr<SimCamera>& camer
     return camera->ensure(camera->eventState, [&] { return std::make_shared<EventState>(camera->config().eventTypes); });
 }
 
+void refreshFileFeatures(const std::shared_ptr<SimCamera>& camera, FileStore& files)
+{
+    SimFeatureStore& r = FeatureStore::ofCamera(camera)->remote();
+    for (const char* entry : {"Userfile", "Firmware", "UserSet1"}) {
+        const auto list = files.list(entry);
+        const std::string sel = std::string("[FileSelector=") + entry + "]";
+        r.forceSet("FilenameCount" + sel, std::to_string(list.size()));
+        for (size_t i = 0; i < list.size(); ++i) {
+            const std::string at = sel + "[FilenameIndex=" + std::to_string(i) + "]";
+            r.forceSet("Filename" + at, list[i].name);
+            r.forceSet("FileSize" + at, std::to_string(list[i].size));
+        }
+    }
+    r.forceSet("FilesystemFreeSize", std::to_string(files.freeSize()));
+}
+
 std::shared_ptr<FileStore> fileStoreOf(const std::shared_ptr<SimCamera>& camera)
 {
-    if (!hasFileAccess(camera->config()))
+    auto features = FeatureStore::ofCamera(camera);
+    if (!features->profile().fileAccess)
         return nullptr;
-    return camera->ensure(camera->fileStore, [] { return std::make_shared<FileStore>(); });
+    return camera->ensure(camera->fileStore, [&] {
+        auto files = std::make_shared<FileStore>();
+        std::weak_ptr<SimCameraFeatures> weakFeatures = features;
+        std::weak_ptr<SimCamera> weakCamera = camera;
+        std::weak_ptr<FileStore> weakFiles = files;
+        FileStore::Hooks hooks;
+        hooks.readUserSet = [weakFeatures] {
+            auto f = weakFeatures.lock();
+            return f ? f->userSetText(1) : std::string();
+        };
+        hooks.writeUserSet = [weakFeatures](const std::string& text) {
+            auto f = weakFeatures.lock();
+            return f ? f->setUserSetText(1, text) : int(ORV_ERROR_IO);
+        };
+        hooks.resetUserSet = [weakFeatures] {
+            if (auto f = weakFeatures.lock())
+                f->resetUserSet(1);
+        };
+        hooks.changed = [weakCamera, weakFiles] {
+            auto cam = weakCamera.lock();
+            auto f = weakFiles.lock();
+            if (cam && f)
+                refreshFileFeatures(cam, *f);
+        };
+        files->setHooks(std::move(hooks));
+        return files;
+    });
 }
 
 } // namespace quillan

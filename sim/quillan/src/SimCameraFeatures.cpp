@@ -1032,6 +1032,47 @@ int SimCameraFeatures::userSetSave()
     return kOk;
 }
 
+std::string SimCameraFeatures::userSetText(int set)
+{
+    std::string text = std::string(kSettingsMagic) + "\n# model=" + profile_.model + ";serial=" + profile_.serial + "\n";
+    std::lock_guard<std::mutex> lock(group_->mutex);
+    for (const std::string& line : userSets_[std::clamp(set, 0, 2)])
+        text += line + "\n";
+    return text;
+}
+
+int SimCameraFeatures::setUserSetText(int set, const std::string& text)
+{
+    if (set < 1 || set > 2)
+        return kAccessDenied;
+    std::istringstream in(text);
+    std::string line;
+    if (!std::getline(in, line) || line != kSettingsMagic || !std::getline(in, line) || line.rfind("# model=", 0) != 0
+        || line.substr(8, line.find(';') - 8) != profile_.model)
+        return kOutOfRange;
+    std::vector<std::string> lines;
+    std::lock_guard<std::mutex> lock(group_->mutex);
+    while (std::getline(in, line)) {
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back();
+        if (line.empty())
+            continue;
+        if (!remote_->find(line.substr(0, line.find_first_of("[="))))
+            return kOutOfRange;
+        lines.push_back(line);
+    }
+    userSets_[set] = std::move(lines);
+    return kOk;
+}
+
+void SimCameraFeatures::resetUserSet(int set)
+{
+    if (set < 1 || set > 2)
+        return;
+    std::lock_guard<std::mutex> lock(group_->mutex);
+    userSets_[set] = userSets_[0];
+}
+
 void SimCameraFeatures::powerUp()
 {
     int64_t which = 0;

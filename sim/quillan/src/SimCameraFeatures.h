@@ -51,6 +51,12 @@ public:
     int saveSettings(const std::string& path);
     int loadSettings(const std::string& path, bool readOnly, std::string* error = nullptr);
 
+    // User set n (0 Default, 1, 2) as a settings text, for the "UserSet1"
+    // device file; replacing one refuses (-1010) a text a settings load would
+    // refuse for its header or an unknown feature; resetting copies Default.
+    std::string userSetText(int set);
+    int setUserSetText(int set, const std::string& text);
+    void resetUserSet(int set);
     // The look-up tables and the defect pixel correction the camera applies
     // to its images.
     void fillCorrections(SimImageSettings& settings);

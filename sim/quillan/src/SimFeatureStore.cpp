@@ -218,7 +218,9 @@ SimSelection SimFeatureStore::selectionOf(const SimFeature& f) const
         const SimFeature* sf = find(s);
         if (!sf)
             continue;
-        const int64_t v = valueAt(*sf, SimSelection{}).i;
+        // A selector that is itself selected (FilenameIndex by FileSelector)
+        // counts with its current instance.
+        const int64_t v = valueAt(*sf, sf->selectors.empty() ? SimSelection{} : selectionOf(*sf)).i;
         std::string text = std::to_string(v);
         if (sf->type == SimType::Enumeration) {
             for (const SimEnumEntry& e : sf->entries)

@@ -1,5 +1,6 @@
 #include "StreamState.h"
 
+#include "ShadingTable.h"
 #include "EventRecords.h"
 #include "SimPixelFormat.h"
 
@@ -23,7 +24,7 @@ constexpr auto kPoll = std::chrono::milliseconds(50);
 
 } // namespace
 
-StreamState::StreamState() = default;
+StreamState::StreamState() : shading_(new ShadingTable) {}
 
 StreamState::~StreamState()
 {
@@ -311,6 +312,7 @@ void StreamState::acquisitionStart()
     acquiring_ = true;
     producerStop_ = false;
     pendingTriggers_ = 0;
+    pendingFrames_ = 0;
     producer_ = std::thread([this] { producerLoop(); });
 }
 
@@ -615,7 +617,8 @@ void StreamState::requestFrames(uint32_t n)
 {
     {
         std::lock_guard<std::mutex> lock(mutex_);
-        pendingFrames_ += n;
+        if (acquiring_)
+            pendingFrames_ += n;
     }
     producerWake_.notify_all();
 }

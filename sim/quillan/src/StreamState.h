@@ -30,6 +30,8 @@
 
 namespace quillan {
 
+class ShadingTable;
+
 class StreamState {
 public:
     struct Timing {
@@ -71,6 +73,8 @@ public:
     void setStreamId(const std::string& id);
     // Whether the camera delivers the SDK's 16-bit types where they exist.
     void setDeliversSdkTypes(bool sdk);
+    // The camera's shading correction as the generator takes it.
+    ShadingTable& shading() { return *shading_; }
     // True exactly once: for whoever binds the camera's features to this stream.
     bool claimBinding() { return !bound_.exchange(true); }
 
@@ -151,6 +155,7 @@ private:
     std::string streamId_ = "Stream0";
     bool sdkTypes_ = true;
     std::atomic<bool> bound_{false};
+    std::unique_ptr<ShadingTable> shading_;
 
     std::map<ORV_BUFFER_HANDLE, Buffer> buffers_;
     std::vector<ORV_BUFFER_HANDLE> order_;   // announce order

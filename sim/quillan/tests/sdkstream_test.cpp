@@ -504,3 +504,88 @@ TEST_F(LiveTest, UnplugEndsTheStreamAndSendsTheConnectionEvent)
     ASSERT_EQ(OrvStreamClose(stream), 0);
     control("device.replug GEV-G1-0001");
 }
+
+TEST_F(LiveTest, LookUpTableAndDefectCorrectionShowInTheImage)
+{
+    control("stream.manual GEV-G1-0001 on");
+    setEnum("PixelFormat", "Mono12");
+    startStream();
+    execute("AcquisitionStart");
+    control("stream.pattern GEV-G1-0001 Flat value=50");
+    control("stream.frame GEV-G1-0001");
+    ORV_BUFFER_INFO info = next();
+    auto pixel = [&](uint32_t x, uint32_t y) {
+        const uint8_t* p = static_cast<const uint8_t*>(info.pixels) + (size_t(y) * info.width + x) * 2;
+        return uint32_t(p[0] | (p[1] << 8));
+    };
+    const uint32_t flat = pixel(10, 10);
+    EXPECT_EQ(flat, 803u);  // 50 of 255, in twelve bits
+
+    // The LUT maps that level elsewhere once enabled.
+    ASSERT_EQ(OrvFeatureSetValueInt64(cam.remote, feature(cam.remote, "LUTIndex"), flat, false), 0);
+    ASSERT_EQ(OrvFeatureSetValueInt64(cam.remote, feature(cam.remote, "LUTValue"), 4000, false), 0);
+    ASSERT_EQ(OrvFeatureSetValueBool(cam.remote, feature(cam.remote, "LUTEnable"), true, false), 0);
+    control("stream.frame GEV-G1-0001");
+    info = next();
+    EXPECT_EQ(pixel(10, 10), 4000u);
+    ASSERT_EQ(OrvFeatureSetValueBool(cam.remote, feature(cam.remote, "LUTEnable"), false, false), 0);
+
+    // Planted defects, then corrected with the factory map.
+    control("stream.pattern GEV-G1-0001 DefectField");
+    control("stream.frame GEV-G1-0001");
+    info = next();
+    EXPECT_EQ(pixel(5, 7), 4095u);
+    EXPECT_EQ(pixel(100, 200), 0u);
+    ASSERT_EQ(OrvFeatureSetValueInt64(cam.remote, feature(cam.remote, "DefectPixelCorrectionEnable_Control"), 1, false), 0);
+    control("stream.frame GEV-G1-0001");
+    info = next();
+    EXPECT_EQ(pixel(5, 7), pixel(4, 7));
+    EXPECT_EQ(pixel(100, 200), pixel(99, 200));
+}
+
+TEST_F(LiveTest, FileFeaturesUserSetFileAndFirmwareAfterReset)
+{
+    control("file.rate GEV-G1-0001 1000000000");
+    const std::string upload = folder.path() + "/mine.bin";
+    std::ofstream(upload, std::ios::binary) << std::string(1000, 'x');
+    int64_t transfer = 0;
+    ASSERT_EQ(OrvDeviceLoadFile(cam.device, "mine.bin", upload.c_str(), "Userfile", &transfer), 0);
+    setEnum("FileSelector", "Userfile");
+    int64_t count = 0, free = 0;
+    ASSERT_EQ(OrvFeatureGetValueInt64(cam.remote, feature(cam.remote, "FilenameCount"), &count, true, true), 0);
+    EXPECT_EQ(count, 3);
+    ASSERT_EQ(OrvFeatureGetValueInt64(cam.remote, feature(cam.remote, "FilesystemFreeSize"), &free, true, true), 0);
+    EXPECT_EQ(free, 1024 * 1024 - 1636 - 1000);
+    ASSERT_EQ(OrvFeatureSetValueInt64(cam.remote, feature(cam.remote, "FilenameIndex"), 1, false), 0);
+    char name[512] = {};
+    ASSERT_EQ(OrvFeatureGetValueString(cam.remote, feature(cam.remote, "Filename"), name, sizeof name, false, false), 0);
+    EXPECT_STREQ(name, "mine.bin");
+
+    // The user set as a file: read, refused when foreign, replaced when valid.
+    const std::string local = folder.path() + "/set.txt";
+    ASSERT_EQ(OrvDeviceSaveFile(cam.device, local.c_str(), "", "UserSet1", &transfer), 0);
+    const std::string set = readFile(local);
+    EXPECT_EQ(set.rfind("# Quillan camera settings 1\n# model=", 0), 0u) << set.substr(0, 80);
+    std::ofstream(upload, std::ios::binary) << "SoftwarePolling 1.0";
+    EXPECT_EQ(OrvDeviceLoadFile(cam.device, "mine.bin", upload.c_str(), "UserSet1", &transfer), -1010);
+    std::ofstream(local, std::ios::binary | std::ios::app) << "Gain=3\n";
+    ASSERT_EQ(OrvDeviceLoadFile(cam.device, "set.txt", local.c_str(), "UserSet1", &transfer), 0);
+    ASSERT_EQ(OrvDeviceSaveFile(cam.device, local.c_str(), "", "UserSet1", &transfer), 0);
+    EXPECT_NE(readFile(local).find("Gain=3"), std::string::npos);
+
+    // A firmware upload shows after the camera's reset.
+    const std::string firmware = folder.path() + "/camera.ge3";
+    std::ofstream(firmware, std::ios::binary) << "version=9.9.9\n";
+    ASSERT_EQ(OrvDeviceLoadFile(cam.device, "camera.ge3", firmware.c_str(), "Firmware", &transfer), 0);
+    control("device.reset.timing GEV-G1-0001 10 40");
+    execute("DeviceReset");
+    const ORV_FEATURE_HANDLE version = feature(cam.remote, "DeviceFirmwareVersion");
+    std::string state;
+    for (int i = 0; i < 100 && state != "9.9.9"; ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        char text[512] = {};
+        if (OrvFeatureGetValueString(cam.remote, version, text, sizeof text, false, false) == 0)
+            state = text;
+    }
+    EXPECT_EQ(state, "9.9.9");
+}
