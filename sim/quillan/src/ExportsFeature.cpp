@@ -170,8 +170,12 @@ int readValue(const char* function, uint32_t module, uint32_t feature, SimType t
     });
 }
 
-int writeValue(SimCall& call, uint32_t module, uint32_t feature, SimType type, const SimValue& value)
+template <class Logged>
+int writeValue(const char* function, uint32_t module, uint32_t feature, Logged logged, bool verify, SimType type,
+               const SimValue& value)
 {
+    SimCall call(function, module);
+    call.arg("feature", nameOf(feature)).arg("value", logged).arg("verify", verify);
     return withFeature(call, module, feature, [&](Target& t) {
         return t.store->setValue(t.entry->id, type, value, t.readOnly);
     });
@@ -183,42 +187,43 @@ int writeValue(SimCall& call, uint32_t module, uint32_t feature, SimType type, c
 // Lookup and information
 // ---------------------------------------------------------------------------
 
-int OrvFeatureGetByName(ORV_MODULE_HANDLE module, const char* name, ORV_FEATURE_HANDLE* feature)
+namespace {
+
+// Lookup by name or by index: the handle through this module.
+template <class Find>
+int lookup(SimCall& call, uint32_t module, ORV_FEATURE_HANDLE* feature, bool argumentsOk, Find find)
 {
-    SimCall call("OrvFeatureGetByName", module);
-    call.arg("name", name);
     if (int rc = call.enter())
         return rc;
-    if (!name || !feature)
+    if (!feature || !argumentsOk)
         return call.result(ORV_ERROR_INVALID_ARGUMENT);
     SimModuleRef ref;
     std::shared_ptr<FeatureStore> fs;
     if (int rc = resolveStore(module, &ref, &fs))
         return call.result(rc);
     uint32_t id = 0;
-    if (int rc = fs->store->findByName(name, &id))
+    if (int rc = find(*fs->store, &id))
         return call.result(rc);
     *feature = call.nullHandle() ? 0 : handleFor(module, ref, fs, id);
     return call.result(ORV_SUCCESS);
+}
+
+} // namespace
+
+int OrvFeatureGetByName(ORV_MODULE_HANDLE module, const char* name, ORV_FEATURE_HANDLE* feature)
+{
+    SimCall call("OrvFeatureGetByName", module);
+    call.arg("name", name);
+    return lookup(call, module, feature, name != nullptr,
+                  [&](SimFeatureStore& s, uint32_t* id) { return s.findByName(name, id); });
 }
 
 int OrvFeatureGetByIndex(ORV_MODULE_HANDLE module, uint32_t index, ORV_FEATURE_HANDLE* feature)
 {
     SimCall call("OrvFeatureGetByIndex", module);
     call.arg("index", index);
-    if (int rc = call.enter())
-        return rc;
-    if (!feature)
-        return call.result(ORV_ERROR_INVALID_ARGUMENT);
-    SimModuleRef ref;
-    std::shared_ptr<FeatureStore> fs;
-    if (int rc = resolveStore(module, &ref, &fs))
-        return call.result(rc);
-    uint32_t id = 0;
-    if (int rc = fs->store->featureAt(index, &id))
-        return call.result(rc);
-    *feature = call.nullHandle() ? 0 : handleFor(module, ref, fs, id);
-    return call.result(ORV_SUCCESS);
+    return lookup(call, module, feature, true,
+                  [&](SimFeatureStore& s, uint32_t* id) { return s.featureAt(index, id); });
 }
 
 int OrvFeatureGetInfo(ORV_MODULE_HANDLE module, ORV_FEATURE_HANDLE feature, ORV_FEATURE_INFO* info)
@@ -344,42 +349,32 @@ int OrvFeatureGetValueEnum(ORV_MODULE_HANDLE module, ORV_FEATURE_HANDLE feature,
 
 int OrvFeatureSetValueBool(ORV_MODULE_HANDLE module, ORV_FEATURE_HANDLE feature, bool value, bool verify)
 {
-    SimCall call("OrvFeatureSetValueBool", module);
-    call.arg("feature", nameOf(feature)).arg("value", value).arg("verify", verify);
-    return writeValue(call, module, feature, SimType::Boolean, SimValue::ofInt(value ? 1 : 0));
+    return writeValue("OrvFeatureSetValueBool", module, feature, value, verify, SimType::Boolean,
+                      SimValue::ofInt(value ? 1 : 0));
 }
 
 int OrvFeatureSetValueInt64(ORV_MODULE_HANDLE module, ORV_FEATURE_HANDLE feature, int64_t value, bool verify)
 {
-    SimCall call("OrvFeatureSetValueInt64", module);
-    call.arg("feature", nameOf(feature)).arg("value", value).arg("verify", verify);
-    return writeValue(call, module, feature, SimType::Integer, SimValue::ofInt(value));
+    return writeValue("OrvFeatureSetValueInt64", module, feature, value, verify, SimType::Integer, SimValue::ofInt(value));
 }
 
 int OrvFeatureSetValueFloat(ORV_MODULE_HANDLE module, ORV_FEATURE_HANDLE feature, double value, bool verify)
 {
-    SimCall call("OrvFeatureSetValueFloat", module);
-    call.arg("feature", nameOf(feature)).arg("value", value).arg("verify", verify);
-    return writeValue(call, module, feature, SimType::Float, SimValue::ofFloat(value));
+    return writeValue("OrvFeatureSetValueFloat", module, feature, value, verify, SimType::Float, SimValue::ofFloat(value));
 }
 
 int OrvFeatureSetValueString(ORV_MODULE_HANDLE module, ORV_FEATURE_HANDLE feature, const char* value, bool verify)
 {
-    SimCall call("OrvFeatureSetValueString", module);
-    call.arg("feature", nameOf(feature)).arg("value", value).arg("verify", verify);
-    if (!value) {
-        if (int rc = call.enter())
-            return rc;
-        return call.result(ORV_ERROR_INVALID_ARGUMENT);
-    }
-    return writeValue(call, module, feature, SimType::String, SimValue::ofString(value));
+    if (!value)
+        return ORV_ERROR_INVALID_ARGUMENT;
+    return writeValue("OrvFeatureSetValueString", module, feature, value, verify, SimType::String,
+                      SimValue::ofString(value));
 }
 
 int OrvFeatureSetValueInt64Enum(ORV_MODULE_HANDLE module, ORV_FEATURE_HANDLE feature, int64_t entryValue, bool verify)
 {
-    SimCall call("OrvFeatureSetValueInt64Enum", module);
-    call.arg("feature", nameOf(feature)).arg("value", entryValue).arg("verify", verify);
-    return writeValue(call, module, feature, SimType::Enumeration, SimValue::ofInt(entryValue));
+    return writeValue("OrvFeatureSetValueInt64Enum", module, feature, entryValue, verify, SimType::Enumeration,
+                      SimValue::ofInt(entryValue));
 }
 
 int OrvFeatureSetValueEnum(ORV_MODULE_HANDLE module, ORV_FEATURE_HANDLE feature, const char* entryName, bool verify)

@@ -1,6 +1,6 @@
 #include "SimCameraFeatures.h"
 
-#include "SimFeatureText.h"
+#include "OrvSdk.h"
 
 #include <algorithm>
 #include <chrono>
@@ -13,10 +13,10 @@ namespace quillan {
 
 namespace {
 
-constexpr int kOk = 0;
-constexpr int kAccessDenied = -1007;
-constexpr int kOutOfRange = -1010;
-constexpr int kIoError = -1013;
+constexpr int kOk = ORV_SUCCESS;
+constexpr int kAccessDenied = ORV_ERROR_ACCESS_DENIED;
+constexpr int kOutOfRange = ORV_ERROR_OUT_OF_RANGE;
+constexpr int kIoError = ORV_ERROR_IO;
 
 using Sel = const SimSelection&;
 using Store = const SimFeatureStore&;
@@ -42,14 +42,7 @@ const std::map<std::string, uint32_t>& formatCodes()
 SimFeature feature(const std::string& name, SimType type, const std::string& category,
                    SimAccess access = SimAccess::RW)
 {
-    SimFeature f;
-    f.name = name;
-    f.type = type;
-    f.category = category;
-    f.access = access;
-    f.displayName = displayNameFor(name);
-    f.toolTip = f.displayName;
-    return f;
+    return SimFeature::make(name, type, category, access);
 }
 
 SimFeature category(const std::string& name, const std::string& parent)

@@ -1,16 +1,18 @@
 #include "SimDeviceMemory.h"
 
+#include "OrvSdk.h"
+
 #include <algorithm>
 #include <cstring>
 
 namespace quillan {
 
 namespace {
-constexpr int kOk = 0;
-constexpr int kInvalidArgument = -1006;
-constexpr int kAccessDenied = -1007;
-constexpr int kNotAvailable = -1009;
-constexpr int kOutOfRange = -1010;
+constexpr int kOk = ORV_SUCCESS;
+constexpr int kInvalidArgument = ORV_ERROR_INVALID_ARGUMENT;
+constexpr int kAccessDenied = ORV_ERROR_ACCESS_DENIED;
+constexpr int kNotAvailable = ORV_ERROR_NOT_AVAILABLE;
+constexpr int kOutOfRange = ORV_ERROR_OUT_OF_RANGE;
 } // namespace
 
 SimDeviceMemory::SimDeviceMemory(SimMemoryConfig config) : config_(config)

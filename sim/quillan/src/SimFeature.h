@@ -129,6 +129,10 @@ public:
     int slowMs = 0;
     uint32_t handle = 0;
 
+    // A definition with its display name and tool tip made from the name.
+    static SimFeature make(const std::string& name, SimType type, const std::string& category,
+                           SimAccess access = SimAccess::RW);
+
     bool readable() const { return access != SimAccess::WO && readableOverride; }
     bool isNumeric() const { return type == SimType::Integer || type == SimType::Float; }
 };

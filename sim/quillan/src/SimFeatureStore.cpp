@@ -1,5 +1,6 @@
 #include "SimFeatureStore.h"
 
+#include "OrvSdk.h"
 #include "SimInvalidation.h"
 
 #include <algorithm>
@@ -16,14 +17,14 @@ namespace quillan {
 
 namespace {
 
-constexpr int kOk = 0;
-constexpr int kInvalidHandle = -1002;
-constexpr int kInvalidArgument = -1006;
-constexpr int kAccessDenied = -1007;
-constexpr int kEndOfList = -1008;
-constexpr int kNotAvailable = -1009;
-constexpr int kOutOfRange = -1010;
-constexpr int kTimeout = -1011;
+constexpr int kOk = ORV_SUCCESS;
+constexpr int kInvalidHandle = ORV_ERROR_INVALID_HANDLE;
+constexpr int kInvalidArgument = ORV_ERROR_INVALID_ARGUMENT;
+constexpr int kAccessDenied = ORV_ERROR_ACCESS_DENIED;
+constexpr int kEndOfList = ORV_ERROR_END_OF_LIST;
+constexpr int kNotAvailable = ORV_ERROR_NOT_AVAILABLE;
+constexpr int kOutOfRange = ORV_ERROR_OUT_OF_RANGE;
+constexpr int kTimeout = ORV_ERROR_TIMEOUT;
 
 void setError(std::string* error, const std::string& text)
 {
@@ -715,6 +716,19 @@ int SimFeatureStore::execute(uint32_t id, uint32_t timeoutMs, bool readOnly)
     return rc;
 }
 
+int SimFeatureStore::checkRegister(SimFeature& f, uint64_t offset, size_t length, bool write, bool readOnly)
+{
+    if (f.type != SimType::Register)
+        return kOutOfRange;
+    if (!isAvailable(f, selectionOf(f)))
+        return kNotAvailable;
+    if (write ? lockedNow(f, readOnly) : !f.readable())
+        return kAccessDenied;
+    if (offset > f.registerLength || length > f.registerLength - offset)
+        return kOutOfRange;
+    return checkFault(f, write ? SimOp::Set : SimOp::Get);
+}
+
 int SimFeatureStore::readRegister(uint32_t id, uint64_t offset, void* data, size_t length)
 {
     std::function<int(uint64_t, void*, size_t)> read;
@@ -724,15 +738,7 @@ int SimFeatureStore::readRegister(uint32_t id, uint64_t offset, void* data, size
         SimFeature* f = byId(id);
         if (!f)
             return kInvalidHandle;
-        if (f->type != SimType::Register)
-            return kOutOfRange;
-        if (!isAvailable(*f, selectionOf(*f)))
-            return kNotAvailable;
-        if (!f->readable())
-            return kAccessDenied;
-        if (offset > f->registerLength || length > f->registerLength - offset)
-            return kOutOfRange;
-        if (int rc = checkFault(*f, SimOp::Get))
+        if (int rc = checkRegister(*f, offset, length, false, false))
             return rc;
         if (!registerBacking_.read) {
             std::string& bytes = f->value.s;
@@ -758,15 +764,7 @@ int SimFeatureStore::writeRegister(uint32_t id, uint64_t offset, const void* dat
         f = byId(id);
         if (!f)
             return kInvalidHandle;
-        if (f->type != SimType::Register)
-            return kOutOfRange;
-        if (!isAvailable(*f, selectionOf(*f)))
-            return kNotAvailable;
-        if (lockedNow(*f, readOnly))
-            return kAccessDenied;
-        if (offset > f->registerLength || length > f->registerLength - offset)
-            return kOutOfRange;
-        if (int rc = checkFault(*f, SimOp::Set))
+        if (int rc = checkRegister(*f, offset, length, true, readOnly))
             return rc;
         if (!registerBacking_.write) {
             std::string& bytes = f->value.s;
@@ -962,40 +960,31 @@ int SimFeatureStore::setAbsent(const std::string& name, bool absent)
     return kOk;
 }
 
-int SimFeatureStore::setAvailable(const std::string& name, bool available)
+int SimFeatureStore::setFlag(const std::string& name, bool SimFeature::*flag, bool value)
 {
     {
         std::lock_guard<std::mutex> lock(mutex());
         SimFeature* f = findMutable(name);
         if (!f)
             return kNotAvailable;
-        f->available = available;
+        f->*flag = value;
     }
     return invalidate(name);
+}
+
+int SimFeatureStore::setAvailable(const std::string& name, bool available)
+{
+    return setFlag(name, &SimFeature::available, available);
 }
 
 int SimFeatureStore::setLocked(const std::string& name, bool locked)
 {
-    {
-        std::lock_guard<std::mutex> lock(mutex());
-        SimFeature* f = findMutable(name);
-        if (!f)
-            return kNotAvailable;
-        f->testLocked = locked;
-    }
-    return invalidate(name);
+    return setFlag(name, &SimFeature::testLocked, locked);
 }
 
 int SimFeatureStore::setReadable(const std::string& name, bool readable)
 {
-    {
-        std::lock_guard<std::mutex> lock(mutex());
-        SimFeature* f = findMutable(name);
-        if (!f)
-            return kNotAvailable;
-        f->readableOverride = readable;
-    }
-    return invalidate(name);
+    return setFlag(name, &SimFeature::readableOverride, readable);
 }
 
 int SimFeatureStore::setEntryAvailable(const std::string& name, const std::string& entry, bool available)

@@ -147,6 +147,8 @@ private:
     void assignAt(SimFeature& f, const SimSelection& sel, const SimValue& v);
     bool lockedNow(const SimFeature& f, bool readOnly) const;
     int checkFault(SimFeature& f, SimOp op);
+    int setFlag(const std::string& name, bool SimFeature::*flag, bool value);
+    int checkRegister(SimFeature& f, uint64_t offset, size_t length, bool write, bool readOnly);
     int validate(const SimFeature& f, const SimSelection& sel, const SimValue& v) const;
     int writeLocked(SimFeature& f, const SimSelection& sel, const SimValue& v);
     void collectInvalidation(const SimFeature& f) const;

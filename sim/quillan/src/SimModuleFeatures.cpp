@@ -1,6 +1,5 @@
 #include "SimModuleFeatures.h"
 
-#include "SimFeatureText.h"
 #include "SimLibrary.h"
 #include "SimText.h"
 
@@ -13,14 +12,7 @@ namespace {
 SimFeature make(const std::string& name, SimType type, const std::string& category,
                 SimAccess access = SimAccess::RO)
 {
-    SimFeature f;
-    f.name = name;
-    f.type = type;
-    f.category = category;
-    f.access = access;
-    f.displayName = displayNameFor(name);
-    f.toolTip = f.displayName;
-    return f;
+    return SimFeature::make(name, type, category, access);
 }
 
 SimFeature text(const std::string& name, const std::string& category, const std::string& value)

@@ -18,12 +18,7 @@ namespace {
 SimFeature make(const std::string& name, SimType type, const std::string& category,
                 SimAccess access = SimAccess::RW)
 {
-    SimFeature f;
-    f.name = name;
-    f.type = type;
-    f.category = category;
-    f.access = access;
-    return f;
+    return SimFeature::make(name, type, category, access);
 }
 
 // A small module: Root > Image (Width, TLParamsLocked, Gain, ReverseX,
