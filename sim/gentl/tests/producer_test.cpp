@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <dlfcn.h>
 #include <fstream>
@@ -283,6 +284,36 @@ TEST_F(GenTLProducer, CameraSdkSeesTheForcedAddressThroughTheStateFile)
     EXPECT_STREQ(info.ipAddress, "10.0.0.100");
     OrvLibClose();
     std::system(("rm -rf '" + cti + "'").c_str());
+}
+
+TEST_F(GenTLProducer, ScenariosForTheDuplicateRule)
+{
+    auto macOf = [&](IF_HANDLE iface, const char* id) {
+        uint64_t mac = 0;
+        size_t size = sizeof mac;
+        EXPECT_EQ(p.ifDeviceInfo(iface, id, DEVICE_INFO_MAC, nullptr, &mac, &size), 0);
+        return mac;
+    };
+    char reply[128];
+    size_t size = sizeof reply;
+    ASSERT_EQ(p.control("world.scenario duplicate-camera", reply, &size), 0) << reply;
+    IF_HANDLE if0 = interfaces["gev-if-0"], if1 = interfaces["gev-if-1"];
+    auto second = devices(if1);
+    ASSERT_NE(std::find(second.begin(), second.end(), "GEV-G1-0001"), second.end());
+    devices(if0);
+    EXPECT_EQ(macOf(if0, "GEV-G1-0001"), macOf(if1, "GEV-G1-0001"));
+    EXPECT_EQ(deviceText(p, if1, "GEV-G1-0001", DEVICE_INFO_SERIAL_NUMBER), "0001");
+
+    size = sizeof reply;
+    ASSERT_EQ(p.control("world.scenario duplicate-serial", reply, &size), 0) << reply;
+    second = devices(if1);
+    ASSERT_NE(std::find(second.begin(), second.end(), "GEV-G1-0099"), second.end());
+    devices(if0);
+    EXPECT_EQ(deviceText(p, if1, "GEV-G1-0099", DEVICE_INFO_SERIAL_NUMBER), "0001");
+    EXPECT_EQ(deviceText(p, if1, "GEV-G1-0099", DEVICE_INFO_MODEL), "SIM-G1280M");
+    EXPECT_NE(macOf(if0, "GEV-G1-0001"), macOf(if1, "GEV-G1-0099"));
+    size = sizeof reply;
+    p.control("world.reset", reply, &size);
 }
 
 TEST(GenTLProducerFiles, EveryProducerFileLoadsAndServesItsOwnInterfaces)

@@ -197,6 +197,13 @@ const bool registered = [] {
         SimWorld::instance().reset();
         return 0;
     });
+    SimControl::add("world.load", "<file>", [](const Args& a, std::string& reply) {
+        if (a.size() < 1) {
+            reply = "usage: world.load <file>";
+            return -1;
+        }
+        return SimWorld::instance().load(a[0], &reply) ? 0 : -1;
+    });
     SimControl::add("world.scenario", "<name>", [](const Args& a, std::string& reply) {
         if (a.size() < 1 || !SimWorld::instance().setScenario(a[0])) {
             reply = "unknown scenario";

@@ -4,6 +4,7 @@
 #include "SimHooks.h"
 #include "SimScheduler.h"
 #include "SimText.h"
+#include "SimWorldFile.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -180,42 +181,98 @@ SimWorld& SimWorld::instance()
 
 SimWorld::SimWorld()
 {
+    startWorld_ = builtInWorld();
+    if (const char* file = std::getenv("QUILLAN_SIM_WORLD")) {
+        std::string error;
+        if (!readWorldFile(file, &startWorld_, &error)) {
+            std::fprintf(stderr, "Quillan: world file %s not used: %s\n", file, error.c_str());
+            startWorld_ = builtInWorld();
+        }
+    }
+    world_ = startWorld_;
     buildLocked();
+}
+
+SimWorldDescription SimWorld::builtInWorld()
+{
+    SimWorldDescription world;
+    world.producers = builtInProducers();
+    uint32_t number = 0;
+    for (const CameraRow& row : cameraRows()) {
+        ++number;
+        for (const SimProducerDesc& p : world.producers)
+            if (p.fileName == row.producer)
+                world.cameras.push_back(configFor(row, p, number));
+    }
+    return world;
 }
 
 void SimWorld::buildLocked()
 {
-    producers_ = builtInProducers();
+    producers_ = world_.producers;
     cameras_.clear();
-    uint32_t number = 0;
-    for (const CameraRow& row : cameraRows()) {
-        ++number;
-        for (const SimProducerDesc& p : producers_) {
-            if (p.fileName != row.producer)
-                continue;
-            auto camera = std::make_shared<SimCamera>(configFor(row, p, number));
-            camera->createModules();
-            cameras_.push_back(camera);
-        }
+    std::vector<SimCameraConfig> configs = world_.cameras;
+    // Scenario variants: G1 seen on a second interface (same serial, model
+    // and MAC), or a second camera with G1's model and serial but its own MAC.
+    auto g1 = std::find_if(configs.begin(), configs.end(), [](const auto& c) { return c.key == "G1"; });
+    if (g1 != configs.end() && scenario_ == "duplicate-camera") {
+        SimCameraConfig mirror = *g1;
+        mirror.interfaceId = "gev-if-1";
+        mirror.ipAddress = "10.0.0.101";
+        mirror.subnetMask = "255.0.0.0";
+        configs.push_back(mirror);
+    } else if (g1 != configs.end() && scenario_ == "duplicate-serial") {
+        SimCameraConfig twin = *g1;
+        twin.deviceId = "GEV-G1-0099";
+        twin.interfaceId = "gev-if-1";
+        twin.ipAddress = "10.0.0.199";
+        twin.subnetMask = "255.0.0.0";
+        twin.mac = 0x00111C000099ull;
+        configs.push_back(twin);
+    }
+    for (const SimCameraConfig& config : configs) {
+        auto camera = std::make_shared<SimCamera>(config);
+        camera->createModules();
+        cameras_.push_back(camera);
     }
 }
 
-void SimWorld::reset()
+bool SimWorld::load(const std::string& path, std::string* error)
 {
+    SimWorldDescription world;
+    if (!readWorldFile(path, &world, error))
+        return false;
     SimScheduler::instance().cancelAll();
     {
         std::lock_guard<std::mutex> lock(mutex_);
+        world_ = std::move(world);
         scenario_ = "default";
         buildLocked();
     }
     SimHooks::instance().worldReset();
+    return true;
+}
+
+void SimWorld::reset()
+{
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        world_ = startWorld_;
+    }
+    setScenario("default");
 }
 
 bool SimWorld::setScenario(const std::string& name)
 {
-    if (name != "default")
+    if (name != "default" && name != "duplicate-camera" && name != "duplicate-serial")
         return false;
-    reset();
+    SimScheduler::instance().cancelAll();
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        scenario_ = name;
+        buildLocked();
+    }
+    SimHooks::instance().worldReset();
     return true;
 }
 

@@ -39,15 +39,27 @@ struct SimProducerDesc {
     bool probed() const { return tlType == "CL" || tlType == "CLHS"; }
 };
 
+// A world: its producers and the descriptions of its cameras.
+struct SimWorldDescription {
+    std::vector<SimProducerDesc> producers;
+    std::vector<SimCameraConfig> cameras;
+};
+
 class SimWorld {
 public:
     static SimWorld& instance();
 
-    // Rebuilds the built-in world. Cameras become new objects; open handles
-    // of the old ones keep working on the old objects until closed.
+    // Rebuilds the world of the process start: the file named by
+    // QUILLAN_SIM_WORLD, or the built-in one. Cameras become new objects;
+    // open handles of the old ones keep working on them until closed.
     void reset();
-    // Switches a scenario variant ("default" resets the variants). False for
-    // an unknown name.
+    // Replaces the world by a world file; false with the reason when the
+    // file cannot be used (the world then stays as it was).
+    bool load(const std::string& path, std::string* error);
+    static SimWorldDescription builtInWorld();
+    // Rebuilds the world with a scenario variant: "default",
+    // "duplicate-camera" (G1 also on gev-if-1) or "duplicate-serial" (a
+    // second camera with G1's model and serial). False for an unknown name.
     bool setScenario(const std::string& name);
     std::string scenario() const;
 
@@ -91,6 +103,8 @@ private:
 
     mutable std::mutex mutex_;
     std::string scenario_ = "default";
+    SimWorldDescription startWorld_;
+    SimWorldDescription world_;
     std::vector<SimProducerDesc> producers_;
     std::vector<std::shared_ptr<SimCamera>> cameras_;
 };
