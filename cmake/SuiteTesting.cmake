@@ -20,7 +20,7 @@ function(_suite_test_env target)
         "SUITE_CTI_DIR=${SUITE_CTI_DIR}"
         "SUITE_SOURCE_DIR=${CMAKE_SOURCE_DIR}"
         "SUITE_BUILD_DIR=${CMAKE_BINARY_DIR}"
-        "TSAN_OPTIONS=second_deadlock_stack=1"
+        "TSAN_OPTIONS=second_deadlock_stack=1:suppressions=${CMAKE_SOURCE_DIR}/cmake/tsan.supp"
         "ASAN_OPTIONS=detect_leaks=1"
         "LSAN_OPTIONS=suppressions=${CMAKE_SOURCE_DIR}/cmake/lsan.supp:print_suppressions=0"
     )

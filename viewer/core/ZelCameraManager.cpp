@@ -57,7 +57,7 @@ void ZelCameraManager::DiscoverInterfaces(ZelInterfaceInfoList* interfaces, int 
         return;
     ZelUtilGenTL::DiscoverInterfaces(hSystem, interfaces, timeoutMs);
 
-    QMutexLocker lock(&m_interfaceOpenMutex);
+    std::lock_guard<std::mutex> lock(m_interfaceOpenMutex);
     for (const ORV_INTERFACE_INFO& info : *interfaces) {
         const QString id = ZelUtil::RecordText(info.id);
         if (openedInterfaces.lookup(id))

@@ -4,8 +4,9 @@
 #include "ZelCameraInfo.h"
 #include "ZelHandleList.h"
 
-#include <QMutex>
 #include <QObject>
+
+#include <mutex>
 
 class ZelCamera;
 class ZelDiscoveryThread;
@@ -63,7 +64,7 @@ private:
     ZelHandleList openedCameras;
     ZelDiscoveryThread* discoveryThread = nullptr;
     // Serialises the check and open of interfaces between listings.
-    QMutex m_interfaceOpenMutex;
+    std::mutex m_interfaceOpenMutex;
     bool m_systemOpen = false;
 };
 

@@ -3,10 +3,8 @@
 #include "ZelCameraManager.h"
 #include "ZelTrace.h"
 
-#include <QDeadlineTimer>
-
 ZelDiscoveryThread::ZelDiscoveryThread(ZelCameraManager* manager, QObject* parent)
-    : QThread(parent)
+    : ZelWorkerThread(parent)
     , m_manager(manager)
 {
 }
@@ -20,9 +18,9 @@ void ZelDiscoveryThread::Start(int timeoutMs, QThread::Priority priority)
 {
     if (isRunning())
         return;
+    beginRun();
     {
-        QMutexLocker lock(&m_mutex);
-        m_stopRequested = false;
+        std::lock_guard<std::mutex> lock(m_mutex);
         m_timeoutMs = timeoutMs;
     }
     start(priority);
@@ -32,21 +30,10 @@ void ZelDiscoveryThread::Stop(unsigned long waitMs)
 {
     if (!isRunning())
         return;
-    {
-        QMutexLocker lock(&m_mutex);
-        m_stopRequested = true;
-        m_wake.wakeAll();
-    }
-    if (!wait(waitMs)) {
+    requestStop();
+    if (!wait(waitMs))
         ZelTrace(ZEL_TRACE_INFO, "%s waiting for the running scan", "ZelDiscoveryThread::Stop");
-        wait();
-    }
-}
-
-bool ZelDiscoveryThread::stopRequested() const
-{
-    QMutexLocker lock(&m_mutex);
-    return m_stopRequested;
+    joinRun();
 }
 
 void ZelDiscoveryThread::run()
@@ -54,7 +41,7 @@ void ZelDiscoveryThread::run()
     ZelTrace(ZEL_TRACE_DEBUG, "%s Entry!", "ZelDiscoveryThread::run");
     int timeoutMs;
     {
-        QMutexLocker lock(&m_mutex);
+        std::lock_guard<std::mutex> lock(m_mutex);
         timeoutMs = m_timeoutMs;
     }
     while (!stopRequested()) {
@@ -74,11 +61,8 @@ void ZelDiscoveryThread::run()
         if (!complete || stopRequested())
             break;
         emit cameraDiscovered(cameras);
-
-        QMutexLocker lock(&m_mutex);
-        QDeadlineTimer pause(pauseMs);
-        while (!m_stopRequested && m_wake.wait(&m_mutex, pause)) {
-        }
+        pause(pauseMs);
     }
     ZelTrace(ZEL_TRACE_DEBUG, "%s Exit!", "ZelDiscoveryThread::run");
+    endRun();
 }

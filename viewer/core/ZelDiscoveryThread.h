@@ -2,10 +2,7 @@
 #define ZELDISCOVERYTHREAD_H
 
 #include "ZelCameraInfo.h"
-
-#include <QMutex>
-#include <QThread>
-#include <QWaitCondition>
+#include "ZelWorkerThread.h"
 
 #include <climits>
 
@@ -14,7 +11,7 @@ class ZelCameraManager;
 // Lists the interfaces and devices of one camera manager's system, round
 // after round, and reports the whole camera list after every round. Rounds
 // are separated by a pause that a stop request ends at once.
-class ZelDiscoveryThread : public QThread
+class ZelDiscoveryThread : public ZelWorkerThread
 {
     Q_OBJECT
 
@@ -27,8 +24,9 @@ public:
     // Does nothing while the thread runs.
     void Start(int timeoutMs, QThread::Priority priority);
 
-    // Asks the thread to end and waits for it. The running SDK call is let
-    // finish; the thread is never terminated.
+    // Asks the thread to end and waits for it: the SDK call in progress is
+    // let finish, and a stop is seen between interfaces and in the pause.
+    // The thread is never terminated, whatever the wait limit.
     void Stop(unsigned long waitMs = ULONG_MAX);
 
 signals:
@@ -38,11 +36,6 @@ protected:
     void run() override;
 
 private:
-    bool stopRequested() const;
-
-    mutable QMutex m_mutex;
-    QWaitCondition m_wake;
-    bool m_stopRequested = false;
     int m_timeoutMs = 0;
     ZelCameraManager* m_manager;
 };

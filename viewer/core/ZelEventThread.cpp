@@ -4,8 +4,6 @@
 #include "ZelSdkMetaTypes.h"
 #include "ZelTrace.h"
 
-#include <QDeadlineTimer>
-
 #include <algorithm>
 #include <cstring>
 #include <vector>
@@ -30,23 +28,19 @@ QVariant recordValue(const void* data, size_t size)
 } // namespace
 
 ZelEventThread::ZelEventThread(QObject* parent)
-    : QThread(parent)
+    : ZelWorkerThread(parent)
 {
 }
 
 ZelEventThread::~ZelEventThread()
 {
     if (isRunning()) {
-        {
-            QMutexLocker lock(&m_mutex);
-            m_stopRequested = true;
-            m_wake.wakeAll();
-        }
+        requestStop();
         // The SDK keeps a kill that finds no wait for the next one, so the
         // thread cannot miss it between its flag check and its wait.
         OrvEventFlush(moduleHandle, eventHandle);
         OrvEventKill(moduleHandle, eventHandle);
-        wait();
+        joinRun();
     }
 }
 
@@ -54,12 +48,12 @@ bool ZelEventThread::start(ORV_MODULE_HANDLE hModule, ORV_EVENT_HANDLE hEvent, i
 {
     if (isRunning())
         return false;
-    moduleHandle = hModule;
-    eventHandle = hEvent;
-    eventType = type;
+    beginRun();
     {
-        QMutexLocker lock(&m_mutex);
-        m_stopRequested = false;
+        std::lock_guard<std::mutex> lock(m_mutex);
+        moduleHandle = hModule;
+        eventHandle = hEvent;
+        eventType = type;
     }
     QThread::start(priority);
     return isRunning();
@@ -93,41 +87,42 @@ QVariant ZelEventThread::payloadValue(int type, const void* data, size_t size)
     }
 }
 
-bool ZelEventThread::stopRequested() const
-{
-    QMutexLocker lock(&m_mutex);
-    return m_stopRequested;
-}
-
 void ZelEventThread::run()
 {
     static const char* const fn = "ZelEventThread::run";
     ZelTrace(ZEL_TRACE_DEBUG, "%s Entry!", fn);
-    const size_t capacity = payloadSize(eventType);
+    ORV_MODULE_HANDLE hModule;
+    ORV_EVENT_HANDLE hEvent;
+    int type;
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        hModule = moduleHandle;
+        hEvent = eventHandle;
+        type = eventType;
+    }
+    const size_t capacity = payloadSize(type);
     std::vector<unsigned char> buffer(capacity);
     int failuresInARow = 0;
     while (!stopRequested()) {
         size_t size = capacity;
-        const int rc = OrvEventWait(moduleHandle, eventHandle, capacity ? buffer.data() : nullptr, &size, waitForeverMs);
+        const int rc = OrvEventWait(hModule, hEvent, capacity ? buffer.data() : nullptr, &size, waitForeverMs);
         if (rc == ORV_ERROR_ABORTED)
             break;
         if (rc == ORV_SUCCESS) {
             failuresInARow = 0;
-            emit triggered(eventType, payloadValue(eventType, buffer.data(), std::min(size, capacity)));
+            emit triggered(type, payloadValue(type, buffer.data(), std::min(size, capacity)));
             continue;
         }
         if (rc == ORV_ERROR_TIMEOUT)
-            ZelTrace(ZEL_TRACE_INFO, "%s Failed! OrvEventWait type:%d timeout!", fn, eventType);
+            ZelTrace(ZEL_TRACE_INFO, "%s Failed! OrvEventWait type:%d timeout!", fn, type);
         else
-            ZelTrace(ZEL_TRACE_ERROR, "%s Failed! OrvEventWait type:%d error:%d", fn, eventType, rc);
+            ZelTrace(ZEL_TRACE_ERROR, "%s Failed! OrvEventWait type:%d error:%d", fn, type, rc);
 
         // A wait that keeps failing must not spin: pause, woken by a stop.
         const int pauseMs = std::min(errorPauseMaxMs, errorPauseMinMs << std::min(failuresInARow, 6));
         ++failuresInARow;
-        QMutexLocker lock(&m_mutex);
-        QDeadlineTimer pause(pauseMs);
-        while (!m_stopRequested && m_wake.wait(&m_mutex, pause)) {
-        }
+        pause(pauseMs);
     }
     ZelTrace(ZEL_TRACE_DEBUG, "%s Exit!", fn);
+    endRun();
 }

@@ -3,16 +3,15 @@
 
 #include "OrvSdk.h"
 
-#include <QMutex>
-#include <QThread>
+#include "ZelWorkerThread.h"
+
 #include <QVariant>
-#include <QWaitCondition>
 
 #include <cstddef>
 
 // Waits in the SDK for events of one registered type and emits each
 // payload. Its destructor ends the wait and waits for the thread.
-class ZelEventThread : public QThread
+class ZelEventThread : public ZelWorkerThread
 {
     Q_OBJECT
 
@@ -36,15 +35,9 @@ protected:
     void run() override;
 
 private:
-    bool stopRequested() const;
-
     ORV_MODULE_HANDLE moduleHandle = 0;
     ORV_EVENT_HANDLE eventHandle = 0;
     int eventType = 0;
-
-    mutable QMutex m_mutex;
-    QWaitCondition m_wake;
-    bool m_stopRequested = false;
 };
 
 #endif // ZELEVENTTHREAD_H

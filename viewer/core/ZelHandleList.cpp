@@ -10,14 +10,14 @@ bool ZelHandleList::add(const QString& name, uint32_t handle, QObject* object)
     if (handle == 0)
         return false;
     auto* entry = new ZelHandleEntry{name, handle, object};
-    QMutexLocker lock(&m_mutex);
+    std::lock_guard<std::mutex> lock(m_mutex);
     m_entries.append(entry);
     return true;
 }
 
 ZelHandleEntry* ZelHandleList::find(const QString& name, bool takeOut)
 {
-    QMutexLocker lock(&m_mutex);
+    std::lock_guard<std::mutex> lock(m_mutex);
     for (int i = 0; i < m_entries.size(); ++i) {
         if (m_entries.at(i)->name == name)
             return takeOut ? m_entries.takeAt(i) : m_entries.at(i);
@@ -27,7 +27,7 @@ ZelHandleEntry* ZelHandleList::find(const QString& name, bool takeOut)
 
 bool ZelHandleList::lookup(const QString& name, uint32_t* handle) const
 {
-    QMutexLocker lock(&m_mutex);
+    std::lock_guard<std::mutex> lock(m_mutex);
     for (const ZelHandleEntry* entry : m_entries) {
         if (entry->name == name) {
             if (handle)
@@ -40,7 +40,7 @@ bool ZelHandleList::lookup(const QString& name, uint32_t* handle) const
 
 QList<ZelHandleEntry*> ZelHandleList::takeAll()
 {
-    QMutexLocker lock(&m_mutex);
+    std::lock_guard<std::mutex> lock(m_mutex);
     QList<ZelHandleEntry*> entries;
     entries.swap(m_entries);
     return entries;
@@ -53,6 +53,6 @@ void ZelHandleList::clear()
 
 int ZelHandleList::count() const
 {
-    QMutexLocker lock(&m_mutex);
+    std::lock_guard<std::mutex> lock(m_mutex);
     return m_entries.size();
 }

@@ -2,10 +2,10 @@
 #define ZELHANDLELIST_H
 
 #include <QList>
-#include <QMutex>
 #include <QString>
 
 #include <cstdint>
+#include <mutex>
 
 class QObject;
 
@@ -47,7 +47,7 @@ public:
     int count() const;
 
 private:
-    mutable QMutex m_mutex;
+    mutable std::mutex m_mutex;
     QList<ZelHandleEntry*> m_entries;
 };
 

@@ -32,11 +32,15 @@ int ZelFeatureTreeItem::row() const
 
 void ZelFeatureTreeItem::setFeatureData(const ZelFeatureData& newData)
 {
-    data = newData;
-    const QString name = ZelUtil::RecordText(data.info.name);
-    const auto it = representationOverrides().constFind(name);
+    data = withOverride(newData);
+}
+
+ZelFeatureData ZelFeatureTreeItem::withOverride(ZelFeatureData data)
+{
+    const auto it = representationOverrides().constFind(ZelUtil::RecordText(data.info.name));
     if (it != representationOverrides().constEnd())
         data.info.representation = uint8_t(it.value());
+    return data;
 }
 
 const QHash<QString, int>& ZelFeatureTreeItem::representationOverrides()

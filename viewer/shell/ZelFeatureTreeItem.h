@@ -31,6 +31,9 @@ public:
 
     bool refreshEnabled = true;
 
+    // `data` with its representation override applied.
+    static ZelFeatureData withOverride(ZelFeatureData data);
+
     // Representation overrides of the compiled-in ":/settings.ini", read once
     // per process: GenICam name -> representation code.
     static const QHash<QString, int>& representationOverrides();

@@ -380,8 +380,8 @@ void ZelFeatureTreeModel::OnFeatureInvalidated(QString name)
         return;
     const ZelFeatureData& current = item->featureData();
     // The override is part of the node's record; compare like with like.
-    ZelFeatureTreeItem probe(fresh);
-    const ZelFeatureData& incoming = probe.featureData();
+    const ZelFeatureData incoming = ZelFeatureTreeItem::withOverride(fresh);
+    // Locks, ranges and entries count as a change as much as the value.
     const bool changed = valueChanged(current, incoming.value) || current.value.isValid() != incoming.value.isValid()
         || !sameInfo(current, incoming) || current.entries != incoming.entries
         || current.description != incoming.description;

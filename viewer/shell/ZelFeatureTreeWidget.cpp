@@ -10,7 +10,7 @@
 #include <QTreeView>
 #include <QVBoxLayout>
 
-#include <cmath>
+#include <functional>
 
 namespace {
 
@@ -95,8 +95,17 @@ void ZelFeatureTreeWidget::dropModel()
     disconnect(old, SIGNAL(dataChanged(QModelIndex, QModelIndex, QVector<int>)), this,
                SLOT(onDataChangedFired(QModelIndex, QModelIndex, QVector<int>)));
     // The view lets go of the model before it goes.
-    treeView->setModel(nullptr);
+    setViewModel(nullptr);
     delete old;
+}
+
+void ZelFeatureTreeWidget::setViewModel(QAbstractItemModel* model)
+{
+    // Every model the view gets comes with a selection model of its own,
+    // which the view does not delete.
+    QItemSelectionModel* oldSelection = treeView->selectionModel();
+    treeView->setModel(model);
+    delete oldSelection;
 }
 
 void ZelFeatureTreeWidget::rebuildModel(int visibilityLevel, bool collapseAll, bool refreshList)
@@ -109,7 +118,7 @@ void ZelFeatureTreeWidget::rebuildModel(int visibilityLevel, bool collapseAll, b
     connect(fresh, SIGNAL(commandFeatureClicked(const char*)), this, SLOT(onCommandFeatureClicked(const char*)));
     connect(fresh, SIGNAL(dataChanged(QModelIndex, QModelIndex, QVector<int>)), this,
             SLOT(onDataChangedFired(QModelIndex, QModelIndex, QVector<int>)));
-    treeView->setModel(fresh);
+    setViewModel(fresh);
     treeView->resizeColumnToContents(0);
     if (collapseAll)
         treeView->collapseAll();

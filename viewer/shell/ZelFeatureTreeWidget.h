@@ -8,6 +8,7 @@
 #include <QVector>
 #include <QWidget>
 
+class QAbstractItemModel;
 class QTreeView;
 class ZelFeatureManager;
 class ZelFeatureTreeModel;
@@ -51,6 +52,7 @@ private slots:
 
 private:
     void dropModel();
+    void setViewModel(QAbstractItemModel* model);
 
     bool readOnly;
     ZelFeatureManager* manager;

@@ -62,6 +62,8 @@ private slots:
     void accessStatusTexts();
     void listsEveryTransportLayer_data();
     void listsEveryTransportLayer();
+    void failedListingStepsAreTracedAndSkipped_data();
+    void failedListingStepsAreTracedAndSkipped();
     void openAndCloseByKey();
     void readOnlyAndRefusedCameras();
     void halfFailedOpenLeavesNothingOpen();
@@ -188,6 +190,40 @@ void TestZelCameraManager::listsEveryTransportLayer()
         QVERIFY(!ZelUtil::RecordText(info.deviceInfo.model).isEmpty());
     }
     QCOMPARE(found, cameras);
+}
+
+void TestZelCameraManager::failedListingStepsAreTracedAndSkipped_data()
+{
+    QTest::addColumn<QString>("function");
+    QTest::addColumn<QString>("trace");
+    QTest::addColumn<int>("cameras"); // of the seven behind two interfaces
+    const QString interfaces = "ZelUtilGenTL::DiscoverInterfaces Failed! ";
+    const QString devices = "ZelUtilGenTL::DiscoverDevices Failed! ";
+    QTest::newRow("interface list") << "OrvSystemUpdateInterfaceList" << interfaces + "OrvSystemUpdateInterfaceList:-1013" << 0;
+    QTest::newRow("interface count") << "OrvSystemGetNumInterfaces" << interfaces + "OrvSystemGetNumInterfaces:-1013" << 0;
+    QTest::newRow("interface ID") << "OrvSystemGetInterfaceId" << interfaces + "OrvSystemGetInterfaceId:-1013" << 3;
+    QTest::newRow("interface record") << "OrvSystemInterfaceGetInfo" << interfaces + "OrvSystemInterfaceGetInfo[gev-if-0]:-1013" << 3;
+    QTest::newRow("interface open") << "OrvSystemInterfaceOpen" << "ZelCameraManager::DiscoverInterfaces Failed! OrvSystemInterfaceOpen:-1013" << 3;
+    QTest::newRow("device list") << "OrvInterfaceUpdateDeviceList" << devices + "OrvInterfaceUpdateDeviceList:-1013" << 3;
+    QTest::newRow("device count") << "OrvInterfaceGetNumDevices" << devices + "OrvInterfaceGetNumDevices:-1013" << 3;
+    QTest::newRow("device ID") << "OrvInterfaceGetDeviceId" << devices + "OrvInterfaceGetDeviceId[0]:-1013" << 6;
+    QTest::newRow("device record") << "OrvInterfaceDeviceGetInfo" << devices + "OrvInterfaceDeviceGetInfo:-1013" << 6;
+}
+
+void TestZelCameraManager::failedListingStepsAreTracedAndSkipped()
+{
+    QFETCH(QString, function);
+    QFETCH(QString, trace);
+    QFETCH(int, cameras);
+    ZelCameraManager manager(SimWorldSdk::systemIndex("orv_gev_tl.cti"));
+    QCOMPARE(sdk->control.run(("call.fail " + function + " -1013").toStdString()), 0);
+    sdk->control.run("log.trace on");
+    QCOMPARE(listCameras(manager).size(), cameras);
+    std::string traces;
+    sdk->control.run("log.trace.get", &traces);
+    QVERIFY2(QString::fromStdString(traces).contains(trace), traces.c_str());
+    // The next listing tries again and finds everything.
+    QCOMPARE(listCameras(manager).size(), 7);
 }
 
 void TestZelCameraManager::openAndCloseByKey()

@@ -104,6 +104,14 @@ struct Rig {
         view.edit(index);
         editor = view.indexWidget(index);
     }
+    // Line edits fade their clear button in with an animation that deletes
+    // itself when it ends: let it end before the editor goes.
+    ~Rig()
+    {
+        if (qobject_cast<QLineEdit*>(editor))
+            QTest::qWait(180);
+    }
+
     // Commits the editor as the view would on focus out.
     void commit() { delegate.setModelData(editor, &model, index); }
 
