@@ -1,5 +1,6 @@
 #include "ZelStartup.h"
 
+#include "ZelAcqBuffer.h"
 #include "ZelCamera.h"
 #include "ZelCameraInfo.h"
 #include "ZelSdkMetaTypes.h"
@@ -15,7 +16,7 @@ void ZelStartup::registerMetaTypes()
     qRegisterMetaType<ZelCameraInfo>("ZelCameraInfo");
     qRegisterMetaType<ZelCameraInfoList>("ZelCameraInfoList");
     qRegisterMetaType<ZelInterfaceInfoList>("ZelInterfaceInfoList");
-    // 4 "ZelAcqBufferPtr"
+    qRegisterMetaType<ZelAcqBufferPtr>("ZelAcqBufferPtr");
     qRegisterMetaType<ZelCameraPtr>("ZelCameraPtr");
     qRegisterMetaType<ORV_INTERFACE_INFO>("ORV_INTERFACE_INFO");
     qRegisterMetaType<ORV_DEVICE_INFO>("ORV_DEVICE_INFO");

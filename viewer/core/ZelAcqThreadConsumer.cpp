@@ -1,0 +1,237 @@
+#include "ZelAcqThreadConsumer.h"
+
+#include "ZelAcqBufferManager.h"
+#include "ZelSdkLoader.h"
+#include "ZelTrace.h"
+#include "ZelUtil.h"
+
+#include <QMutexLocker>
+
+#include <algorithm>
+#include <cstring>
+
+namespace {
+
+const char* const runName = "ZelAcqThreadConsumer::run";
+const char* const consumeName = "ZelAcqThreadConsumer::_consumeNewImage";
+
+void boundedCopy(void* destination, uint64_t destinationSize, const void* source, uint64_t sourceSize,
+                 uint64_t wanted)
+{
+    const uint64_t bytes = std::min({destinationSize, sourceSize, wanted});
+    if (destination && source && bytes > 0)
+        std::memcpy(destination, source, size_t(bytes));
+}
+
+} // namespace
+
+ZelAcqThreadConsumer::ZelAcqThreadConsumer(ZelAcqEngine* engine, ZelAcqBufferManager* bufferManager,
+                                           QObject* parent)
+    : QThread(parent)
+    , engine(engine)
+    , bufferManager(bufferManager)
+{
+}
+
+ZelAcqThreadConsumer::~ZelAcqThreadConsumer()
+{
+    requestStop();
+    wait();
+    delete displayBuffers[0];
+    delete displayBuffers[1];
+}
+
+bool ZelAcqThreadConsumer::start(QThread::Priority priority)
+{
+    if (isRunning())
+        return false;
+    windowImages = 0;
+    reportTimer.invalidate();
+    // The display buffers stay: the GUI may still show the last image of the
+    // previous run from one of them.
+    {
+        QMutexLocker lock(&deliveryMutex);
+        pendingSet = false;
+        pending = nullptr;
+        deliveryAborted = false;
+    }
+    {
+        QMutexLocker lock(&stopMutex);
+        stopRequested = false;
+    }
+    QThread::start(priority);
+    return true;
+}
+
+void ZelAcqThreadConsumer::requestStop()
+{
+    {
+        QMutexLocker lock(&stopMutex);
+        stopRequested = true;
+    }
+    {
+        QMutexLocker lock(&deliveryMutex);
+        deliveryAborted = true;
+        pendingSet = false;
+        pending = nullptr;
+        deliveryCondition.wakeAll();
+    }
+    bufferManager->PushReady(nullptr);
+}
+
+bool ZelAcqThreadConsumer::isStopRequested()
+{
+    QMutexLocker lock(&stopMutex);
+    return stopRequested;
+}
+
+void ZelAcqThreadConsumer::run()
+{
+    ZelTrace(ZEL_TRACE_DEBUG, "%s Entry!", runName);
+    while (!isStopRequested()) {
+        QElapsedTimer pacing;
+        pacing.start();
+        if (!consumeNewImage())
+            continue;
+        // Bounds display work to about 60 images a second.
+        if (pacing.elapsed() < 16)
+            msleep(15);
+    }
+    ZelTrace(ZEL_TRACE_DEBUG, "%s Exit!", runName);
+}
+
+ZelAcqBuffer* ZelAcqThreadConsumer::displayBufferFor(int index, const ORV_BUFFER_INFO& image)
+{
+    ZelAcqBuffer*& display = displayBuffers[index];
+    if (display) {
+        const ORV_BUFFER_INFO current = display->GetInfo();
+        if (current.width == image.width && current.height == image.height && current.pixelType == image.pixelType)
+            return display;
+        // Not the buffer the GUI holds, so it can go.
+        delete display;
+    }
+    display = new ZelAcqBuffer(image.width, image.height, uint32_t(image.pixelType), uint32_t(image.pixelType >> 32));
+    return display;
+}
+
+bool ZelAcqThreadConsumer::convert(const ORV_BUFFER_INFO& image, ZelAcqBuffer* display)
+{
+    const ORV_BUFFER_INFO target = display->GetInfo();
+    if (!target.pixels)
+        return false;
+    const uint64_t pixels = uint64_t(image.width) * image.height;
+    const uint32_t secondSize = display->SecondBlockSize();
+    const int bits = ZelUtil::GetBitsPerPixel(image.pixelType);
+    if (ZelUtil::IsColorFormat(image.pixelType)) {
+        OrvUtilBufferBayerToRGB32(image, target.pixels, target.size);
+        if (bits == 12)
+            OrvUtilBuffer12BitTo16Bit(image, target.secondBlock, std::min<uint32_t>(secondSize, uint32_t(2 * pixels)));
+        else
+            boundedCopy(target.secondBlock, secondSize, image.pixels, image.size, image.size);
+    } else if (bits == 8) {
+        boundedCopy(target.pixels, target.size, image.pixels, image.size, target.size);
+    } else if (bits == 12) {
+        OrvUtilBuffer12BitTo8Bit(image, target.pixels, target.size);
+        OrvUtilBuffer12BitTo16Bit(image, target.secondBlock, std::min<uint32_t>(secondSize, uint32_t(2 * pixels)));
+    } else if (bits == 16) {
+        OrvUtilBuffer16BitTo8Bit(image, target.pixels, target.size);
+        boundedCopy(target.secondBlock, secondSize, image.pixels, image.size, 2 * pixels);
+    }
+    return true;
+}
+
+bool ZelAcqThreadConsumer::consumeNewImage()
+{
+    ZelAcqBuffer* buffer = bufferManager->WaitForReady();
+    if (!buffer)
+        return false;
+
+    const ORV_BUFFER_INFO image = buffer->GetInfo();
+    if (image.width == 0 || image.height == 0 || !image.pixels) {
+        ZelTrace(ZEL_TRACE_ERROR, "%s GetBufferInfo Failed (ignore)!", consumeName);
+        bufferManager->Queue(buffer);
+        return true;
+    }
+    if (!ZelUtil::IsSupportedFormat(image.pixelType)) {
+        ZelTrace(ZEL_TRACE_ERROR, "%s Unusupported format (ignore)!", consumeName);
+        bufferManager->Queue(buffer);
+        handOver(nullptr);
+        return true;
+    }
+    // Never read past what arrived.
+    if (image.size < ZelAcqBuffer::DeliveredImageSize(image.width, image.height, image.pixelType)) {
+        ZelTrace(ZEL_TRACE_ERROR, "%s Incomplete image (ignore)!", consumeName);
+        bufferManager->Queue(buffer);
+        return true;
+    }
+
+    int index;
+    {
+        QMutexLocker lock(&deliveryMutex);
+        index = shownIndex == 0 ? 1 : 0;
+    }
+    ZelAcqBuffer* display = displayBufferFor(index, image);
+    if (!convert(image, display)) {
+        ZelTrace(ZEL_TRACE_ERROR, "%s No memory for the display image (ignore)!", consumeName);
+        bufferManager->Queue(buffer);
+        return true;
+    }
+    buffer->SetDisplayBuffer(display);
+    {
+        QMutexLocker lock(&deliveryMutex);
+        pendingIndex = index;
+    }
+    if (!handOver(buffer))
+        return true;
+    bufferManager->SetInUse(buffer);
+    reportDisplayRate();
+    return true;
+}
+
+bool ZelAcqThreadConsumer::handOver(ZelAcqBuffer* buffer)
+{
+    QMutexLocker lock(&deliveryMutex);
+    if (deliveryAborted)
+        return false;
+    pending = buffer;
+    pendingSet = true;
+    QMetaObject::invokeMethod(this, [this] { deliver(); }, Qt::QueuedConnection);
+    while ((pendingSet || delivering) && !deliveryAborted)
+        deliveryCondition.wait(&deliveryMutex);
+    return !deliveryAborted;
+}
+
+void ZelAcqThreadConsumer::deliver()
+{
+    ZelAcqBuffer* buffer;
+    {
+        QMutexLocker lock(&deliveryMutex);
+        if (!pendingSet || deliveryAborted)
+            return;
+        buffer = pending;
+        pending = nullptr;
+        pendingSet = false;
+        delivering = true;
+        if (buffer)
+            shownIndex = pendingIndex;
+    }
+    emit imageReady(buffer);
+    QMutexLocker lock(&deliveryMutex);
+    delivering = false;
+    deliveryCondition.wakeAll();
+}
+
+void ZelAcqThreadConsumer::reportDisplayRate()
+{
+    const qint64 ms = rateTimer.isValid() ? rateTimer.elapsed() : 0;
+    if (ms != 0 && (!reportTimer.isValid() || reportTimer.elapsed() >= 250)) {
+        reportTimer.start();
+        emit frameRateReady(QString::number(double(windowImages) / (ms / 1000.0), 'f', 1));
+    }
+    if (windowImages % 100 == 0) {
+        rateTimer.start();
+        windowImages = 1;
+    } else {
+        windowImages += 1;
+    }
+}

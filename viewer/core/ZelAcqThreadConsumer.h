@@ -1,0 +1,76 @@
+#ifndef ZELACQTHREADCONSUMER_H
+#define ZELACQTHREADCONSUMER_H
+
+#include "ZelAcqBuffer.h"
+
+#include <QElapsedTimer>
+#include <QMutex>
+#include <QString>
+#include <QThread>
+#include <QWaitCondition>
+
+class ZelAcqBufferManager;
+class ZelAcqEngine;
+
+// Converts each image for display and hands it to the GUI.
+//
+// imageReady is emitted on the thread the consumer object lives in (the GUI
+// thread), from its event loop, one image at a time: the next image is only
+// converted once the previous one has been handed over, and always into the
+// display buffer the GUI does not hold. So a display buffer is never
+// rewritten while the GUI may paint from it, and imageReady never piles up in
+// the event queue when the GUI is slower than the camera.
+class ZelAcqThreadConsumer : public QThread
+{
+    Q_OBJECT
+
+public:
+    ZelAcqThreadConsumer(ZelAcqEngine* engine, ZelAcqBufferManager* bufferManager, QObject* parent = nullptr);
+    ~ZelAcqThreadConsumer() override;
+
+    // False while the thread runs.
+    bool start(QThread::Priority priority);
+    void requestStop();
+
+    // The display buffers, for the engine's owner and tests.
+    ZelAcqBuffer* DisplayBuffer(int index) const { return displayBuffers[index & 1]; }
+
+signals:
+    void imageReady(ZelAcqBufferPtr buffer);
+    void frameRateReady(QString frameRate);
+
+protected:
+    void run() override;
+
+private:
+    bool consumeNewImage();
+    bool isStopRequested();
+    ZelAcqBuffer* displayBufferFor(int index, const ORV_BUFFER_INFO& image);
+    bool convert(const ORV_BUFFER_INFO& image, ZelAcqBuffer* display);
+    // Hands the image (or null) to the GUI thread and waits until it was
+    // emitted there; false when a stop request came first.
+    bool handOver(ZelAcqBuffer* buffer);
+    void deliver();
+    void reportDisplayRate();
+
+    QMutex stopMutex;
+    bool stopRequested = false;
+    quint64 windowImages = 0;
+    QElapsedTimer rateTimer;
+    QElapsedTimer reportTimer;
+    ZelAcqEngine* engine;
+    ZelAcqBufferManager* bufferManager;
+    ZelAcqBuffer* displayBuffers[2] = {nullptr, nullptr};
+
+    // Hand-over to the GUI thread.
+    QMutex deliveryMutex;
+    QWaitCondition deliveryCondition;
+    bool pendingSet = false;
+    bool delivering = false;
+    bool deliveryAborted = false;
+    ZelAcqBuffer* pending = nullptr;
+    int pendingIndex = -1;
+    int shownIndex = -1; // display buffer the GUI holds; -1 none
+};
+
+#endif // ZELACQTHREADCONSUMER_H

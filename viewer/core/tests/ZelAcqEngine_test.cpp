@@ -1,0 +1,280 @@
+#include "AcqTestRig.h"
+
+#include "ZelAcqBufferManager.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+const std::string G1 = "GEV-G1-0001"; // mono, "StreamLostFrameCount" only
+const std::string G2 = "GEV-G2-0002"; // colour, "FrameLoss" readable
+
+class ZelAcqEngineTest : public ::testing::Test
+{
+protected:
+    static void SetUpTestSuite() { prepareAcqTestProcess("core_ZelAcqEngine_test"); }
+};
+
+std::string traces(AcqRig& rig)
+{
+    return rig.control("log.trace.get");
+}
+
+} // namespace
+
+TEST_F(ZelAcqEngineTest, LiveImagesReachTheGuiAndStopEndsThem)
+{
+    AcqRig rig(G1);
+    rig.smallImages();
+    rig.stream("fps", "400");
+    ASSERT_TRUE(rig.start());
+    EXPECT_FALSE(rig.engine->Start(~quint64(0))) << "a second start must be refused";
+    ASSERT_TRUE(spinUntil([&] { return rig.record.realImages() >= 20; }));
+    rig.engine->Stop();
+    EXPECT_FALSE(rig.engine->IsStarted());
+    EXPECT_EQ(rig.info().acquisitionRunning, 0);
+
+    const int shown = rig.record.images.size();
+    spinFor(100);
+    EXPECT_EQ(rig.record.images.size(), shown) << "no image may arrive after Stop returned";
+    EXPECT_TRUE(rig.record.errors.isEmpty());
+    EXPECT_FALSE(rig.record.displayReused);
+    EXPECT_EQ(rig.record.nullImages, 0);
+    // Image IDs only grow.
+    for (int i = 1; i < rig.record.imageIds.size(); ++i)
+        EXPECT_LT(rig.record.imageIds[i - 1], rig.record.imageIds[i]);
+    // The camera ran faster than the display: surplus images went back to the
+    // stream rather than piling up.
+    EXPECT_GT(rig.record.produced, shown);
+}
+
+TEST_F(ZelAcqEngineTest, ManyStartStopCyclesAtFullSpeed)
+{
+    AcqRig rig(G1);
+    rig.smallImages();
+    rig.stream("fps", "2000");
+    for (int cycle = 0; cycle < 25; ++cycle) {
+        SCOPED_TRACE(cycle);
+        const int before = rig.record.realImages();
+        ASSERT_TRUE(rig.start());
+        // Every other cycle stops before anything was shown.
+        if (cycle % 2 == 0) {
+            ASSERT_TRUE(spinUntil([&] { return rig.record.realImages() >= before + 2; }));
+        }
+        rig.engine->Stop();
+        EXPECT_FALSE(rig.engine->Producer()->isRunning());
+        EXPECT_FALSE(rig.engine->Consumer()->isRunning());
+    }
+    EXPECT_TRUE(rig.record.errors.isEmpty());
+    EXPECT_FALSE(rig.record.displayReused);
+}
+
+TEST_F(ZelAcqEngineTest, ASlowGuiGetsOneImageAtATime)
+{
+    AcqRig rig(G1);
+    rig.smallImages();
+    rig.stream("fps", "1000");
+    ASSERT_TRUE(rig.start());
+    // The GUI does not look at its events for a while: at most one image
+    // waits for it, the rest go back to the stream.
+    QThread::msleep(300);
+    int delivered = 0;
+    QObject::connect(rig.engine->Consumer(), &ZelAcqThreadConsumer::imageReady, [&] { ++delivered; });
+    QCoreApplication::sendPostedEvents();
+    EXPECT_LE(delivered, 1);
+    EXPECT_GT(rig.info().deliveredFrameCount, 10u);
+    ASSERT_TRUE(spinUntil([&] { return delivered >= 3; }));
+    rig.engine->Stop();
+}
+
+TEST_F(ZelAcqEngineTest, LostImagesAreReportedWithTheirIds)
+{
+    AcqRig rig(G1);
+    rig.control("log.trace on");
+    rig.control("log.trace.clear");
+    rig.stream("manual", "on");
+    ASSERT_TRUE(rig.start());
+    ASSERT_TRUE(rig.frames(2, 2)); // IDs 1 and 2
+    EXPECT_TRUE(rig.record.lost.isEmpty()) << "the first image of a run reports no loss";
+
+    rig.stream("drop", "2");
+    ASSERT_TRUE(rig.frames(3, 3)); // 3 and 4 lost, 5 arrives
+    ASSERT_TRUE(spinUntil([&] { return rig.record.lost.size() == 1; }));
+    EXPECT_EQ(rig.record.lost.last(), "2");
+    EXPECT_NE(traces(rig).find("ZelAcqThreadProducer::run Image lost! FrameID:(3 - 4)"), std::string::npos);
+
+    rig.stream("drop", "1");
+    ASSERT_TRUE(rig.frames(2, 4)); // 6 lost, 7 arrives
+    ASSERT_TRUE(spinUntil([&] { return rig.record.lost.size() == 2; }));
+    EXPECT_EQ(rig.record.lost.last(), "3");
+    EXPECT_NE(traces(rig).find("ZelAcqThreadProducer::run Image lost! FrameID:6"), std::string::npos);
+
+    // Restarted numbering is no loss.
+    rig.stream("nextid", "2");
+    ASSERT_TRUE(rig.frames(1, 5));
+    spinFor(50);
+    EXPECT_EQ(rig.record.lost.size(), 2);
+
+    // Images the SDK discarded for want of a queued buffer are not counted:
+    // with the producer paused the stream's buffers fill up.
+    rig.engine->Pause();
+    ASSERT_TRUE(rig.frames(1, 6));
+    rig.stream("frame", std::to_string(ZelAcqEngine::BufferCount - 1 + 3));
+    ASSERT_TRUE(spinUntil([&] { return rig.info().lostFrameCount == 3; }));
+    rig.engine->Continue();
+    ASSERT_TRUE(spinUntil([&] { return rig.info().awaitingDelivery == 0; }));
+    ASSERT_TRUE(rig.frames(1, 6 + ZelAcqEngine::BufferCount));
+    ASSERT_TRUE(spinUntil([&] { return rig.record.lost.size() == 3; }));
+    EXPECT_EQ(rig.record.lost.last(), "3");
+    // IDs since the restart: 2, 3 (paused), 4 to 7 (buffered), 8 to 10
+    // (no buffer), 11.
+    EXPECT_NE(traces(rig).find("ZelAcqThreadProducer::run Image lost! FrameID:(8 - 10)"), std::string::npos);
+    rig.engine->Stop();
+    rig.control("log.trace off");
+}
+
+TEST_F(ZelAcqEngineTest, FrameLossFeatureGivesTheReportedCount)
+{
+    AcqRig rig(G2);
+    rig.stream("manual", "on");
+    ASSERT_TRUE(rig.start());
+    ASSERT_TRUE(rig.frames(1, 1));
+    rig.stream("drop", "3");
+    ASSERT_TRUE(rig.frames(4, 2));
+    ASSERT_TRUE(spinUntil([&] { return rig.record.lost.size() == 1; }));
+    EXPECT_EQ(rig.record.lost.last(), "3");
+    rig.engine->Stop();
+}
+
+TEST_F(ZelAcqEngineTest, UnsupportedAndIncompleteImagesDoNotStarveTheStream)
+{
+    AcqRig rig(G1);
+    rig.stream("manual", "on");
+    ASSERT_TRUE(rig.start());
+    ASSERT_TRUE(rig.frames(1, 1));
+    ASSERT_TRUE(spinUntil([&] { return rig.record.realImages() == 1; }));
+
+    // Far more bad images than the stream has buffers.
+    const int bad = 3 * ZelAcqEngine::BufferCount;
+    rig.stream("pixeltype", "raw 0x104");
+    for (int i = 0; i < bad; ++i)
+        ASSERT_TRUE(rig.frames(1, uint64_t(2 + i)));
+    ASSERT_TRUE(spinUntil([&] { return rig.record.nullImages >= 1; }));
+    rig.stream("pixeltype", "sdk");
+    rig.stream("incomplete", std::to_string(bad));
+    for (int i = 0; i < bad; ++i)
+        ASSERT_TRUE(rig.frames(1, uint64_t(2 + bad + i)));
+
+    // Every buffer is back: only the image shown stays out of the stream.
+    ASSERT_TRUE(spinUntil([&] { return rig.info().queuedBuffers == uint32_t(ZelAcqEngine::BufferCount - 1); }));
+    EXPECT_EQ(rig.info().lostFrameCount, 0u);
+    EXPECT_EQ(rig.record.realImages(), 1);
+
+    ASSERT_TRUE(rig.frames(1, uint64_t(2 + 2 * bad)));
+    ASSERT_TRUE(spinUntil([&] { return rig.record.realImages() == 2; }));
+    rig.engine->Stop();
+}
+
+TEST_F(ZelAcqEngineTest, AStalledCameraReportsTimeOuts)
+{
+    AcqRig rig(G1);
+    rig.stream("stall", "on");
+    ASSERT_TRUE(rig.start());
+    ASSERT_TRUE(spinUntil([&] { return rig.record.errors.size() >= 2; }, 5000));
+    for (int error : rig.record.errors)
+        EXPECT_EQ(error, ORV_ERROR_TIMEOUT);
+    rig.engine->Stop();
+    const int errors = rig.record.errors.size();
+    spinFor(50);
+    EXPECT_EQ(rig.record.errors.size(), errors) << "a stop is no acquisition error";
+}
+
+TEST_F(ZelAcqEngineTest, StopReleasesAPausedSnap)
+{
+    AcqRig rig(G1);
+    rig.stream("manual", "on");
+    ASSERT_TRUE(rig.start());
+    rig.engine->Pause();
+    ASSERT_TRUE(rig.frames(1, 1));
+    ASSERT_TRUE(spinUntil([&] { return rig.record.produced == 1; }));
+    // Paused: a second image waits in the stream.
+    rig.stream("frame", "1");
+    spinFor(100);
+    EXPECT_EQ(rig.record.produced, 1);
+    rig.engine->Continue();
+    ASSERT_TRUE(spinUntil([&] { return rig.record.produced == 2; }));
+    rig.engine->Pause();
+    ASSERT_TRUE(rig.frames(1, 3));
+    rig.engine->Stop();
+    EXPECT_FALSE(rig.engine->Producer()->isRunning());
+}
+
+TEST_F(ZelAcqEngineTest, StartFailures)
+{
+    AcqRig rig(G1);
+    auto locked = [&](ORV_MODULE_HANDLE module) {
+        QVariant value;
+        EXPECT_TRUE(ZelUtil::GetFeatureValue(module, "TLParamsLocked", value, false, false));
+        return value.toLongLong();
+    };
+
+    // No payload size anywhere.
+    rig.stream("dsinfo", "zero");
+    rig.stream("payload", "remote 0");
+    rig.stream("payload", "stream 0");
+    EXPECT_FALSE(rig.engine->Start(~quint64(0)));
+    EXPECT_EQ(locked(rig.camera.remote), 0);
+    EXPECT_EQ(locked(rig.camera.stream), 0);
+    rig.stream("dsinfo", "normal");
+    rig.stream("payload", "remote clear");
+    rig.stream("payload", "stream clear");
+
+    // The third buffer is refused: nothing stays announced.
+    rig.stream("announce.fail", "3 -1006");
+    EXPECT_FALSE(rig.engine->Start(~quint64(0)));
+    EXPECT_EQ(rig.engine->BufferManager()->BufferCount(), 0);
+    EXPECT_EQ(rig.info().announcedBuffers, 0u);
+
+    // No buffer could be queued.
+    rig.control("call.fail OrvStreamQueueBuffer -1006 count=5");
+    EXPECT_FALSE(rig.engine->Start(~quint64(0)));
+    EXPECT_FALSE(rig.engine->IsStarted());
+    EXPECT_FALSE(rig.engine->Consumer()->isRunning());
+    rig.control("fault.clear");
+
+    // The SDK refuses to start: the threads end again.
+    rig.control("call.fail OrvStreamAcquisitionStart -1014");
+    EXPECT_FALSE(rig.engine->Start(~quint64(0)));
+    EXPECT_FALSE(rig.engine->Producer()->isRunning());
+    EXPECT_FALSE(rig.engine->Consumer()->isRunning());
+    EXPECT_EQ(locked(rig.camera.remote), 0);
+
+    // And then it starts.
+    rig.stream("manual", "on");
+    ASSERT_TRUE(rig.start());
+    EXPECT_EQ(locked(rig.camera.remote), 1);
+    EXPECT_EQ(rig.info().queuedBuffers, uint32_t(ZelAcqEngine::BufferCount));
+    ASSERT_TRUE(rig.frames(1, 1));
+    ASSERT_TRUE(spinUntil([&] { return rig.record.realImages() == 1; }));
+    rig.engine->Stop();
+    EXPECT_EQ(locked(rig.camera.remote), 0);
+}
+
+TEST_F(ZelAcqEngineTest, RatesAreReportedAFewTimesASecond)
+{
+    AcqRig rig(G1);
+    rig.smallImages();
+    rig.stream("fps", "1000");
+    ASSERT_TRUE(rig.start());
+    ASSERT_TRUE(spinUntil([&] { return rig.info().deliveredFrameCount >= 600; }));
+    spinFor(20);
+    rig.engine->Stop();
+    const qint64 delivered = qint64(rig.info().deliveredFrameCount);
+    // At most one report per interval, whatever the image rate.
+    EXPECT_GE(rig.record.frameRates.size(), 1);
+    EXPECT_LT(rig.record.frameRates.size(), delivered / 50);
+    EXPECT_EQ(rig.record.frameRates.size(), rig.record.dataRates.size());
+    bool ok = false;
+    EXPECT_GT(rig.record.frameRates.last().toDouble(&ok), 100.0);
+    EXPECT_TRUE(ok);
+}
