@@ -247,7 +247,12 @@ Qt::ItemFlags ZelFeatureTreeModel::flags(const QModelIndex& index) const
 
 bool ZelFeatureTreeModel::valueChanged(const ZelFeatureData& current, const QVariant& value)
 {
-    switch (current.info.interfaceType) {
+    const uint8_t type = current.info.interfaceType;
+    // A value never read (write-only) equals nothing: 0 is written too.
+    if (!current.value.isValid() && value.isValid() && type != ORV_FEATURE_TYPE_COMMAND
+        && type != ORV_FEATURE_TYPE_CATEGORY)
+        return true;
+    switch (type) {
     case ORV_FEATURE_TYPE_INTEGER:
         return current.value.toLongLong() != value.toLongLong();
     case ORV_FEATURE_TYPE_BOOLEAN:
@@ -341,6 +346,7 @@ bool ZelFeatureTreeModel::setData(const QModelIndex& index, const QVariant& valu
         return true;
 
     const QByteArray name = featureName(feature).toUtf8();
+    const quint64 readsBefore = rereads;
     if (!manager->SetValue(name.constData(), written, false)) {
         // Show what the camera holds rather than what was typed.
         ZelFeatureData current;
@@ -349,7 +355,9 @@ bool ZelFeatureTreeModel::setData(const QModelIndex& index, const QVariant& valu
         notifyRow(item);
         return false;
     }
-    if (type != ORV_FEATURE_TYPE_COMMAND)
+    // The camera may have reported the feature invalid during the write and
+    // been read again already: what it holds then stands.
+    if (type != ORV_FEATURE_TYPE_COMMAND && rereads == readsBefore)
         item->setValue(written);
     notifyRow(item);
     if (type == ORV_FEATURE_TYPE_COMMAND)
@@ -386,6 +394,7 @@ void ZelFeatureTreeModel::OnFeatureInvalidated(QString name)
         || !sameInfo(current, incoming) || current.entries != incoming.entries
         || current.description != incoming.description;
     item->setFeatureData(incoming);
+    ++rereads;
     if (changed)
         notifyRow(item);
 }

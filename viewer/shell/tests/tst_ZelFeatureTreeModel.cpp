@@ -200,6 +200,18 @@ private slots:
         QCOMPARE(countWrites(*rig), 0);
     }
 
+    void writeOnlyFeatureTakesEveryValue()
+    {
+        auto model = makeModel(2);
+        const QModelIndex value = findRow(*model, "TestWriteOnly").siblingAtColumn(1);
+        QVERIFY(!value.data().isValid());
+        rig->control("log.calls.clear");
+        rig->control("log.calls on");
+        QVERIFY(model->setData(value, 0, Qt::EditRole));
+        rig->control("log.calls off");
+        QCOMPARE(countWrites(*rig), 1);
+    }
+
     void writeChangesTheCamera()
     {
         auto model = makeModel(2);
@@ -211,6 +223,26 @@ private slots:
         ZelFeatureData camera;
         QVERIFY(manager->GetData("TestGridValue", camera, false, true));
         QCOMPARE(camera.value.toLongLong(), 7LL);
+    }
+
+    // A camera that reports a written feature invalid and holds another
+    // value by the time the write returns: the tree shows what it holds.
+    void valueReadDuringTheWriteStands()
+    {
+        auto model = makeModel(2);
+        const QModelIndex value = findRow(*model, "TestGridValue").siblingAtColumn(1);
+        manager->RegisterInvalidateCB("TestGridValue");
+        bool adjusted = false;
+        connect(manager.get(), &ZelFeatureManager::featureInvalidated, this, [&](const QString& name) {
+            if (name == "TestGridValue" && !adjusted) {
+                adjusted = true;
+                rig->control(QStringLiteral("feature.set %1 TestGridValue 13").arg(rig->module("remote")));
+            }
+        });
+        QVERIFY(model->setData(value, 7, Qt::EditRole));
+        QVERIFY(adjusted);
+        QCOMPARE(value.data().toString(), QString("13"));
+        manager->UnregisterInvalidateCB("TestGridValue");
     }
 
     void refusedWriteReportsAndShowsTheCameraValue()
