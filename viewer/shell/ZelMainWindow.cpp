@@ -6,12 +6,15 @@
 #include "ZelCameraWindowSeam.h"
 #include "ZelDialogs.h"
 #include "ZelDiscoveryWidget.h"
+#include "ZelMainWindowTcpTarget.h"
 #include "ZelSPSetting.h"
 #include "ZelSdkLoader.h"
 #include "ZelSoftwarePollingManager.h"
 #include "ZelSoftwarePollingWidget.h"
 #include "ZelTLSettingEntry.h"
 #include "ZelTLSettingsFile.h"
+#include "ZelTcpFeatureRouter.h"
+#include "ZelTcpServerWidget.h"
 #include "ZelTrace.h"
 #include "ZelUtil.h"
 #include "ZelWaitCursor.h"
@@ -116,6 +119,13 @@ ZelMainWindow::~ZelMainWindow()
 {
     if (!m_initialised)
         return;
+    // No request may reach a camera that is going away.
+    delete m_tcpServer;
+    m_tcpServer = nullptr;
+    delete m_tcpRouter;
+    m_tcpRouter = nullptr;
+    delete m_tcpTarget;
+    m_tcpTarget = nullptr;
     // Cameras go with their sub-windows, while their managers still exist.
     closeCameraWindows();
     _disconnectSignals();
@@ -363,8 +373,12 @@ void ZelMainWindow::_createToolWindows()
 
     m_discoveryAction = menuBar()->addAction(tr("&Discovery"));
     if (m_tcpPort != 0) {
-        // The TCP feature server window joins here once it exists.
         m_tcpServerAction = menuBar()->addAction(tr("&TcpServer"));
+        m_tcpServer = new ZelTcpServerWidget(int(m_tcpPort), nullptr);
+        m_tcpTarget = new ZelMainWindowTcpTarget(this);
+        m_tcpRouter = new ZelTcpFeatureRouter(m_tcpTarget);
+        m_tcpRouter->attach(m_tcpServer);
+        connect(m_tcpServerAction, &QAction::triggered, m_tcpServer, &QWidget::show);
     }
 
     m_logActions = new QActionGroup(this);
@@ -451,6 +465,8 @@ bool ZelMainWindow::event(QEvent* event)
             closeCameraWindows();
             if (m_pollingWidget)
                 m_pollingWidget->close();
+            if (m_tcpServer)
+                m_tcpServer->close();
             if (m_discoveryWidget)
                 m_discoveryWidget->hide();
         }

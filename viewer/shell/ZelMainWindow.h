@@ -19,6 +19,9 @@ class ZelCameraManager;
 class ZelDiscoveryWidget;
 class ZelSoftwarePollingManager;
 class ZelSoftwarePollingWidget;
+class ZelTcpFeatureRouter;
+class ZelTcpFeatureTarget;
+class ZelTcpServerWidget;
 
 // The viewer's main window: menus over an MDI area with one sub-window per
 // open camera. Owns the camera managers (one per enabled transport layer),
@@ -54,6 +57,7 @@ public:
     QMdiArea* mdiArea() const { return m_mdiArea; }
     quint32 tcpPort() const { return m_tcpPort; }
     QMdiSubWindow* activeCameraSubWindow() const { return m_activeSubWindow; }
+    ZelTcpServerWidget* tcpServer() const { return m_tcpServer; }
 
     // The sub-window of an open camera (key compared ignoring case), or null.
     QMdiSubWindow* _findSubWindow(const QString& cameraKey) const;
@@ -104,6 +108,9 @@ private:
     QActionGroup* m_shadingMapActions = nullptr;
     QAction* m_discoveryAction = nullptr;
     QAction* m_tcpServerAction = nullptr;
+    ZelTcpServerWidget* m_tcpServer = nullptr;
+    ZelTcpFeatureTarget* m_tcpTarget = nullptr;
+    ZelTcpFeatureRouter* m_tcpRouter = nullptr;
     ZelSoftwarePollingWidget* m_pollingWidget = nullptr;
     ZelSoftwarePollingManager* m_pollingManager = nullptr;
     ZelDiscoveryWidget* m_discoveryWidget = nullptr;

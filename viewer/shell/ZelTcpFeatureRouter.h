@@ -1,0 +1,36 @@
+#ifndef ZELTCPFEATUREROUTER_H
+#define ZELTCPFEATUREROUTER_H
+
+#include <QObject>
+#include <QString>
+#include <QVariant>
+
+class QTcpSocket;
+class ZelTcpFeatureTarget;
+class ZelTcpServerWidget;
+
+// Answers the server's get and set requests from a feature target.
+class ZelTcpFeatureRouter : public QObject
+{
+    Q_OBJECT
+
+public:
+    ZelTcpFeatureRouter(ZelTcpFeatureTarget* target, QObject* parent = nullptr);
+
+    // Wires the server's requests to this router.
+    void attach(ZelTcpServerWidget* server);
+
+    // A feature value as the protocol writes it.
+    static QString valueText(const QVariant& value);
+
+public slots:
+    void onGetFeatureValue(QTcpSocket* socket, QString name);
+    void onSetFeatureValue(QTcpSocket* socket, QString name, QVariant value);
+
+private:
+    static void reply(QTcpSocket* socket, const QString& text, bool onlyWhenOpen);
+
+    ZelTcpFeatureTarget* m_target;
+};
+
+#endif // ZELTCPFEATUREROUTER_H
