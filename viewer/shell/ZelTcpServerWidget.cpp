@@ -95,7 +95,7 @@ void ZelTcpServerWidget::appendToSocketList(QTcpSocket* socket)
     m_clients.insert(socket, Client());
     connect(socket, &QTcpSocket::readyRead, this, &ZelTcpServerWidget::readSocket);
     connect(socket, &QTcpSocket::disconnected, this, &ZelTcpServerWidget::discardSocket);
-    connect(socket, QOverload<QAbstractSocket::SocketError>::of(&QAbstractSocket::error), this,
+    connect(socket, &QAbstractSocket::errorOccurred, this,
             &ZelTcpServerWidget::displayError);
     displayMessage(tr("INFO :: Client with sockd:%1 is connected to Kalveen").arg(socket->socketDescriptor()));
 }
