@@ -1,5 +1,6 @@
 #include "ZelCamera.h"
 
+#include "ZelCameraDataStream.h"
 #include "ZelFeatureManager.h"
 #include "ZelSdkLoader.h"
 #include "ZelTrace.h"
@@ -29,13 +30,12 @@ ZelCamera::ZelCamera(const QString& interfaceId_, const QString& deviceId_, ORV_
 
 ZelCamera::~ZelCamera()
 {
+    delete dataStream; // stops a running stream and closes it
     delete streamFeatures;
     delete remoteDeviceFeatures;
     delete deviceFeatures;
     delete interfaceFeatures;
     delete systemFeatures;
-    if (streamHandle != 0)
-        OrvStreamClose(streamHandle);
     OrvDeviceClose(deviceHandle);
 }
 
@@ -74,6 +74,7 @@ void ZelCamera::_openDataStream()
     }
     streamHandle = stream;
     streamFeatures = featureManagerFor(streamHandle);
+    dataStream = new ZelCameraDataStream(remoteDeviceHandle, streamHandle);
 }
 
 ORV_DEVICE_INFO ZelCamera::GetDeviceInfo() const

@@ -7,6 +7,7 @@
 #include <QObject>
 #include <QString>
 
+class ZelCameraDataStream;
 class ZelFeatureManager;
 
 // One open camera: its module handles and its first data stream. Created
@@ -40,6 +41,8 @@ public:
     ZelFeatureManager* interfaceFeatures = nullptr;
     ZelFeatureManager* systemFeatures = nullptr;
     ZelFeatureManager* streamFeatures = nullptr;
+    // Null when the camera has no stream that opens; owned.
+    ZelCameraDataStream* dataStream = nullptr;
     ORV_STREAM_HANDLE streamHandle = 0;
 
 private:

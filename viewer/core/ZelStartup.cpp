@@ -10,7 +10,8 @@
 #include <QStyleFactory>
 #include <QVector>
 
-void ZelStartup::registerMetaTypes()
+void ZelStartup::registerMetaTypes(RegisterFunction registerPixelHistogramData,
+                                   RegisterFunction registerSoftwarePollingItemInfo)
 {
     // Keep this order; each type joins at its place once its header exists.
     qRegisterMetaType<ZelCameraInfo>("ZelCameraInfo");
@@ -21,16 +22,20 @@ void ZelStartup::registerMetaTypes()
     qRegisterMetaType<ORV_INTERFACE_INFO>("ORV_INTERFACE_INFO");
     qRegisterMetaType<ORV_DEVICE_INFO>("ORV_DEVICE_INFO");
     qRegisterMetaType<ORV_TL_INFO>("ORV_TL_INFO");
-    // 9 "ZelPixelHistogramData"
-    // 10 "ZelSoftwarePollingItemInfo"
+    // The histogram and polling records belong to the tool libraries.
+    if (registerPixelHistogramData)
+        registerPixelHistogramData();
+    if (registerSoftwarePollingItemInfo)
+        registerSoftwarePollingItemInfo();
     qRegisterMetaType<QVector<int>>("QVector<int>");
     qRegisterMetaType<ORV_EVENT_DS_ACQUISITION_DATA>("ORV_EVENT_DS_ACQUISITION_DATA");
     qRegisterMetaType<ORV_EVENT_REMOTE_DEVICE_DATA>("ORV_EVENT_REMOTE_DEVICE_DATA");
 }
 
-void ZelStartup::prepareApplication()
+void ZelStartup::prepareApplication(RegisterFunction registerPixelHistogramData,
+                                    RegisterFunction registerSoftwarePollingItemInfo)
 {
-    registerMetaTypes();
+    registerMetaTypes(registerPixelHistogramData, registerSoftwarePollingItemInfo);
     QCoreApplication::setApplicationVersion(QStringLiteral("2.5.15.3209"));
     QCoreApplication::setApplicationName(QStringLiteral("Kalveen"));
     QCoreApplication::setOrganizationName(QStringLiteral("NORRIK-OMBREL GmbH"));

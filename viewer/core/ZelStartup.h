@@ -5,13 +5,19 @@
 class ZelStartup
 {
 public:
+    using RegisterFunction = void (*)();
+
     // Registers the value types that cross threads and queued signals, each
-    // under the name that the signal signatures use, in a fixed order.
-    static void registerMetaTypes();
+    // under the name that the signal signatures use, in a fixed order. The
+    // two records of the tool libraries are registered at their places by
+    // the functions given (main passes them; null skips).
+    static void registerMetaTypes(RegisterFunction registerPixelHistogramData = nullptr,
+                                  RegisterFunction registerSoftwarePollingItemInfo = nullptr);
 
     // Registers the meta types, names the application, selects the "fusion"
     // style and enables high-DPI scaling. Call before QApplication exists.
-    static void prepareApplication();
+    static void prepareApplication(RegisterFunction registerPixelHistogramData = nullptr,
+                                   RegisterFunction registerSoftwarePollingItemInfo = nullptr);
 };
 
 #endif // ZELSTARTUP_H

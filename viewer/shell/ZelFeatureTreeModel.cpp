@@ -247,7 +247,12 @@ Qt::ItemFlags ZelFeatureTreeModel::flags(const QModelIndex& index) const
 
 bool ZelFeatureTreeModel::valueChanged(const ZelFeatureData& current, const QVariant& value)
 {
-    switch (current.info.interfaceType) {
+    const uint8_t type = current.info.interfaceType;
+    // A value never read (write-only) equals nothing: 0 is written too.
+    if (!current.value.isValid() && value.isValid() && type != ORV_FEATURE_TYPE_COMMAND
+        && type != ORV_FEATURE_TYPE_CATEGORY)
+        return true;
+    switch (type) {
     case ORV_FEATURE_TYPE_INTEGER:
         return current.value.toLongLong() != value.toLongLong();
     case ORV_FEATURE_TYPE_BOOLEAN:

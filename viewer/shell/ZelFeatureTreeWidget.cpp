@@ -233,37 +233,42 @@ bool ZelFeatureTreeWidget::checkCondition(const QString& op, const QString& valu
     return compareEquality(op, valueText == current.toString());
 }
 
-void ZelFeatureTreeWidget::onExpand(QModelIndex index)
+void ZelFeatureTreeWidget::forEachChild(const QModelIndex& parent,
+                                        const std::function<void(const QString&, bool)>& visit) const
 {
     QAbstractItemModel* m = treeView->model();
     if (!m)
         return;
-    for (int row = 0; row < m->rowCount(index); ++row) {
-        const QModelIndex child = m->index(row, 0, index);
+    for (int row = 0; row < m->rowCount(parent); ++row) {
+        const QModelIndex child = m->index(row, 0, parent);
         const ZelFeatureData data = child.data(ZelFeatureTreeModel::FeatureDataRole).value<ZelFeatureData>();
-        const QString name = child.data(ZelFeatureTreeModel::FeatureNameRole).toString();
-        if (data.info.interfaceType != ORV_FEATURE_TYPE_CATEGORY)
+        visit(child.data(ZelFeatureTreeModel::FeatureNameRole).toString(),
+              data.info.interfaceType == ORV_FEATURE_TYPE_CATEGORY);
+    }
+}
+
+void ZelFeatureTreeWidget::onExpand(QModelIndex index)
+{
+    forEachChild(index, [this](const QString& name, bool category) {
+        if (!category)
             manager->RegisterInvalidateCB(name.toUtf8().constData());
+        // Read at once, whatever the invalidation switch says.
         emit manager->featureInvalidated(name);
         if (!watchedFeatures.contains(name))
             watchedFeatures.append(name);
-    }
+    });
     treeView->resizeColumnToContents(0);
 }
 
 void ZelFeatureTreeWidget::onCollapsed(QModelIndex index)
 {
-    QAbstractItemModel* m = treeView->model();
-    if (!m)
-        return;
-    for (int row = 0; row < m->rowCount(index); ++row) {
-        const QModelIndex child = m->index(row, 0, index);
-        const ZelFeatureData data = child.data(ZelFeatureTreeModel::FeatureDataRole).value<ZelFeatureData>();
-        const QString name = child.data(ZelFeatureTreeModel::FeatureNameRole).toString();
-        if (data.info.interfaceType != ORV_FEATURE_TYPE_CATEGORY)
+    // Deeper rows that were shown keep their callbacks and their place in
+    // the list.
+    forEachChild(index, [this](const QString& name, bool category) {
+        if (!category)
             manager->UnregisterInvalidateCB(name.toUtf8().constData());
         watchedFeatures.removeOne(name);
-    }
+    });
 }
 
 void ZelFeatureTreeWidget::onTreeViewItemClicked(QModelIndex index)

@@ -8,6 +8,8 @@
 #include <QVector>
 #include <QWidget>
 
+#include <functional>
+
 class QAbstractItemModel;
 class QTreeView;
 class ZelFeatureManager;
@@ -53,6 +55,9 @@ private slots:
 private:
     void dropModel();
     void setViewModel(QAbstractItemModel* model);
+    // The GenICam name of every child row of `parent`, and whether it is a
+    // category.
+    void forEachChild(const QModelIndex& parent, const std::function<void(const QString&, bool)>& visit) const;
 
     bool readOnly;
     ZelFeatureManager* manager;

@@ -385,6 +385,9 @@ void ZelPropertyWidget::OnInvalidateRequested(QString featureName, QString condi
 
 void ZelPropertyWidget::OnUpdateXML()
 {
-    if (remoteDeviceTree)
-        remoteDeviceTree->rebuildModel(ui->cmbVisibility->currentIndex(), true, true);
+    if (!remoteDeviceTree)
+        return;
+    remoteDeviceTree->rebuildModel(ui->cmbVisibility->currentIndex(), true, true);
+    // The search offers the new description's names.
+    updateCompleter();
 }

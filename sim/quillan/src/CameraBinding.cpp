@@ -149,6 +149,7 @@ void bindFeatures(const std::shared_ptr<SimCamera>& camera, const std::shared_pt
     remote.bindExternal("AcquisitionStart", command(&StreamState::acquisitionStart));
     remote.bindExternal("AcquisitionStop", command(&StreamState::acquisitionStop));
     remote.bindExternal("TriggerSoftware", command(&StreamState::softwareTrigger));
+    remote.bindExternal("SeqTrigger", command(&StreamState::sequenceDone));
     remote.bindExternal("PayloadSize", counter([](StreamState& s) { return int64_t(s.payloadSize(true)); }));
     if (SimFeatureStore* st = features->stream()) {
         st->bindExternal("PayloadSize", counter([](StreamState& s) { return int64_t(s.payloadSize(false)); }));

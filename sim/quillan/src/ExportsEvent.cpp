@@ -29,6 +29,20 @@ std::shared_ptr<EventQueue> queueOf(uint32_t module, ORV_EVENT_HANDLE event)
     return events ? events->queue(module, event) : nullptr;
 }
 
+template <class Fn>
+int onQueue(const char* function, ORV_MODULE_HANDLE module, ORV_EVENT_HANDLE event, Fn fn)
+{
+    SimCall call(function, module);
+    call.arg("event", event);
+    if (int rc = call.enter())
+        return rc;
+    auto queue = queueOf(module, event);
+    if (!queue)
+        return call.result(ORV_ERROR_INVALID_HANDLE);
+    fn(*queue);
+    return call.result(ORV_SUCCESS);
+}
+
 } // namespace
 
 int OrvEventRegister(ORV_MODULE_HANDLE module, int32_t eventType, ORV_EVENT_HANDLE* event)
@@ -110,26 +124,10 @@ int OrvEventGetInfo(ORV_MODULE_HANDLE module, ORV_EVENT_HANDLE event, uint32_t c
 
 int OrvEventFlush(ORV_MODULE_HANDLE module, ORV_EVENT_HANDLE event)
 {
-    SimCall call("OrvEventFlush", module);
-    call.arg("event", event);
-    if (int rc = call.enter())
-        return rc;
-    auto queue = queueOf(module, event);
-    if (!queue)
-        return call.result(ORV_ERROR_INVALID_HANDLE);
-    queue->flush();
-    return call.result(ORV_SUCCESS);
+    return onQueue("OrvEventFlush", module, event, [](EventQueue& q) { q.flush(); });
 }
 
 int OrvEventKill(ORV_MODULE_HANDLE module, ORV_EVENT_HANDLE event)
 {
-    SimCall call("OrvEventKill", module);
-    call.arg("event", event);
-    if (int rc = call.enter())
-        return rc;
-    auto queue = queueOf(module, event);
-    if (!queue)
-        return call.result(ORV_ERROR_INVALID_HANDLE);
-    queue->kill();
-    return call.result(ORV_SUCCESS);
+    return onQueue("OrvEventKill", module, event, [](EventQueue& q) { q.kill(); });
 }

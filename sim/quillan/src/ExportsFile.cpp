@@ -50,86 +50,83 @@ int writeLocal(const char* path, const std::vector<uint8_t>& data)
 
 std::string text(const char* s) { return s ? s : ""; }
 
+// Runs one file call on the camera's file store of the module.
+template <class Fn>
+int onFiles(SimCall& call, ORV_MODULE_HANDLE module, Fn fn)
+{
+    if (int rc = call.enter())
+        return rc;
+    std::shared_ptr<FileStore> files;
+    if (int rc = resolveFiles(module, &files))
+        return call.result(rc);
+    return call.result(fn(*files));
+}
+
+void report(void* transfer, uint64_t moved)
+{
+    if (transfer)
+        *static_cast<int64_t*>(transfer) = int64_t(moved);
+}
+
 } // namespace
 
 int OrvDeviceSaveFile(ORV_MODULE_HANDLE module, const char* localPath, const char* deviceFileName, const char* fileSelectorEntry, void* transfer)
 {
     SimCall call("OrvDeviceSaveFile", module);
     call.arg("localPath", text(localPath)).arg("deviceFileName", text(deviceFileName)).arg("entry", text(fileSelectorEntry));
-    if (int rc = call.enter())
-        return rc;
-    std::shared_ptr<FileStore> files;
-    if (int rc = resolveFiles(module, &files))
-        return call.result(rc);
-    if (!localPath || !fileSelectorEntry)
-        return call.result(ORV_ERROR_INVALID_ARGUMENT);
-    std::vector<uint8_t> data;
-    uint64_t moved = 0;
-    int rc = files->download(module, fileSelectorEntry, text(deviceFileName), data, &moved);
-    if (transfer)
-        *static_cast<int64_t*>(transfer) = int64_t(moved);
-    if (rc == ORV_SUCCESS)
-        rc = writeLocal(localPath, data);
-    return call.result(rc);
+    return onFiles(call, module, [&](FileStore& files) {
+        if (!localPath || !fileSelectorEntry)
+            return int(ORV_ERROR_INVALID_ARGUMENT);
+        std::vector<uint8_t> data;
+        uint64_t moved = 0;
+        const int rc = files.download(module, fileSelectorEntry, text(deviceFileName), data, &moved);
+        report(transfer, moved);
+        return rc == ORV_SUCCESS ? writeLocal(localPath, data) : rc;
+    });
 }
 
 int OrvDeviceLoadFile(ORV_MODULE_HANDLE module, const char* deviceFileName, const char* localPath, const char* fileSelectorEntry, void* transfer)
 {
     SimCall call("OrvDeviceLoadFile", module);
     call.arg("deviceFileName", text(deviceFileName)).arg("localPath", text(localPath)).arg("entry", text(fileSelectorEntry));
-    if (int rc = call.enter())
+    return onFiles(call, module, [&](FileStore& files) {
+        if (!localPath || !fileSelectorEntry)
+            return int(ORV_ERROR_INVALID_ARGUMENT);
+        std::vector<uint8_t> data;
+        if (int rc = readLocal(localPath, data))
+            return rc;
+        uint64_t moved = 0;
+        const int rc = files.upload(module, fileSelectorEntry, text(deviceFileName), data, &moved);
+        report(transfer, moved);
         return rc;
-    std::shared_ptr<FileStore> files;
-    if (int rc = resolveFiles(module, &files))
-        return call.result(rc);
-    if (!localPath || !fileSelectorEntry)
-        return call.result(ORV_ERROR_INVALID_ARGUMENT);
-    std::vector<uint8_t> data;
-    if (int rc = readLocal(localPath, data))
-        return call.result(rc);
-    uint64_t moved = 0;
-    const int rc = files->upload(module, fileSelectorEntry, text(deviceFileName), data, &moved);
-    if (transfer)
-        *static_cast<int64_t*>(transfer) = int64_t(moved);
-    return call.result(rc);
+    });
 }
 
 int OrvDeviceDeleteFile(ORV_MODULE_HANDLE module, const char* deviceFileName, const char* fileSelectorEntry)
 {
     SimCall call("OrvDeviceDeleteFile", module);
     call.arg("deviceFileName", text(deviceFileName)).arg("entry", text(fileSelectorEntry));
-    if (int rc = call.enter())
-        return rc;
-    std::shared_ptr<FileStore> files;
-    if (int rc = resolveFiles(module, &files))
-        return call.result(rc);
-    if (!fileSelectorEntry)
-        return call.result(ORV_ERROR_INVALID_ARGUMENT);
-    return call.result(files->remove(fileSelectorEntry, text(deviceFileName)));
+    return onFiles(call, module, [&](FileStore& files) {
+        return fileSelectorEntry ? files.remove(fileSelectorEntry, text(deviceFileName)) : int(ORV_ERROR_INVALID_ARGUMENT);
+    });
 }
 
 int OrvDeviceRegisterFileAccessCB(ORV_MODULE_HANDLE module, void* context, ORV_FILE_ACCESS_CALLBACK callback)
 {
     SimCall call("OrvDeviceRegisterFileAccessCB", module);
-    if (int rc = call.enter())
-        return rc;
-    std::shared_ptr<FileStore> files;
-    if (int rc = resolveFiles(module, &files))
-        return call.result(rc);
-    if (!callback)
-        return call.result(ORV_ERROR_INVALID_ARGUMENT);
-    files->registerCallback(module, context, callback);
-    return call.result(ORV_SUCCESS);
+    return onFiles(call, module, [&](FileStore& files) {
+        if (!callback)
+            return int(ORV_ERROR_INVALID_ARGUMENT);
+        files.registerCallback(module, context, callback);
+        return int(ORV_SUCCESS);
+    });
 }
 
 int OrvDeviceUnRegisterFileAccessCB(ORV_MODULE_HANDLE module)
 {
     SimCall call("OrvDeviceUnRegisterFileAccessCB", module);
-    if (int rc = call.enter())
-        return rc;
-    std::shared_ptr<FileStore> files;
-    if (int rc = resolveFiles(module, &files))
-        return call.result(rc);
-    files->unregisterCallback(module);
-    return call.result(ORV_SUCCESS);
+    return onFiles(call, module, [&](FileStore& files) {
+        files.unregisterCallback(module);
+        return int(ORV_SUCCESS);
+    });
 }

@@ -25,6 +25,31 @@ int resolveStream(ORV_STREAM_HANDLE handle, std::shared_ptr<StreamState>* stream
     return ORV_SUCCESS;
 }
 
+// Runs one stream call: library state and injected faults, the stream
+// behind the handle, the call log.
+template <class Fn>
+int onStream(SimCall& call, ORV_STREAM_HANDLE handle, Fn fn)
+{
+    if (int rc = call.enter())
+        return rc;
+    std::shared_ptr<StreamState> stream;
+    if (int rc = resolveStream(handle, &stream))
+        return call.result(rc);
+    return call.result(fn(*stream));
+}
+
+// Announces user memory, or memory the stream allocates when it is null.
+int announce(SimCall& call, ORV_STREAM_HANDLE stream, void* memory, uint32_t size, void* userPointer,
+             ORV_BUFFER_HANDLE* handle)
+{
+    return onStream(call, stream, [&](StreamState& s) {
+        const int rc = s.announce(memory, size, userPointer, handle);
+        if (rc == ORV_SUCCESS && call.nullHandle())
+            *handle = 0;
+        return rc;
+    });
+}
+
 } // namespace
 
 int OrvDeviceGetStreamId(ORV_DEVICE_HANDLE device, uint32_t index, char* id, size_t* size)
@@ -73,139 +98,78 @@ int OrvStreamAcquisitionStart(ORV_STREAM_HANDLE stream, uint32_t flags, uint64_t
 {
     SimCall call("OrvStreamAcquisitionStart", stream);
     call.arg("flags", flags).arg("imageCount", imageCount);
-    if (int rc = call.enter())
-        return rc;
-    std::shared_ptr<StreamState> s;
-    if (int rc = resolveStream(stream, &s))
-        return call.result(rc);
-    return call.result(s->start(flags, imageCount));
+    return onStream(call, stream, [&](StreamState& s) { return s.start(flags, imageCount); });
 }
 
 int OrvStreamAcquisitionStop(ORV_STREAM_HANDLE stream, uint32_t flags)
 {
     SimCall call("OrvStreamAcquisitionStop", stream);
     call.arg("flags", flags);
-    if (int rc = call.enter())
-        return rc;
-    std::shared_ptr<StreamState> s;
-    if (int rc = resolveStream(stream, &s))
-        return call.result(rc);
-    return call.result(s->stop(flags));
+    return onStream(call, stream, [&](StreamState& s) { return s.stop(flags); });
 }
 
 int OrvStreamAnnounceBuffer(ORV_STREAM_HANDLE stream, void* buffer, uint32_t size, void* userPointer, ORV_BUFFER_HANDLE* bufferHandle)
 {
     SimCall call("OrvStreamAnnounceBuffer", stream);
     call.arg("size", size);
-    if (int rc = call.enter())
-        return rc;
-    std::shared_ptr<StreamState> s;
-    if (int rc = resolveStream(stream, &s))
-        return call.result(rc);
     if (!buffer)
-        return call.result(ORV_ERROR_INVALID_ARGUMENT);
-    const int rc = s->announce(buffer, size, userPointer, bufferHandle);
-    if (rc == ORV_SUCCESS && call.nullHandle())
-        *bufferHandle = 0;
-    return call.result(rc);
+        return onStream(call, stream, [](StreamState&) { return ORV_ERROR_INVALID_ARGUMENT; });
+    return announce(call, stream, buffer, size, userPointer, bufferHandle);
 }
 
 int OrvStreamAllocAndAnnounceBuffer(ORV_STREAM_HANDLE stream, uint32_t size, void* userPointer, ORV_BUFFER_HANDLE* bufferHandle)
 {
     SimCall call("OrvStreamAllocAndAnnounceBuffer", stream);
     call.arg("size", size);
-    if (int rc = call.enter())
-        return rc;
-    std::shared_ptr<StreamState> s;
-    if (int rc = resolveStream(stream, &s))
-        return call.result(rc);
-    const int rc = s->announce(nullptr, size, userPointer, bufferHandle);
-    if (rc == ORV_SUCCESS && call.nullHandle())
-        *bufferHandle = 0;
-    return call.result(rc);
+    return announce(call, stream, nullptr, size, userPointer, bufferHandle);
 }
 
 int OrvStreamRevokeBuffer(ORV_STREAM_HANDLE stream, ORV_BUFFER_HANDLE bufferHandle, void** bufferData, void** userPointer)
 {
     SimCall call("OrvStreamRevokeBuffer", stream);
     call.arg("buffer", bufferHandle);
-    if (int rc = call.enter())
-        return rc;
-    std::shared_ptr<StreamState> s;
-    if (int rc = resolveStream(stream, &s))
-        return call.result(rc);
-    return call.result(s->revoke(bufferHandle, bufferData, userPointer));
+    return onStream(call, stream, [&](StreamState& s) { return s.revoke(bufferHandle, bufferData, userPointer); });
 }
 
 int OrvStreamQueueBuffer(ORV_STREAM_HANDLE stream, ORV_BUFFER_HANDLE bufferHandle)
 {
     SimCall call("OrvStreamQueueBuffer", stream);
     call.arg("buffer", bufferHandle);
-    if (int rc = call.enter())
-        return rc;
-    std::shared_ptr<StreamState> s;
-    if (int rc = resolveStream(stream, &s))
-        return call.result(rc);
-    return call.result(s->queue(bufferHandle));
+    return onStream(call, stream, [&](StreamState& s) { return s.queue(bufferHandle); });
 }
 
 int OrvStreamGetBufferId(ORV_STREAM_HANDLE stream, uint32_t index, ORV_BUFFER_HANDLE* bufferHandle)
 {
     SimCall call("OrvStreamGetBufferId", stream);
     call.arg("index", index);
-    if (int rc = call.enter())
-        return rc;
-    std::shared_ptr<StreamState> s;
-    if (int rc = resolveStream(stream, &s))
-        return call.result(rc);
-    return call.result(s->bufferId(index, bufferHandle));
+    return onStream(call, stream, [&](StreamState& s) { return s.bufferId(index, bufferHandle); });
 }
 
 int OrvStreamFlushQueue(ORV_STREAM_HANDLE stream, uint32_t operation)
 {
     SimCall call("OrvStreamFlushQueue", stream);
     call.arg("operation", operation);
-    if (int rc = call.enter())
-        return rc;
-    std::shared_ptr<StreamState> s;
-    if (int rc = resolveStream(stream, &s))
-        return call.result(rc);
-    return call.result(s->flush(operation));
+    return onStream(call, stream, [&](StreamState& s) { return s.flush(operation); });
 }
 
 int OrvStreamWaitForNewBuffer(ORV_STREAM_HANDLE stream, void** userPointer, ORV_BUFFER_HANDLE* bufferHandle, uint32_t timeoutMs)
 {
     SimCall call("OrvStreamWaitForNewBuffer", stream);
     call.arg("timeoutMs", timeoutMs);
-    if (int rc = call.enter())
-        return rc;
-    std::shared_ptr<StreamState> s;
-    if (int rc = resolveStream(stream, &s))
-        return call.result(rc);
-    return call.result(s->wait(userPointer, bufferHandle, timeoutMs));
+    return onStream(call, stream, [&](StreamState& s) { return s.wait(userPointer, bufferHandle, timeoutMs); });
 }
 
 int OrvStreamBufferGetInfo(ORV_STREAM_HANDLE stream, ORV_BUFFER_HANDLE bufferHandle, ORV_BUFFER_INFO* info)
 {
     SimCall call("OrvStreamBufferGetInfo", stream);
     call.arg("buffer", bufferHandle);
-    if (int rc = call.enter())
-        return rc;
-    std::shared_ptr<StreamState> s;
-    if (int rc = resolveStream(stream, &s))
-        return call.result(rc);
-    return call.result(s->bufferInfo(bufferHandle, info));
+    return onStream(call, stream, [&](StreamState& s) { return s.bufferInfo(bufferHandle, info); });
 }
 
 int OrvStreamGetInfo(ORV_STREAM_HANDLE stream, ORV_DS_INFO* info)
 {
     SimCall call("OrvStreamGetInfo", stream);
-    if (int rc = call.enter())
-        return rc;
-    std::shared_ptr<StreamState> s;
-    if (int rc = resolveStream(stream, &s))
-        return call.result(rc);
-    return call.result(s->info(info));
+    return onStream(call, stream, [&](StreamState& s) { return s.info(info); });
 }
 
 int OrvStreamClose(ORV_STREAM_HANDLE stream)

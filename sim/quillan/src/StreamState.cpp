@@ -31,7 +31,11 @@ StreamState::~StreamState()
     std::unique_lock<std::mutex> lock(mutex_);
     acquiring_ = false;
     producerStop_ = true;
-    joinProducer(lock);
+    // The producer may hold the last owner: it ends on its own after this.
+    if (producer_.joinable() && producer_.get_id() == std::this_thread::get_id())
+        producer_.detach();
+    else
+        joinProducer(lock);
 }
 
 void StreamState::setHooks(Hooks hooks)
@@ -313,7 +317,20 @@ void StreamState::acquisitionStart()
     producerStop_ = false;
     pendingTriggers_ = 0;
     pendingFrames_ = 0;
-    producer_ = std::thread([this] { producerLoop(); });
+    // The thread keeps the stream alive only while it makes one step, so the
+    // last owner may let it go at any time; a stream that is not owned by a
+    // shared pointer is always destroyed from another thread, which joins.
+    std::weak_ptr<StreamState> weak = weak_from_this();
+    StreamState* unowned = weak.expired() ? this : nullptr;
+    producer_ = std::thread([weak, unowned] {
+        Clock::time_point next = Clock::now();
+        for (;;) {
+            auto self = weak.lock();
+            StreamState* s = unowned ? unowned : self.get();
+            if (!s || !s->producerStep(next))
+                return;
+        }
+    });
 }
 
 void StreamState::acquisitionStop()
@@ -326,18 +343,26 @@ void StreamState::acquisitionStop()
 
 void StreamState::softwareTrigger()
 {
-    uint64_t ts;
     {
         std::lock_guard<std::mutex> lock(mutex_);
         if (!acquiring_)
             return;
         ++pendingTriggers_;
-        ts = timestampNow();
     }
     producerWake_.notify_all();
+    postDeviceEvent(0x9004);
+}
+
+void StreamState::postDeviceEvent(uint16_t eventId)
+{
+    uint64_t ts;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        ts = timestampNow();
+    }
     std::vector<std::vector<uint8_t>> events;
     std::vector<int32_t> types;
-    const auto r = remoteDeviceRecord(0x9004, 0, 0, ts);
+    const auto r = remoteDeviceRecord(eventId, 0, 0, ts);
     events.emplace_back(reinterpret_cast<const uint8_t*>(&r), reinterpret_cast<const uint8_t*>(&r) + sizeof r);
     types.push_back(ORV_EVENT_TYPE_REMOTE_DEVICE);
     sendEvents(events, types);
@@ -411,62 +436,60 @@ void StreamState::sendEvents(std::vector<std::vector<uint8_t>>& events, std::vec
     types.clear();
 }
 
-void StreamState::producerLoop()
+bool StreamState::producerStep(Clock::time_point& next)
 {
-    Clock::time_point next = Clock::now();
-    for (;;) {
-        std::function<void(Timing&)> timingHook;
-        {
-            std::lock_guard<std::mutex> lock(mutex_);
-            timingHook = hooks_.timing;
-        }
-        Timing timing;
-        if (timingHook)
-            timingHook(timing);
+    std::function<void(Timing&)> timingHook;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        timingHook = hooks_.timing;
+    }
+    Timing timing;
+    if (timingHook)
+        timingHook(timing);
 
-        std::unique_lock<std::mutex> lock(mutex_);
-        if (producerStop_ || !acquiring_)
-            return;
-        bool due = false;
-        const Clock::time_point now = Clock::now();
-        if (stall_) {
-            producerWake_.wait_for(lock, kPoll);
-        } else if (manual_ || timing.triggered) {
-            uint32_t& pending = manual_ ? pendingFrames_ : pendingTriggers_;
-            if (pending > 0) {
-                --pending;
-                due = true;
-            } else {
-                producerWake_.wait_for(lock, kPoll);
-            }
+    std::unique_lock<std::mutex> lock(mutex_);
+    if (producerStop_ || !acquiring_)
+        return false;
+    bool due = false;
+    const Clock::time_point now = Clock::now();
+    if (stall_) {
+        producerWake_.wait_for(lock, kPoll);
+    } else if (manual_ || timing.triggered) {
+        uint32_t& pending = manual_ ? pendingFrames_ : pendingTriggers_;
+        if (pending > 0) {
+            --pending;
+            due = true;
         } else {
-            const double fps = std::clamp(fpsOverride_ > 0 ? fpsOverride_ : timing.frameRate, 0.01, 100000.0);
-            const auto period = std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(1.0 / fps));
-            if (now >= next) {
-                due = true;
-                next += period;
-                if (next < now)
-                    next = now + period;  // fell behind: no burst of late images
-            } else {
-                producerWake_.wait_until(lock, std::min(next, now + kPoll));
-            }
+            producerWake_.wait_for(lock, kPoll);
         }
-        if (!due)
-            continue;
-        lock.unlock();
-        produceOne();
-        if (timing.singleFrame && !manual_) {
-            std::function<void()> ended;
-            {
-                std::lock_guard<std::mutex> relock(mutex_);
-                acquiring_ = false;
-                ended = hooks_.acquisitionEnded;
-            }
-            if (ended)
-                ended();
-            return;
+    } else {
+        const double fps = std::clamp(fpsOverride_ > 0 ? fpsOverride_ : timing.frameRate, 0.01, 100000.0);
+        const auto period = std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(1.0 / fps));
+        if (now >= next) {
+            due = true;
+            next += period;
+            if (next < now)
+                next = now + period;  // fell behind: no burst of late images
+        } else {
+            producerWake_.wait_until(lock, std::min(next, now + kPoll));
         }
     }
+    if (!due)
+        return true;
+    const bool singleFrame = timing.singleFrame && !manual_;
+    lock.unlock();
+    produceOne();
+    if (!singleFrame)
+        return true;
+    std::function<void()> ended;
+    {
+        std::lock_guard<std::mutex> relock(mutex_);
+        acquiring_ = false;
+        ended = hooks_.acquisitionEnded;
+    }
+    if (ended)
+        ended();
+    return false;
 }
 
 void StreamState::produceOne()

@@ -32,7 +32,7 @@ namespace quillan {
 
 class ShadingTable;
 
-class StreamState {
+class StreamState : public std::enable_shared_from_this<StreamState> {
 public:
     struct Timing {
         double frameRate = 30.0;  // images per second in free run
@@ -97,6 +97,10 @@ public:
     void acquisitionStart();
     void acquisitionStop();
     void softwareTrigger();
+    // A remote-device event of the camera, not tied to an image.
+    void postDeviceEvent(uint16_t eventId);
+    // The sequencer ran its sequence: event 0x9000.
+    void sequenceDone() { postDeviceEvent(0x9000); }
     bool acquiring() const;
     // Payload of the current image settings (overrides included).
     uint32_t payloadSize(bool remote);
@@ -139,7 +143,8 @@ private:
     };
     using Clock = std::chrono::steady_clock;
 
-    void producerLoop();
+    // One wait or one image of the producer; false when it ends.
+    bool producerStep(Clock::time_point& next);
     void produceOne();
     void joinProducer(std::unique_lock<std::mutex>& lock);
     void sendEvents(std::vector<std::vector<uint8_t>>& events, std::vector<int32_t>& types);

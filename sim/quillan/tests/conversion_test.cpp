@@ -1,4 +1,5 @@
 #include "SimConvert.h"
+#include "SimImages.h"
 #include "SimPixelFormat.h"
 
 #include <gtest/gtest.h>
@@ -9,37 +10,11 @@
 
 namespace PF = SimPixelFormat;
 using SimConvert::Image;
+using simtest::image;
+using simtest::packed;
+using simtest::words;
 
 namespace {
-
-std::vector<uint8_t> words(const std::vector<uint16_t>& v)
-{
-    std::vector<uint8_t> b(v.size() * 2);
-    for (size_t i = 0; i < v.size(); ++i) {
-        b[2 * i] = uint8_t(v[i]);
-        b[2 * i + 1] = uint8_t(v[i] >> 8);
-    }
-    return b;
-}
-
-std::vector<uint8_t> packed(const std::vector<uint16_t>& v)
-{
-    std::vector<uint8_t> b((v.size() * 3 + 1) / 2, 0);
-    for (size_t i = 0; i < v.size(); ++i)
-        PF::pack12(b.data(), i, v[i]);
-    return b;
-}
-
-Image image(const std::vector<uint8_t>& bytes, uint32_t w, uint32_t h, uint32_t type)
-{
-    Image i;
-    i.pixels = bytes.data();
-    i.width = w;
-    i.height = h;
-    i.size = uint32_t(bytes.size());
-    i.pixelType = type;
-    return i;
-}
 
 // A destination with guard bytes behind the given size.
 struct Guarded {

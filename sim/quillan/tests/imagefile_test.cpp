@@ -1,4 +1,5 @@
 #include "SimImageFile.h"
+#include "SimImages.h"
 #include "SimPixelFormat.h"
 
 #include <QFile>
@@ -11,19 +12,11 @@
 
 namespace PF = SimPixelFormat;
 using SimConvert::Image;
+using simtest::image;
+using simtest::packed;
+using simtest::words;
 
 namespace {
-
-Image image(const std::vector<uint8_t>& bytes, uint32_t w, uint32_t h, uint32_t type)
-{
-    Image i;
-    i.pixels = bytes.data();
-    i.width = w;
-    i.height = h;
-    i.size = uint32_t(bytes.size());
-    i.pixelType = type;
-    return i;
-}
 
 struct Files : ::testing::Test {
     QTemporaryDir dir;

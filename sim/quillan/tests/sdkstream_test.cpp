@@ -589,3 +589,18 @@ TEST_F(LiveTest, FileFeaturesUserSetFileAndFirmwareAfterReset)
     }
     EXPECT_EQ(state, "9.9.9");
 }
+
+TEST_F(SdkTest, SequencerAndTriggerSendRemoteDeviceEvents)
+{
+    const Camera g7 = open("orv_gev_tl.cti", "gev-if-1", "GEV-G7-0007");
+    ORV_EVENT_HANDLE ev = 0;
+    ASSERT_EQ(OrvEventRegister(g7.device, 4, &ev), 0);
+    ORV_FEATURE_HANDLE seq = 0;
+    ASSERT_EQ(OrvFeatureGetByName(g7.remote, "SeqTrigger", &seq), 0);
+    ASSERT_EQ(OrvFeatureCommandExecute(g7.remote, seq, 2000, false), 0);
+    ORV_EVENT_REMOTE_DEVICE_DATA r{};
+    size_t size = sizeof r;
+    ASSERT_EQ(OrvEventWait(g7.device, ev, &r, &size, 1000), 0);
+    EXPECT_EQ(r.eventId[0], 0x90);
+    EXPECT_EQ(r.eventId[1], 0x00);
+}

@@ -467,3 +467,31 @@ TEST_F(Stream, ManyCyclesWithConcurrentWaits)
         }
     }
 }
+
+// The last owner may let go while the camera runs; the producer, which holds
+// the stream only during one step, ends by itself.
+TEST(StreamLifetime, OwnerMayLetGoWhileTheCameraRuns)
+{
+    for (int round = 0; round < 20; ++round) {
+        auto stream = std::make_shared<StreamState>();
+        StreamState::Hooks hooks;
+        hooks.imageSettings = [](SimImageSettings& s) {
+            s.sensorWidth = s.width = 32;
+            s.sensorHeight = s.height = 8;
+            return true;
+        };
+        stream->setHooks(hooks);
+        stream->setFrameRate(5000);
+        ORV_BUFFER_HANDLE h;
+        ASSERT_EQ(stream->announce(nullptr, 256, nullptr, &h), 0);
+        ASSERT_EQ(stream->queue(h), 0);
+        ASSERT_EQ(stream->start(0, ~0ull), 0);
+        stream->acquisitionStart();
+        std::this_thread::sleep_for(std::chrono::milliseconds(round % 3));
+        std::weak_ptr<StreamState> weak = stream;
+        stream.reset();
+        for (int i = 0; i < 200 && !weak.expired(); ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        EXPECT_TRUE(weak.expired());
+    }
+}

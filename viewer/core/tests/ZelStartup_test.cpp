@@ -42,10 +42,39 @@ TEST(ZelStartup, PreparesTheApplicationBeforeItExists)
     EXPECT_TRUE(warnings.isEmpty()) << warnings.join("\n").toStdString();
 }
 
-TEST(ZelStartup, RegistersTheSdkRecordsUnderTheirNames)
+// Stand-ins for the two records of the tool libraries.
+struct HistogramStandIn {
+    int value;
+};
+struct PollingStandIn {
+    int value;
+};
+Q_DECLARE_METATYPE(HistogramStandIn)
+Q_DECLARE_METATYPE(PollingStandIn)
+
+namespace {
+
+void registerHistogramStandIn()
 {
-    ZelStartup::registerMetaTypes();
-    const char* const names[] = {"ORV_INTERFACE_INFO", "ORV_DEVICE_INFO", "ORV_TL_INFO",
+    qRegisterMetaType<HistogramStandIn>("ZelPixelHistogramData");
+}
+
+void registerPollingStandIn()
+{
+    qRegisterMetaType<PollingStandIn>("ZelSoftwarePollingItemInfo");
+}
+
+} // namespace
+
+TEST(ZelStartup, RegistersTheTypesUnderTheirNamesInOrder)
+{
+    ZelStartup::registerMetaTypes(registerHistogramStandIn, registerPollingStandIn);
+    // The element type of a list gets its id with the list, so
+    // ORV_INTERFACE_INFO comes with ZelInterfaceInfoList and is left out of
+    // the order check.
+    const char* const names[] = {"ZelCameraInfo", "ZelCameraInfoList", "ZelInterfaceInfoList", "ZelCameraPtr",
+                                 "ORV_DEVICE_INFO", "ORV_TL_INFO",
+                                 "ZelPixelHistogramData", "ZelSoftwarePollingItemInfo",
                                  "ORV_EVENT_DS_ACQUISITION_DATA", "ORV_EVENT_REMOTE_DEVICE_DATA"};
     int previous = 0;
     for (const char* name : names) {
@@ -54,10 +83,12 @@ TEST(ZelStartup, RegistersTheSdkRecordsUnderTheirNames)
         EXPECT_GT(id, previous) << name << " is registered out of order";
         previous = id;
     }
+    EXPECT_NE(QMetaType::type("ORV_INTERFACE_INFO"), QMetaType::UnknownType);
     EXPECT_NE(QMetaType::type("QVector<int>"), QMetaType::UnknownType);
     EXPECT_EQ(QMetaType::sizeOf(QMetaType::type("ORV_INTERFACE_INFO")), 3076);
     EXPECT_EQ(QMetaType::sizeOf(QMetaType::type("ORV_DEVICE_INFO")), 5648);
     EXPECT_EQ(QMetaType::sizeOf(QMetaType::type("ORV_TL_INFO")), 4108);
+    EXPECT_EQ(QMetaType::sizeOf(QMetaType::type("ZelCameraInfo")), 12840);
 
     // A record survives a QVariant round trip byte for byte.
     ORV_DEVICE_INFO device = {};

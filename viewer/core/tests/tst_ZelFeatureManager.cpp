@@ -9,6 +9,7 @@
 #include <QtTest>
 
 #include <atomic>
+#include <chrono>
 #include <memory>
 #include <thread>
 
@@ -382,33 +383,58 @@ private slots:
         QCOMPARE(secondSpy.size(), 3);
     }
 
-    // Callbacks fired on another thread while managers come and go.
+    // Callbacks fired on another thread while managers come and go; most
+    // managers are deleted while a callback is inside their signal.
     void callbacksNeverReachADeletedManager()
     {
         std::atomic<bool> stop{false};
+        std::atomic<int> entered{0};
         std::atomic<int> delivered{0};
+        std::atomic<int> afterDeletion{0};
         std::thread firing([&] {
             SimControl sim;
             while (!stop)
                 sim.run(std::string("invalidate ") + remoteG1 + " Gain");
         });
-        for (int round = 0; round < 300 || (delivered == 0 && round < 20000); ++round) {
+        // A second watcher keeps the SDK's registration, so only the
+        // manager's own detaching stands between a callback and a deletion.
+        ZelFeatureManager keeper(g1.remote);
+        keeper.RegisterInvalidateCB("Gain");
+        int overlapped = 0;
+        for (int round = 0; round < 200; ++round) {
             auto manager = std::make_unique<ZelFeatureManager>(g1.remote);
+            // Set once the manager's own destructor has finished.
+            auto gone = std::make_shared<std::atomic<bool>>(false);
+            connect(manager.get(), &QObject::destroyed, [gone] { *gone = true; });
             connect(manager.get(), &ZelFeatureManager::featureInvalidated, manager.get(),
-                    [&delivered](const QString& name) {
+                    [&, gone](const QString& name) {
+                        ++entered;
+                        std::this_thread::sleep_for(std::chrono::microseconds(300));
+                        if (*gone)
+                            ++afterDeletion;
                         if (name == QLatin1String("Gain"))
                             ++delivered;
                     },
                     Qt::DirectConnection);
+            const int before = entered;
             manager->RegisterInvalidateCB("Gain");
-            if (round % 2)
+            if (round % 4 == 3) {
                 manager->UnregisterInvalidateCB("Gain");
-            if (round % 3 == 0)
+                continue;
+            }
+            const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(200);
+            while (entered == before && std::chrono::steady_clock::now() < deadline)
+                std::this_thread::yield();
+            overlapped += entered != before;
+            if (round % 4 == 2)
                 manager->EnableInvalidation(false);
         }
         stop = true;
         firing.join();
+        keeper.UnregisterInvalidateCB("Gain");
+        QVERIFY(overlapped > 100);
         QVERIFY(delivered > 0);
+        QCOMPARE(afterDeletion.load(), 0);
     }
 };
 

@@ -200,6 +200,18 @@ private slots:
         QCOMPARE(countWrites(*rig), 0);
     }
 
+    void writeOnlyFeatureTakesEveryValue()
+    {
+        auto model = makeModel(2);
+        const QModelIndex value = findRow(*model, "TestWriteOnly").siblingAtColumn(1);
+        QVERIFY(!value.data().isValid());
+        rig->control("log.calls.clear");
+        rig->control("log.calls on");
+        QVERIFY(model->setData(value, 0, Qt::EditRole));
+        rig->control("log.calls off");
+        QCOMPARE(countWrites(*rig), 1);
+    }
+
     void writeChangesTheCamera()
     {
         auto model = makeModel(2);

@@ -312,6 +312,25 @@ private slots:
         empty.OnInvalidateRequested("TestGridValue", QString());
     }
 
+    void updateXMLRebuildsTheRemoteDeviceTree()
+    {
+        auto panel = makePanel();
+        QVERIFY(!findRow(panel->treeAt(0)->model(), "UpdatedFeatureCounter").isValid());
+        const QAbstractItemModel* deviceModel = panel->treeAt(3)->model();
+        const QModelIndex update = findRow(deviceModel, "UpdateXML");
+        QVERIFY(update.isValid());
+        QVERIFY(panel->treeAt(3)->model()->setData(update.siblingAtColumn(1), true, Qt::EditRole));
+        QVERIFY(findRow(panel->treeAt(0)->model(), "UpdatedFeatureCounter").isValid());
+        const QStringList names = static_cast<QStringListModel*>(panel->searchCompleter()->model())->stringList();
+        QCOMPARE(names, panel->treeAt(0)->displayNames());
+
+        // A device reset executed in the remote device's tree reaches the camera window.
+        QSignalSpy reset(panel.get(), &ZelPropertyWidget::deviceResetCommandExecute);
+        panel->treeAt(0)->onCommandFeatureClicked("DeviceReset");
+        panel->treeAt(3)->onCommandFeatureClicked("DeviceReset");
+        QCOMPARE(reset.count(), 1);
+    }
+
     void completerOffersMatchesAnywhereInTheName()
     {
         auto panel = makePanel();
