@@ -173,8 +173,6 @@ void ZelAcqThreadProducer::publish()
         emit frameRateReady(QString::number(now.frameRate, 'f', 1));
     for (int error : qAsConst(now.errors))
         emit acquisitionError(error);
-    if (now.produced)
-        emit imageProduced();
 }
 
 void ZelAcqThreadProducer::run()
@@ -233,11 +231,9 @@ void ZelAcqThreadProducer::run()
         }
         if (!bufferManager->TryPushReady(buffer, 1))
             bufferManager->Queue(buffer);
-        {
-            std::lock_guard<std::mutex> lock(newsMutex);
-            news.produced = true;
-        }
-        post();
+        // On this thread, right after the image and before the pause check,
+        // so that a direct receiver can still ask for the pause.
+        emit imageProduced();
 
         std::unique_lock<std::mutex> lock(pauseMutex);
         pauseCondition.wait(lock, [this] { return !pauseAfterImage; });

@@ -18,10 +18,11 @@ struct ORV_BUFFER_INFO;
 // and data rates, feeds the auto-save thread and offers the image to the
 // consumer; a buffer the consumer cannot take goes straight back.
 //
-// Its signals are emitted on the thread the producer object lives in (the
-// GUI thread): the loop leaves its news under a lock and posts one update at
-// a time, so reports never pile up in the event queue however fast images
-// come; the update emits the latest values.
+// Its reports (losses, rates, errors) are emitted on the thread the producer
+// object lives in (the GUI thread): the loop leaves its news under a lock and
+// posts one update at a time, so reports never pile up in the event queue
+// however fast images come; the update emits the latest values.
+// imageProduced is emitted on the producer's own thread after each image.
 class ZelAcqThreadProducer : public ZelWorkerThread
 {
     Q_OBJECT
@@ -87,7 +88,6 @@ private:
     // News for the next update, under newsMutex.
     struct News {
         bool posted = false;
-        bool produced = false;
         bool lostSet = false;
         quint64 lost = 0;
         bool ratesSet = false;
