@@ -38,10 +38,14 @@ function(suite_add_gtest name)
         SUITE_SOURCE_DIR="${CMAKE_SOURCE_DIR}"
         SUITE_BUILD_DIR="${CMAKE_BINARY_DIR}")
     _suite_test_env(t)
+    # Discovered cases cannot carry a list-valued ENVIRONMENT property, so
+    # the environment comes from a launcher that runs every case.
+    set_target_properties(${name} PROPERTIES
+        CROSSCOMPILING_EMULATOR "${CMAKE_COMMAND};-E;env;${t_ENV}")
     gtest_discover_tests(${name}
         DISCOVERY_MODE PRE_TEST
         DISCOVERY_TIMEOUT 60
-        PROPERTIES ENVIRONMENT "${t_ENV}" TIMEOUT 300)
+        PROPERTIES TIMEOUT 300)
 endfunction()
 
 function(suite_add_qtest name)

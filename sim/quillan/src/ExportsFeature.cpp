@@ -468,7 +468,7 @@ int registerCallback(SimCall& call, uint32_t module, uint32_t feature, void* con
     return withFeature(call, module, feature, [&](Target& t) {
         if (!cb && !cb2)
             return ORV_ERROR_INVALID_ARGUMENT;
-        SimInvalidation::instance().add(module, t.store, t.entry->name, feature, context, cb, cb2);
+        SimInvalidation::instance().add(module, t.store, t.entry->name, feature, context, cb, cb2, true);
         return ORV_SUCCESS;
     });
 }

@@ -158,6 +158,7 @@ const bool hooked = [] {
     SimHooks::instance().onPowerUp(&onPowerUp);
     SimHooks::instance().onDeviceClosing(&onDeviceClosing);
     SimHooks::instance().onWorldReset(&onWorldReset);
+    SimInvalidation::instance().setModuleCheck([](uint32_t module) { return SimHandles::instance().isLive(module); });
     return true;
 }();
 

@@ -12,7 +12,7 @@ SimInvalidation& SimInvalidation::instance()
 }
 
 void SimInvalidation::add(uint32_t module, const SimFeatureStore* store, const std::string& feature,
-                          uint32_t featureHandle, void* context, Callback cb, Callback2 cb2)
+                          uint32_t featureHandle, void* context, Callback cb, Callback2 cb2, bool checkModule)
 {
     std::unique_lock<std::mutex> lock(mutex_);
     for (const Ptr& r : regs_) {
@@ -31,6 +31,7 @@ void SimInvalidation::add(uint32_t module, const SimFeatureStore* store, const s
     reg->context = context;
     reg->cb = cb;
     reg->cb2 = cb2;
+    reg->checkModule = checkModule;
     regs_.push_back(std::move(reg));
 }
 
@@ -46,48 +47,57 @@ void SimInvalidation::retire(std::unique_lock<std::mutex>& lock, const Ptr& reg)
     });
 }
 
-void SimInvalidation::remove(uint32_t module, const std::string& feature)
+template <class Pred>
+void SimInvalidation::removeIf(Pred pred)
 {
     std::unique_lock<std::mutex> lock(mutex_);
-    for (const Ptr& r : regs_) {
-        if (r->module == module && r->feature == feature) {
-            Ptr keep = r;
-            retire(lock, keep);
-            return;
-        }
-    }
+    std::vector<Ptr> doomed;
+    for (const Ptr& r : regs_)
+        if (pred(*r))
+            doomed.push_back(r);
+    for (const Ptr& r : doomed)
+        retire(lock, r);
+}
+
+void SimInvalidation::remove(uint32_t module, const std::string& feature)
+{
+    removeIf([&](const Registration& r) { return r.module == module && r.feature == feature; });
 }
 
 void SimInvalidation::removeModule(uint32_t module)
 {
-    std::unique_lock<std::mutex> lock(mutex_);
-    std::vector<Ptr> doomed;
-    for (const Ptr& r : regs_)
-        if (r->module == module)
-            doomed.push_back(r);
-    for (const Ptr& r : doomed)
-        retire(lock, r);
+    removeIf([&](const Registration& r) { return r.module == module; });
 }
 
 void SimInvalidation::removeStore(const SimFeatureStore* store)
 {
-    std::unique_lock<std::mutex> lock(mutex_);
-    std::vector<Ptr> doomed;
-    for (const Ptr& r : regs_)
-        if (r->store == store)
-            doomed.push_back(r);
-    for (const Ptr& r : doomed)
-        retire(lock, r);
+    removeIf([&](const Registration& r) { return r.store == store; });
+}
+
+void SimInvalidation::setModuleCheck(std::function<bool(uint32_t)> isOpen)
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    isOpen_ = std::move(isOpen);
 }
 
 void SimInvalidation::fire(const SimFeatureStore* store, const std::string& feature)
 {
     std::vector<Ptr> targets;
+    std::function<bool(uint32_t)> isOpen;
     {
         std::lock_guard<std::mutex> lock(mutex_);
+        isOpen = isOpen_;
         for (const Ptr& r : regs_)
             if (r->store == store && r->feature == feature)
                 targets.push_back(r);
+    }
+    if (isOpen) {
+        std::vector<uint32_t> closed;
+        for (const Ptr& r : targets)
+            if (r->checkModule && !isOpen(r->module))
+                closed.push_back(r->module);
+        for (uint32_t module : closed)
+            removeModule(module);
     }
     const auto self = std::this_thread::get_id();
     for (const Ptr& r : targets) {

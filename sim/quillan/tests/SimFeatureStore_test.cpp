@@ -330,31 +330,32 @@ TEST(SimFeatureStore, InvalidationFollowsWritesSelectorsAndLocks)
     EXPECT_TRUE(r.names.empty());
 }
 
-TEST(SimFeatureStore, TwoContextsOnOneModuleUnregisterOneAtATime)
+TEST(SimFeatureStore, ContextsOnOneModuleHearUntilTheirModuleUnregisters)
 {
     auto s = makeStore();
-    Recorder a, b;
+    Recorder a, b, other;
     auto& reg = SimInvalidation::instance();
     reg.add(7002, s.get(), "Gain", 0, &a, &Recorder::callback);
     reg.add(7002, s.get(), "Gain", 0, &b, &Recorder::callback);
     reg.add(7002, s.get(), "Gain", 0, &b, &Recorder::callback); // same context: replaced
+    reg.add(7005, s.get(), "Gain", 0, &other, &Recorder::callback); // another handle, same store
     ASSERT_EQ(s->forceSet("Gain", "1"), 0);
     EXPECT_EQ(a.names.size(), 1u);
     EXPECT_EQ(b.names.size(), 1u);
+    EXPECT_EQ(other.names.size(), 1u);
 
-    reg.remove(7002, "Gain");
-    a.clear();
-    b.clear();
-    ASSERT_EQ(s->forceSet("Gain", "2"), 0);
-    EXPECT_EQ(a.names.size() + b.names.size(), 1u) << "one registration must remain";
-
+    // The unregistration names no context: every registration through the
+    // module goes, so no destroyed context can be called later.
     reg.remove(7002, "Gain");
     reg.remove(7002, "Gain"); // nothing left: harmless
     a.clear();
     b.clear();
-    ASSERT_EQ(s->forceSet("Gain", "3"), 0);
+    other.clear();
+    ASSERT_EQ(s->forceSet("Gain", "2"), 0);
     EXPECT_TRUE(a.names.empty());
     EXPECT_TRUE(b.names.empty());
+    EXPECT_EQ(other.names.size(), 1u) << "another module handle's registration stays";
+    reg.removeModule(7005);
 }
 
 namespace {

@@ -375,30 +375,40 @@ TEST_F(Features, InvalidationCallbacksAreDeliveredAndStopped)
 TEST_F(Features, TwoContextsOnOneSharedModule)
 {
     // Two cameras behind one system: each camera's feature manager watches
-    // the same system feature through the one system handle.
+    // the same system feature through the one system handle. A second system
+    // handle of the same producer (another camera manager) watches too.
     Camera c = g1();
-    Recorder a, b;
+    const ORV_SYSTEM_HANDLE second = openSystem("orv_gev_tl.cti");
+    Recorder a, b, other;
     const ORV_FEATURE_HANDLE selector = feature(c.system, "InterfaceSelector");
     ASSERT_EQ(OrvFeatureRegisterInvalidateCB(c.system, selector, &a, &Recorder::callback), 0);
     ASSERT_EQ(OrvFeatureRegisterInvalidateCB(c.system, selector, &b, &Recorder::callback), 0);
+    ASSERT_EQ(OrvFeatureRegisterInvalidateCB(second, feature(second, "InterfaceSelector"), &other, &Recorder::callback), 0);
     ASSERT_EQ(OrvFeatureSetValueInt64(c.system, selector, 1, false), 0);
     EXPECT_EQ(a.count("InterfaceSelector"), 1u);
     EXPECT_EQ(b.count("InterfaceSelector"), 1u);
+    EXPECT_EQ(other.count("InterfaceSelector"), 1u);
     char id[512] = {};
     ASSERT_EQ(OrvFeatureGetValueString(c.system, feature(c.system, "InterfaceID"), id, sizeof id, false, false), 0);
     EXPECT_STREQ(id, "gev-if-1");
 
+    // Unregistering through the first handle stops its contexts only.
     ASSERT_EQ(OrvFeatureUnRegisterInvalidateCB(c.system, selector), 0);
     a.clear();
     b.clear();
+    other.clear();
     ASSERT_EQ(OrvFeatureSetValueInt64(c.system, selector, 0, false), 0);
-    EXPECT_EQ(a.count("InterfaceSelector") + b.count("InterfaceSelector"), 1u) << "the other context still hears";
-
-    ASSERT_EQ(OrvFeatureUnRegisterInvalidateCB(c.system, selector), 0);
-    a.clear();
-    b.clear();
-    ASSERT_EQ(OrvFeatureSetValueInt64(c.system, selector, 1, false), 0);
     EXPECT_EQ(a.count("InterfaceSelector") + b.count("InterfaceSelector"), 0u);
+    EXPECT_EQ(other.count("InterfaceSelector"), 1u);
+
+    // A context that registers again hears again; closing its system drops it.
+    ASSERT_EQ(OrvFeatureRegisterInvalidateCB(c.system, selector, &a, &Recorder::callback), 0);
+    ASSERT_EQ(OrvSystemClose(second), 0);
+    a.clear();
+    other.clear();
+    ASSERT_EQ(OrvFeatureSetValueInt64(c.system, selector, 1, false), 0);
+    EXPECT_EQ(a.count("InterfaceSelector"), 1u);
+    EXPECT_EQ(other.count("InterfaceSelector"), 0u);
 }
 
 TEST_F(Features, RegistersInBothByteOrdersAndFailingAddresses)
