@@ -55,12 +55,8 @@ int OrvInterfaceGetInfo(ORV_INTERFACE_HANDLE iface, ORV_INTERFACE_INFO* info)
         return call.result(ORV_ERROR_INVALID_HANDLE);
     if (!info)
         return call.result(ORV_ERROR_INVALID_ARGUMENT);
-    uint32_t index = 0;
-    auto all = SimWorld::instance().producer(i->system.fileName).interfaces;
-    for (size_t n = 0; n < all.size(); ++n)
-        if (all[n].id == i->desc.id)
-            index = static_cast<uint32_t>(n);
-    SimLibrary::fillInterfaceInfo(i->desc, index, info);
+    int index = SimLibrary::interfaceIndex(i->system.fileName, i->desc.id, nullptr);
+    SimLibrary::fillInterfaceInfo(i->desc, static_cast<uint32_t>(std::max(index, 0)), info);
     return call.result(ORV_SUCCESS);
 }
 

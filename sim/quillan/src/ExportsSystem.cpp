@@ -16,20 +16,6 @@ std::shared_ptr<SimSystem> systemOf(ORV_SYSTEM_HANDLE handle)
     return SimHandles::instance().get<SimSystem>(handle, HandleKind::System);
 }
 
-// Index of the interface within its producer, or -1.
-int interfaceIndex(const SimSystemEntry& entry, const std::string& id, SimInterfaceDesc* desc)
-{
-    auto interfaces = SimWorld::instance().producer(entry.fileName).interfaces;
-    for (size_t i = 0; i < interfaces.size(); ++i) {
-        if (interfaces[i].id == id) {
-            if (desc)
-                *desc = interfaces[i];
-            return static_cast<int>(i);
-        }
-    }
-    return -1;
-}
-
 } // namespace
 
 int OrvSystemGetInfo(ORV_SYSTEM_HANDLE system, ORV_TL_INFO* info)
@@ -117,7 +103,7 @@ int OrvSystemInterfaceGetInfo(ORV_SYSTEM_HANDLE system, const char* interfaceId,
     if (!interfaceId || !info)
         return call.result(ORV_ERROR_INVALID_ARGUMENT);
     SimInterfaceDesc desc;
-    int index = interfaceIndex(sys->entry, interfaceId, &desc);
+    int index = SimLibrary::interfaceIndex(sys->entry.fileName, interfaceId, &desc);
     if (index < 0)
         return call.result(ORV_ERROR_NOT_AVAILABLE);
     SimLibrary::fillInterfaceInfo(desc, static_cast<uint32_t>(index), info);
@@ -140,7 +126,7 @@ int OrvSystemInterfaceOpen(ORV_SYSTEM_HANDLE system, const char* interfaceId, OR
         return call.result(ORV_SUCCESS);
     }
     SimInterfaceDesc desc;
-    if (interfaceIndex(sys->entry, interfaceId, &desc) < 0)
+    if (SimLibrary::interfaceIndex(sys->entry.fileName, interfaceId, &desc) < 0)
         return call.result(ORV_ERROR_NOT_AVAILABLE);
     std::lock_guard<std::mutex> lock(sys->mutex);
     for (const auto& [id, handle] : sys->openInterfaces) {

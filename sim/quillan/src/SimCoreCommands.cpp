@@ -25,10 +25,10 @@ bool code(const Args& a, size_t i, int* value, std::string& reply)
     return true;
 }
 
-bool milliseconds(const Args& a, size_t i, uint32_t* value, std::string& reply)
+bool milliseconds(const std::string& word, uint32_t* value, std::string& reply)
 {
     int64_t v = 0;
-    if (!a.integer(i, &v) || v < 0 || v > UINT32_MAX) {
+    if (!parseInt(word, &v) || v < 0 || v > UINT32_MAX) {
         reply = "expected milliseconds";
         return false;
     }
@@ -136,7 +136,7 @@ const bool registered = [] {
                     });
     SimControl::add("call.delay", "<function> <ms>", [](const Args& a, std::string& reply) {
         uint32_t ms = 0;
-        if (a.size() < 2 || !knownFunction(a[0]) || !milliseconds(a, 1, &ms, reply)) {
+        if (a.size() < 2 || !knownFunction(a[0]) || !milliseconds(a[1], &ms, reply)) {
             reply = "usage: call.delay <function> <ms>";
             return -1;
         }
@@ -252,25 +252,16 @@ const bool registered = [] {
                          camera->setDeviceId(w[0]);
                          return 0;
                      });
-    addCameraCommand("device.latency", "<device> <ms>", 1, [](const auto& camera, const auto& w, std::string& reply) {
-        int64_t v = 0;
-        if (!parseInt(w[0], &v) || v < 0 || v > UINT32_MAX) {
-            reply = "expected milliseconds";
-            return -1;
-        }
-        camera->setLatencyMs(static_cast<uint32_t>(v));
-        return 0;
-    });
-    addCameraCommand("device.probetime", "<device> <ms>", 1,
-                     [](const auto& camera, const auto& w, std::string& reply) {
-                         int64_t v = 0;
-                         if (!parseInt(w[0], &v) || v < 0 || v > UINT32_MAX) {
-                             reply = "expected milliseconds";
-                             return -1;
-                         }
-                         camera->setProbeTimeMs(static_cast<uint32_t>(v));
-                         return 0;
-                     });
+    for (const auto& [verb, set] :
+         {std::pair{"device.latency", &SimCamera::setLatencyMs}, std::pair{"device.probetime", &SimCamera::setProbeTimeMs}}) {
+        addCameraCommand(verb, "<device> <ms>", 1, [set = set](const auto& camera, const auto& w, std::string& reply) {
+            uint32_t ms = 0;
+            if (!milliseconds(w[0], &ms, reply))
+                return -1;
+            ((*camera).*set)(ms);
+            return 0;
+        });
+    }
     addCameraCommand("device.ip", "<device> <ip> [mask]", 1, [](const auto& camera, const auto& w, std::string& reply) {
         uint32_t value = 0;
         if (camera->config().tlType != "GEV") {

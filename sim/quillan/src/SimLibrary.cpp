@@ -109,6 +109,11 @@ int SimLibrary::close()
     // Objects are released here, outside the registry's lock.
     auto removed = SimHandles::instance().clear();
     removed.clear();
+    // A device opened by another thread while this close ran holds no live
+    // handle any more: free the camera.
+    for (const auto& camera : SimWorld::instance().cameras())
+        if (uint32_t held = camera->openHandle(); held != 0 && !SimHandles::instance().isLive(held))
+            camera->release(held);
     std::lock_guard<std::mutex> lock(mutex_);
     systems_.clear();
     initialised_ = false;
@@ -141,6 +146,19 @@ bool SimLibrary::system(uint32_t index, SimSystemEntry* entry) const
     if (entry)
         *entry = systems_[index];
     return true;
+}
+
+int SimLibrary::interfaceIndex(const std::string& fileName, const std::string& interfaceId, SimInterfaceDesc* desc)
+{
+    auto interfaces = SimWorld::instance().producer(fileName).interfaces;
+    for (size_t i = 0; i < interfaces.size(); ++i) {
+        if (interfaces[i].id == interfaceId) {
+            if (desc)
+                *desc = interfaces[i];
+            return static_cast<int>(i);
+        }
+    }
+    return -1;
 }
 
 void SimLibrary::fillTlInfo(const SimSystemEntry& entry, ORV_TL_INFO* info)

@@ -104,6 +104,9 @@ public:
                    ORV_DEVICE_HANDLE* device, ORV_REMOTE_DEVICE_HANDLE* remote);
     int closeDevice(ORV_DEVICE_HANDLE device);
 
+    // Position of an interface within its producer, or -1; fills desc.
+    static int interfaceIndex(const std::string& fileName, const std::string& interfaceId, SimInterfaceDesc* desc);
+
     // Producer files of a ";"-separated search path, in system order.
     static std::vector<SimSystemEntry> scan(const std::string& searchPath);
 

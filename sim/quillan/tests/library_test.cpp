@@ -75,6 +75,21 @@ TEST(LibraryState, ScanFollowsThePathOrderAndSortsEachFolder)
     OrvLibClose();
 }
 
+TEST(LibraryState, ProducerNamedInOtherLetterCaseKeepsItsFileName)
+{
+    TempFolder folder;
+    folder.touch("CoaxLink.cti");
+    OrvLibClose();
+    ASSERT_EQ(OrvLibInit(folder.path().c_str(), "", "", ""), 0);
+    ORV_TL_INFO info{};
+    ASSERT_EQ(OrvLibSystemGetInfo(0, &info), 0);
+    EXPECT_EQ(SIM_TEXT(info.name), "CoaxLink.cti");
+    EXPECT_EQ(SIM_TEXT(info.id), "TL:CoaxLink.cti");
+    EXPECT_EQ(SIM_TEXT(info.vendor), "Euresys");
+    EXPECT_EQ(SIM_TEXT(info.tlType), "CXP");
+    OrvLibClose();
+}
+
 class Handles : public SimTest {};
 
 TEST_F(Handles, EveryKindOpensClosesAndGoesStale)

@@ -70,9 +70,17 @@ TEST_F(Threads, CloseWhileCalling)
                 uint32_t count = 0;
                 int rc = OrvLibSystemGetCount(&count);
                 EXPECT_TRUE(rc == 0 || rc == ORV_ERROR_NOT_INITIALISED);
+                // System 0 is coaxlink.cti with the one camera X1.
                 ORV_SYSTEM_HANDLE system = 0;
                 if (OrvLibSystemOpen(0, &system) == 0) {
                     OrvSystemUpdateInterfaceList(system, nullptr, 100);
+                    ORV_INTERFACE_HANDLE iface = 0;
+                    ORV_DEVICE_HANDLE device = 0;
+                    ORV_REMOTE_DEVICE_HANDLE remote = 0;
+                    if (OrvSystemInterfaceOpen(system, "cxp-if-0", &iface) == 0
+                        && OrvInterfaceUpdateDeviceList(iface, nullptr, 100) == 0
+                        && OrvInterfaceDeviceOpen(iface, "CXP-X1-0601", 3, &device, &remote) == 0)
+                        OrvDeviceClose(device);
                     OrvSystemClose(system);
                 }
             }
@@ -85,4 +93,10 @@ TEST_F(Threads, CloseWhileCalling)
     stop = true;
     for (auto& t : threads)
         t.join();
+    // No camera stays held by a handle that a close removed.
+    ORV_SYSTEM_HANDLE system = openSystem("coaxlink.cti");
+    ORV_INTERFACE_HANDLE iface = openInterface(system, "cxp-if-0");
+    ORV_DEVICE_HANDLE device = 0;
+    ORV_REMOTE_DEVICE_HANDLE remote = 0;
+    EXPECT_EQ(OrvInterfaceDeviceOpen(iface, "CXP-X1-0601", 3, &device, &remote), 0);
 }
