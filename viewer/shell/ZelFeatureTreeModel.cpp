@@ -346,6 +346,7 @@ bool ZelFeatureTreeModel::setData(const QModelIndex& index, const QVariant& valu
         return true;
 
     const QByteArray name = featureName(feature).toUtf8();
+    const quint64 readsBefore = rereads;
     if (!manager->SetValue(name.constData(), written, false)) {
         // Show what the camera holds rather than what was typed.
         ZelFeatureData current;
@@ -354,7 +355,9 @@ bool ZelFeatureTreeModel::setData(const QModelIndex& index, const QVariant& valu
         notifyRow(item);
         return false;
     }
-    if (type != ORV_FEATURE_TYPE_COMMAND)
+    // The camera may have reported the feature invalid during the write and
+    // been read again already: what it holds then stands.
+    if (type != ORV_FEATURE_TYPE_COMMAND && rereads == readsBefore)
         item->setValue(written);
     notifyRow(item);
     if (type == ORV_FEATURE_TYPE_COMMAND)
@@ -391,6 +394,7 @@ void ZelFeatureTreeModel::OnFeatureInvalidated(QString name)
         || !sameInfo(current, incoming) || current.entries != incoming.entries
         || current.description != incoming.description;
     item->setFeatureData(incoming);
+    ++rereads;
     if (changed)
         notifyRow(item);
 }

@@ -67,6 +67,8 @@ private:
     // The tree does not change after it is built: names lead to their nodes.
     QHash<QString, ZelFeatureTreeItem*> byName;
     QSet<QString> duplicateNames;
+    // Features read again after an invalidation, counted.
+    quint64 rereads = 0;
 };
 
 #endif // ZELFEATURETREEMODEL_H

@@ -993,20 +993,25 @@ int SimCameraFeatures::loadSettings(const std::string& path, bool readOnly, std:
     return applySettingsText(text.str(), readOnly, error);
 }
 
+std::vector<std::string> SimCameraFeatures::userSetLines(int64_t which) const
+{
+    // Applying a set does not move the selectors of the user-set group.
+    std::vector<std::string> lines;
+    for (const std::string& l : userSets_[std::clamp<int64_t>(which, 0, 2)])
+        if (l.rfind("UserSetSelector=", 0) != 0 && l.rfind("UserSetDefault=", 0) != 0)
+            lines.push_back(l);
+    return lines;
+}
+
 int SimCameraFeatures::userSetLoad()
 {
-    std::vector<std::string> set;
+    std::vector<std::string> lines;
     {
         std::lock_guard<std::mutex> lock(group_->mutex);
         if (remote_->intOf("TLParamsLocked") == 1)
             return kAccessDenied;
-        set = userSets_[std::clamp<int64_t>(remote_->intOf("UserSetSelector"), 0, 2)];
+        lines = userSetLines(remote_->intOf("UserSetSelector"));
     }
-    // Loading a set does not move the selectors of the user-set group.
-    std::vector<std::string> lines;
-    for (const std::string& l : set)
-        if (l.rfind("UserSetSelector=", 0) != 0 && l.rfind("UserSetDefault=", 0) != 0)
-            lines.push_back(l);
     return applyLines(lines, false, nullptr);
 }
 
@@ -1068,20 +1073,20 @@ void SimCameraFeatures::resetUserSet(int set)
 
 void SimCameraFeatures::powerUp()
 {
-    int64_t which = 0;
+    // The choice of the power-up set survives the power-up itself.
+    std::string setDefault;
+    std::vector<std::string> lines;
     {
         std::lock_guard<std::mutex> lock(group_->mutex);
         memory_.reset();
-        if (remote_->find("UserSetDefault"))
-            which = std::clamp<int64_t>(remote_->intOf("UserSetDefault"), 0, 2);
-    }
-    std::vector<std::string> set;
-    {
-        std::lock_guard<std::mutex> lock(group_->mutex);
-        set = userSets_[which];
+        const bool hasSets = remote_->find("UserSetDefault") != nullptr;
+        setDefault = hasSets ? remote_->entryNameOf("UserSetDefault") : std::string();
+        lines = userSetLines(hasSets ? remote_->intOf("UserSetDefault") : 0);
     }
     remote_->resetValues();
-    applyLines(set, false, nullptr);
+    if (!setDefault.empty())
+        remote_->forceSet("UserSetDefault", setDefault);
+    applyLines(lines, false, nullptr);
 }
 
 int SimCameraFeatures::refreshRemoteList()

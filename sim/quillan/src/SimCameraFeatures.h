@@ -80,6 +80,8 @@ private:
     void buildDevice();
     void buildStream();
     int applyLines(const std::vector<std::string>& lines, bool readOnly, std::string* error);
+    // The lines of a user set without the user-set selectors (lock held).
+    std::vector<std::string> userSetLines(int64_t which) const;
     int userSetLoad();
     int userSetSave();
     void fireNames(SimFeatureStore& store, const std::vector<std::string>& names);

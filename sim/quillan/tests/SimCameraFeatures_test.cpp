@@ -384,6 +384,10 @@ TEST(SimCameraFeatures, UserSetsSaveLoadAndPowerUp)
     ASSERT_EQ(writeInt(r, "GevHeartbeatTimeout", 5000), 0);
     g1.powerUp();
     EXPECT_EQ(readInt(r, "GevHeartbeatTimeout"), 30000);
+    EXPECT_EQ(r.entryNameOf("UserSetDefault"), "UserSet1") << "the choice survives the power-up";
+    ASSERT_EQ(writeInt(r, "GevHeartbeatTimeout", 5000), 0);
+    g1.powerUp();
+    EXPECT_EQ(readInt(r, "GevHeartbeatTimeout"), 30000);
 }
 
 TEST(SimCameraFeatures, UpdateXmlRevealsTheAlternativeDescriptionOnRefresh)

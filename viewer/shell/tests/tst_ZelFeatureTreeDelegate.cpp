@@ -51,6 +51,14 @@ public:
         return true;
     }
 
+    // The camera's value changed on its own; the view reloads open editors.
+    void cameraChanges(const QVariant& value)
+    {
+        feature.value = value;
+        feature.info.enumIndex = value.toInt();
+        emit dataChanged(index(0, 1), index(0, 1));
+    }
+
     ZelFeatureData feature;
     QVariantList writes;
 };
@@ -195,6 +203,32 @@ private slots:
         QVERIFY(rig.editor);
         rig.commit();
         QVERIFY(rig.view.close());
+        QCOMPARE(rig.model.writes, QVariantList());
+    }
+
+    // The view reloads an open editor when the camera's value changes: that
+    // is no edit either.
+    void reloadingAnEditorWritesNothing_data()
+    {
+        QTest::addColumn<ZelFeatureData>("data");
+        QTest::addColumn<QVariant>("cameraValue");
+        ZelFeatureData enumeration = feature(ORV_FEATURE_TYPE_ENUMERATION);
+        enumeration.entries = QStringList{"Off", "On", "Auto"};
+        enumeration.value = 0;
+        QTest::newRow("integer off the grid") << integer(0, 100, 4, 0) << QVariant(qlonglong(6));
+        QTest::newRow("integer beyond 32 bits") << integer(0, qint64(1) << 40, 1, 0) << QVariant(qlonglong(1) << 36);
+        QTest::newRow("float finer than its decimals") << floating(0, 1000, 0, 1) << QVariant(123.456789);
+        QTest::newRow("enumeration") << enumeration << QVariant(2);
+        QTest::newRow("enumeration without current entry") << enumeration << QVariant(3);
+    }
+
+    void reloadingAnEditorWritesNothing()
+    {
+        QFETCH(ZelFeatureData, data);
+        QFETCH(QVariant, cameraValue);
+        Rig rig(data);
+        rig.model.cameraChanges(cameraValue);
+        rig.commit();
         QCOMPARE(rig.model.writes, QVariantList());
     }
 

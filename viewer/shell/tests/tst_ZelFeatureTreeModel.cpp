@@ -225,6 +225,26 @@ private slots:
         QCOMPARE(camera.value.toLongLong(), 7LL);
     }
 
+    // A camera that reports a written feature invalid and holds another
+    // value by the time the write returns: the tree shows what it holds.
+    void valueReadDuringTheWriteStands()
+    {
+        auto model = makeModel(2);
+        const QModelIndex value = findRow(*model, "TestGridValue").siblingAtColumn(1);
+        manager->RegisterInvalidateCB("TestGridValue");
+        bool adjusted = false;
+        connect(manager.get(), &ZelFeatureManager::featureInvalidated, this, [&](const QString& name) {
+            if (name == "TestGridValue" && !adjusted) {
+                adjusted = true;
+                rig->control(QStringLiteral("feature.set %1 TestGridValue 13").arg(rig->module("remote")));
+            }
+        });
+        QVERIFY(model->setData(value, 7, Qt::EditRole));
+        QVERIFY(adjusted);
+        QCOMPARE(value.data().toString(), QString("13"));
+        manager->UnregisterInvalidateCB("TestGridValue");
+    }
+
     void refusedWriteReportsAndShowsTheCameraValue()
     {
         auto model = makeModel(2);
