@@ -194,6 +194,7 @@ bool ZelCameraDataStream::snapOnce()
     QEventLoop loop;
     QTimer timer;
     timer.setSingleShot(true);
+    timer.setTimerType(Qt::PreciseTimer); // a coarse timer may end the snap 5 % early
     connect(&timer, &QTimer::timeout, &loop, &QEventLoop::quit);
     m_snapLoop = &loop;
     timer.start(snapTimeoutMs);

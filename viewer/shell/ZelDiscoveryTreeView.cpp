@@ -1,0 +1,73 @@
+#include "ZelDiscoveryTreeView.h"
+
+#include "ZelDiscoverTreeModel.h"
+
+#include <QHeaderView>
+
+ZelDiscoveryTreeView::ZelDiscoveryTreeView(QWidget* parent)
+    : QTreeView(parent)
+{
+    header()->hide();
+}
+
+ZelDiscoveryTreeView::~ZelDiscoveryTreeView()
+{
+    setModel(nullptr);
+    qDeleteAll(m_models);
+}
+
+void ZelDiscoveryTreeView::createModels(const QStringList& tlTypes)
+{
+    reset();
+    setModel(nullptr);
+    qDeleteAll(m_models);
+    m_models.clear();
+    for (const QString& type : tlTypes)
+        m_models.append(new ZelDiscoverTreeModel(type));
+}
+
+ZelDiscoverTreeModel* ZelDiscoveryTreeView::findModel(const QString& tlType) const
+{
+    for (ZelDiscoverTreeModel* model : m_models) {
+        if (model->tlType().compare(tlType, Qt::CaseInsensitive) == 0)
+            return model;
+    }
+    return nullptr;
+}
+
+void ZelDiscoveryTreeView::showModel(const QString& tlType)
+{
+    ZelDiscoverTreeModel* model = findModel(tlType);
+    if (!model)
+        return;
+    setModel(model);
+    fitAndExpand();
+}
+
+void ZelDiscoveryTreeView::setCameras(const QString& tlType, const ZelCameraInfoList& cameras)
+{
+    if (ZelDiscoverTreeModel* model = findModel(tlType)) {
+        model->clear();
+        model->addCameras(cameras);
+    }
+    fitAndExpand();
+}
+
+bool ZelDiscoveryTreeView::isEmpty(const QString& tlType) const
+{
+    const ZelDiscoverTreeModel* model = findModel(tlType);
+    return !model || model->rowCount() == 0;
+}
+
+void ZelDiscoveryTreeView::removeCamera(const QString& tlType, const QString& cameraKey)
+{
+    if (ZelDiscoverTreeModel* model = findModel(tlType))
+        model->removeCamera(cameraKey);
+}
+
+void ZelDiscoveryTreeView::fitAndExpand()
+{
+    if (model())
+        resizeColumnToContents(0);
+    expandAll();
+}

@@ -1,0 +1,644 @@
+#include "ZelMainWindow.h"
+
+#include "ZelAppSettings.h"
+#include "ZelBalloonTip.h"
+#include "ZelCameraManager.h"
+#include "ZelCameraWindowSeam.h"
+#include "ZelDialogs.h"
+#include "ZelDiscoveryWidget.h"
+#include "ZelSPSetting.h"
+#include "ZelSdkLoader.h"
+#include "ZelSoftwarePollingManager.h"
+#include "ZelSoftwarePollingWidget.h"
+#include "ZelTLSettingEntry.h"
+#include "ZelTLSettingsFile.h"
+#include "ZelTrace.h"
+#include "ZelUtil.h"
+
+#include <QAction>
+#include <QActionGroup>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QFileInfo>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMetaMethod>
+#include <QSet>
+#include <QStyleFactory>
+#include <QTimer>
+#include <QVBoxLayout>
+
+namespace {
+
+// Cleared by the first show of the process.
+bool firstShow = true;
+
+// The delay before the first show of the discovery window.
+constexpr int discoveryFirstShowDelayMs = 500;
+
+const char* const cameraInfoProperty = "CameraInfo";
+
+// Wait cursor for the lifetime of the object.
+struct WaitCursor {
+    WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
+    ~WaitCursor() { QApplication::restoreOverrideCursor(); }
+};
+
+// Menu items that reach the active camera window: item, its signal, the slot.
+struct CameraWindowLink {
+    const char* action;
+    bool checked; // triggered(bool) to a slot with a bool
+    const char* slot;
+};
+const CameraWindowLink cameraWindowLinks[] = {
+    {"actionLUT_Widget", false, "onShowLutWidget()"},
+    {"actionLine_Status_Visualizer", false, "onShowLineStatusWidget()"},
+    {"actionStrobe_Controller", false, "onShowStrobeControllerWidget()"},
+    {"actionSequencer", false, "onShowSequencerWidget()"},
+    {"actionGenerateMap", false, "onShowDefectPixelCorrectionWidget()"},
+    {"actionSaveMap", false, "onExportMap()"},
+    {"actionLoadMap", false, "onImportMap()"},
+    {"actionSelectCustom", true, "onSelectCustomMap(bool)"},
+    {"actionSelectFactory", true, "onSelectFactoryMap(bool)"},
+    {"actionenablcorrection", true, "onEnableCorrection(bool)"},
+    {"actionGenerateShadingMap", false, "onShowShadingCorrectionWidget()"},
+    {"actionLoadShadingMap", false, "onImportShadingMap()"},
+    {"actionSelectMap0", true, "onSelectMap0(bool)"},
+    {"actionSelectMap1", true, "onSelectMap1(bool)"},
+    {"actionSelectMap2", true, "onSelectMap2(bool)"},
+    {"actionEnableShadingCorrection", true, "onEnableShadingCorrection(bool)"},
+    {"actionIO_Config", false, "onShowIOConfigWidget()"},
+    {"actionPixel_Histogram", false, "onShowPixelHistogramWidget()"},
+    {"actionEvent_Viewer", false, "onShowEventViewerWidget()"},
+    {"actionColorCorrection", false, "onShowColorCorrectionWidget()"},
+    {"actionFile_Access", false, "onShowFileAccess()"},
+};
+
+bool hasSlot(const QObject* object, const char* signature)
+{
+    return object->metaObject()->indexOfSlot(QMetaObject::normalizedSignature(signature).constData()) >= 0;
+}
+
+bool hasSignal(const QObject* object, const char* signature)
+{
+    return object->metaObject()->indexOfSignal(QMetaObject::normalizedSignature(signature).constData()) >= 0;
+}
+
+QString canonicalPath(const QString& path)
+{
+    return QFileInfo(path).canonicalFilePath();
+}
+
+} // namespace
+
+ZelMainWindow::CommandLine ZelMainWindow::parseArguments(const QStringList& arguments)
+{
+    CommandLine line;
+    line.windowsStyle = arguments.mid(1).contains(QStringLiteral("winStyle"));
+    if (arguments.size() >= 3 && arguments.at(1) == QLatin1String("tcpP")) {
+        bool ok = false;
+        const qulonglong port = arguments.at(2).toULongLong(&ok, 10);
+        // A port that does not fit is refused, never cut to another one.
+        if (ok && port >= 1 && port <= 65535) {
+            line.tcpPort = quint32(port);
+        } else {
+            const QByteArray text = arguments.at(2).toUtf8();
+            ZelTrace(ZEL_TRACE_ERROR, "%s Failed! tcpP port:%s", "ZelMainWindow::init", text.constData());
+        }
+    }
+    return line;
+}
+
+ZelMainWindow::ZelMainWindow(QWidget* parent)
+    : QMainWindow(parent)
+{
+}
+
+ZelMainWindow::~ZelMainWindow()
+{
+    if (!m_initialised)
+        return;
+    // Cameras go with their sub-windows, while their managers still exist.
+    closeCameraWindows();
+    _disconnectSignals();
+    delete m_discoveryWidget;
+    m_discoveryWidget = nullptr;
+    delete m_pollingWidget;
+    m_pollingWidget = nullptr;
+    delete m_pollingManager;
+    m_pollingManager = nullptr;
+    qDeleteAll(m_cameraManagers);
+    m_cameraManagers.clear();
+    ZelSdkLoader::instance()->close();
+}
+
+bool ZelMainWindow::init(const QStringList& arguments)
+{
+    const CommandLine line = parseArguments(arguments);
+    if (line.windowsStyle) {
+        if (QStyle* style = QStyleFactory::create(QStringLiteral("Windows")))
+            QApplication::setStyle(style);
+    }
+    m_tcpPort = line.tcpPort;
+
+    QString additionalSearchPath;
+    QStringList enabledPaths;
+    _readTLSettings(additionalSearchPath, enabledPaths);
+    const QString searchPath = ZelUtil::GetGenTLSearchPath(additionalSearchPath);
+    if (!ZelSdkLoader::instance()->init(searchPath))
+        return false;
+
+    QList<TLRecord> tlList;
+    _getTLList(tlList);
+    _createCameraManagers(tlList, enabledPaths);
+
+    setupUi();
+    menuBar()->setNativeMenuBar(false);
+    _createToolWindows();
+    _connectSignals();
+    setWindowTitle(QCoreApplication::applicationName() + QLatin1Char(' ') + QCoreApplication::applicationVersion());
+
+    m_defectMapActions = new QActionGroup(this);
+    m_defectMapActions->setExclusive(true);
+    for (const char* name : {"actionSelectCustom", "actionSelectFactory"})
+        m_defectMapActions->addAction(findChild<QAction*>(name));
+    m_shadingMapActions = new QActionGroup(this);
+    m_shadingMapActions->setExclusive(true);
+    for (const char* name : {"actionSelectMap0", "actionSelectMap1", "actionSelectMap2"})
+        m_shadingMapActions->addAction(findChild<QAction*>(name));
+
+    m_initialised = true;
+    return true;
+}
+
+void ZelMainWindow::setupUi()
+{
+    setObjectName(QStringLiteral("ZelMainWindow"));
+    resize(800, 600);
+    setCursor(Qt::ArrowCursor);
+    setWindowIcon(QIcon(QStringLiteral(":/res/icon/ms-icon-144x144.png")));
+
+    auto* centralWidget = new QWidget(this);
+    centralWidget->setObjectName(QStringLiteral("centralWidget"));
+    auto* verticalLayout = new QVBoxLayout(centralWidget);
+    verticalLayout->setObjectName(QStringLiteral("verticalLayout"));
+    verticalLayout->setSpacing(0);
+    verticalLayout->setContentsMargins(0, 0, 0, 0);
+    m_mdiArea = new QMdiArea(centralWidget);
+    m_mdiArea->setObjectName(QStringLiteral("mdiArea"));
+    m_mdiArea->viewport()->setCursor(Qt::ArrowCursor);
+    m_mdiArea->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    m_mdiArea->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    verticalLayout->addWidget(m_mdiArea);
+    setCentralWidget(centralWidget);
+
+    QMenuBar* bar = menuBar();
+    bar->setObjectName(QStringLiteral("menuBar"));
+    bar->setGeometry(0, 0, 800, 21);
+    bar->setCursor(Qt::ArrowCursor);
+
+    auto item = [this](QMenu* menu, const QString& text, const char* name, bool checkable = false) {
+        auto* action = new QAction(text, this);
+        action->setObjectName(QLatin1String(name));
+        action->setCheckable(checkable);
+        menu->addAction(action);
+        return action;
+    };
+    auto submenu = [](QMenu* parent, const QString& title, const char* name) {
+        QMenu* menu = parent->addMenu(title);
+        menu->setObjectName(QLatin1String(name));
+        return menu;
+    };
+    auto topMenu = [bar](const QString& title, const char* name) {
+        QMenu* menu = bar->addMenu(title);
+        menu->setObjectName(QLatin1String(name));
+        return menu;
+    };
+
+    QMenu* file = topMenu(tr("&File"), "menu_File");
+    connect(item(file, tr("E&xit"), "actionE_xit"), &QAction::triggered, this, &QWidget::close);
+
+    QMenu* settings = topMenu(tr("&Settings"), "menuSettings");
+    QMenu* log = submenu(settings, tr("&Log"), "menuLogger");
+    item(log, tr("Enable Log Tracing"), "actionEnable", true);
+    log->addSeparator();
+    item(log, tr("Error"), "actionLogError", true);
+    item(log, tr("Warning"), "actionLogWarning", true);
+    item(log, tr("Info"), "actionLogInfo", true);
+    item(log, tr("Camera"), "actionLogCamera", true);
+    log->addSeparator();
+    item(log, tr("Enable Windbg"), "actionLogWindbg", true);
+    item(log, tr("Enable File Logging"), "actionLogFile", true);
+    log->addSeparator();
+    item(log, tr("Set Log File Directory..."), "actionSet_Log_File_Directory");
+    item(settings, tr("Software &Polling..."), "actionSoftware_Polling");
+    settings->addSeparator();
+    QMenu* autoSave = submenu(settings, tr("Auto Save Format"), "menuAuto_Save_Format");
+    item(autoSave, tr("BMP"), "actionBMP", true);
+    item(autoSave, tr("PNG"), "actionPNG", true);
+    item(autoSave, tr("RAW"), "actionRAW", true);
+
+    m_assistantsMenu = topMenu(tr("&Assistants"), "menuAssistants");
+    QMenu* assistants = m_assistantsMenu;
+    item(assistants, tr("LUT Widget..."), "actionLUT_Widget");
+    item(assistants, tr("Line Status Visualizer..."), "actionLine_Status_Visualizer");
+    item(assistants, tr("Strobe Controller..."), "actionStrobe_Controller");
+    item(assistants, tr("Sequencer..."), "actionSequencer");
+    item(assistants, tr("IO Config..."), "actionIO_Config");
+    item(assistants, tr("Event Viewer..."), "actionEvent_Viewer");
+    item(assistants, tr("Pixel Histogram..."), "actionPixel_Histogram");
+
+    m_defectMenu = submenu(assistants, tr("Defect Pixel Correction"), "menueDefect_Pixel_correction");
+    m_defectMenu->setContextMenuPolicy(Qt::ActionsContextMenu);
+    m_defectMenu->setTearOffEnabled(false);
+    m_defectMenu->setAcceptDrops(true);
+    QMenu* selectMap = submenu(m_defectMenu, tr("Select Map"), "menuSelect_Map");
+    item(selectMap, tr("Custom Map"), "actionSelectCustom", true);
+    item(selectMap, tr("Factory Map"), "actionSelectFactory", true);
+    item(m_defectMenu, tr("Generate Map..."), "actionGenerateMap");
+    QAction* loadMap = item(m_defectMenu, tr("Load Map..."), "actionLoadMap");
+    loadMap->setIcon(QIcon(QStringLiteral(":/res/icon/loadsettings.ico")));
+    loadMap->setIconText(tr("Load Map"));
+    loadMap->setToolTip(tr("Load Map"));
+    QAction* saveMap = item(m_defectMenu, tr("Save Map..."), "actionSaveMap");
+    saveMap->setIcon(QIcon(QStringLiteral(":/res/icon/savesettings.ico")));
+    item(m_defectMenu, tr("Enable Correction"), "actionenablcorrection", true);
+
+    m_shadingMenu = submenu(assistants, tr("Shading Correction"), "menueShading_correction");
+    m_shadingMenu->setContextMenuPolicy(Qt::ActionsContextMenu);
+    m_shadingMenu->setTearOffEnabled(false);
+    QMenu* selectShading = submenu(m_shadingMenu, tr("Select Map"), "menuSelectShadingMap");
+    item(selectShading, tr("Map 0"), "actionSelectMap0", true);
+    item(selectShading, tr("Map 1"), "actionSelectMap1", true);
+    item(selectShading, tr("Map 2"), "actionSelectMap2", true);
+    item(m_shadingMenu, tr("Generate Map..."), "actionGenerateShadingMap");
+    QAction* loadShading = item(m_shadingMenu, tr("Load Map..."), "actionLoadShadingMap");
+    loadShading->setIcon(QIcon(QStringLiteral(":/res/icon/loadsettings.ico")));
+    loadShading->setIconText(tr("Load Map..."));
+    loadShading->setToolTip(tr("Load shading map"));
+    item(m_shadingMenu, tr("Enable Correction"), "actionEnableShadingCorrection", true);
+
+    item(assistants, tr("Color Correction"), "actionColorCorrection");
+    item(assistants, tr("File Access Control"), "actionFile_Access");
+}
+
+void ZelMainWindow::_getTLList(QList<TLRecord>& out)
+{
+    uint32_t count = 0;
+    OrvLibSystemGetCount(&count);
+    if (count == 0) {
+        ZelTrace(ZEL_TRACE_ERROR, "%s GenTL cti not found!", "ZelMainWindow::_getTLList");
+        return;
+    }
+    for (uint32_t index = 0; index < count; ++index) {
+        TLRecord record;
+        record.sdkIndex = int(index);
+        memset(&record.info, 0, sizeof record.info);
+        const int rc = OrvLibSystemGetInfo(index, &record.info);
+        if (rc != ORV_SUCCESS) {
+            ZelTrace(ZEL_TRACE_ERROR, "%s Failed! OrvLibSystemGetInfo[%d]:%d", "ZelMainWindow::_getTLList", int(index), rc);
+            continue;
+        }
+        out.append(record);
+    }
+}
+
+bool ZelMainWindow::_readTLSettings(QString& additionalSearchPath, QStringList& enabledPaths)
+{
+    QString searchPath;
+    QList<ZelTLSettingEntry> entries;
+    if (!ZelTLSettingsFile::instance()->read(searchPath, entries))
+        return false;
+    additionalSearchPath = searchPath;
+    for (const ZelTLSettingEntry& entry : entries) {
+        if (entry.enabled)
+            enabledPaths.append(entry.path);
+    }
+    return true;
+}
+
+QList<ZelCameraManager*> ZelMainWindow::createManagersFor(const QList<TLRecord>& tlList, const QStringList& enabledPaths)
+{
+    QList<ZelCameraManager*> managers;
+    QSet<QString> taken; // producer files that have a manager
+    for (const TLRecord& record : tlList) {
+        const QString path = ZelUtil::RecordText(record.info.fullPath);
+        const QString canonical = canonicalPath(path);
+        bool enabled = false;
+        for (const QString& entry : enabledPaths) {
+            if (ZelUtil::EqualPath(path, entry) || (!canonical.isEmpty() && canonical == canonicalPath(entry))) {
+                enabled = true;
+                break;
+            }
+        }
+        const QString identity = canonical.isEmpty() ? ZelUtil::NormalizePath(path) : canonical;
+        if (!enabled || taken.contains(identity))
+            continue;
+        taken.insert(identity);
+        managers.append(new ZelCameraManager(record.sdkIndex));
+    }
+    return managers;
+}
+
+void ZelMainWindow::_createCameraManagers(const QList<TLRecord>& tlList, const QStringList& enabledPaths)
+{
+    qDeleteAll(m_cameraManagers);
+    m_cameraManagers = createManagersFor(tlList, enabledPaths);
+}
+
+QString ZelMainWindow::pollingListPath() const
+{
+    return ZelAppSettings::instance()->configDir + QLatin1Char('/') + QLatin1String(kSPSettingFileName);
+}
+
+void ZelMainWindow::_createToolWindows()
+{
+    m_discoveryWidget = new ZelDiscoveryWidget(m_cameraManagers);
+
+    m_pollingManager = new ZelSoftwarePollingManager;
+    m_pollingManager->Load(pollingListPath(), true);
+    const bool pollingEnabled =
+        ZelAppSettings::instance()->value(QStringLiteral("Settings"), QStringLiteral("SPEnabled"), 0).toUInt() != 0;
+    m_pollingManager->SetEnable(pollingEnabled);
+    m_pollingWidget = new ZelSoftwarePollingWidget(pollingEnabled, m_pollingManager->GetList());
+    m_pollingWidget->installEventFilter(this);
+
+    m_discoveryAction = menuBar()->addAction(tr("&Discovery"));
+    if (m_tcpPort != 0) {
+        // The TCP feature server window joins here once it exists.
+        m_tcpServerAction = menuBar()->addAction(tr("&TcpServer"));
+    }
+
+    m_logActions = new QActionGroup(this);
+    m_logActions->setExclusive(false);
+    for (const char* name : {"actionLogError", "actionLogWarning", "actionLogInfo", "actionLogCamera", "actionLogFile",
+                             "actionLogWindbg"})
+        m_logActions->addAction(findChild<QAction*>(name));
+
+    m_assistantActions = new QActionGroup(this);
+    m_assistantActions->setExclusive(false);
+    for (const char* name : {"actionLUT_Widget", "actionLine_Status_Visualizer", "actionStrobe_Controller",
+                             "actionSequencer", "actionIO_Config", "actionPixel_Histogram", "actionEvent_Viewer"})
+        m_assistantActions->addAction(findChild<QAction*>(name));
+    m_assistantActions->setEnabled(false);
+    for (const char* name : {"actionSaveMap", "actionLoadMap", "actionColorCorrection"})
+        m_assistantActions->addAction(findChild<QAction*>(name));
+
+    m_autoSaveFormatActions = new QActionGroup(this);
+    m_autoSaveFormatActions->setExclusive(true);
+    for (const char* name : {"actionBMP", "actionPNG", "actionRAW"})
+        m_autoSaveFormatActions->addAction(findChild<QAction*>(name));
+    m_autoSaveFormatActions->setEnabled(true);
+}
+
+void ZelMainWindow::_connectSignals()
+{
+    connect(m_discoveryWidget, &ZelDiscoveryWidget::cameraSelected, this, &ZelMainWindow::onCameraSelected);
+    connect(m_pollingWidget, &ZelSoftwarePollingWidget::entryAdded, m_pollingManager,
+            [this](ZelSoftwarePollingItemInfo info) { m_pollingManager->Add(info); });
+    connect(m_pollingWidget, &ZelSoftwarePollingWidget::entryRemoved, m_pollingManager,
+            [this](QString name) { m_pollingManager->Remove(name); });
+    connect(m_pollingWidget, &ZelSoftwarePollingWidget::entryUpdated, m_pollingManager,
+            [this](ZelSoftwarePollingItemInfo info) { m_pollingManager->Update(info); });
+    connect(m_pollingWidget, &ZelSoftwarePollingWidget::enable, this, &ZelMainWindow::_onEnableSoftwarePolling);
+    connect(m_discoveryAction, &QAction::triggered, m_discoveryWidget, &QWidget::show);
+    connect(findChild<QAction*>("actionSoftware_Polling"), &QAction::triggered, m_pollingWidget, &QWidget::show);
+    connect(m_assistantsMenu, &QMenu::aboutToShow, this, &ZelMainWindow::_onAssistantMenuAboutToShow);
+    connect(m_mdiArea, &QMdiArea::subWindowActivated, this, &ZelMainWindow::_onSubWindowActivated);
+    // The Log menu, the auto-save format, the polling import and export and
+    // the transport-layer manager are wired with their slots.
+}
+
+void ZelMainWindow::_disconnectSignals()
+{
+    if (m_discoveryWidget)
+        disconnect(m_discoveryWidget, nullptr, this, nullptr);
+    if (m_pollingWidget) {
+        disconnect(m_pollingWidget, nullptr, this, nullptr);
+        disconnect(m_pollingWidget, nullptr, m_pollingManager, nullptr);
+    }
+    if (m_mdiArea)
+        disconnect(m_mdiArea, nullptr, this, nullptr);
+}
+
+void ZelMainWindow::_onEnableSoftwarePolling(bool enable)
+{
+    m_pollingManager->SetEnable(enable);
+    ZelAppSettings::instance()->setValue(QStringLiteral("Settings"), QStringLiteral("SPEnabled"), enable ? 1u : 0u);
+}
+
+void ZelMainWindow::savePollingList()
+{
+    if (m_pollingManager)
+        m_pollingManager->Save(pollingListPath());
+}
+
+void ZelMainWindow::closeCameraWindows()
+{
+    if (m_mdiArea)
+        m_mdiArea->closeAllSubWindows();
+    // Closed sub-windows delete themselves later; finish that now, so that no
+    // camera outlives its manager or the SDK.
+    const QList<QPointer<QMdiSubWindow>> remaining = m_cameraSubWindows;
+    for (const QPointer<QMdiSubWindow>& sub : remaining)
+        delete sub.data();
+    m_cameraSubWindows.clear();
+}
+
+bool ZelMainWindow::event(QEvent* event)
+{
+    switch (event->type()) {
+    case QEvent::Close:
+        if (m_initialised) {
+            closeCameraWindows();
+            if (m_pollingWidget)
+                m_pollingWidget->close();
+            if (m_discoveryWidget)
+                m_discoveryWidget->hide();
+        }
+        break;
+    case QEvent::Move:
+    case QEvent::Resize:
+        if (ZelBalloonTip::isBalloonVisible())
+            ZelBalloonTip::hideBalloon();
+        break;
+    default:
+        break;
+    }
+    return QMainWindow::event(event);
+}
+
+bool ZelMainWindow::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == m_pollingWidget && event->type() == QEvent::Close)
+        savePollingList();
+    return false;
+}
+
+void ZelMainWindow::showEvent(QShowEvent* event)
+{
+    QMainWindow::showEvent(event);
+    if (firstShow) {
+        firstShow = false;
+        // Shown once the main window is up, without blocking the GUI thread.
+        QPointer<ZelDiscoveryWidget> discovery = m_discoveryWidget;
+        QTimer::singleShot(discoveryFirstShowDelayMs, this, [discovery] {
+            if (discovery)
+                discovery->show();
+        });
+    }
+}
+
+void ZelMainWindow::onCameraSelected(ZelCameraInfo cameraInfo)
+{
+    const QString tlType = ZelUtil::RecordText(cameraInfo.deviceInfo.tlType);
+    const QString vendor = ZelUtil::RecordText(cameraInfo.deviceInfo.vendor);
+    if (tlType.compare(QLatin1String("CL"), Qt::CaseInsensitive) == 0
+        && QStringLiteral("NORRIK-Ombrel").contains(vendor, Qt::CaseInsensitive)
+        && ZelUtil::RecordText(cameraInfo.deviceInfo.version) == QLatin1String("1.0.0")) {
+        ZelDialogs::information(m_discoveryWidget, tr("OpenCamera"),
+                                tr("Unsupported Version. Please update your device firmware!"), QMessageBox::Ok);
+        return;
+    }
+    m_discoveryWidget->hide();
+
+    const QString key = cameraInfo.cameraKey();
+    if (QMdiSubWindow* sub = _findSubWindow(key)) {
+        if (sub->isMinimized())
+            sub->showNormal();
+        m_mdiArea->setActiveSubWindow(sub);
+        return;
+    }
+
+    bool opened = false;
+    {
+        WaitCursor wait;
+        opened = _openCameraWindow(cameraInfo);
+    }
+    if (!opened) {
+        ZelDialogs::critical(this, tr("OpenCamera"), tr("Open Camera failed!"), QMessageBox::Ok);
+        m_discoveryWidget->removeCamera(key);
+        m_discoveryWidget->show();
+    }
+}
+
+bool ZelMainWindow::_openCameraWindow(const ZelCameraInfo& info)
+{
+    ZelCameraManager* manager = _findCameraManager(info.hSystem, ZelUtil::RecordText(info.tlInfo.tlType));
+    if (!manager)
+        return false;
+    const int accessMode = info.deviceInfo.accessStatus == ORV_ACCESS_STATUS_READ_ONLY ? 2 : 3;
+    ZelCamera* camera = manager->OpenCamera(info, accessMode);
+    if (!camera)
+        return false;
+
+    QWidget* window = ZelCameraWindowSeam::create(camera, accessMode, nullptr);
+    QMdiSubWindow* sub = m_mdiArea->addSubWindow(window);
+    if (hasSignal(window, "discoverButtonClicked()"))
+        connect(window, SIGNAL(discoverButtonClicked()), m_discoveryWidget, SLOT(show()));
+    // A camera window that deletes itself takes its sub-window along; queued,
+    // so a sub-window that is being destroyed itself is never closed.
+    connect(window, &QObject::destroyed, sub, &QWidget::close, Qt::QueuedConnection);
+    if (QObject* receiver = ZelCameraWindowSeam::invalidateReceiver(window))
+        connect(m_pollingManager, SIGNAL(requestInvalidate(QString, QString)), receiver,
+                SLOT(OnInvalidateRequested(QString, QString)));
+    sub->setAttribute(Qt::WA_DeleteOnClose);
+    sub->setProperty(cameraInfoProperty, QVariant::fromValue(info));
+    // The camera closes when its sub-window is destroyed, however that happens.
+    const ZelCameraInfo record = info;
+    connect(sub, &QObject::destroyed, this, [this, record] { _closeCamera(record); });
+    m_cameraSubWindows.append(sub);
+    sub->setMinimumSize(800, 600);
+    sub->showMaximized();
+    return true;
+}
+
+void ZelMainWindow::_closeCamera(const ZelCameraInfo& info)
+{
+    ZelCameraManager* manager = _findCameraManager(info.hSystem, ZelUtil::RecordText(info.tlInfo.tlType));
+    if (!manager)
+        return;
+    WaitCursor wait;
+    manager->CloseCamera(info.cameraKey());
+}
+
+ZelCameraManager* ZelMainWindow::_findCameraManager(ORV_SYSTEM_HANDLE system, const QString& tlType) const
+{
+    for (ZelCameraManager* manager : m_cameraManagers) {
+        if (manager->hSystem == system && manager->TLType().compare(tlType, Qt::CaseInsensitive) == 0)
+            return manager;
+    }
+    return nullptr;
+}
+
+QMdiSubWindow* ZelMainWindow::_findSubWindow(const QString& cameraKey) const
+{
+    for (QMdiSubWindow* sub : m_mdiArea->subWindowList()) {
+        const QVariant info = sub->property(cameraInfoProperty);
+        if (info.canConvert<ZelCameraInfo>()
+            && info.value<ZelCameraInfo>().cameraKey().compare(cameraKey, Qt::CaseInsensitive) == 0)
+            return sub;
+    }
+    return nullptr;
+}
+
+void ZelMainWindow::wireCameraWindow(QWidget* window, bool connectIt)
+{
+    for (const CameraWindowLink& link : cameraWindowLinks) {
+        if (!hasSlot(window, link.slot))
+            continue;
+        QAction* action = findChild<QAction*>(QLatin1String(link.action));
+        const QByteArray slot = QByteArray("1") + link.slot;
+        const char* signal = link.checked ? SIGNAL(triggered(bool)) : SIGNAL(triggered());
+        if (connectIt)
+            connect(action, signal, window, slot.constData(), Qt::UniqueConnection);
+        else
+            disconnect(action, signal, window, slot.constData());
+    }
+}
+
+void ZelMainWindow::_onSubWindowActivated(QMdiSubWindow* subWindow)
+{
+    if (subWindow == m_activeSubWindow)
+        return;
+    if (m_activeSubWindow && m_activeSubWindow->widget()
+        && !ZelCameraWindowSeam::isReadOnly(m_activeSubWindow->widget()))
+        wireCameraWindow(m_activeSubWindow->widget(), false);
+    if (subWindow) {
+        QWidget* window = subWindow->widget();
+        const bool writable = window && !ZelCameraWindowSeam::isReadOnly(window);
+        m_assistantActions->setEnabled(writable);
+        if (writable)
+            wireCameraWindow(window, true);
+    }
+    m_activeSubWindow = subWindow;
+}
+
+void ZelMainWindow::_onAssistantMenuAboutToShow()
+{
+    QMdiSubWindow* current = m_mdiArea->currentSubWindow();
+    QWidget* window = current ? current->widget() : nullptr;
+    QAction* fileAccess = findChild<QAction*>("actionFile_Access");
+    // A read-only camera window gets no correction tools.
+    if (!window || ZelCameraWindowSeam::isReadOnly(window)) {
+        m_defectMenu->setEnabled(false);
+        m_shadingMenu->setEnabled(false);
+        m_assistantActions->setEnabled(false);
+        fileAccess->setEnabled(false);
+        return;
+    }
+    const bool defect = ZelCameraWindowSeam::supports(window, QStringLiteral("DefectPixelCorrection"));
+    const bool shading = ZelCameraWindowSeam::supports(window, QStringLiteral("Shading"))
+        || ZelCameraWindowSeam::supports(window, QStringLiteral("NUShading"));
+    m_defectMenu->setEnabled(defect);
+    m_shadingMenu->setEnabled(shading);
+    if (defect && hasSlot(window, "onInitDefectPixelCorection()"))
+        QMetaObject::invokeMethod(window, "onInitDefectPixelCorection");
+    if (shading && hasSlot(window, "onInitShadingCorection()"))
+        QMetaObject::invokeMethod(window, "onInitShadingCorection");
+    findChild<QAction*>("actionColorCorrection")
+        ->setEnabled(ZelCameraWindowSeam::supports(window, QStringLiteral("ColorCorrection")));
+    fileAccess->setEnabled(ZelCameraWindowSeam::supports(window, QStringLiteral("FileAccess")));
+}
