@@ -2,8 +2,6 @@
 
 #include "ZelUtil.h"
 
-#include <QMutexLocker>
-
 #include <cstdlib>
 #include <cstring>
 #include <new>
@@ -65,26 +63,26 @@ uint64_t ZelAcqBuffer::DeliveredImageSize(uint32_t width, uint32_t height, uint6
 
 ORV_BUFFER_INFO ZelAcqBuffer::GetInfo() const
 {
-    QMutexLocker lock(&mutex);
+    std::lock_guard<std::mutex> lock(mutex);
     return info;
 }
 
 void ZelAcqBuffer::SetInfo(const ORV_BUFFER_INFO& fromSdk)
 {
-    QMutexLocker lock(&mutex);
+    std::lock_guard<std::mutex> lock(mutex);
     info = fromSdk;
     info.pixelType = ZelUtil::GetStreamPixelFormat(uint32_t(fromSdk.pixelType), uint32_t(fromSdk.pixelType >> 32));
 }
 
 void ZelAcqBuffer::ClearInfo()
 {
-    QMutexLocker lock(&mutex);
+    std::lock_guard<std::mutex> lock(mutex);
     info = ORV_BUFFER_INFO{};
 }
 
 void ZelAcqBuffer::CopyImage(ORV_BUFFER_INFO& out) const
 {
-    QMutexLocker lock(&mutex);
+    std::lock_guard<std::mutex> lock(mutex);
     out = ORV_BUFFER_INFO{};
     out.width = info.width;
     out.height = info.height;
@@ -101,12 +99,12 @@ void ZelAcqBuffer::CopyImage(ORV_BUFFER_INFO& out) const
 
 ZelAcqBuffer* ZelAcqBuffer::GetDisplayBuffer() const
 {
-    QMutexLocker lock(&mutex);
+    std::lock_guard<std::mutex> lock(mutex);
     return displayBuffer;
 }
 
 void ZelAcqBuffer::SetDisplayBuffer(ZelAcqBuffer* buffer)
 {
-    QMutexLocker lock(&mutex);
+    std::lock_guard<std::mutex> lock(mutex);
     displayBuffer = buffer;
 }

@@ -4,8 +4,9 @@
 #include "OrvSdk.h"
 
 #include <QMetaType>
-#include <QMutex>
 #include <QObject>
+
+#include <mutex>
 
 // One image buffer of a data stream: either a stream buffer whose pixel
 // memory the SDK owns, or a display buffer that owns two pixel blocks (the
@@ -52,7 +53,7 @@ public:
     static uint64_t DeliveredImageSize(uint32_t width, uint32_t height, uint64_t pixelFormat);
 
 private:
-    mutable QMutex mutex;
+    mutable std::mutex mutex;
     ORV_BUFFER_HANDLE handle = 0;
     ORV_BUFFER_INFO info{};
     ZelAcqBuffer* displayBuffer = nullptr;

@@ -4,8 +4,6 @@
 #include "ZelSdkLoader.h"
 #include "ZelTrace.h"
 
-#include <QMutexLocker>
-
 ZelAcqBufferManager::ZelAcqBufferManager(ORV_STREAM_HANDLE streamHandle, QObject* parent)
     : QObject(parent)
     , streamHandle(streamHandle)
@@ -90,34 +88,33 @@ int ZelAcqBufferManager::FlushQueue()
 
 void ZelAcqBufferManager::ClearReady()
 {
-    QMutexLocker lock(&mutex);
+    std::lock_guard<std::mutex> lock(mutex);
     readyList.clear();
 }
 
 void ZelAcqBufferManager::PushReady(ZelAcqBuffer* buffer)
 {
-    QMutexLocker lock(&mutex);
+    std::lock_guard<std::mutex> lock(mutex);
     readyList.append(buffer);
-    readyCondition.wakeOne();
+    readyCondition.notify_one();
 }
 
 bool ZelAcqBufferManager::TryPushReady(ZelAcqBuffer* buffer, int max)
 {
     {
-        QMutexLocker lock(&mutex);
+        std::lock_guard<std::mutex> lock(mutex);
         if (readyList.size() >= max)
             return false;
         readyList.append(buffer);
     }
-    readyCondition.wakeOne();
+    readyCondition.notify_one();
     return true;
 }
 
 ZelAcqBuffer* ZelAcqBufferManager::WaitForReady()
 {
-    QMutexLocker lock(&mutex);
-    while (readyList.isEmpty())
-        readyCondition.wait(&mutex);
+    std::unique_lock<std::mutex> lock(mutex);
+    readyCondition.wait(lock, [this] { return !readyList.isEmpty(); });
     return readyList.takeFirst();
 }
 

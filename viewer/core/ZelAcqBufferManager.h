@@ -4,9 +4,10 @@
 #include "OrvSdk.h"
 
 #include <QList>
-#include <QMutex>
 #include <QObject>
-#include <QWaitCondition>
+
+#include <condition_variable>
+#include <mutex>
 
 class ZelAcqBuffer;
 
@@ -48,8 +49,8 @@ private:
     ORV_STREAM_HANDLE streamHandle;
     QList<ZelAcqBuffer*> buffers;
     QList<ZelAcqBuffer*> readyList;
-    QMutex mutex;
-    QWaitCondition readyCondition;
+    std::mutex mutex;
+    std::condition_variable readyCondition;
     ZelAcqBuffer* inUse = nullptr;
 };
 

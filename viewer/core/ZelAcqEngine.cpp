@@ -101,8 +101,8 @@ bool ZelAcqEngine::Start(quint64 imageCount)
     OrvStreamAcquisitionStop(streamHandle, 0);
     consumer->requestStop();
     producer->requestStop();
-    consumer->wait();
-    producer->wait();
+    consumer->waitForEnd();
+    producer->waitForEnd();
     bufferManager->FlushQueue();
     return false;
 }
@@ -116,8 +116,8 @@ void ZelAcqEngine::Stop()
     consumer->requestStop();
     OrvStreamAcquisitionStop(streamHandle, 0);
     setParamsLocked(0);
-    producer->wait();
-    consumer->wait();
+    producer->waitForEnd();
+    consumer->waitForEnd();
     bufferManager->FlushQueue();
     started = false;
 }

@@ -5,7 +5,6 @@
 #include "ZelUtil.h"
 
 #include <QFileInfo>
-#include <QMutexLocker>
 
 namespace {
 
@@ -14,15 +13,20 @@ const char* const runName = "ZelAcqThreadAutoSave::run";
 } // namespace
 
 ZelAcqThreadAutoSave::ZelAcqThreadAutoSave(QObject* parent)
-    : QThread(parent)
+    : ZelWorkerThread(parent)
 {
 }
 
 ZelAcqThreadAutoSave::~ZelAcqThreadAutoSave()
 {
     requestStop();
-    wait();
-    QMutexLocker lock(&queueMutex);
+    joinRun();
+    std::lock_guard<std::mutex> lock(queueMutex);
+    releaseQueued();
+}
+
+void ZelAcqThreadAutoSave::releaseQueued()
+{
     for (ORV_BUFFER_INFO& image : queue)
         ZelUtil::FreeBufferInfo(&image);
     queue.clear();
@@ -33,10 +37,8 @@ bool ZelAcqThreadAutoSave::start(int count, const QString& prefix, QThread::Prio
     if (isRunning())
         return false;
     {
-        QMutexLocker lock(&queueMutex);
-        for (ORV_BUFFER_INFO& image : queue)
-            ZelUtil::FreeBufferInfo(&image);
-        queue.clear();
+        std::lock_guard<std::mutex> lock(queueMutex);
+        releaseQueued();
         filePrefix = prefix;
         maxCount = count;
         queuedCount = 0;
@@ -44,17 +46,14 @@ bool ZelAcqThreadAutoSave::start(int count, const QString& prefix, QThread::Prio
         fileNumber = 0;
         accepting = count > 0;
     }
-    {
-        QMutexLocker lock(&stopMutex);
-        stopRequested = false;
-    }
+    beginRun();
     QThread::start(priority);
     return true;
 }
 
 void ZelAcqThreadAutoSave::storeImage(const ORV_BUFFER_INFO& image)
 {
-    QMutexLocker lock(&queueMutex);
+    std::lock_guard<std::mutex> lock(queueMutex);
     if (!accepting || queuedCount >= maxCount || queue.size() >= MaxQueued)
         return;
     ORV_BUFFER_INFO copy{};
@@ -62,37 +61,30 @@ void ZelAcqThreadAutoSave::storeImage(const ORV_BUFFER_INFO& image)
         return;
     queue.append(copy);
     ++queuedCount;
-    queueCondition.wakeOne();
+    queueCondition.notify_one();
 }
 
 void ZelAcqThreadAutoSave::requestStop()
 {
     {
-        QMutexLocker lock(&queueMutex);
+        std::lock_guard<std::mutex> lock(queueMutex);
         accepting = false;
         queue.append(ORV_BUFFER_INFO{});
-        queueCondition.wakeOne();
+        queueCondition.notify_one();
     }
-    QMutexLocker lock(&stopMutex);
-    stopRequested = true;
+    ZelWorkerThread::requestStop();
 }
 
 int ZelAcqThreadAutoSave::SavedCount() const
 {
-    QMutexLocker lock(&queueMutex);
+    std::lock_guard<std::mutex> lock(queueMutex);
     return savedCount;
 }
 
 int ZelAcqThreadAutoSave::QueuedCount() const
 {
-    QMutexLocker lock(&queueMutex);
+    std::lock_guard<std::mutex> lock(queueMutex);
     return queuedCount;
-}
-
-bool ZelAcqThreadAutoSave::isStopRequested()
-{
-    QMutexLocker lock(&stopMutex);
-    return stopRequested;
 }
 
 QString ZelAcqThreadAutoSave::nextFilePath()
@@ -113,20 +105,19 @@ void ZelAcqThreadAutoSave::run()
     // Every image taken counts, written or not, so a failed write cannot keep
     // the thread waiting for images that will never be queued.
     for (int taken = 0; taken < maxCount; ++taken) {
-        if (isStopRequested())
+        if (stopRequested())
             break;
         ORV_BUFFER_INFO image{};
         {
-            QMutexLocker lock(&queueMutex);
-            while (queue.isEmpty())
-                queueCondition.wait(&queueMutex);
+            std::unique_lock<std::mutex> lock(queueMutex);
+            queueCondition.wait(lock, [this] { return !queue.isEmpty(); });
             image = queue.takeFirst();
         }
         if (!image.pixels)
             break;
         if (ZelUtil::SaveImage(nextFilePath(), &image)) {
             {
-                QMutexLocker lock(&queueMutex);
+                std::lock_guard<std::mutex> lock(queueMutex);
                 ++savedCount;
             }
             emit imageSaved();
@@ -135,10 +126,11 @@ void ZelAcqThreadAutoSave::run()
         }
         ZelUtil::FreeBufferInfo(&image);
     }
-    QMutexLocker lock(&queueMutex);
-    accepting = false;
-    for (ORV_BUFFER_INFO& image : queue)
-        ZelUtil::FreeBufferInfo(&image);
-    queue.clear();
+    {
+        std::lock_guard<std::mutex> lock(queueMutex);
+        accepting = false;
+        releaseQueued();
+    }
     ZelTrace(ZEL_TRACE_DEBUG, "%s Exit!", runName);
+    endRun();
 }

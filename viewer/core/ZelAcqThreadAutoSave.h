@@ -2,17 +2,18 @@
 #define ZELACQTHREADAUTOSAVE_H
 
 #include "OrvSdk.h"
+#include "ZelWorkerThread.h"
 
 #include <QList>
-#include <QMutex>
 #include <QString>
-#include <QThread>
-#include <QWaitCondition>
+
+#include <condition_variable>
+#include <mutex>
 
 // Saves copies of the first images of a run as numbered files
 // "<prefix><n>.<format>" in the image folder. Existing files are never
 // overwritten: numbers already taken are skipped.
-class ZelAcqThreadAutoSave : public QThread
+class ZelAcqThreadAutoSave : public ZelWorkerThread
 {
     Q_OBJECT
 
@@ -26,6 +27,7 @@ public:
     // MaxQueued waiting ones are not made: that image is skipped.
     void storeImage(const ORV_BUFFER_INFO& image);
     void requestStop();
+    void waitForEnd() { joinRun(); }
 
     // Files written and images taken since the last start.
     int SavedCount() const;
@@ -41,13 +43,11 @@ protected:
 
 private:
     QString nextFilePath();
-    bool isStopRequested();
+    void releaseQueued();
 
-    QMutex stopMutex;
-    bool stopRequested = false;
     QList<ORV_BUFFER_INFO> queue;
-    mutable QMutex queueMutex;
-    QWaitCondition queueCondition;
+    mutable std::mutex queueMutex;
+    std::condition_variable queueCondition;
     bool accepting = false;
     int queuedCount = 0;
     int savedCount = 0;

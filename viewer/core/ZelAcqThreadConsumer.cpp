@@ -1,11 +1,10 @@
 #include "ZelAcqThreadConsumer.h"
 
 #include "ZelAcqBufferManager.h"
+#include "ZelAcqThreadProducer.h"
 #include "ZelSdkLoader.h"
 #include "ZelTrace.h"
 #include "ZelUtil.h"
-
-#include <QMutexLocker>
 
 #include <algorithm>
 #include <cstring>
@@ -27,7 +26,7 @@ void boundedCopy(void* destination, uint64_t destinationSize, const void* source
 
 ZelAcqThreadConsumer::ZelAcqThreadConsumer(ZelAcqEngine* engine, ZelAcqBufferManager* bufferManager,
                                            QObject* parent)
-    : QThread(parent)
+    : ZelWorkerThread(parent)
     , engine(engine)
     , bufferManager(bufferManager)
 {
@@ -36,7 +35,7 @@ ZelAcqThreadConsumer::ZelAcqThreadConsumer(ZelAcqEngine* engine, ZelAcqBufferMan
 ZelAcqThreadConsumer::~ZelAcqThreadConsumer()
 {
     requestStop();
-    wait();
+    joinRun();
     delete displayBuffers[0];
     delete displayBuffers[1];
 }
@@ -50,54 +49,43 @@ bool ZelAcqThreadConsumer::start(QThread::Priority priority)
     // The display buffers stay: the GUI may still show the last image of the
     // previous run from one of them.
     {
-        QMutexLocker lock(&deliveryMutex);
+        std::lock_guard<std::mutex> lock(deliveryMutex);
         pendingSet = false;
         pending = nullptr;
         deliveryAborted = false;
     }
-    {
-        QMutexLocker lock(&stopMutex);
-        stopRequested = false;
-    }
+    beginRun();
     QThread::start(priority);
     return true;
 }
 
 void ZelAcqThreadConsumer::requestStop()
 {
+    ZelWorkerThread::requestStop();
     {
-        QMutexLocker lock(&stopMutex);
-        stopRequested = true;
-    }
-    {
-        QMutexLocker lock(&deliveryMutex);
+        std::lock_guard<std::mutex> lock(deliveryMutex);
         deliveryAborted = true;
         pendingSet = false;
         pending = nullptr;
-        deliveryCondition.wakeAll();
+        deliveryCondition.notify_all();
     }
     bufferManager->PushReady(nullptr);
-}
-
-bool ZelAcqThreadConsumer::isStopRequested()
-{
-    QMutexLocker lock(&stopMutex);
-    return stopRequested;
 }
 
 void ZelAcqThreadConsumer::run()
 {
     ZelTrace(ZEL_TRACE_DEBUG, "%s Entry!", runName);
-    while (!isStopRequested()) {
+    while (!stopRequested()) {
         QElapsedTimer pacing;
         pacing.start();
         if (!consumeNewImage())
             continue;
         // Bounds display work to about 60 images a second.
         if (pacing.elapsed() < 16)
-            msleep(15);
+            pause(15);
     }
     ZelTrace(ZEL_TRACE_DEBUG, "%s Exit!", runName);
+    endRun();
 }
 
 ZelAcqBuffer* ZelAcqThreadConsumer::displayBufferFor(int index, const ORV_BUFFER_INFO& image)
@@ -167,7 +155,7 @@ bool ZelAcqThreadConsumer::consumeNewImage()
 
     int index;
     {
-        QMutexLocker lock(&deliveryMutex);
+        std::lock_guard<std::mutex> lock(deliveryMutex);
         index = shownIndex == 0 ? 1 : 0;
     }
     ZelAcqBuffer* display = displayBufferFor(index, image);
@@ -178,7 +166,7 @@ bool ZelAcqThreadConsumer::consumeNewImage()
     }
     buffer->SetDisplayBuffer(display);
     {
-        QMutexLocker lock(&deliveryMutex);
+        std::lock_guard<std::mutex> lock(deliveryMutex);
         pendingIndex = index;
     }
     if (!handOver(buffer))
@@ -190,24 +178,26 @@ bool ZelAcqThreadConsumer::consumeNewImage()
 
 bool ZelAcqThreadConsumer::handOver(ZelAcqBuffer* buffer)
 {
-    QMutexLocker lock(&deliveryMutex);
+    std::unique_lock<std::mutex> lock(deliveryMutex);
     if (deliveryAborted)
         return false;
     pending = buffer;
     pendingSet = true;
-    QMetaObject::invokeMethod(this, [this] { deliver(); }, Qt::QueuedConnection);
-    while ((pendingSet || delivering) && !deliveryAborted)
-        deliveryCondition.wait(&deliveryMutex);
+    QMetaObject::invokeMethod(this, "deliver", Qt::QueuedConnection);
+    deliveryCondition.wait(lock, [this] { return (!pendingSet && !delivering) || deliveryAborted; });
     return !deliveryAborted;
 }
 
 void ZelAcqThreadConsumer::deliver()
 {
     ZelAcqBuffer* buffer;
+    double rate;
     {
-        QMutexLocker lock(&deliveryMutex);
+        std::lock_guard<std::mutex> lock(deliveryMutex);
         if (!pendingSet || deliveryAborted)
             return;
+        rate = displayRate;
+        displayRate = -1;
         buffer = pending;
         pending = nullptr;
         pendingSet = false;
@@ -216,17 +206,20 @@ void ZelAcqThreadConsumer::deliver()
             shownIndex = pendingIndex;
     }
     emit imageReady(buffer);
-    QMutexLocker lock(&deliveryMutex);
+    if (rate >= 0)
+        emit frameRateReady(QString::number(rate, 'f', 1));
+    std::lock_guard<std::mutex> lock(deliveryMutex);
     delivering = false;
-    deliveryCondition.wakeAll();
+    deliveryCondition.notify_all();
 }
 
 void ZelAcqThreadConsumer::reportDisplayRate()
 {
     const qint64 ms = rateTimer.isValid() ? rateTimer.elapsed() : 0;
-    if (ms != 0 && (!reportTimer.isValid() || reportTimer.elapsed() >= 250)) {
+    if (ms != 0 && (!reportTimer.isValid() || reportTimer.elapsed() >= ZelAcqThreadProducer::RateReportIntervalMs)) {
         reportTimer.start();
-        emit frameRateReady(QString::number(double(windowImages) / (ms / 1000.0), 'f', 1));
+        std::lock_guard<std::mutex> lock(deliveryMutex);
+        displayRate = double(windowImages) / (ms / 1000.0);
     }
     if (windowImages % 100 == 0) {
         rateTimer.start();

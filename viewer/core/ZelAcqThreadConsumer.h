@@ -2,12 +2,13 @@
 #define ZELACQTHREADCONSUMER_H
 
 #include "ZelAcqBuffer.h"
+#include "ZelWorkerThread.h"
 
 #include <QElapsedTimer>
-#include <QMutex>
 #include <QString>
-#include <QThread>
-#include <QWaitCondition>
+
+#include <condition_variable>
+#include <mutex>
 
 class ZelAcqBufferManager;
 class ZelAcqEngine;
@@ -20,7 +21,7 @@ class ZelAcqEngine;
 // display buffer the GUI does not hold. So a display buffer is never
 // rewritten while the GUI may paint from it, and imageReady never piles up in
 // the event queue when the GUI is slower than the camera.
-class ZelAcqThreadConsumer : public QThread
+class ZelAcqThreadConsumer : public ZelWorkerThread
 {
     Q_OBJECT
 
@@ -31,6 +32,7 @@ public:
     // False while the thread runs.
     bool start(QThread::Priority priority);
     void requestStop();
+    void waitForEnd() { joinRun(); }
 
     // The display buffers, for the engine's owner and tests.
     ZelAcqBuffer* DisplayBuffer(int index) const { return displayBuffers[index & 1]; }
@@ -42,19 +44,19 @@ signals:
 protected:
     void run() override;
 
+private slots:
+    // GUI thread: emits the image handed over, if it is still wanted.
+    void deliver();
+
 private:
     bool consumeNewImage();
-    bool isStopRequested();
     ZelAcqBuffer* displayBufferFor(int index, const ORV_BUFFER_INFO& image);
     bool convert(const ORV_BUFFER_INFO& image, ZelAcqBuffer* display);
     // Hands the image (or null) to the GUI thread and waits until it was
     // emitted there; false when a stop request came first.
     bool handOver(ZelAcqBuffer* buffer);
-    void deliver();
     void reportDisplayRate();
 
-    QMutex stopMutex;
-    bool stopRequested = false;
     quint64 windowImages = 0;
     QElapsedTimer rateTimer;
     QElapsedTimer reportTimer;
@@ -63,14 +65,15 @@ private:
     ZelAcqBuffer* displayBuffers[2] = {nullptr, nullptr};
 
     // Hand-over to the GUI thread.
-    QMutex deliveryMutex;
-    QWaitCondition deliveryCondition;
+    std::mutex deliveryMutex;
+    std::condition_variable deliveryCondition;
     bool pendingSet = false;
     bool delivering = false;
     bool deliveryAborted = false;
     ZelAcqBuffer* pending = nullptr;
     int pendingIndex = -1;
     int shownIndex = -1; // display buffer the GUI holds; -1 none
+    double displayRate = -1; // to report with the next image; negative: none
 };
 
 #endif // ZELACQTHREADCONSUMER_H

@@ -6,8 +6,6 @@
 #include "ZelAcqThreadAutoSave.h"
 #include "ZelTrace.h"
 
-#include <QMutexLocker>
-
 namespace {
 
 const char* const runName = "ZelAcqThreadProducer::run";
@@ -24,7 +22,7 @@ bool isIncomplete(const ORV_BUFFER_INFO& info)
 
 ZelAcqThreadProducer::ZelAcqThreadProducer(ZelAcqEngine* engine, ZelAcqBufferManager* bufferManager,
                                            QObject* parent)
-    : QThread(parent)
+    : ZelWorkerThread(parent)
     , engine(engine)
     , bufferManager(bufferManager)
 {
@@ -35,7 +33,7 @@ ZelAcqThreadProducer::ZelAcqThreadProducer(ZelAcqEngine* engine, ZelAcqBufferMan
 ZelAcqThreadProducer::~ZelAcqThreadProducer()
 {
     requestStop();
-    wait();
+    joinRun();
     // The auto-save thread is a child; stop it before the QObject tree does.
     delete autoSave;
     autoSave = nullptr;
@@ -53,26 +51,21 @@ bool ZelAcqThreadProducer::start(quint64 count, QThread::Priority priority)
     firstImage = true;
     reportTimer.invalidate();
     {
-        QMutexLocker lock(&stopMutex);
-        stopRequested = false;
+        // News of an earlier run is stale; an update already posted stays.
+        std::lock_guard<std::mutex> lock(newsMutex);
+        const bool posted = news.posted;
+        news = News();
+        news.posted = posted;
     }
+    beginRun();
     QThread::start(priority);
     return true;
 }
 
 void ZelAcqThreadProducer::requestStop()
 {
-    {
-        QMutexLocker lock(&stopMutex);
-        stopRequested = true;
-    }
+    ZelWorkerThread::requestStop();
     continueAfterPause();
-}
-
-bool ZelAcqThreadProducer::isStopRequested()
-{
-    QMutexLocker lock(&stopMutex);
-    return stopRequested;
 }
 
 void ZelAcqThreadProducer::enableAutoSave(bool on, int count, const QString& prefix)
@@ -81,28 +74,28 @@ void ZelAcqThreadProducer::enableAutoSave(bool on, int count, const QString& pre
         // A run still saving ends first, so the new one counts from 0.
         if (autoSave->isRunning()) {
             autoSave->requestStop();
-            autoSave->wait();
+            autoSave->waitForEnd();
         }
         autoSave->start(count, prefix, QThread::InheritPriority);
     } else {
         autoSave->requestStop();
     }
-    QMutexLocker lock(&autoSaveMutex);
+    std::lock_guard<std::mutex> lock(autoSaveMutex);
     autoSaveEnabled = on;
 }
 
 void ZelAcqThreadProducer::pauseAfterNextImage()
 {
-    QMutexLocker lock(&pauseMutex);
+    std::lock_guard<std::mutex> lock(pauseMutex);
     pauseAfterImage = true;
 }
 
 void ZelAcqThreadProducer::continueAfterPause()
 {
-    QMutexLocker lock(&pauseMutex);
+    std::lock_guard<std::mutex> lock(pauseMutex);
     if (pauseAfterImage) {
         pauseAfterImage = false;
-        pauseCondition.wakeOne();
+        pauseCondition.notify_one();
     }
 }
 
@@ -122,7 +115,12 @@ void ZelAcqThreadProducer::reportLoss(quint64 imageId)
         // The SDK's count may run ahead of the gaps seen so far.
         reported = quint64(discarded) < lostTotal ? lostTotal - quint64(discarded) : 0;
     }
-    emit imageLost(QString::number(reported));
+    {
+        std::lock_guard<std::mutex> lock(newsMutex);
+        news.lostSet = true;
+        news.lost = reported;
+    }
+    post();
     if (gap == 1)
         ZelTrace(ZEL_TRACE_INFO, "ZelAcqThreadProducer::run Image lost! FrameID:%lld", qint64(imageId - 1));
     else
@@ -139,17 +137,49 @@ void ZelAcqThreadProducer::reportRates()
         return;
     reportTimer.start();
     const double seconds = ms / 1000.0;
-    if (windowBytes != 0)
-        emit dataRateReady(QString::number(double(windowBytes) / (1024.0 * 1024.0) / seconds, 'f', 4));
-    if (windowImages != 0)
-        emit frameRateReady(QString::number(double(windowImages) / seconds, 'f', 1));
+    {
+        std::lock_guard<std::mutex> lock(newsMutex);
+        news.ratesSet = true;
+        news.dataRate = windowBytes != 0 ? double(windowBytes) / (1024.0 * 1024.0) / seconds : -1;
+        news.frameRate = windowImages != 0 ? double(windowImages) / seconds : -1;
+    }
+    post();
+}
+
+void ZelAcqThreadProducer::post()
+{
+    {
+        std::lock_guard<std::mutex> lock(newsMutex);
+        if (news.posted)
+            return;
+        news.posted = true;
+    }
+    QMetaObject::invokeMethod(this, "publish", Qt::QueuedConnection);
+}
+
+void ZelAcqThreadProducer::publish()
+{
+    News now;
+    {
+        std::lock_guard<std::mutex> lock(newsMutex);
+        now = news;
+        news = News();
+    }
+    if (now.lostSet)
+        emit imageLost(QString::number(now.lost));
+    if (now.ratesSet && now.dataRate >= 0)
+        emit dataRateReady(QString::number(now.dataRate, 'f', 4));
+    if (now.ratesSet && now.frameRate >= 0)
+        emit frameRateReady(QString::number(now.frameRate, 'f', 1));
+    for (int error : qAsConst(now.errors))
+        emit acquisitionError(error);
 }
 
 void ZelAcqThreadProducer::run()
 {
     ZelTrace(ZEL_TRACE_DEBUG, "%s Entry!", runName);
     for (;;) {
-        if (isStopRequested())
+        if (stopRequested())
             break;
         if (windowImages % 100 == 0) {
             rateTimer.restart();
@@ -160,9 +190,15 @@ void ZelAcqThreadProducer::run()
         const int rc = engine->WaitForNewImage(buffer, 1000);
         if (rc != 0) {
             // A wait that a stop ended is no acquisition error.
-            if (isStopRequested())
+            if (stopRequested())
                 break;
-            emit acquisitionError(rc);
+            {
+                std::lock_guard<std::mutex> lock(newsMutex);
+                // A handful tells the story; more would only flood the GUI.
+                if (news.errors.size() < 8)
+                    news.errors.append(rc);
+            }
+            post();
             continue;
         }
         if (!buffer) {
@@ -189,17 +225,19 @@ void ZelAcqThreadProducer::run()
             continue;
         }
         {
-            QMutexLocker lock(&autoSaveMutex);
+            std::lock_guard<std::mutex> lock(autoSaveMutex);
             if (autoSaveEnabled)
                 autoSave->storeImage(info);
         }
         if (!bufferManager->TryPushReady(buffer, 1))
             bufferManager->Queue(buffer);
+        // On this thread, right after the image and before the pause check,
+        // so that a direct receiver can still ask for the pause.
         emit imageProduced();
 
-        QMutexLocker lock(&pauseMutex);
-        while (pauseAfterImage)
-            pauseCondition.wait(&pauseMutex);
+        std::unique_lock<std::mutex> lock(pauseMutex);
+        pauseCondition.wait(lock, [this] { return !pauseAfterImage; });
     }
     ZelTrace(ZEL_TRACE_DEBUG, "%s Exit!", runName);
+    endRun();
 }

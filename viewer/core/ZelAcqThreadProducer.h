@@ -1,11 +1,13 @@
 #ifndef ZELACQTHREADPRODUCER_H
 #define ZELACQTHREADPRODUCER_H
 
+#include "ZelWorkerThread.h"
+
 #include <QElapsedTimer>
-#include <QMutex>
 #include <QString>
-#include <QThread>
-#include <QWaitCondition>
+
+#include <condition_variable>
+#include <mutex>
 
 class ZelAcqBufferManager;
 class ZelAcqEngine;
@@ -15,7 +17,13 @@ struct ORV_BUFFER_INFO;
 // Takes every filled buffer from the SDK, reports lost images and the frame
 // and data rates, feeds the auto-save thread and offers the image to the
 // consumer; a buffer the consumer cannot take goes straight back.
-class ZelAcqThreadProducer : public QThread
+//
+// Its reports (losses, rates, errors) are emitted on the thread the producer
+// object lives in (the GUI thread): the loop leaves its news under a lock and
+// posts one update at a time, so reports never pile up in the event queue
+// however fast images come; the update emits the latest values.
+// imageProduced is emitted on the producer's own thread after each image.
+class ZelAcqThreadProducer : public ZelWorkerThread
 {
     Q_OBJECT
 
@@ -26,6 +34,8 @@ public:
     // False while the thread runs.
     bool start(quint64 imageCount, QThread::Priority priority);
     void requestStop();
+    // Waits until run has ended.
+    void waitForEnd() { joinRun(); }
 
     // On: (re)starts the auto-save thread for count images; off: stops it.
     void enableAutoSave(bool on, int count, const QString& prefix);
@@ -50,17 +60,18 @@ signals:
 protected:
     void run() override;
 
+private slots:
+    void publish();
+
 private:
-    bool isStopRequested();
+    void post();
     void reportLoss(quint64 imageId);
     void reportRates();
 
-    QMutex autoSaveMutex;
-    QMutex stopMutex;
-    bool stopRequested = false;
-    QMutex pauseMutex;
+    std::mutex autoSaveMutex;
+    std::mutex pauseMutex;
     bool pauseAfterImage = false;
-    QWaitCondition pauseCondition;
+    std::condition_variable pauseCondition;
     quint64 imageCount = 0;
     quint64 lostTotal = 0;
     quint64 expectedImageId = 0;
@@ -73,6 +84,19 @@ private:
     bool autoSaveEnabled = false;
     ZelAcqEngine* engine;
     ZelAcqBufferManager* bufferManager;
+
+    // News for the next update, under newsMutex.
+    struct News {
+        bool posted = false;
+        bool lostSet = false;
+        quint64 lost = 0;
+        bool ratesSet = false;
+        double dataRate = 0;  // MiB/s; negative: none
+        double frameRate = 0; // images/s; negative: none
+        QList<int> errors;
+    };
+    std::mutex newsMutex;
+    News news;
 };
 
 #endif // ZELACQTHREADPRODUCER_H

@@ -86,22 +86,28 @@ ORV_DEVICE_INFO ZelCamera::GetDeviceInfo() const
     return info;
 }
 
+namespace {
+
+// One settings-file call of the SDK on the device, traced when it fails.
+bool settingsFileCall(int (*call)(ORV_DEVICE_HANDLE, const char*), ORV_DEVICE_HANDLE device,
+                      const QString& fileName, const char* function, const char* format)
+{
+    const int rc = call(device, QFile::encodeName(fileName).constData());
+    if (rc != ORV_SUCCESS)
+        ZelTrace(ZEL_TRACE_ERROR, format, function, rc);
+    return rc == ORV_SUCCESS;
+}
+
+} // namespace
+
 bool ZelCamera::LoadSettings(const QString& fileName)
 {
-    const int rc = OrvDeviceLoadSettings(deviceHandle, QFile::encodeName(fileName).constData());
-    if (rc != ORV_SUCCESS) {
-        ZelTrace(ZEL_TRACE_ERROR, "%s Failed! OrvDeviceLoadSettings:%d", "ZelCamera::LoadSettings", rc);
-        return false;
-    }
-    return true;
+    return settingsFileCall(&OrvDeviceLoadSettings, deviceHandle, fileName, "ZelCamera::LoadSettings",
+                            "%s Failed! OrvDeviceLoadSettings:%d");
 }
 
 bool ZelCamera::SaveSettings(const QString& fileName)
 {
-    const int rc = OrvDeviceSaveSettings(deviceHandle, QFile::encodeName(fileName).constData());
-    if (rc != ORV_SUCCESS) {
-        ZelTrace(ZEL_TRACE_ERROR, "%s Failed! OrvDeviceSaveSettings:%d", "ZelCamera::SaveSettings", rc);
-        return false;
-    }
-    return true;
+    return settingsFileCall(&OrvDeviceSaveSettings, deviceHandle, fileName, "ZelCamera::SaveSettings",
+                            "%s Failed! OrvDeviceSaveSettings:%d");
 }

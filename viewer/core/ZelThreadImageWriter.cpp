@@ -3,8 +3,6 @@
 #include "ZelTrace.h"
 #include "ZelUtil.h"
 
-#include <QMutexLocker>
-
 #include <new>
 
 namespace {
@@ -14,16 +12,16 @@ const char* const runName = "ZelThreadImageWriter::run";
 } // namespace
 
 ZelThreadImageWriter::ZelThreadImageWriter(QObject* parent)
-    : QThread(parent)
+    : ZelWorkerThread(parent)
 {
 }
 
 ZelThreadImageWriter::~ZelThreadImageWriter()
 {
     requestStop();
-    wait();
+    joinRun();
     clearQueue();
-    QMutexLocker lock(&fileNameMutex);
+    std::lock_guard<std::mutex> lock(fileNameMutex);
     for (Job& job : jobs)
         release(job.image);
     jobs.clear();
@@ -42,13 +40,10 @@ bool ZelThreadImageWriter::start(QThread::Priority priority)
     if (isRunning())
         return false;
     {
-        QMutexLocker lock(&stopMutex);
-        stopRequested = false;
-    }
-    {
-        QMutexLocker lock(&queueMutex);
+        std::lock_guard<std::mutex> lock(queueMutex);
         accepting = true;
     }
+    beginRun();
     QThread::start(priority);
     return true;
 }
@@ -56,21 +51,18 @@ bool ZelThreadImageWriter::start(QThread::Priority priority)
 void ZelThreadImageWriter::requestStop()
 {
     {
-        QMutexLocker lock(&queueMutex);
+        std::lock_guard<std::mutex> lock(queueMutex);
         accepting = false;
     }
-    {
-        QMutexLocker lock(&stopMutex);
-        stopRequested = true;
-    }
-    QMutexLocker lock(&fileNameMutex);
-    fileNameCondition.wakeAll();
+    ZelWorkerThread::requestStop();
+    std::lock_guard<std::mutex> lock(fileNameMutex);
+    fileNameCondition.notify_all();
 }
 
 void ZelThreadImageWriter::writeImage(const ORV_BUFFER_INFO& image, bool front)
 {
     {
-        QMutexLocker lock(&queueMutex);
+        std::lock_guard<std::mutex> lock(queueMutex);
         if (!accepting)
             return;
     }
@@ -81,7 +73,7 @@ void ZelThreadImageWriter::writeImage(const ORV_BUFFER_INFO& image, bool front)
         delete copy;
         return;
     }
-    QMutexLocker lock(&queueMutex);
+    std::lock_guard<std::mutex> lock(queueMutex);
     if (front)
         queue.prepend(copy);
     else
@@ -92,18 +84,18 @@ void ZelThreadImageWriter::setFileName(const QString& name)
 {
     ORV_BUFFER_INFO* image = nullptr;
     {
-        QMutexLocker lock(&queueMutex);
+        std::lock_guard<std::mutex> lock(queueMutex);
         if (!queue.isEmpty())
             image = queue.takeFirst();
     }
-    QMutexLocker lock(&fileNameMutex);
+    std::lock_guard<std::mutex> lock(fileNameMutex);
     jobs.append(Job{image, name});
-    fileNameCondition.wakeOne();
+    fileNameCondition.notify_one();
 }
 
 void ZelThreadImageWriter::clearQueue()
 {
-    QMutexLocker lock(&queueMutex);
+    std::lock_guard<std::mutex> lock(queueMutex);
     for (ORV_BUFFER_INFO* image : qAsConst(queue))
         release(image);
     queue.clear();
@@ -111,7 +103,7 @@ void ZelThreadImageWriter::clearQueue()
 
 int ZelThreadImageWriter::QueuedCount() const
 {
-    QMutexLocker lock(&queueMutex);
+    std::lock_guard<std::mutex> lock(queueMutex);
     return queue.size();
 }
 
@@ -122,18 +114,13 @@ void ZelThreadImageWriter::run()
         Job job{nullptr, QString()};
         bool haveJob = false;
         {
-            QMutexLocker lock(&fileNameMutex);
-            for (;;) {
-                if (!jobs.isEmpty()) {
-                    job = jobs.takeFirst();
-                    haveJob = true;
-                    break;
-                }
-                QMutexLocker stopLock(&stopMutex);
-                if (stopRequested)
-                    break;
-                stopLock.unlock();
-                fileNameCondition.wait(&fileNameMutex);
+            // Named jobs go first: a stop request ends the writer only once
+            // they are done. Wake-ups without a job or a stop change nothing.
+            std::unique_lock<std::mutex> lock(fileNameMutex);
+            fileNameCondition.wait(lock, [this] { return !jobs.isEmpty() || stopRequested(); });
+            if (!jobs.isEmpty()) {
+                job = jobs.takeFirst();
+                haveJob = true;
             }
         }
         if (!haveJob)
@@ -146,4 +133,5 @@ void ZelThreadImageWriter::run()
         emit imageWriteComplete(written ? 0 : -1, job.fileName);
     }
     ZelTrace(ZEL_TRACE_DEBUG, "%s Exit!", runName);
+    endRun();
 }

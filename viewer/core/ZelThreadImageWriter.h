@@ -2,18 +2,19 @@
 #define ZELTHREADIMAGEWRITER_H
 
 #include "OrvSdk.h"
+#include "ZelWorkerThread.h"
 
 #include <QList>
-#include <QMutex>
 #include <QString>
-#include <QThread>
-#include <QWaitCondition>
+
+#include <condition_variable>
+#include <mutex>
 
 // Saves image copies on its own thread. writeImage queues a copy;
 // setFileName pairs the first queued copy with the name and has it saved,
 // reported by imageWriteComplete. A name given while nothing is queued is
 // reported as failed.
-class ZelThreadImageWriter : public QThread
+class ZelThreadImageWriter : public ZelWorkerThread
 {
     Q_OBJECT
 
@@ -49,14 +50,12 @@ private:
     static void release(ORV_BUFFER_INFO* image);
     void requestStop();
 
-    QMutex stopMutex;
-    bool stopRequested = false;
     // Guards jobs; the writer waits on the condition for the next one.
-    QMutex fileNameMutex;
-    QWaitCondition fileNameCondition;
+    std::mutex fileNameMutex;
+    std::condition_variable fileNameCondition;
     QList<Job> jobs;
     QList<ORV_BUFFER_INFO*> queue;
-    mutable QMutex queueMutex;
+    mutable std::mutex queueMutex;
     bool accepting = false;
 };
 

@@ -11,8 +11,9 @@ int main(int argc, char* argv[])
     ZelStartup::prepareApplication(nullptr, registerSoftwarePollingItemInfo);
     int result = -1;
     {
+        // High-DPI scaling is enabled before the application object exists,
+        // where it takes effect.
         QApplication application(argc, argv);
-        QApplication::setAttribute(Qt::AA_EnableHighDpiScaling, true);
         ZelMainWindow window;
         if (window.init(QApplication::arguments())) {
             window.showMaximized();

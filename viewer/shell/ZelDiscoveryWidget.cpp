@@ -9,6 +9,7 @@
 #include "ZelDiscoveryTreeView.h"
 #include "ZelTrace.h"
 #include "ZelUtil.h"
+#include "ZelWaitCursor.h"
 
 #include <QAction>
 #include <QApplication>
@@ -42,11 +43,6 @@ bool isCameraLinkTypeExact(const QString& type)
     return type == QLatin1String("CL") || type == QLatin1String("CLHS");
 }
 
-// Shows the wait cursor for the lifetime of the object.
-struct WaitCursor {
-    WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
-    ~WaitCursor() { QApplication::restoreOverrideCursor(); }
-};
 
 } // namespace
 
@@ -479,7 +475,7 @@ void ZelDiscoveryWidget::on_btnRefresh_clicked()
     if (QItemSelectionModel* selection = ui->treeViewDiscover->selectionModel())
         selection->clearSelection();
     const QString type = selectedType();
-    WaitCursor wait;
+    ZelWaitCursor wait;
     if (!controller)
         return;
     for (ZelCameraManager* manager : controller->managers()) {
@@ -496,17 +492,20 @@ void ZelDiscoveryWidget::on_btnCLProbeDevice_clicked()
     const QVariant data = ui->cmbCLPortID->currentData();
     if (data.canConvert<ORV_INTERFACE_INFO>())
         port = data.value<ORV_INTERFACE_INFO>();
+    // A Camera Link HS port is probed through the "CLHS" managers into their
+    // tree; everything else through "CL".
+    const QString type = selectedType() == QLatin1String("CLHS") ? QStringLiteral("CLHS") : QStringLiteral("CL");
     ZelCameraInfoList cameras;
     {
-        WaitCursor wait;
+        ZelWaitCursor wait;
         if (controller)
-            controller->UpdateInterface(QStringLiteral("CL"), &port, cameras);
+            controller->UpdateInterface(type, &port, cameras);
     }
     if (treeHasSelection())
         return;
-    ui->treeViewDiscover->setCameras(QStringLiteral("CL"), cameras);
-    if (selectedType() == QLatin1String("CL"))
-        showTreeState(QStringLiteral("CL"));
+    ui->treeViewDiscover->setCameras(type, cameras);
+    if (selectedType() == type)
+        showTreeState(type);
 }
 
 void ZelDiscoveryWidget::on_cmbCLPortID_currentIndexChanged(QString text)
@@ -532,7 +531,7 @@ void ZelDiscoveryWidget::showEvent(QShowEvent* event)
                 controller->restartDiscovery(manager->TLType());
         }
         if (firstShow) {
-            WaitCursor wait;
+            ZelWaitCursor wait;
             listEveryManager();
             firstShow = false;
         }

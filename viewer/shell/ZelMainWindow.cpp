@@ -14,6 +14,7 @@
 #include "ZelTLSettingsFile.h"
 #include "ZelTrace.h"
 #include "ZelUtil.h"
+#include "ZelWaitCursor.h"
 
 #include <QAction>
 #include <QActionGroup>
@@ -40,11 +41,6 @@ constexpr int discoveryFirstShowDelayMs = 500;
 
 const char* const cameraInfoProperty = "CameraInfo";
 
-// Wait cursor for the lifetime of the object.
-struct WaitCursor {
-    WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
-    ~WaitCursor() { QApplication::restoreOverrideCursor(); }
-};
 
 // Menu items that reach the active camera window: item, its signal, the slot.
 struct CameraWindowLink {
@@ -514,7 +510,7 @@ void ZelMainWindow::onCameraSelected(ZelCameraInfo cameraInfo)
 
     bool opened = false;
     {
-        WaitCursor wait;
+        ZelWaitCursor wait;
         opened = _openCameraWindow(cameraInfo);
     }
     if (!opened) {
@@ -560,7 +556,7 @@ void ZelMainWindow::_closeCamera(const ZelCameraInfo& info)
     ZelCameraManager* manager = _findCameraManager(info.hSystem, ZelUtil::RecordText(info.tlInfo.tlType));
     if (!manager)
         return;
-    WaitCursor wait;
+    ZelWaitCursor wait;
     manager->CloseCamera(info.cameraKey());
 }
 

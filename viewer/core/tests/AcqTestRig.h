@@ -41,9 +41,13 @@ struct AcqRecord {
     // while the previous image still referred to it.
     bool displayReused = false;
 
+    // Lives on the test's thread, so every signal arrives there.
+    QObject receiver;
+
     void watch(ZelAcqEngine* engine)
     {
-        QObject::connect(engine->Consumer(), &ZelAcqThreadConsumer::imageReady, [this](ZelAcqBufferPtr buffer) {
+        QObject* r = &receiver;
+        QObject::connect(engine->Consumer(), &ZelAcqThreadConsumer::imageReady, r, [this](ZelAcqBufferPtr buffer) {
             images.append(buffer);
             if (!buffer) {
                 ++nullImages;
@@ -56,13 +60,14 @@ struct AcqRecord {
             shownDisplay = display;
         });
         ZelAcqThreadProducer* producer = engine->Producer();
-        QObject::connect(producer, &ZelAcqThreadProducer::imageLost, [this](const QString& n) { lost << n; });
-        QObject::connect(producer, &ZelAcqThreadProducer::frameRateReady,
-                         [this](const QString& r) { frameRates << r; });
-        QObject::connect(producer, &ZelAcqThreadProducer::dataRateReady, [this](const QString& r) { dataRates << r; });
-        QObject::connect(producer, &ZelAcqThreadProducer::acquisitionError, [this](int e) { errors << e; });
-        QObject::connect(producer, &ZelAcqThreadProducer::imageProduced, [this] { ++produced; });
-        QObject::connect(producer, &ZelAcqThreadProducer::imageSaved, [this] { ++saved; });
+        QObject::connect(producer, &ZelAcqThreadProducer::imageLost, r, [this](const QString& n) { lost << n; });
+        QObject::connect(producer, &ZelAcqThreadProducer::frameRateReady, r,
+                         [this](const QString& rate) { frameRates << rate; });
+        QObject::connect(producer, &ZelAcqThreadProducer::dataRateReady, r,
+                         [this](const QString& rate) { dataRates << rate; });
+        QObject::connect(producer, &ZelAcqThreadProducer::acquisitionError, r, [this](int e) { errors << e; });
+        QObject::connect(producer, &ZelAcqThreadProducer::imageProduced, r, [this] { ++produced; });
+        QObject::connect(producer, &ZelAcqThreadProducer::imageSaved, r, [this] { ++saved; });
     }
     int realImages() const { return images.size() - nullImages; }
 };

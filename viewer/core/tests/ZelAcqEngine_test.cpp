@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <QElapsedTimer>
+
 namespace {
 
 const std::string G1 = "GEV-G1-0001"; // mono, "StreamLostFrameCount" only
@@ -266,15 +268,20 @@ TEST_F(ZelAcqEngineTest, RatesAreReportedAFewTimesASecond)
     rig.smallImages();
     rig.stream("fps", "1000");
     ASSERT_TRUE(rig.start());
-    ASSERT_TRUE(spinUntil([&] { return rig.info().deliveredFrameCount >= 600; }));
-    spinFor(20);
+    QElapsedTimer clock;
+    clock.start();
+    ASSERT_TRUE(spinUntil([&] { return rig.info().deliveredFrameCount >= 300 && rig.record.frameRates.size() >= 2; },
+                          60000));
     rig.engine->Stop();
-    const qint64 delivered = qint64(rig.info().deliveredFrameCount);
+    spinFor(20);
     // At most one report per interval, whatever the image rate.
-    EXPECT_GE(rig.record.frameRates.size(), 1);
-    EXPECT_LT(rig.record.frameRates.size(), delivered / 50);
+    const qint64 intervals = clock.elapsed() / ZelAcqThreadProducer::RateReportIntervalMs + 1;
+    EXPECT_LE(rig.record.frameRates.size(), intervals);
+    EXPECT_LT(rig.record.frameRates.size(), qint64(rig.info().deliveredFrameCount) / 10);
     EXPECT_EQ(rig.record.frameRates.size(), rig.record.dataRates.size());
     bool ok = false;
-    EXPECT_GT(rig.record.frameRates.last().toDouble(&ok), 100.0);
+    EXPECT_GT(rig.record.frameRates.last().toDouble(&ok), 0.0);
+    EXPECT_TRUE(ok);
+    EXPECT_GT(rig.record.dataRates.last().toDouble(&ok), 0.0);
     EXPECT_TRUE(ok);
 }

@@ -6,6 +6,8 @@
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
+#include <QRegularExpression>
+#include <QSet>
 #include <QString>
 #include <QStringList>
 
@@ -260,6 +262,40 @@ TEST_F(ZelSdkLoaderTest, TraceReachesTheLogUnchanged)
     const QString prefix = "[Kalveen2] 0x8 ";
     ASSERT_TRUE(kalveenLines[2].startsWith(prefix + "ZelTest::run value:vvv"));
     EXPECT_EQ(kalveenLines[2].size() - prefix.size(), int(ZEL_TRACE_MAX_LENGTH));
+}
+
+TEST_F(ZelSdkLoaderTest, ConcurrentTracesStayWhole)
+{
+    SimControl sim(binDir);
+    ASSERT_TRUE(sim.valid());
+    ASSERT_TRUE(loader()->init(QStringLiteral(SUITE_CTI_DIR)));
+    sim.reply("log.trace on");
+    sim.reply("log.trace.clear");
+
+    const int threadCount = 4;
+    const int linesPerThread = 200;
+    const std::string padding(500, '.');
+    std::vector<std::thread> threads;
+    for (int t = 0; t < threadCount; ++t) {
+        threads.emplace_back([&, t] {
+            for (int i = 0; i < linesPerThread; ++i)
+                ZelTrace(ZEL_TRACE_INFO, "%s thread %d line %d %s end", "ZelTest::worker", t, i, padding.c_str());
+        });
+    }
+    for (std::thread& thread : threads)
+        thread.join();
+
+    const QRegularExpression whole(QStringLiteral("^\\[Kalveen2\\] 0x8 ZelTest::worker thread (\\d) line (\\d+) \\.{500} end$"));
+    QSet<QString> seen;
+    const QStringList lines = QString::fromStdString(sim.reply("log.trace.get")).split('\n');
+    for (const QString& line : lines) {
+        if (!line.startsWith("[Kalveen2]"))
+            continue;
+        const QRegularExpressionMatch match = whole.match(line);
+        ASSERT_TRUE(match.hasMatch()) << line.left(200).toStdString();
+        seen.insert(match.captured(1) + "/" + match.captured(2));
+    }
+    EXPECT_EQ(seen.size(), threadCount * linesPerThread);
 }
 
 // The rows are read by worker threads while the GUI thread rewrites them.

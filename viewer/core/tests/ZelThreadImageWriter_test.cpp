@@ -8,6 +8,7 @@
 #include <QFile>
 
 #include <atomic>
+#include <mutex>
 #include <vector>
 
 namespace {
@@ -40,7 +41,7 @@ protected:
         // Direct: recorded on the writer thread as each save ends.
         QObject::connect(writer.get(), &ZelThreadImageWriter::imageWriteComplete, writer.get(),
                          [this](int status, const QString& name) {
-                             QMutexLocker lock(&mutex);
+                             std::lock_guard<std::mutex> lock(mutex);
                              results.append({status, QFileInfo(name).fileName()});
                          },
                          Qt::DirectConnection);
@@ -57,12 +58,12 @@ protected:
     QStringList files() const { return QDir(folder.path()).entryList(QDir::Files, QDir::Name); }
     int completed()
     {
-        QMutexLocker lock(&mutex);
+        std::lock_guard<std::mutex> lock(mutex);
         return results.size();
     }
     QPair<int, QString> result(int i)
     {
-        QMutexLocker lock(&mutex);
+        std::lock_guard<std::mutex> lock(mutex);
         return results.value(i);
     }
     // The value of every pixel of a RAW file; -1 when missing or mixed.
@@ -80,7 +81,7 @@ protected:
     SimSdk sdk;
     QTemporaryDir folder;
     std::unique_ptr<ZelThreadImageWriter> writer;
-    QMutex mutex;
+    std::mutex mutex;
     QList<QPair<int, QString>> results;
 };
 

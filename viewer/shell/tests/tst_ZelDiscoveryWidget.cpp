@@ -229,15 +229,15 @@ void TestZelDiscoveryWidget::refreshUnderRunningDiscovery()
 void TestZelDiscoveryWidget::cameraLinkPortsAndProbe()
 {
     ZelAppSettings::instance()->setValue("Settings", "LastUsedCLPort", "Camera Link port 2 (ttyS2)");
-    makeManagers({"orv_cl_tl.cti", "orv_gev_tl.cti"});
+    makeManagers({"orv_cl_tl.cti", "orv_gev_tl.cti", "orv_clhs_tl.cti"});
     widget.reset(new ZelDiscoveryWidget(managers));
     widget->init(managers, true);
-    QCOMPARE(ports()->count(), 4);
+    QCOMPARE(ports()->count(), 5);
     QCOMPARE(ports()->currentText(), QString("Camera Link port 2 (ttyS2)"));
     // A second listing adds no port twice and keeps the remembered one.
     widget->reset();
     widget->init(managers, true);
-    QCOMPARE(ports()->count(), 4);
+    QCOMPARE(ports()->count(), 5);
     QCOMPARE(ports()->currentText(), QString("Camera Link port 2 (ttyS2)"));
     QCOMPARE(setting("LastUsedCLPort"), QString("Camera Link port 2 (ttyS2)"));
 
@@ -253,6 +253,16 @@ void TestZelDiscoveryWidget::cameraLinkPortsAndProbe()
     QTest::mouseClick(widget->findChild<QPushButton*>("btnCLProbeDevice"), Qt::LeftButton);
     QVERIFY(tree()->isEmpty("CL"));
     QVERIFY(!widget->findChild<QPushButton*>("btnOk")->isEnabled());
+
+    // A Camera Link HS port is probed into the CLHS tree.
+    types()->setCurrentIndex(types()->findData("CLHS"));
+    for (int i = 0; i < ports()->count(); ++i) {
+        if (ZelUtil::RecordText(ports()->itemData(i).value<ORV_INTERFACE_INFO>().id) == "clhs-if-0")
+            ports()->setCurrentIndex(i);
+    }
+    QTest::mouseClick(widget->findChild<QPushButton*>("btnCLProbeDevice"), Qt::LeftButton);
+    QCOMPARE(cameraKeys(tree()->model()), QStringList({"clhs-if-0/CLHS-H1-0501"}));
+    QVERIFY(tree()->isEmpty("CL"));
     ZelAppSettings::instance()->setValue("Settings", "LastUsedCLPort", "");
 }
 
