@@ -8,8 +8,7 @@
 //
 // Slots for the other parts of the simulator: the device, remote-device and
 // stream modules (each with its feature-store slot) and the per-camera state
-// of streams, events and device files. Fill a slot lazily with ensure(); read
-// it from any thread (each read is a locked snapshot).
+// of streams, events and device files. Fill a slot lazily with ensure().
 #ifndef SIMCAMERA_H
 #define SIMCAMERA_H
 
@@ -26,50 +25,6 @@ namespace quillan {
 class StreamState;  // defined by the stream code
 class EventState;   // defined by the event code
 class FileStore;    // defined by the device-file code
-
-// A slot that holds one shared object, filled once and read from any thread.
-// Reading it (copying, ->, *, bool, conversion to shared_ptr) takes a
-// snapshot under the slot's own lock; ensure() fills it once.
-template <class T>
-class SimSlot {
-public:
-    SimSlot() = default;
-    SimSlot(std::nullptr_t) {}
-    SimSlot(const SimSlot& other) : value_(other.get()) {}
-    SimSlot& operator=(const SimSlot& other)
-    {
-        auto v = other.get();
-        std::lock_guard<std::mutex> lock(mutex_);
-        value_ = std::move(v);
-        return *this;
-    }
-
-    std::shared_ptr<T> get() const
-    {
-        std::lock_guard<std::mutex> lock(mutex_);
-        return value_;
-    }
-    // Returns the object, creating it with make() on first use; make runs
-    // under the slot's lock and must not fill the same slot.
-    template <class Make>
-    std::shared_ptr<T> ensure(Make make)
-    {
-        std::lock_guard<std::mutex> lock(mutex_);
-        if (!value_)
-            value_ = make();
-        return value_;
-    }
-
-    operator std::shared_ptr<T>() const { return get(); }
-    explicit operator bool() const { return get() != nullptr; }
-    // The object stays alive: a filled slot is never emptied.
-    T* operator->() const { return get().get(); }
-    T& operator*() const { return *get(); }
-
-private:
-    mutable std::mutex mutex_;
-    std::shared_ptr<T> value_;
-};
 
 struct SimCameraConfig {
     std::string key;            // profile name of the features: "G1", "U2", ...
@@ -168,15 +123,18 @@ public:
     std::shared_ptr<SimModule> streamModule() const { return streamModule_; }
 
     // Slots of the stream, event and file code.
-    SimSlot<StreamState> streamState;
-    SimSlot<EventState> eventState;
-    SimSlot<FileStore> fileStore;
+    std::shared_ptr<StreamState> streamState;
+    std::shared_ptr<EventState> eventState;
+    std::shared_ptr<FileStore> fileStore;
 
-    // Returns the slot's object, creating it with make() on first use.
+    // Returns slot, creating it with make() on first use, under the camera's slot lock.
     template <class T, class Make>
-    std::shared_ptr<T> ensure(SimSlot<T>& slot, Make make)
+    std::shared_ptr<T> ensure(std::shared_ptr<T>& slot, Make make)
     {
-        return slot.ensure(make);
+        std::lock_guard<std::mutex> lock(slotMutex_);
+        if (!slot)
+            slot = make();
+        return slot;
     }
 
     // The dotted subnet of the device record: the override, or the network of
@@ -186,6 +144,7 @@ public:
 private:
     const SimCameraConfig config_;
     mutable std::mutex mutex_;
+    std::mutex slotMutex_;
     std::string deviceId_;
     std::string interfaceId_;
     int32_t status_;
