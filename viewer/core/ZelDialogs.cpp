@@ -132,8 +132,8 @@ QMessageBox::StandardButton ZelDialogs::message(QMessageBox::Icon icon, QWidget*
     QMessageBox box(icon, title, text, buttons, parent);
     if (defaultButton != QMessageBox::NoButton)
         box.setDefaultButton(defaultButton);
-    if (box.exec() == -1)
-        return QMessageBox::Cancel;
+    box.exec();
+    // NoButton when the box was closed without a button.
     return box.standardButton(box.clickedButton());
 }
 
