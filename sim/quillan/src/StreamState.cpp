@@ -343,6 +343,10 @@ void StreamState::acquisitionStop()
 
 void StreamState::softwareTrigger()
 {
+    if (!acquiring())
+        return;
+    // The trigger's event goes out before the image it starts.
+    postDeviceEvent(0x9004);
     {
         std::lock_guard<std::mutex> lock(mutex_);
         if (!acquiring_)
@@ -350,7 +354,6 @@ void StreamState::softwareTrigger()
         ++pendingTriggers_;
     }
     producerWake_.notify_all();
-    postDeviceEvent(0x9004);
 }
 
 void StreamState::postDeviceEvent(uint16_t eventId)
