@@ -545,6 +545,7 @@ bool ZelMainWindow::_openCameraWindow(const ZelCameraInfo& info)
     // The camera closes when its sub-window is destroyed, however that happens.
     const ZelCameraInfo record = info;
     connect(sub, &QObject::destroyed, this, [this, record] { _closeCamera(record); });
+    m_cameraSubWindows.removeAll(nullptr);
     m_cameraSubWindows.append(sub);
     sub->setMinimumSize(800, 600);
     sub->showMaximized();

@@ -374,11 +374,16 @@ void TestZelMainWindow::readOnlyWindowHasNoAssistants()
     window.mdiArea()->setActiveSubWindow(window._findSubWindow(g1.cameraKey()));
     QVERIFY(window.findChild<QAction*>("actionLUT_Widget")->isEnabled());
 
-    // The active sub-window goes: the held pointer is cleared, never dangles.
-    delete window._findSubWindow(g1.cameraKey());
-    QVERIFY(window.activeCameraSubWindow() != window._findSubWindow(g1.cameraKey())
-            || window.activeCameraSubWindow() == nullptr);
+    // The active sub-window goes: the held pointer never dangles, and the
+    // next activation does not touch the deleted window.
+    QMdiSubWindow* g1Sub = window._findSubWindow(g1.cameraKey());
+    QCOMPARE(window.activeCameraSubWindow(), g1Sub);
+    delete g1Sub;
+    QVERIFY(window.activeCameraSubWindow() != g1Sub);
     QVERIFY(manager->FindCamera(g1.cameraKey()) == nullptr);
+    window.mdiArea()->setActiveSubWindow(sub);
+    QCOMPARE(window.activeCameraSubWindow(), sub);
+    QVERIFY(!window.findChild<QAction*>("actionLUT_Widget")->isEnabled());
 }
 
 void TestZelMainWindow::shutdownWithCamerasOpen()
