@@ -17,7 +17,6 @@
 #include <QCloseEvent>
 #include <QCursor>
 #include <QDockWidget>
-#include <QHBoxLayout>
 #include <QLabel>
 #include <QMessageBox>
 #include <QPointer>
@@ -131,9 +130,6 @@ void ZelCameraWindow::buildForm()
 
     m_view = new ZelImageViewWidget(this);
     m_view->setObjectName(QStringLiteral("ViewerWidget"));
-    auto* layout = new QHBoxLayout(m_view);
-    layout->setSpacing(0);
-    layout->setContentsMargins(0, 0, 0, 0);
     setCentralWidget(m_view);
 
     m_dock = new QDockWidget(this);
