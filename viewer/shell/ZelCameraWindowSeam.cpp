@@ -1,85 +1,52 @@
 #include "ZelCameraWindowSeam.h"
 
-#include "ZelCamera.h"
-#include "ZelUtil.h"
+#include "ZelCameraWindow.h"
+#include "ZelPropertyWidget.h"
 
-#include <QHBoxLayout>
-#include <QLabel>
-#include <QMdiSubWindow>
-#include <QPushButton>
-#include <QVBoxLayout>
-
-namespace {
-
-// Until the camera window exists: names the camera and offers to close it
-// and to go back to discovery.
-class ZelCameraPlaceholder : public QWidget
-{
-    Q_OBJECT
-
-public:
-    ZelCameraPlaceholder(ZelCamera* camera, int accessMode, QWidget* parent)
-        : QWidget(parent)
-        , m_readOnly(accessMode != 3 && accessMode != 4)
-    {
-        setObjectName(QStringLiteral("ZelCameraPlaceholder"));
-        QString key;
-        if (camera) {
-            const ORV_DEVICE_INFO device = camera->GetDeviceInfo();
-            key = ZelUtil::RecordText(device.model) + QStringLiteral(" - ") + ZelUtil::RecordText(device.id);
-        }
-        setWindowTitle(key);
-        auto* layout = new QVBoxLayout(this);
-        auto* label = new QLabel(key + (m_readOnly ? tr(" (read-only)") : QString()), this);
-        label->setObjectName(QStringLiteral("lblCamera"));
-        label->setAlignment(Qt::AlignCenter);
-        layout->addWidget(label, 1);
-        auto* buttons = new QHBoxLayout;
-        auto* discover = new QPushButton(tr("Discovery..."), this);
-        discover->setObjectName(QStringLiteral("btnDiscover"));
-        auto* close = new QPushButton(tr("Close Camera"), this);
-        close->setObjectName(QStringLiteral("btnCloseCamera"));
-        buttons->addStretch();
-        buttons->addWidget(discover);
-        buttons->addWidget(close);
-        layout->addLayout(buttons);
-        connect(discover, &QPushButton::clicked, this, &ZelCameraPlaceholder::discoverButtonClicked);
-        connect(close, &QPushButton::clicked, this, [this] {
-            if (auto* sub = qobject_cast<QMdiSubWindow*>(parentWidget()))
-                sub->close();
-        });
-    }
-
-    bool isReadOnly() const { return m_readOnly; }
-
-signals:
-    void discoverButtonClicked();
-
-private:
-    bool m_readOnly;
-};
-
-} // namespace
+#include <QMetaObject>
 
 QWidget* ZelCameraWindowSeam::create(ZelCamera* camera, int accessMode, QWidget* parent)
 {
-    return new ZelCameraPlaceholder(camera, accessMode, parent);
+    return new ZelCameraWindow(camera, accessMode, parent);
 }
 
 bool ZelCameraWindowSeam::isReadOnly(const QWidget* window)
 {
-    const auto* placeholder = qobject_cast<const ZelCameraPlaceholder*>(window);
-    return !placeholder || placeholder->isReadOnly();
+    const auto* cameraWindow = qobject_cast<const ZelCameraWindow*>(window);
+    return !cameraWindow || cameraWindow->isReadOnly();
 }
 
-QObject* ZelCameraWindowSeam::invalidateReceiver(QWidget*)
+QObject* ZelCameraWindowSeam::invalidateReceiver(QWidget* window)
 {
-    return nullptr;
+    auto* cameraWindow = qobject_cast<ZelCameraWindow*>(window);
+    return cameraWindow ? cameraWindow->propertyWidget() : nullptr;
 }
 
-bool ZelCameraWindowSeam::supports(QWidget*, const QString&)
+bool ZelCameraWindowSeam::supports(QWidget* window, const QString& capability)
 {
+    auto* cameraWindow = qobject_cast<ZelCameraWindow*>(window);
+    if (!cameraWindow)
+        return false;
+    // A capability counts only once the window has the tool that serves it.
+    static const struct {
+        const char* capability;
+        const char* tool;
+        bool (*test)(ZelCameraWindow*);
+    } capabilities[] = {
+        {"DefectPixelCorrection", "onInitDefectPixelCorection()",
+         [](ZelCameraWindow* w) { return w->isDefectPixelCorrectionSupported(); }},
+        {"Shading", "onInitShadingCorection()", [](ZelCameraWindow* w) { return w->isShadingSupported(); }},
+        {"NUShading", "onInitShadingCorection()", [](ZelCameraWindow* w) { return w->isNUShadingSupported(); }},
+        {"ColorCorrection", "onShowColorCorrection()",
+         [](ZelCameraWindow* w) { return w->isColorCorrectionAvailable(); }},
+        {"FileAccess", "onShowFileAccess()", [](ZelCameraWindow* w) { return w->isFileAccessSupported(); }},
+    };
+    for (const auto& entry : capabilities) {
+        if (capability != QLatin1String(entry.capability))
+            continue;
+        if (cameraWindow->metaObject()->indexOfSlot(entry.tool) < 0)
+            return false;
+        return entry.test(cameraWindow);
+    }
     return false;
 }
-
-#include "ZelCameraWindowSeam.moc"

@@ -543,8 +543,14 @@ bool ZelMainWindow::_openCameraWindow(const ZelCameraInfo& info)
     sub->setAttribute(Qt::WA_DeleteOnClose);
     sub->setProperty(cameraInfoProperty, QVariant::fromValue(info));
     // The camera closes when its sub-window is destroyed, however that happens.
+    // Its camera window goes first: nothing of it may outlive the camera.
     const ZelCameraInfo record = info;
-    connect(sub, &QObject::destroyed, this, [this, record] { _closeCamera(record); });
+    const QPointer<QWidget> cameraWindow = window;
+    connect(sub, &QObject::destroyed, this, [this, record, cameraWindow] {
+        delete cameraWindow.data();
+        _closeCamera(record);
+    });
+    m_cameraSubWindows.removeAll(nullptr);
     m_cameraSubWindows.append(sub);
     sub->setMinimumSize(800, 600);
     sub->showMaximized();

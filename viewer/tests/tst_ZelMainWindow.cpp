@@ -299,7 +299,9 @@ void TestZelMainWindow::openFindAndCloseCameras()
     QVERIFY(!first->isMinimized());
     QCOMPARE(window.mdiArea()->activeSubWindow(), first);
 
-    // Closing a sub-window closes its camera.
+    // Closing a sub-window closes its camera, after its window let go of it.
+    QCOMPARE(control->run("log.trace.clear"), 0);
+    QCOMPARE(control->run("log.trace on"), 0);
     for (const ZelCameraInfo& info : opened) {
         ZelCameraManager* manager = window._findCameraManager(info.hSystem, ZelUtil::RecordText(info.tlInfo.tlType));
         QVERIFY(manager);
@@ -308,6 +310,10 @@ void TestZelMainWindow::openFindAndCloseCameras()
         QTRY_VERIFY(window._findSubWindow(info.cameraKey()) == nullptr);
     }
     QTRY_VERIFY(window.activeCameraSubWindow() == nullptr);
+    std::string traces;
+    QCOMPARE(control->run("log.trace.get", &traces), 0);
+    control->run("log.trace off");
+    QVERIFY2(traces.find("-1002") == std::string::npos, traces.c_str());
 
     // The camera can be opened again afterwards.
     window.onCameraSelected(opened.first());
@@ -374,11 +380,16 @@ void TestZelMainWindow::readOnlyWindowHasNoAssistants()
     window.mdiArea()->setActiveSubWindow(window._findSubWindow(g1.cameraKey()));
     QVERIFY(window.findChild<QAction*>("actionLUT_Widget")->isEnabled());
 
-    // The active sub-window goes: the held pointer is cleared, never dangles.
-    delete window._findSubWindow(g1.cameraKey());
-    QVERIFY(window.activeCameraSubWindow() != window._findSubWindow(g1.cameraKey())
-            || window.activeCameraSubWindow() == nullptr);
+    // The active sub-window goes: the held pointer never dangles, and the
+    // next activation does not touch the deleted window.
+    QMdiSubWindow* g1Sub = window._findSubWindow(g1.cameraKey());
+    QCOMPARE(window.activeCameraSubWindow(), g1Sub);
+    delete g1Sub;
+    QVERIFY(window.activeCameraSubWindow() != g1Sub);
     QVERIFY(manager->FindCamera(g1.cameraKey()) == nullptr);
+    window.mdiArea()->setActiveSubWindow(sub);
+    QCOMPARE(window.activeCameraSubWindow(), sub);
+    QVERIFY(!window.findChild<QAction*>("actionLUT_Widget")->isEnabled());
 }
 
 void TestZelMainWindow::shutdownWithCamerasOpen()

@@ -23,7 +23,7 @@ HandleKind moduleKindOf(int32_t type)
 
 void stopCamera(const std::shared_ptr<SimCamera>& camera, bool close)
 {
-    if (auto stream = camera->streamState) {
+    if (auto stream = existing(camera, camera->streamState)) {
         stream->acquisitionStop();
         if (close)
             stream->close();
@@ -40,7 +40,7 @@ const bool hooked = [] {
     });
     hooks.onDeviceClosing([](const std::shared_ptr<SimCamera>& camera, uint32_t) {
         stopCamera(camera, true);
-        if (auto events = camera->eventState)
+        if (auto events = existing(camera, camera->eventState))
             events->dropAll();
     });
     hooks.onConnection([](const std::shared_ptr<SimCamera>& camera, uint32_t state) {
@@ -50,7 +50,7 @@ const bool hooked = [] {
         eventStateOf(camera)->post(HandleKind::Device, ORV_EVENT_TYPE_DEVICE_CONNECTION, &record);
     });
     hooks.onPowerUp([](const std::shared_ptr<SimCamera>& camera) {
-        if (auto files = camera->fileStore) {
+        if (auto files = existing(camera, camera->fileStore)) {
             const std::string version = files->takePendingFirmware();
             if (!version.empty())
                 camera->setFirmwareVersion(version);
@@ -59,7 +59,7 @@ const bool hooked = [] {
     hooks.onLibraryClosing([] {
         for (const auto& camera : SimWorld::instance().cameras()) {
             stopCamera(camera, true);
-            if (auto events = camera->eventState)
+            if (auto events = existing(camera, camera->eventState))
                 events->dropAll();
         }
     });
@@ -68,7 +68,7 @@ const bool hooked = [] {
 
 } // namespace
 
-bool cameraImageSettings(const std::shared_ptr<SimCamera>& camera, SimImageSettings& s)
+bool cameraImageSettings(const std::shared_ptr<SimCamera>& camera, SimImageSettings& s, StreamState* stream)
 {
     const SimCameraConfig& c = camera->config();
     if (!c.hasStream)
@@ -97,7 +97,6 @@ bool cameraImageSettings(const std::shared_ptr<SimCamera>& camera, SimImageSetti
     const SimPixelFormat::Info* f = SimPixelFormat::find(s.pixelFormat);
     s.colorSensor = f && f->color;
     features->fillCorrections(s);
-    auto stream = camera->streamState;
     if (stream)
         stream->shading().apply(*features, s);
     if (stream)
@@ -168,9 +167,10 @@ std::shared_ptr<StreamState> makeStreamState(const std::shared_ptr<SimCamera>& c
         auto stream = std::make_shared<StreamState>();
         std::weak_ptr<SimCamera> weak = camera;
         StreamState::Hooks hooks;
-        hooks.imageSettings = [weak](SimImageSettings& s) {
+        StreamState* self = stream.get();  // the hooks live inside it
+        hooks.imageSettings = [weak, self](SimImageSettings& s) {
             auto cam = weak.lock();
-            return cam && cameraImageSettings(cam, s);
+            return cam && cameraImageSettings(cam, s, self);
         };
         hooks.timing = [weak](StreamState::Timing& t) {
             if (auto cam = weak.lock())

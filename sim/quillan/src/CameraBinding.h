@@ -15,13 +15,22 @@ namespace quillan {
 
 class SimCamera;
 
+// The state of a camera slot if it was made, without making it; read under
+// the camera's slot lock.
+template <class T, class Camera>
+std::shared_ptr<T> existing(const std::shared_ptr<Camera>& camera, std::shared_ptr<T>& slot)
+{
+    return camera->ensure(slot, [] { return std::shared_ptr<T>(); });
+}
+
 std::shared_ptr<StreamState> streamStateOf(const std::shared_ptr<SimCamera>& camera);
 std::shared_ptr<EventState> eventStateOf(const std::shared_ptr<SimCamera>& camera);
 // Null for cameras without file access.
 std::shared_ptr<FileStore> fileStoreOf(const std::shared_ptr<SimCamera>& camera);
 
-// The camera's current image settings and frame timing.
-bool cameraImageSettings(const std::shared_ptr<SimCamera>& camera, SimImageSettings& settings);
+// The camera's current image settings (with the content and shading of its
+// stream) and frame timing.
+bool cameraImageSettings(const std::shared_ptr<SimCamera>& camera, SimImageSettings& settings, StreamState* stream);
 void cameraTiming(const std::shared_ptr<SimCamera>& camera, StreamState::Timing& timing);
 // Binds the camera's acquisition commands and stream counters to its stream.
 void bindFeatures(const std::shared_ptr<SimCamera>& camera, const std::shared_ptr<StreamState>& stream);

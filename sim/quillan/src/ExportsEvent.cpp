@@ -25,7 +25,7 @@ std::shared_ptr<SimCamera> cameraOf(uint32_t module)
 std::shared_ptr<EventQueue> queueOf(uint32_t module, ORV_EVENT_HANDLE event)
 {
     auto camera = cameraOf(module);
-    auto events = camera ? camera->eventState : nullptr;
+    auto events = camera ? existing(camera, camera->eventState) : nullptr;
     return events ? events->queue(module, event) : nullptr;
 }
 
@@ -71,7 +71,7 @@ int OrvEventUnRegister(ORV_MODULE_HANDLE module, int32_t eventType)
     if (int rc = call.enter())
         return rc;
     auto camera = cameraOf(module);
-    auto events = camera ? camera->eventState : nullptr;
+    auto events = camera ? existing(camera, camera->eventState) : nullptr;
     if (!events)
         return call.result(camera ? ORV_ERROR_NOT_AVAILABLE : ORV_ERROR_INVALID_HANDLE);
     return call.result(events->remove(module, eventType));
@@ -96,7 +96,7 @@ int OrvEventGetInfo(ORV_MODULE_HANDLE module, ORV_EVENT_HANDLE event, uint32_t c
     if (int rc = call.enter())
         return rc;
     auto camera = cameraOf(module);
-    auto events = camera ? camera->eventState : nullptr;
+    auto events = camera ? existing(camera, camera->eventState) : nullptr;
     int32_t type = 0;
     uint64_t fired = 0;
     if (!events || !events->typeOf(module, event, &type, &fired))

@@ -178,7 +178,7 @@ bool SimCameraProfile::isColour() const
                        [](const std::string& f) { return f.rfind("Bayer", 0) == 0 || f == "RGB8"; });
 }
 
-const std::vector<SimCameraProfile>& SimCameraProfile::catalogue()
+const std::vector<SimCameraProfile>& SimCameraProfile::builtIn()
 {
     static const std::vector<SimCameraProfile> profiles = build();
     return profiles;
@@ -186,7 +186,7 @@ const std::vector<SimCameraProfile>& SimCameraProfile::catalogue()
 
 SimCameraProfile SimCameraProfile::forDevice(const std::string& deviceId)
 {
-    for (const SimCameraProfile& p : catalogue())
+    for (const SimCameraProfile& p : builtIn())
         if (p.deviceId == deviceId)
             return p;
     SimCameraProfile p = base(deviceId.size() >= 4 ? deviceId : deviceId + "0000", "SIM-GENERIC", "GEV", 640, 480);

@@ -1,5 +1,5 @@
 // What one simulated camera offers: its texts, sensor, pixel formats and the
-// optional feature groups. The built-in cameras are listed by catalogue().
+// optional feature groups. The built-in cameras are listed by builtIn().
 #ifndef SIMCAMERAPROFILE_H
 #define SIMCAMERAPROFILE_H
 
@@ -68,7 +68,7 @@ struct SimCameraProfile {
     bool bigEndian() const;
     bool isColour() const;
 
-    static const std::vector<SimCameraProfile>& catalogue();
+    static const std::vector<SimCameraProfile>& builtIn();
     // The built-in profile of a device ID, or a basic Mono8 camera.
     static SimCameraProfile forDevice(const std::string& deviceId);
 };

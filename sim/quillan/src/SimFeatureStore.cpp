@@ -113,11 +113,6 @@ SimFeature& SimFeatureStore::define(SimFeature feature)
     return defs_.back();
 }
 
-SimFeature* SimFeatureStore::definition(const std::string& name)
-{
-    return findMutable(name);
-}
-
 void SimFeatureStore::finalize()
 {
     // Children of each category in definition order.
@@ -396,11 +391,6 @@ void SimFeatureStore::collectInvalidation(const SimFeature& f) const
     }
 }
 
-void SimFeatureStore::queueInvalidation(const std::string& name) const
-{
-    collectByName(name);
-}
-
 std::vector<std::pair<const SimFeatureStore*, std::string>> SimFeatureStore::takePending() const
 {
     std::vector<std::pair<const SimFeatureStore*, std::string>> items;
@@ -414,16 +404,6 @@ void SimFeatureStore::fire(const std::vector<std::pair<const SimFeatureStore*, s
     for (const auto& item : items)
         if (seen.insert(item).second)
             SimInvalidation::instance().fire(item.first, item.second);
-}
-
-void SimFeatureStore::flushInvalidations() const
-{
-    std::vector<std::pair<const SimFeatureStore*, std::string>> items;
-    {
-        std::lock_guard<std::mutex> lock(mutex());
-        items = takePending();
-    }
-    fire(items);
 }
 
 // ---------------------------------------------------------------------------

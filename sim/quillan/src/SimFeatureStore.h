@@ -55,7 +55,6 @@ public:
 
     // ---- definition (before the store is shared) ----
     SimFeature& define(SimFeature feature);
-    SimFeature* definition(const std::string& name);
     // Computes the tree order, levels and the invalidation links that follow
     // from selectors and from TLParamsLocked.
     void finalize();
@@ -70,7 +69,6 @@ public:
 
     const std::string& moduleName() const { return moduleName_; }
     std::mutex& mutex() const { return group_->mutex; }
-    std::shared_ptr<SimStoreGroup> group() const { return group_; }
 
     // ---- lookup ----
     int findByName(const std::string& name, uint32_t* id) const;
@@ -138,10 +136,6 @@ public:
     bool isAvailable(const SimFeature& f, const SimSelection& sel) const;
     // The entries offered now, in their fixed order.
     std::vector<const SimEnumEntry*> availableEntries(const SimFeature& f, const SimSelection& sel) const;
-    // Queues an invalidation to be fired when the current operation ends.
-    void queueInvalidation(const std::string& name) const;
-    // Fires what was queued by hooks run outside a store operation.
-    void flushInvalidations() const;
 
 private:
     void assignAt(SimFeature& f, const SimSelection& sel, const SimValue& v);

@@ -343,6 +343,10 @@ void StreamState::acquisitionStop()
 
 void StreamState::softwareTrigger()
 {
+    if (!acquiring())
+        return;
+    // The trigger's event goes out before the image it starts.
+    postDeviceEvent(0x9004);
     {
         std::lock_guard<std::mutex> lock(mutex_);
         if (!acquiring_)

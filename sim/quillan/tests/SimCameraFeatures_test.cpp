@@ -61,7 +61,7 @@ std::string tempPath(const std::string& name)
 
 TEST(SimCameraFeatures, EveryModuleOfEveryCameraWalksFromRootToEndOfList)
 {
-    for (const SimCameraProfile& profile : SimCameraProfile::catalogue()) {
+    for (const SimCameraProfile& profile : SimCameraProfile::builtIn()) {
         SimCameraFeatures cam(profile);
         std::vector<SimFeatureStore*> stores = {&cam.remote(), &cam.device()};
         if (cam.stream())

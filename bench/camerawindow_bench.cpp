@@ -1,0 +1,131 @@
+// A camera window streams from the simulated camera for one second per
+// iteration (offscreen). Counters: frames the camera delivered, frames the
+// window showed, and their ratio; frames the window cannot show are dropped
+// by the pipeline, never queued.
+
+#include <benchmark/benchmark.h>
+
+#include <QApplication>
+#include <QElapsedTimer>
+
+#include <memory>
+
+#include "ZelSimSdk.h"
+
+#include "ZelCamera.h"
+#include "ZelCameraDataStream.h"
+#include "ZelCameraManager.h"
+#include "ZelCameraWindow.h"
+#include "ZelFeatureManager.h"
+#include "ZelPropertyWidget.h"
+
+namespace {
+
+struct Rig {
+    Rig()
+    {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+        static int argc = 1;
+        static char name[] = "camerawindow_bench";
+        static char* argv[] = {name, nullptr};
+        app = std::make_unique<QApplication>(argc, argv);
+        sdk = std::make_unique<zeltest::SimWorldSdk>();
+    }
+    ZelCamera* open(const QString& deviceId)
+    {
+        manager = std::make_shared<ZelCameraManager>(zeltest::SimWorldSdk::systemIndex("orv_gev_tl.cti"));
+        ZelInterfaceInfoList interfaces;
+        manager->DiscoverInterfaces(&interfaces, 1000);
+        ZelCameraInfoList cameras;
+        for (ORV_INTERFACE_INFO& info : interfaces)
+            manager->DiscoverCameras(&info, &cameras, 300);
+        for (const ZelCameraInfo& info : cameras) {
+            if (ZelUtil::RecordText(info.deviceInfo.id) == deviceId) {
+                key = info.cameraKey();
+                return manager->OpenCamera(info, ORV_ACCESS_MODE_CONTROL);
+            }
+        }
+        return nullptr;
+    }
+    std::unique_ptr<QApplication> app;
+    std::unique_ptr<zeltest::SimWorldSdk> sdk;
+    std::shared_ptr<ZelCameraManager> manager;
+    QString key;
+};
+
+// Lives until the process ends: the SDK must not be unloaded under Qt's own
+// teardown.
+Rig& rig()
+{
+    static Rig* shared = new Rig;
+    return *shared;
+}
+
+void BM_CameraWindowLive(benchmark::State& state, const char* deviceId, const char* format, int width, int height)
+{
+    Rig& r = rig();
+    const QString id = QString::fromLatin1(deviceId);
+    auto run = [&](const QString& command) { return r.sdk->control.run(command.toStdString()); };
+    run("world.reset");
+    run(QStringLiteral("feature.set remote:%1 WidthMax %2").arg(id).arg(width));
+    run(QStringLiteral("feature.set remote:%1 HeightMax %2").arg(id).arg(height));
+    ZelCamera* camera = r.open(id);
+    if (!camera || !camera->dataStream) {
+        state.SkipWithError("camera does not open");
+        return;
+    }
+    ZelFeatureManager* remote = camera->remoteDeviceFeatures;
+    remote->SetValueEnum("PixelFormat", format);
+    remote->SetValue("Width", QVariant(qint64(width)));
+    remote->SetValue("Height", QVariant(qint64(height)));
+    remote->SetValue("AcquisitionFrameRate", QVariant(60.0));
+    run(QStringLiteral("stream.fps %1 60").arg(id));
+
+    auto* window = new ZelCameraWindow(camera, ORV_ACCESS_MODE_CONTROL);
+    window->resize(1600, 1000);
+    window->show();
+    quint64 shown = 0;
+    quint64 firstId = 0;
+    quint64 lastId = 0;
+    QObject::connect(camera->dataStream, &ZelCameraDataStream::imageReady, window, [&](ZelAcqBufferPtr buffer) {
+        if (!buffer)
+            return;
+        ++shown;
+        lastId = buffer->GetInfo().imageId;
+        if (firstId == 0)
+            firstId = lastId;
+    });
+    emit window->propertyWidget()->startButtonClicked();
+
+    quint64 totalShown = 0;
+    quint64 totalDelivered = 0;
+    for (auto _ : state) {
+        shown = 0;
+        firstId = 0;
+        QElapsedTimer clock;
+        clock.start();
+        while (clock.elapsed() < 1000)
+            QApplication::processEvents(QEventLoop::AllEvents, 5);
+        totalShown += shown;
+        totalDelivered += lastId >= firstId && firstId ? lastId - firstId + 1 : 0;
+    }
+    emit window->propertyWidget()->stopButtonClicked();
+    delete window;
+    r.manager->CloseCamera(r.key);
+    state.counters["shown_fps"] = benchmark::Counter(double(totalShown) / double(state.iterations()));
+    state.counters["delivered_fps"] = benchmark::Counter(double(totalDelivered) / double(state.iterations()));
+    state.counters["shown_ratio"] = totalDelivered ? double(totalShown) / double(totalDelivered) : 0.0;
+}
+
+BENCHMARK_CAPTURE(BM_CameraWindowLive, mono_640x480, "GEV-G1-0001", "Mono8", 640, 480)
+    ->Iterations(3)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_CameraWindowLive, mono_2448x2048, "GEV-G1-0001", "Mono8", 2448, 2048)
+    ->Iterations(3)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_CameraWindowLive, bayer_640x480, "GEV-G2-0002", "BayerRG8", 640, 480)
+    ->Iterations(3)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_CameraWindowLive, bayer_2448x2048, "GEV-G2-0002", "BayerRG8", 2448, 2048)
+    ->Iterations(3)->Unit(benchmark::kMillisecond);
+
+} // namespace
+
+BENCHMARK_MAIN();

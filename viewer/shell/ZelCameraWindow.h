@@ -1,0 +1,153 @@
+#ifndef ZELCAMERAWINDOW_H
+#define ZELCAMERAWINDOW_H
+
+#include "OrvSdk.h"
+#include "ZelAcqBuffer.h"
+#include "ZelCamera.h"
+
+#include <QMainWindow>
+#include <QPoint>
+#include <QString>
+#include <QVariant>
+
+class QDockWidget;
+class QLabel;
+class QTcpSocket;
+class ZelCameraDataStream;
+class ZelEventManager;
+class ZelImageViewWidget;
+class ZelPropertyWidget;
+class ZelThreadImageWriter;
+
+// The window of one open camera: live image, feature panel in a dock and a
+// row of status labels. Deletes itself when closed, when the view asks for
+// it, when the camera's connection is lost and after a device reset; never
+// while one of its own camera calls is running.
+class ZelCameraWindow : public QMainWindow
+{
+    Q_OBJECT
+
+public:
+    // accessMode: the device access the camera was opened with; 3 (control)
+    // and 4 (exclusive) drive the data stream, anything else is read-only.
+    ZelCameraWindow(ZelCamera* camera, int accessMode, QWidget* parent = nullptr);
+    ~ZelCameraWindow() override;
+
+    bool isDefectPixelCorrectionSupported() const { return m_defectPixelSupported; }
+    bool isShadingSupported();
+    bool isNUShadingSupported();
+    bool isColorCorrectionAvailable();
+    bool isFileAccessSupported() const { return m_fileAccessSupported; }
+    ZelPropertyWidget* propertyWidget() const { return m_propertyWidget; }
+
+    bool isReadOnly() const { return m_readOnly; }
+    ZelCamera* camera() const { return m_camera; }
+    ZelImageViewWidget* imageView() const { return m_view; }
+    QDockWidget* dock() const { return m_dock; }
+    bool isBigEndian() const { return m_bigEndian; }
+    bool isRegisterMode() const { return m_registerMode; }
+    // The status label texts, left to right: image ID, image lost,
+    // timestamp, X, Y, pixel value, frame rate, data rate, zoom.
+    QStringList statusTexts() const;
+
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+signals:
+    void discoverButtonClicked();
+    void enableColorCorrection(bool enabled);
+    void enableFileAccess(bool enabled);
+    void tcpSetFeatureValue(QTcpSocket* socket, QString featureName, QVariant value);
+    void tcpGetFeatureValue(QTcpSocket* socket, QString featureName);
+
+protected:
+    bool event(QEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+private slots:
+    void _onAcquisitionError(int error);
+    void _onUpdateFrameRate(QString frameRate);
+    void _onUpdateDataRate(QString dataRate);
+    void _onUpdateImageLost(QString numImageLost);
+    void _onUpdateStatusPos(QPoint pos);
+    void _onUpdateZoomPercentage(double zoomPercentage);
+    void _onSnap();
+    void _onStartCapture();
+    void _onStopCapture();
+    void _onShowFeatureTree();
+    void _onNewImageRecieved(ZelAcqBufferPtr buffer);
+    void _onConnectionStatusChanged(int eventType, QVariant info);
+    void _onDeviceResetClicked();
+    void _onRefreshClicked();
+    void _onStreamError(int error);
+    void _onCloseRequested();
+
+private:
+    class Busy;
+    friend class Busy;
+
+    void buildForm();
+    void buildStatusBar();
+    void connectView();
+    void connectPropertyWidget();
+    void disconnectPropertyWidget();
+    void makeTitle();
+    void probeDefectPixelCorrection();
+    void probeShading();
+    bool startStream();
+    void connectStream();
+    void disconnectStream();
+    void stopCapture();
+    bool isTriggered();
+    void showStartFailure();
+    void updatePixelValue(const QPoint& pos);
+    void clearLastImage();
+
+    ZelImageViewWidget* m_view = nullptr;
+    QDockWidget* m_dock = nullptr;
+    ZelPropertyWidget* m_propertyWidget = nullptr;
+    ZelCamera* m_camera = nullptr;
+
+    QLabel* m_imageIdLabel = nullptr;
+    QLabel* m_imageLostLabel = nullptr;
+    QLabel* m_timestampLabel = nullptr;
+    QLabel* m_xLabel = nullptr;
+    QLabel* m_yLabel = nullptr;
+    QLabel* m_pixelValueLabel = nullptr;
+    QLabel* m_frameRateLabel = nullptr;
+    QLabel* m_zoomLabel = nullptr;
+    QLabel* m_dataRateLabel = nullptr;
+    QPoint m_lastCursorPos{-1, -1};
+    QLabel* m_spareLabel = nullptr;
+
+    ZelCameraDataStream* m_stream = nullptr;
+    // The stream buffer of the last image and a copy of its display record,
+    // taken together when the image arrived; cleared by each start, which
+    // frees the display buffers.
+    ZelAcqBufferPtr m_lastImage = nullptr;
+    ORV_BUFFER_INFO m_lastDisplay{};
+    QString m_title;
+
+    ZelThreadImageWriter* m_imageWriter = nullptr;
+    ZelEventManager* m_connectionEvents = nullptr;
+    QList<QMetaObject::Connection> m_panelConnections;
+    QList<QMetaObject::Connection> m_streamConnections;
+
+    bool m_readOnly = true;
+    bool m_firstImagePending = false;
+    bool m_acquiring = false;     // the camera's own acquisition was started
+    bool m_disconnected = false;  // the disconnect notice was given
+    int m_busy = 0;               // running camera calls; deletion waits
+    bool m_deletePending = false;
+    qint64 m_bitDepth = 0;
+    qint64 m_width = 0;
+    qint64 m_height = 0;
+    bool m_bigEndian = false;
+    bool m_registerMode = false;
+    bool m_defectPixelSupported = false;
+    bool m_blockShadingSupported = false;
+    bool m_nuShadingSupported = false;
+    bool m_colorCorrectionSupported = false;
+    bool m_fileAccessSupported = false;
+};
+
+#endif // ZELCAMERAWINDOW_H

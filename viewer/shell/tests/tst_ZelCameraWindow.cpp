@@ -1,0 +1,415 @@
+#include "../../core/tests/ZelSimSdk.h"
+
+#include "ZelAppSettings.h"
+#include "ZelCamera.h"
+#include "ZelCameraDataStream.h"
+#include "ZelCameraManager.h"
+#include "ZelCameraWindow.h"
+#include "ZelDialogs.h"
+#include "ZelFeatureManager.h"
+#include "ZelImageViewWidget.h"
+#include "ZelPropertyWidget.h"
+
+#include <QApplication>
+#include <QDockWidget>
+#include <QElapsedTimer>
+#include <QPointer>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QToolButton>
+#include <QtTest>
+
+#include <memory>
+
+using zeltest::SimWorldSdk;
+
+namespace {
+
+enum StatusLabel { ImageId, ImageLost, Timestamp, X, Y, PixelValue, FrameRate, DataRate, Zoom };
+
+int countMessages(const ZelDialogs::Script& script, const QString& text)
+{
+    int n = 0;
+    for (const ZelDialogs::Request& request : script.requests())
+        n += request.text == text ? 1 : 0;
+    return n;
+}
+
+const QString disconnectedText = QStringLiteral("<p align='center'>Camera Disconnected!<br>");
+
+} // namespace
+
+class TestZelCameraWindow : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(home.isValid());
+        qputenv("HOME", home.path().toUtf8());
+        qunsetenv("XDG_CONFIG_HOME");
+        qunsetenv("XDG_DOCUMENTS_DIR");
+    }
+    void init()
+    {
+        sdk.reset(new SimWorldSdk);
+        QVERIFY(sdk->ready());
+    }
+    void cleanup()
+    {
+        delete window;
+        QVERIFY(!QApplication::overrideCursor());
+        for (auto it = keys.cbegin(); it != keys.cend(); ++it)
+            managers.value(it.key())->CloseCamera(it.value());
+        keys.clear();
+        managers.clear();
+        sdk.reset();
+    }
+
+    void liveImagesAndStatusBar_data();
+    void liveImagesAndStatusBar();
+    void constructionProbes();
+    void snapTwice();
+    void snapWithoutImageLeavesPanelAndStreamInAgreement();
+    void refusedStartIsAFailure();
+    void disconnectWhileStreaming();
+    void disconnectDuringSnap();
+    void eventsThatAreNoDisconnectKeepTheWindow();
+    void readOnlyWindow();
+    void refreshWhileStreamingKeepsTheLock();
+    void refreshWhenStoppedRestoresTheLock();
+    void timeoutsOfATriggeredCameraAreNotReported();
+    void streamErrorIsReported();
+
+private:
+    ZelCamera* open(const QString& producer, const QString& deviceId, int access = ORV_ACCESS_MODE_CONTROL)
+    {
+        auto manager = std::make_shared<ZelCameraManager>(SimWorldSdk::systemIndex(producer));
+        ZelInterfaceInfoList interfaces;
+        manager->DiscoverInterfaces(&interfaces, 1000);
+        ZelCameraInfoList cameras;
+        for (ORV_INTERFACE_INFO& info : interfaces)
+            manager->DiscoverCameras(&info, &cameras, 300);
+        for (const ZelCameraInfo& info : cameras) {
+            if (ZelUtil::RecordText(info.deviceInfo.id) == deviceId) {
+                ZelCamera* camera = manager->OpenCamera(info, access);
+                if (camera) {
+                    managers[deviceId] = manager;
+                    keys[deviceId] = info.cameraKey();
+                }
+                return camera;
+            }
+        }
+        return nullptr;
+    }
+    // A window on a camera that streams only on request.
+    ZelCameraWindow* openWindow(const QString& deviceId, const QString& producer = "orv_gev_tl.cti",
+                                int access = ORV_ACCESS_MODE_CONTROL)
+    {
+        ZelCamera* camera = open(producer, deviceId, access);
+        if (!camera)
+            return nullptr;
+        sdk->control.run(("stream.manual " + deviceId + " on").toStdString());
+        window = new ZelCameraWindow(camera, access);
+        window->show();
+        return window;
+    }
+    // Images on request only: a triggered camera, whose waits are no fault.
+    void triggered() { QVERIFY(window->camera()->remoteDeviceFeatures->SetValueEnum("TriggerMode", "On")); }
+    int run(const QString& command) { return sdk->control.run(command.toStdString()); }
+    QString status(StatusLabel label) const { return window->statusTexts().at(label); }
+    ZelPropertyWidget::Form form() const { return window->propertyWidget()->form(); }
+    ZelCameraDataStream* stream() const { return window->camera()->dataStream; }
+
+    QTemporaryDir home;
+    std::unique_ptr<SimWorldSdk> sdk;
+    QMap<QString, std::shared_ptr<ZelCameraManager>> managers;
+    QMap<QString, QString> keys;
+    QPointer<ZelCameraWindow> window;
+};
+
+void TestZelCameraWindow::liveImagesAndStatusBar_data()
+{
+    QTest::addColumn<QString>("deviceId");
+    QTest::addColumn<QString>("title");
+    QTest::addColumn<QString>("pixelPrefix");
+    QTest::newRow("mono") << "GEV-G1-0001" << "SIM-G1280M - 0001 - SIM mono series rev B" << "Mono: ";
+    QTest::newRow("colour") << "GEV-G2-0002" << "SIM-G1280C - 0002 - SIM colour series" << "RGB: R=";
+}
+
+void TestZelCameraWindow::liveImagesAndStatusBar()
+{
+    QFETCH(QString, deviceId);
+    QFETCH(QString, title);
+    QFETCH(QString, pixelPrefix);
+    ZelDialogs::Script dialogs;
+    QVERIFY(openWindow(deviceId));
+    QCOMPARE(window->windowTitle(), title);
+    QStringList initial = window->statusTexts();
+    initial.removeAt(PixelValue); // the cursor may already rest on the view
+    initial.removeAt(Y);
+    initial.removeAt(X);
+    QCOMPARE(initial, QStringList({"Image ID: ", "Image Lost: ", "Timestamp: ", "Camera FPS: ", "Data Rate(MB/s)",
+                                   "Zoom: 100%"}));
+    triggered();
+
+    emit window->propertyWidget()->startButtonClicked();
+    QVERIFY(stream()->IsStarted());
+    QVERIFY(!form().toolBtnStart->isEnabled());
+    QVERIFY(form().toolBtnStop->isEnabled());
+    QVERIFY(!form().toolBtnSave->isEnabled());
+
+    QCOMPARE(run("stream.frame " + deviceId + " 3"), 0);
+    QTRY_VERIFY(status(ImageId) != "Image ID: ");
+    QVERIFY(status(ImageId).mid(10).toULongLong() > 0);
+    QTest::qWait(300);
+    const QString shownId = status(ImageId);
+    QVERIFY(status(Timestamp).startsWith("Timestamp: "));
+    QVERIFY(status(Timestamp).mid(11).toULongLong() > 0);
+    QVERIFY(form().toolBtnSave->isEnabled());
+
+    emit window->imageView()->cursorPosChange(QPoint(2, 3));
+    QCOMPARE(status(X), QString("X: 2"));
+    QCOMPARE(status(Y), QString("Y: 3"));
+    QVERIFY2(status(PixelValue).startsWith(pixelPrefix), qPrintable(status(PixelValue)));
+    // Beyond the image: X and Y follow, the value stays.
+    const QString value = status(PixelValue);
+    emit window->imageView()->cursorPosChange(QPoint(5000, 3));
+    QCOMPARE(status(X), QString("X: 5000"));
+    QCOMPARE(status(PixelValue), value);
+    emit window->imageView()->cursorPosChange(QPoint(-1, -1));
+    QCOMPARE(status(X), QString());
+    QCOMPARE(status(PixelValue), QString());
+
+    emit window->imageView()->zoomEvent(125.0);
+    QCOMPARE(status(Zoom), QString("Zoom: 125.00%"));
+
+    emit window->propertyWidget()->stopButtonClicked();
+    QVERIFY(!stream()->IsStarted());
+    QVERIFY(form().toolBtnStart->isEnabled());
+    QVERIFY(!form().toolBtnStop->isEnabled());
+    // Images requested after the stop never show.
+    run("stream.frame " + deviceId + " 2");
+    QTest::qWait(200);
+    QCOMPARE(status(ImageId), shownId);
+    // The last image survives the stop for the readout.
+    emit window->imageView()->cursorPosChange(QPoint(2, 3));
+    QCOMPARE(status(PixelValue), value);
+    QCOMPARE(dialogs.count(), 0);
+    QVERIFY(!QApplication::overrideCursor());
+}
+
+void TestZelCameraWindow::constructionProbes()
+{
+    QVERIFY(openWindow("GEV-G1-0001"));
+    QVERIFY(!window->isReadOnly());
+    QVERIFY(window->isBigEndian());
+    QVERIFY(window->isDefectPixelCorrectionSupported());
+    QVERIFY(!window->isRegisterMode());
+    QVERIFY(window->isNUShadingSupported());
+    QVERIFY(window->isFileAccessSupported());
+    QVERIFY(!window->isColorCorrectionAvailable());
+    QCOMPARE(window->centralWidget(), window->imageView());
+    QCOMPARE(window->dock()->objectName(), QString("dockWidget"));
+    QVERIFY(window->dock()->features() & QDockWidget::DockWidgetFloatable);
+}
+
+void TestZelCameraWindow::snapTwice()
+{
+    ZelDialogs::Script dialogs;
+    QVERIFY(openWindow("GEV-G1-0001"));
+    run("stream.manual GEV-G1-0001 off");
+    emit window->propertyWidget()->snapButtonClicked();
+    QVERIFY(stream()->IsStarted());
+    QTRY_VERIFY(status(ImageId) != "Image ID: ");
+    const QString first = status(ImageId);
+    QVERIFY(form().toolBtnStart->isEnabled());
+    QVERIFY(form().toolBtnStop->isEnabled());
+    emit window->propertyWidget()->snapButtonClicked();
+    QTRY_VERIFY(status(ImageId) != first);
+    QVERIFY(status(ImageId).mid(10).toULongLong() > first.mid(10).toULongLong());
+    QCOMPARE(dialogs.count(), 0);
+    // A start after a snap only starts the camera; stop tears the stream down.
+    emit window->propertyWidget()->startButtonClicked();
+    QVERIFY(!form().toolBtnStart->isEnabled());
+    emit window->propertyWidget()->stopButtonClicked();
+    QVERIFY(!stream()->IsStarted());
+    QVERIFY(!QApplication::overrideCursor());
+}
+
+void TestZelCameraWindow::snapWithoutImageLeavesPanelAndStreamInAgreement()
+{
+    ZelDialogs::Script dialogs;
+    QVERIFY(openWindow("GEV-G1-0001"));
+    run("stream.stall GEV-G1-0001 on");
+    emit window->propertyWidget()->snapButtonClicked();
+    QCOMPARE(status(ImageId), QString("Image ID: "));
+    // The snap started the stream for nothing: it is stopped again, and the
+    // panel says so.
+    QVERIFY(!stream()->IsStarted());
+    QVERIFY(form().toolBtnStart->isEnabled());
+    QVERIFY(!form().toolBtnStop->isEnabled());
+    QCOMPARE(dialogs.count(), 0);
+}
+
+void TestZelCameraWindow::refusedStartIsAFailure()
+{
+    ZelDialogs::Script dialogs;
+    QVERIFY(openWindow("GEV-G1-0001"));
+    QCOMPARE(run("feature.fail remote:GEV-G1-0001 AcquisitionStart execute -1013 always"), 0);
+    emit window->propertyWidget()->startButtonClicked();
+    QCOMPARE(dialogs.count(), 1);
+    QCOMPARE(dialogs.last().icon, QMessageBox::Critical);
+    QCOMPARE(dialogs.last().text, QString("StartAcquisition failed!"));
+    QCOMPARE(dialogs.last().title, QString());
+    QVERIFY(form().toolBtnStart->isEnabled());
+    QVERIFY(!form().toolBtnStop->isEnabled());
+    QVERIFY(!QApplication::overrideCursor());
+
+    // The stream itself refuses: same message, no connections left behind.
+    emit window->propertyWidget()->stopButtonClicked();
+    QCOMPARE(run("fault.clear"), 0);
+    QCOMPARE(run("call.fail OrvStreamAcquisitionStart -1013 always"), 0);
+    emit window->propertyWidget()->startButtonClicked();
+    QCOMPARE(dialogs.count(), 2);
+    QCOMPARE(dialogs.last().text, QString("StartAcquisition failed!"));
+    QVERIFY(!stream()->IsStarted());
+    QVERIFY(form().toolBtnStart->isEnabled());
+}
+
+void TestZelCameraWindow::disconnectWhileStreaming()
+{
+    ZelDialogs::Script dialogs;
+    QVERIFY(openWindow("GEV-G1-0001"));
+    run("stream.manual GEV-G1-0001 off");
+    emit window->propertyWidget()->startButtonClicked();
+    QTRY_VERIFY(status(ImageId) != "Image ID: ");
+    QCOMPARE(run("device.unplug GEV-G1-0001"), 0);
+    QTRY_VERIFY(window.isNull());
+    QTest::qWait(100);
+    QCOMPARE(countMessages(dialogs, disconnectedText), 1);
+    const ZelDialogs::Request notice = dialogs.requests().at(dialogs.requests().size() - 1);
+    QCOMPARE(notice.title, QString("GEV-G1-0001"));
+    QCOMPARE(notice.icon, QMessageBox::Critical);
+}
+
+void TestZelCameraWindow::disconnectDuringSnap()
+{
+    ZelDialogs::Script dialogs;
+    QVERIFY(openWindow("GEV-G1-0001"));
+    // No image comes: the snap waits until the camera goes.
+    QTimer::singleShot(300, this, [this] { run("device.unplug GEV-G1-0001"); });
+    QElapsedTimer clock;
+    clock.start();
+    emit window->propertyWidget()->snapButtonClicked();
+    QVERIFY(clock.elapsed() < ZelCameraDataStream::snapTimeoutMs);
+    // Still alive here: deletion waited for the snap.
+    QVERIFY(!window.isNull());
+    QTRY_VERIFY(window.isNull());
+    QCOMPARE(countMessages(dialogs, disconnectedText), 1);
+}
+
+void TestZelCameraWindow::eventsThatAreNoDisconnectKeepTheWindow()
+{
+    ZelDialogs::Script dialogs;
+    QVERIFY(openWindow("GEV-G1-0001"));
+    QVERIFY(QMetaObject::invokeMethod(window, "_onConnectionStatusChanged", Q_ARG(int, 4000), Q_ARG(QVariant, QVariant(7))));
+    QVERIFY(QMetaObject::invokeMethod(window, "_onConnectionStatusChanged", Q_ARG(int, 4000), Q_ARG(QVariant, QVariant())));
+    QCOMPARE(run("event.fire GEV-G1-0001 4000 1"), 0);
+    QCOMPARE(run("event.fire GEV-G1-0001 4000 2"), 0);
+    QTest::qWait(300);
+    QVERIFY(!window.isNull());
+    QCOMPARE(dialogs.count(), 0);
+
+    // Two losses in a row: one notice, one deletion.
+    QCOMPARE(run("event.fire GEV-G1-0001 4000 3"), 0);
+    QCOMPARE(run("event.fire GEV-G1-0001 4000 0"), 0);
+    QTRY_VERIFY(window.isNull());
+    QTest::qWait(200);
+    QCOMPARE(countMessages(dialogs, disconnectedText), 1);
+}
+
+void TestZelCameraWindow::readOnlyWindow()
+{
+    ZelDialogs::Script dialogs;
+    QVERIFY(openWindow("GEV-G3-0003", "orv_gev_tl.cti", ORV_ACCESS_MODE_READ_ONLY));
+    QVERIFY(window->isReadOnly());
+    QCOMPARE(window->dock()->features(), QDockWidget::NoDockWidgetFeatures);
+    emit window->propertyWidget()->startButtonClicked();
+    emit window->propertyWidget()->snapButtonClicked();
+    emit window->propertyWidget()->stopButtonClicked();
+    QVERIFY(!window->camera()->dataStream || !window->camera()->dataStream->IsStarted());
+    QCOMPARE(dialogs.count(), 0);
+    QCOMPARE(window->windowTitle(), QString("SIM-G640M - 0003"));
+}
+
+void TestZelCameraWindow::refreshWhileStreamingKeepsTheLock()
+{
+    QVERIFY(openWindow("GEV-G1-0001"));
+    triggered();
+    emit window->propertyWidget()->startButtonClicked();
+    QVERIFY(stream()->IsStarted());
+    QCOMPARE(run("log.calls on"), 0);
+    run("log.calls.clear");
+    emit window->propertyWidget()->ButtonRefresh();
+    std::string calls;
+    sdk->control.run("log.calls.get", &calls);
+    run("log.calls off");
+    for (const QString& line : QString::fromStdString(calls).split('\n')) {
+        QVERIFY2(!(line.contains("TLParamsLocked") && line.contains("SetValue")), qPrintable(line));
+    }
+    std::string state;
+    sdk->control.run("state.get remote:GEV-G1-0001 TLParamsLocked", &state);
+    QVERIFY2(QString::fromStdString(state).contains("1"), state.c_str());
+    QVERIFY(!QApplication::overrideCursor());
+}
+
+void TestZelCameraWindow::refreshWhenStoppedRestoresTheLock()
+{
+    QVERIFY(openWindow("GEV-G1-0001"));
+    QCOMPARE(run("feature.set remote:GEV-G1-0001 TLParamsLocked 1"), 0);
+    QCOMPARE(run("log.calls on"), 0);
+    run("log.calls.clear");
+    emit window->propertyWidget()->ButtonRefresh();
+    std::string calls;
+    sdk->control.run("log.calls.get", &calls);
+    run("log.calls off");
+    QStringList writes;
+    for (const QString& line : QString::fromStdString(calls).split('\n')) {
+        if (line.contains("TLParamsLocked") && line.contains("SetValue"))
+            writes << line;
+    }
+    QCOMPARE(writes.size(), 2);
+    QVERIFY2(writes.first().contains("value=0"), qPrintable(writes.first()));
+    QVERIFY2(writes.last().contains("value=1"), qPrintable(writes.last()));
+    QVERIFY(!QApplication::overrideCursor());
+}
+
+void TestZelCameraWindow::timeoutsOfATriggeredCameraAreNotReported()
+{
+    ZelDialogs::Script dialogs;
+    QVERIFY(openWindow("GEV-G1-0001"));
+    triggered();
+    emit window->propertyWidget()->startButtonClicked();
+    QVERIFY(stream()->IsStarted());
+    QTest::qWait(2500); // two time-outs of the producer's wait
+    QCOMPARE(dialogs.count(), 0);
+    QVERIFY(stream()->IsStarted());
+}
+
+void TestZelCameraWindow::streamErrorIsReported()
+{
+    ZelDialogs::Script dialogs;
+    QVERIFY(openWindow("GEV-G1-0001"));
+    run("stream.manual GEV-G1-0001 off");
+    emit window->propertyWidget()->startButtonClicked();
+    QCOMPARE(run("call.fail OrvStreamWaitForNewBuffer -1013 count=1"), 0);
+    QTRY_COMPARE(dialogs.count(), 1);
+    QCOMPARE(dialogs.last().text, QString("<p align='center'>Acquisition Error!<br>-1001<br></p>"));
+    QVERIFY(!stream()->IsStarted());
+    QVERIFY(form().toolBtnStart->isEnabled());
+}
+
+QTEST_MAIN(TestZelCameraWindow)
+#include "tst_ZelCameraWindow.moc"
