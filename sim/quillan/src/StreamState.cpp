@@ -351,13 +351,6 @@ void StreamState::softwareTrigger()
         std::lock_guard<std::mutex> lock(mutex_);
         if (!acquiring_)
             return;
-    }
-    // The trigger event goes out before the producer may expose the frame.
-    postDeviceEvent(0x9004);
-    {
-        std::lock_guard<std::mutex> lock(mutex_);
-        if (!acquiring_)
-            return;
         ++pendingTriggers_;
     }
     producerWake_.notify_all();
