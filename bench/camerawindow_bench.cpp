@@ -34,18 +34,7 @@ struct Rig {
     ZelCamera* open(const QString& deviceId)
     {
         manager = std::make_shared<ZelCameraManager>(zeltest::SimWorldSdk::systemIndex("orv_gev_tl.cti"));
-        ZelInterfaceInfoList interfaces;
-        manager->DiscoverInterfaces(&interfaces, 1000);
-        ZelCameraInfoList cameras;
-        for (ORV_INTERFACE_INFO& info : interfaces)
-            manager->DiscoverCameras(&info, &cameras, 300);
-        for (const ZelCameraInfo& info : cameras) {
-            if (ZelUtil::RecordText(info.deviceInfo.id) == deviceId) {
-                key = info.cameraKey();
-                return manager->OpenCamera(info, ORV_ACCESS_MODE_CONTROL);
-            }
-        }
-        return nullptr;
+        return zeltest::openCamera(*manager, deviceId, ORV_ACCESS_MODE_CONTROL, &key);
     }
     std::unique_ptr<QApplication> app;
     std::unique_ptr<zeltest::SimWorldSdk> sdk;

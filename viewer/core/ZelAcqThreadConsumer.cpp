@@ -102,7 +102,7 @@ ZelAcqBuffer* ZelAcqThreadConsumer::displayBufferFor(int index, const ORV_BUFFER
     return display;
 }
 
-bool ZelAcqThreadConsumer::convert(const ORV_BUFFER_INFO& image, ZelAcqBuffer* display)
+bool ZelAcqThreadConsumer::Convert(const ORV_BUFFER_INFO& image, ZelAcqBuffer* display)
 {
     const ORV_BUFFER_INFO target = display->GetInfo();
     if (!target.pixels)
@@ -159,7 +159,7 @@ bool ZelAcqThreadConsumer::consumeNewImage()
         index = shownIndex == 0 ? 1 : 0;
     }
     ZelAcqBuffer* display = displayBufferFor(index, image);
-    if (!convert(image, display)) {
+    if (!Convert(image, display)) {
         ZelTrace(ZEL_TRACE_ERROR, "%s No memory for the display image (ignore)!", consumeName);
         bufferManager->Queue(buffer);
         return true;

@@ -37,6 +37,10 @@ public:
     // The display buffers, for the engine's owner and tests.
     ZelAcqBuffer* DisplayBuffer(int index) const { return displayBuffers[index & 1]; }
 
+    // Converts a whole image into a display buffer made for its size and
+    // format; false when the display buffer has no memory.
+    static bool Convert(const ORV_BUFFER_INFO& image, ZelAcqBuffer* display);
+
 signals:
     void imageReady(ZelAcqBufferPtr buffer);
     void frameRateReady(QString frameRate);
@@ -51,7 +55,6 @@ private slots:
 private:
     bool consumeNewImage();
     ZelAcqBuffer* displayBufferFor(int index, const ORV_BUFFER_INFO& image);
-    bool convert(const ORV_BUFFER_INFO& image, ZelAcqBuffer* display);
     // Hands the image (or null) to the GUI thread and waits until it was
     // emitted there; false when a stop request came first.
     bool handOver(ZelAcqBuffer* buffer);

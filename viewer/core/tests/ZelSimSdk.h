@@ -5,6 +5,7 @@
 #define ZELSIMSDK_H
 
 #include "SimSdk.h"
+#include "ZelCameraManager.h"
 #include "ZelSdkLoader.h"
 #include "ZelStartup.h"
 #include "ZelUtil.h"
@@ -83,6 +84,24 @@ private:
     QTemporaryDir m_folder;
     bool m_ready = false;
 };
+
+// Opens the camera of that device ID through the manager; its camera key
+// goes to *key. Null when it is not found or does not open.
+inline ZelCamera* openCamera(ZelCameraManager& manager, const QString& deviceId, int access, QString* key)
+{
+    ZelInterfaceInfoList interfaces;
+    manager.DiscoverInterfaces(&interfaces, 1000);
+    ZelCameraInfoList cameras;
+    for (ORV_INTERFACE_INFO& info : interfaces)
+        manager.DiscoverCameras(&info, &cameras, 300);
+    for (const ZelCameraInfo& info : cameras) {
+        if (ZelUtil::RecordText(info.deviceInfo.id) == deviceId) {
+            *key = info.cameraKey();
+            return manager.OpenCamera(info, access);
+        }
+    }
+    return nullptr;
+}
 
 } // namespace zeltest
 

@@ -86,22 +86,13 @@ private:
     ZelCamera* open(const QString& producer, const QString& deviceId, int access = ORV_ACCESS_MODE_CONTROL)
     {
         auto manager = std::make_shared<ZelCameraManager>(SimWorldSdk::systemIndex(producer));
-        ZelInterfaceInfoList interfaces;
-        manager->DiscoverInterfaces(&interfaces, 1000);
-        ZelCameraInfoList cameras;
-        for (ORV_INTERFACE_INFO& info : interfaces)
-            manager->DiscoverCameras(&info, &cameras, 300);
-        for (const ZelCameraInfo& info : cameras) {
-            if (ZelUtil::RecordText(info.deviceInfo.id) == deviceId) {
-                ZelCamera* camera = manager->OpenCamera(info, access);
-                if (camera) {
-                    managers[deviceId] = manager;
-                    keys[deviceId] = info.cameraKey();
-                }
-                return camera;
-            }
+        QString key;
+        ZelCamera* camera = zeltest::openCamera(*manager, deviceId, access, &key);
+        if (camera) {
+            managers[deviceId] = manager;
+            keys[deviceId] = key;
         }
-        return nullptr;
+        return camera;
     }
     // A window on a camera that streams only on request.
     ZelCameraWindow* openWindow(const QString& deviceId, const QString& producer = "orv_gev_tl.cti",
