@@ -2,6 +2,8 @@
 #include "SimFixture.h"
 #include "SimPixelFormat.h"
 
+#include <sys/syscall.h>
+#include <unistd.h>
 #include <atomic>
 #include <chrono>
 #include <cstring>
@@ -193,12 +195,28 @@ TEST_F(SdkTest, KillBeforeAndDuringAWait)
     ASSERT_EQ(OrvEventUnRegister(g1.device, 4000), 0);
     ASSERT_EQ(OrvEventRegister(g1.device, 4000, &conn), 0);
     rc = 1;
+    std::atomic<pid_t> tid{0};
     std::thread second([&] {
         ORV_EVENT_DEVICE_CONNECTION_DATA w{};
         size_t s = sizeof w;
+        tid = pid_t(syscall(SYS_gettid));
         rc = OrvEventWait(g1.device, conn, &w, &s, 0xFFFFFFFFull);
     });
-    std::this_thread::sleep_for(std::chrono::milliseconds(30));
+    // Close only once the waiter sleeps inside the wait: a close before it
+    // would make the handle invalid instead.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    bool sleeping = false;
+    while (!sleeping && std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::yield();
+        if (tid == 0)
+            continue;
+        std::ifstream stat("/proc/self/task/" + std::to_string(tid.load()) + "/stat");
+        std::string line;
+        std::getline(stat, line);
+        const auto paren = line.rfind(')');
+        sleeping = paren != std::string::npos && paren + 2 < line.size() && line[paren + 2] == 'S';
+    }
+    ASSERT_TRUE(sleeping);
     ASSERT_EQ(OrvDeviceClose(g1.device), 0);
     second.join();
     EXPECT_EQ(rc.load(), -1012);
