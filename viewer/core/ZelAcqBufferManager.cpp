@@ -13,6 +13,7 @@ ZelAcqBufferManager::ZelAcqBufferManager(ORV_STREAM_HANDLE streamHandle, QObject
 ZelAcqBufferManager::~ZelAcqBufferManager()
 {
     RevokeAll();
+    qDeleteAll(orphaned);
 }
 
 bool ZelAcqBufferManager::Announce(int count, uint32_t payloadSize)
@@ -69,8 +70,9 @@ void ZelAcqBufferManager::RevokeAll()
         void* privatePointer = nullptr;
         const int rc = OrvStreamRevokeBuffer(streamHandle, buffer->GetHandle(), nullptr, &privatePointer);
         if (rc != 0) {
-            // Left to the SDK, which may still hold it.
+            // The SDK may still hand it back until the stream goes.
             ZelTrace(ZEL_TRACE_ERROR, "%s Failed! OrvStreamRevokeBuffer:%d", "ZelAcqBufferManager::RevokeAll", rc);
+            orphaned.append(buffer);
             continue;
         }
         delete buffer;

@@ -49,6 +49,9 @@ private:
     ORV_STREAM_HANDLE streamHandle;
     QList<ZelAcqBuffer*> buffers;
     QList<ZelAcqBuffer*> readyList;
+    // Buffers the SDK refused to revoke (a lost device, a stream still
+    // running); freed with the manager, when no wait can return them.
+    QList<ZelAcqBuffer*> orphaned;
     std::mutex mutex;
     std::condition_variable readyCondition;
     ZelAcqBuffer* inUse = nullptr;
