@@ -1,9 +1,8 @@
 // Streams, events, device files and image utilities through the SDK's exports.
 #include "SimFixture.h"
 #include "SimPixelFormat.h"
+#include "ThreadWait.h"
 
-#include <sys/syscall.h>
-#include <unistd.h>
 #include <atomic>
 #include <chrono>
 #include <cstring>
@@ -199,24 +198,12 @@ TEST_F(SdkTest, KillBeforeAndDuringAWait)
     std::thread second([&] {
         ORV_EVENT_DEVICE_CONNECTION_DATA w{};
         size_t s = sizeof w;
-        tid = pid_t(syscall(SYS_gettid));
+        tid = simtest::currentThreadId();
         rc = OrvEventWait(g1.device, conn, &w, &s, 0xFFFFFFFFull);
     });
     // Close only once the waiter sleeps inside the wait: a close before it
     // would make the handle invalid instead.
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    bool sleeping = false;
-    while (!sleeping && std::chrono::steady_clock::now() < deadline) {
-        std::this_thread::yield();
-        if (tid == 0)
-            continue;
-        std::ifstream stat("/proc/self/task/" + std::to_string(tid.load()) + "/stat");
-        std::string line;
-        std::getline(stat, line);
-        const auto paren = line.rfind(')');
-        sleeping = paren != std::string::npos && paren + 2 < line.size() && line[paren + 2] == 'S';
-    }
-    ASSERT_TRUE(sleeping);
+    ASSERT_TRUE(simtest::waitUntilAsleep(tid));
     ASSERT_EQ(OrvDeviceClose(g1.device), 0);
     second.join();
     EXPECT_EQ(rc.load(), -1012);
@@ -504,12 +491,14 @@ TEST_F(LiveTest, UnplugEndsTheStreamAndSendsTheConnectionEvent)
     ASSERT_EQ(OrvEventRegister(cam.device, 4000, &conn), 0);
     startStream();
     std::atomic<int> rc{1};
+    std::atomic<pid_t> tid{0};
     std::thread waiter([&] {
         void* user;
         ORV_BUFFER_HANDLE h;
+        tid = simtest::currentThreadId();
         rc = OrvStreamWaitForNewBuffer(stream, &user, &h, 60000);
     });
-    std::this_thread::sleep_for(std::chrono::milliseconds(30));
+    ASSERT_TRUE(simtest::waitUntilAsleep(tid));
     control("device.unplug GEV-G1-0001");
     waiter.join();
     EXPECT_EQ(rc.load(), -1012);

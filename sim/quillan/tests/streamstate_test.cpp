@@ -1,6 +1,7 @@
 #include "EventRecords.h"
 #include "SimPixelFormat.h"
 #include "StreamState.h"
+#include "ThreadWait.h"
 
 #include <gtest/gtest.h>
 
@@ -284,12 +285,14 @@ TEST_F(Stream, StopEndsAWaitInProgress)
     announceAndQueue(2);
     ASSERT_EQ(stream.start(0, ~0ull), 0);
     std::atomic<int> rc{1};
+    std::atomic<pid_t> tid{0};
     std::thread waiter([&] {
         void* user;
         ORV_BUFFER_HANDLE h;
+        tid = simtest::currentThreadId();
         rc = stream.wait(&user, &h, 60000);
     });
-    std::this_thread::sleep_for(std::chrono::milliseconds(30));
+    ASSERT_TRUE(simtest::waitUntilAsleep(tid));
     stream.stop(0);
     waiter.join();
     EXPECT_EQ(rc.load(), -1012);
@@ -300,12 +303,14 @@ TEST_F(Stream, CloseRevokesEverythingAndEndsWaits)
     announceAndQueue(3);
     ASSERT_EQ(stream.start(0, ~0ull), 0);
     std::atomic<int> rc{1};
+    std::atomic<pid_t> tid{0};
     std::thread waiter([&] {
         void* user;
         ORV_BUFFER_HANDLE h;
+        tid = simtest::currentThreadId();
         rc = stream.wait(&user, &h, 60000);
     });
-    std::this_thread::sleep_for(std::chrono::milliseconds(30));
+    ASSERT_TRUE(simtest::waitUntilAsleep(tid));
     stream.close();
     waiter.join();
     EXPECT_EQ(rc.load(), -1012);
