@@ -38,4 +38,22 @@ inline bool waitUntilAsleep(const std::atomic<pid_t>& tid)
     return false;
 }
 
+// Runs `wait` on a thread of its own and calls `end` once that thread sleeps
+// inside it. Returns what the wait returned, or 1 when it never went to
+// sleep (end is still called, so the waiter can be joined).
+template <class Wait, class End>
+int waitEndedBy(Wait wait, End end)
+{
+    std::atomic<int> rc{1};
+    std::atomic<pid_t> tid{0};
+    std::thread waiter([&] {
+        tid = currentThreadId();
+        rc = wait();
+    });
+    const bool asleep = waitUntilAsleep(tid);
+    end();
+    waiter.join();
+    return asleep ? rc.load() : 1;
+}
+
 } // namespace simtest

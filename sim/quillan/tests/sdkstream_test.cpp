@@ -193,20 +193,16 @@ TEST_F(SdkTest, KillBeforeAndDuringAWait)
     // Closing the device ends a wait too.
     ASSERT_EQ(OrvEventUnRegister(g1.device, 4000), 0);
     ASSERT_EQ(OrvEventRegister(g1.device, 4000, &conn), 0);
-    rc = 1;
-    std::atomic<pid_t> tid{0};
-    std::thread second([&] {
-        ORV_EVENT_DEVICE_CONNECTION_DATA w{};
-        size_t s = sizeof w;
-        tid = simtest::currentThreadId();
-        rc = OrvEventWait(g1.device, conn, &w, &s, 0xFFFFFFFFull);
-    });
     // Close only once the waiter sleeps inside the wait: a close before it
     // would make the handle invalid instead.
-    ASSERT_TRUE(simtest::waitUntilAsleep(tid));
-    ASSERT_EQ(OrvDeviceClose(g1.device), 0);
-    second.join();
-    EXPECT_EQ(rc.load(), -1012);
+    EXPECT_EQ(simtest::waitEndedBy(
+                  [&] {
+                      ORV_EVENT_DEVICE_CONNECTION_DATA w{};
+                      size_t s = sizeof w;
+                      return OrvEventWait(g1.device, conn, &w, &s, 0xFFFFFFFFull);
+                  },
+                  [&] { EXPECT_EQ(OrvDeviceClose(g1.device), 0); }),
+              -1012);
 }
 
 TEST_F(SdkTest, CamerasThatRefuseEventTypes)
@@ -490,18 +486,14 @@ TEST_F(LiveTest, UnplugEndsTheStreamAndSendsTheConnectionEvent)
     ORV_EVENT_HANDLE conn = 0;
     ASSERT_EQ(OrvEventRegister(cam.device, 4000, &conn), 0);
     startStream();
-    std::atomic<int> rc{1};
-    std::atomic<pid_t> tid{0};
-    std::thread waiter([&] {
-        void* user;
-        ORV_BUFFER_HANDLE h;
-        tid = simtest::currentThreadId();
-        rc = OrvStreamWaitForNewBuffer(stream, &user, &h, 60000);
-    });
-    ASSERT_TRUE(simtest::waitUntilAsleep(tid));
-    control("device.unplug GEV-G1-0001");
-    waiter.join();
-    EXPECT_EQ(rc.load(), -1012);
+    EXPECT_EQ(simtest::waitEndedBy(
+                  [this] {
+                      void* user;
+                      ORV_BUFFER_HANDLE h;
+                      return OrvStreamWaitForNewBuffer(stream, &user, &h, 60000);
+                  },
+                  [this] { control("device.unplug GEV-G1-0001"); }),
+              -1012);
     ORV_EVENT_DEVICE_CONNECTION_DATA c{};
     size_t size = sizeof c;
     ASSERT_EQ(OrvEventWait(cam.device, conn, &c, &size, 1000), 0);

@@ -284,36 +284,28 @@ TEST_F(Stream, StopEndsAWaitInProgress)
 {
     announceAndQueue(2);
     ASSERT_EQ(stream.start(0, ~0ull), 0);
-    std::atomic<int> rc{1};
-    std::atomic<pid_t> tid{0};
-    std::thread waiter([&] {
-        void* user;
-        ORV_BUFFER_HANDLE h;
-        tid = simtest::currentThreadId();
-        rc = stream.wait(&user, &h, 60000);
-    });
-    ASSERT_TRUE(simtest::waitUntilAsleep(tid));
-    stream.stop(0);
-    waiter.join();
-    EXPECT_EQ(rc.load(), -1012);
+    EXPECT_EQ(simtest::waitEndedBy(
+                  [this] {
+                      void* user;
+                      ORV_BUFFER_HANDLE h;
+                      return stream.wait(&user, &h, 60000);
+                  },
+                  [this] { stream.stop(0); }),
+              -1012);
 }
 
 TEST_F(Stream, CloseRevokesEverythingAndEndsWaits)
 {
     announceAndQueue(3);
     ASSERT_EQ(stream.start(0, ~0ull), 0);
-    std::atomic<int> rc{1};
-    std::atomic<pid_t> tid{0};
-    std::thread waiter([&] {
-        void* user;
-        ORV_BUFFER_HANDLE h;
-        tid = simtest::currentThreadId();
-        rc = stream.wait(&user, &h, 60000);
-    });
-    ASSERT_TRUE(simtest::waitUntilAsleep(tid));
-    stream.close();
-    waiter.join();
-    EXPECT_EQ(rc.load(), -1012);
+    EXPECT_EQ(simtest::waitEndedBy(
+                  [this] {
+                      void* user;
+                      ORV_BUFFER_HANDLE h;
+                      return stream.wait(&user, &h, 60000);
+                  },
+                  [this] { stream.close(); }),
+              -1012);
     EXPECT_EQ(stream.announcedCount(), 0u);
 }
 
