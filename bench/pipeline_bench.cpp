@@ -5,6 +5,7 @@
 // queued buffer. "Time per frame" is the engine's own work on one image:
 // the display conversion and its copy.
 
+#include "TestHome.h"
 #include <benchmark/benchmark.h>
 
 #include "SimSdk.h"
@@ -36,7 +37,7 @@ SimSdk* sdk()
 {
     static SimSdk* instance = [] {
         static QTemporaryDir home;
-        qputenv("HOME", home.path().toUtf8());
+        useTestHome(home.path());
         static int argc = 1;
         static char name[] = "pipeline_bench";
         static char* argv[] = {name, nullptr};

@@ -3,6 +3,7 @@
 #ifndef VIEWERTESTHOME_H
 #define VIEWERTESTHOME_H
 
+#include "../core/tests/TestHome.h"
 #include <QByteArray>
 #include <QTemporaryDir>
 
@@ -11,8 +12,7 @@ class ViewerTestHome
 public:
     ViewerTestHome()
     {
-        qputenv("HOME", m_home.path().toUtf8());
-        qunsetenv("XDG_CONFIG_HOME");
+        useTestHome(m_home.path());
         qputenv("GENICAM_GENTL32_PATH", QByteArrayLiteral(SUITE_CTI_DIR));
         qputenv("NORRIK_SDK_BIN_32", QByteArrayLiteral(SUITE_BIN_DIR));
     }

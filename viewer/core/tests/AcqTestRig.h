@@ -3,6 +3,7 @@
 #ifndef ACQTESTRIG_H
 #define ACQTESTRIG_H
 
+#include "TestHome.h"
 #include "SimSdk.h"
 #include "ZelAcqBuffer.h"
 #include "ZelAcqEngine.h"
@@ -98,9 +99,7 @@ inline void spinFor(int ms)
 inline void prepareAcqTestProcess(const char* name)
 {
     static QTemporaryDir home;
-    qputenv("HOME", home.path().toUtf8());
-    qunsetenv("XDG_CONFIG_HOME");
-    qunsetenv("XDG_DOCUMENTS_DIR");
+    useTestHome(home.path());
     static int argc = 1;
     static char* argv[] = {const_cast<char*>(name), nullptr};
     if (!QCoreApplication::instance())

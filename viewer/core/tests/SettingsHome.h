@@ -3,6 +3,7 @@
 #ifndef SETTINGSHOME_H
 #define SETTINGSHOME_H
 
+#include "TestHome.h"
 #include "ZelAppSettings.h"
 
 #include <gtest/gtest.h>
@@ -24,9 +25,7 @@ protected:
     void SetUp() override
     {
         ASSERT_TRUE(home.isValid());
-        qputenv("HOME", home.path().toUtf8());
-        qunsetenv("XDG_CONFIG_HOME");
-        qunsetenv("XDG_DOCUMENTS_DIR");
+        useTestHome(home.path());
         configDir = home.path() + "/.config/NORRIK-OMBREL GmbH/Kalveen";
         dataDir = home.path() + "/Documents/Kalveen";
     }

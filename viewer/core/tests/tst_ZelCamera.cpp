@@ -1,3 +1,4 @@
+#include "TestHome.h"
 #include "ZelSimSdk.h"
 
 #include "ZelAcqBuffer.h"
@@ -37,9 +38,7 @@ private slots:
     {
         // Settings and saved images stay inside this test's own home.
         QVERIFY(home.isValid());
-        qputenv("HOME", home.path().toUtf8());
-        qunsetenv("XDG_CONFIG_HOME");
-        qunsetenv("XDG_DOCUMENTS_DIR");
+        useTestHome(home.path());
     }
     void init()
     {

@@ -1,3 +1,4 @@
+#include "../../core/tests/TestHome.h"
 #include "../../core/tests/ZelSimSdk.h"
 
 #include "ZelAppSettings.h"
@@ -47,9 +48,7 @@ private slots:
     void initTestCase()
     {
         QVERIFY(home.isValid());
-        qputenv("HOME", home.path().toUtf8());
-        qunsetenv("XDG_CONFIG_HOME");
-        qunsetenv("XDG_DOCUMENTS_DIR");
+        useTestHome(home.path());
     }
     void init()
     {

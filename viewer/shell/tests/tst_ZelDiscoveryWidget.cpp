@@ -1,3 +1,4 @@
+#include "../../core/tests/TestHome.h"
 #include "../../core/tests/ZelSimSdk.h"
 
 #include "ZelAppSettings.h"
@@ -77,8 +78,7 @@ private:
 void TestZelDiscoveryWidget::initTestCase()
 {
     // Settings of this run only.
-    qputenv("HOME", home.path().toUtf8());
-    qunsetenv("XDG_CONFIG_HOME");
+    useTestHome(home.path());
 }
 
 void TestZelDiscoveryWidget::init()

@@ -1,3 +1,4 @@
+#include "../../core/tests/TestHome.h"
 #include "SimCameraRig.h"
 #include "ZelAppSettings.h"
 #include "ZelDialogs.h"
@@ -66,9 +67,7 @@ private slots:
     void initTestCase()
     {
         // The settings live in a home of their own.
-        qputenv("HOME", home.path().toUtf8());
-        qunsetenv("XDG_CONFIG_HOME");
-        qunsetenv("XDG_DOCUMENTS_DIR");
+        useTestHome(home.path());
     }
 
     void init()

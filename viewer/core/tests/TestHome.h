@@ -1,0 +1,17 @@
+// Points this process's settings and data folders at a temporary home, so a
+// test never reads or writes the user's own.
+#ifndef TESTHOME_H
+#define TESTHOME_H
+
+#include <QByteArray>
+#include <QString>
+#include <QtGlobal>
+
+inline void useTestHome(const QString& path)
+{
+    qputenv("HOME", path.toUtf8());
+    qunsetenv("XDG_CONFIG_HOME");
+    qunsetenv("XDG_DOCUMENTS_DIR");
+}
+
+#endif // TESTHOME_H
