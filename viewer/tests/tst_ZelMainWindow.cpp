@@ -1,4 +1,5 @@
 #include "../core/tests/SimSdk.h"
+#include "MainWindowRig.h"
 #include "ViewerTestHome.h"
 
 #include "ZelCameraManager.h"
@@ -21,44 +22,6 @@
 
 #include <memory>
 
-namespace {
-
-QStringList managerFiles(const QList<ZelCameraManager*>& managers)
-{
-    QStringList files;
-    for (ZelCameraManager* manager : managers)
-        files << ZelUtil::RecordText(manager->tlInfo.name);
-    return files;
-}
-
-// The discovered record of one camera, listed through its manager as the
-// discovery window does (a Camera Link port is probed).
-bool findCamera(ZelCameraManager* manager, const QString& deviceId, ZelCameraInfo* out)
-{
-    ZelInterfaceInfoList interfaces;
-    manager->DiscoverInterfaces(&interfaces, 5000);
-    ZelCameraInfoList cameras;
-    for (ORV_INTERFACE_INFO& record : interfaces)
-        manager->DiscoverCameras(&record, &cameras, 300);
-    for (const ZelCameraInfo& info : cameras) {
-        if (ZelUtil::RecordText(info.deviceInfo.id) == deviceId) {
-            *out = info;
-            return true;
-        }
-    }
-    return false;
-}
-
-ZelCameraManager* managerOf(ZelMainWindow& window, const QString& file)
-{
-    for (ZelCameraManager* manager : window.cameraManagers()) {
-        if (ZelUtil::RecordText(manager->tlInfo.name) == file)
-            return manager;
-    }
-    return nullptr;
-}
-
-} // namespace
 
 class TestZelMainWindow : public QObject
 {
