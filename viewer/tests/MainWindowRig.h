@@ -2,11 +2,29 @@
 #ifndef MAINWINDOWRIG_H
 #define MAINWINDOWRIG_H
 
+#include "../core/tests/SimSdk.h"
+#include "ViewerTestHome.h"
 #include "ZelCameraManager.h"
 #include "ZelMainWindow.h"
+#include "ZelSoftwarePollingItemInfo.h"
+#include "ZelStartup.h"
 #include "ZelUtil.h"
 
+#include <QCoreApplication>
 #include <QStringList>
+
+// What a main-window test process needs first: a home of its own, the
+// program's names and meta types, and the simulated SDK's controls.
+struct MainWindowTestProcess {
+    MainWindowTestProcess()
+    {
+        ZelStartup::registerMetaTypes(nullptr, registerSoftwarePollingItemInfo);
+        QCoreApplication::setApplicationName(QStringLiteral("Kalveen"));
+        QCoreApplication::setApplicationVersion(QStringLiteral("2.5.15.3209"));
+    }
+    ViewerTestHome home;
+    SimControl control;
+};
 
 // The producer file of each manager, in order.
 inline QStringList managerFiles(const QList<ZelCameraManager*>& managers)

@@ -50,17 +50,14 @@ private slots:
     void tcpRequestsReachTheActiveCameraWindow();
 
 private:
-    std::unique_ptr<ViewerTestHome> home;
-    std::unique_ptr<SimControl> control;
+    std::unique_ptr<MainWindowTestProcess> process;
+    SimControl* control = nullptr;
 };
 
 void TestZelMainWindow::initTestCase()
 {
-    home.reset(new ViewerTestHome);
-    ZelStartup::registerMetaTypes(nullptr, registerSoftwarePollingItemInfo);
-    QCoreApplication::setApplicationName("Kalveen");
-    QCoreApplication::setApplicationVersion("2.5.15.3209");
-    control.reset(new SimControl);
+    process = std::make_unique<MainWindowTestProcess>();
+    control = &process->control;
     QVERIFY(control->valid());
 }
 

@@ -112,18 +112,17 @@ private:
     QString loggerSwitches();
     QString labFolder() const { return home->path() + "/lab producers"; }
 
-    std::unique_ptr<ViewerTestHome> home;
-    std::unique_ptr<SimControl> control;
+    std::unique_ptr<MainWindowTestProcess> process;
+    SimControl* control = nullptr;
+    const ViewerTestHome* home = nullptr;
     QByteArray defaultTLSettings;
 };
 
 void TestZelMainWindowSettings::initTestCase()
 {
-    home.reset(new ViewerTestHome);
-    ZelStartup::registerMetaTypes(nullptr, registerSoftwarePollingItemInfo);
-    QCoreApplication::setApplicationName("Kalveen");
-    QCoreApplication::setApplicationVersion("2.5.15.3209");
-    control.reset(new SimControl);
+    process = std::make_unique<MainWindowTestProcess>();
+    control = &process->control;
+    home = &process->home;
     QVERIFY(control->valid());
 
     QFile settings(ZelTLSettingsFile::instance()->filePath());
