@@ -12,6 +12,7 @@
 #include "ZelSoftwarePollingManager.h"
 #include "ZelSoftwarePollingWidget.h"
 #include "ZelTLSettingEntry.h"
+#include "ZelTLManagerWidget.h"
 #include "ZelTLSettingsFile.h"
 #include "ZelTcpFeatureRouter.h"
 #include "ZelTcpServerWidget.h"
@@ -23,7 +24,11 @@
 #include <QActionGroup>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QFile>
+#include <QFileDialog>
 #include <QFileInfo>
+#include <QDir>
+#include <QSignalBlocker>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenu>
@@ -33,6 +38,8 @@
 #include <QStyleFactory>
 #include <QTimer>
 #include <QVBoxLayout>
+
+quint32 gDebugLevel = 0;
 
 namespace {
 
@@ -74,6 +81,46 @@ const CameraWindowLink cameraWindowLinks[] = {
     {"actionColorCorrection", false, "onShowColorCorrectionWidget()"},
     {"actionFile_Access", false, "onShowFileAccess()"},
 };
+
+// The level items of the Log menu and their bits.
+struct LogLevelItem {
+    const char* action;
+    quint32 bit;
+};
+const LogLevelItem logLevelItems[] = {
+    {"actionLogError", 0x2},
+    {"actionLogWarning", 0x4},
+    {"actionLogInfo", 0x8},
+    {"actionLogCamera", 0x10000000},
+};
+
+// Log files kept in the log folder, the new one included.
+constexpr int keptLogFiles = 10;
+
+const char* const autoSaveFormatItems[] = {"actionBMP", "actionPNG", "actionRAW"};
+
+QString settingsText(const char* group, const char* key, const QString& defaultValue = QString())
+{
+    return ZelAppSettings::instance()->value(QLatin1String(group), QLatin1String(key), defaultValue).toString();
+}
+
+bool settingsFlag(const char* key)
+{
+    return ZelAppSettings::instance()->value(QStringLiteral("Settings"), QLatin1String(key), 0).toUInt() != 0;
+}
+
+void setSetting(const char* group, const char* key, const QVariant& value)
+{
+    ZelAppSettings::instance()->setValue(QLatin1String(group), QLatin1String(key), value);
+}
+
+QList<ORV_TL_INFO> tlInfos(const QList<ZelMainWindow::TLRecord>& records)
+{
+    QList<ORV_TL_INFO> infos;
+    for (const ZelMainWindow::TLRecord& record : records)
+        infos.append(record.info);
+    return infos;
+}
 
 bool hasSlot(const QObject* object, const char* signature)
 {
@@ -131,6 +178,8 @@ ZelMainWindow::~ZelMainWindow()
     _disconnectSignals();
     delete m_discoveryWidget;
     m_discoveryWidget = nullptr;
+    delete m_tlManagerWidget;
+    m_tlManagerWidget = nullptr;
     delete m_pollingWidget;
     m_pollingWidget = nullptr;
     delete m_pollingManager;
@@ -155,6 +204,9 @@ bool ZelMainWindow::init(const QStringList& arguments)
     const QString searchPath = ZelUtil::GetGenTLSearchPath(additionalSearchPath);
     if (!ZelSdkLoader::instance()->init(searchPath))
         return false;
+    m_loadedSearchPath = additionalSearchPath;
+    m_appliedSearchPath = additionalSearchPath;
+    m_appliedEnabledPaths = enabledPaths;
 
     QList<TLRecord> tlList;
     _getTLList(tlList);
@@ -163,6 +215,7 @@ bool ZelMainWindow::init(const QStringList& arguments)
     setupUi();
     menuBar()->setNativeMenuBar(false);
     _createToolWindows();
+    _initLogMenu();
     _connectSignals();
     setWindowTitle(QCoreApplication::applicationName() + QLatin1Char(' ') + QCoreApplication::applicationVersion());
 
@@ -361,6 +414,9 @@ QString ZelMainWindow::pollingListPath() const
 
 void ZelMainWindow::_createToolWindows()
 {
+    QList<TLRecord> tlList;
+    _getTLList(tlList);
+    m_tlManagerWidget = new ZelTLManagerWidget(tlInfos(tlList));
     m_discoveryWidget = new ZelDiscoveryWidget(m_cameraManagers);
 
     m_pollingManager = new ZelSoftwarePollingManager;
@@ -417,8 +473,23 @@ void ZelMainWindow::_connectSignals()
     connect(findChild<QAction*>("actionSoftware_Polling"), &QAction::triggered, m_pollingWidget, &QWidget::show);
     connect(m_assistantsMenu, &QMenu::aboutToShow, this, &ZelMainWindow::_onAssistantMenuAboutToShow);
     connect(m_mdiArea, &QMdiArea::subWindowActivated, this, &ZelMainWindow::_onSubWindowActivated);
-    // The Log menu, the auto-save format, the polling import and export and
-    // the transport-layer manager are wired with their slots.
+    connect(m_pollingWidget, &ZelSoftwarePollingWidget::importActionTriggered, this,
+            &ZelMainWindow::_onImportSPSettings);
+    connect(m_pollingWidget, &ZelSoftwarePollingWidget::exportActionTriggered, this,
+            &ZelMainWindow::_onExportSPSettings);
+
+    connect(findChild<QAction*>("actionEnable"), &QAction::toggled, this, &ZelMainWindow::_onEnableLogToggled);
+    for (QAction* action : m_logActions->actions())
+        connect(action, &QAction::toggled, this, &ZelMainWindow::_onLogSettingsToggled);
+    connect(findChild<QAction*>("actionSet_Log_File_Directory"), &QAction::triggered, this,
+            &ZelMainWindow::_onLogSettingsSetDirectory);
+    for (QAction* action : m_autoSaveFormatActions->actions())
+        connect(action, &QAction::triggered, this, &ZelMainWindow::_onAutoSaveSettingsChecked);
+
+    connect(m_discoveryWidget, &ZelDiscoveryWidget::actionShowTLManagerWidget, m_tlManagerWidget, &QWidget::show);
+    connect(m_tlManagerWidget, &ZelTLManagerWidget::reload, this, &ZelMainWindow::onReloadSDK);
+    connect(m_tlManagerWidget, &ZelTLManagerWidget::applySettings, this, &ZelMainWindow::onApplyTLSettings);
+    connect(m_tlManagerWidget, &ZelTLManagerWidget::revertSettings, this, &ZelMainWindow::onRevertTLSettings);
 }
 
 void ZelMainWindow::_disconnectSignals()
@@ -431,6 +502,8 @@ void ZelMainWindow::_disconnectSignals()
     }
     if (m_mdiArea)
         disconnect(m_mdiArea, nullptr, this, nullptr);
+    if (m_tlManagerWidget)
+        disconnect(m_tlManagerWidget, nullptr, this, nullptr);
 }
 
 void ZelMainWindow::_onEnableSoftwarePolling(bool enable)
@@ -562,14 +635,21 @@ bool ZelMainWindow::_openCameraWindow(const ZelCameraInfo& info)
     // Its camera window goes first: nothing of it may outlive the camera.
     const ZelCameraInfo record = info;
     const QPointer<QWidget> cameraWindow = window;
-    connect(sub, &QObject::destroyed, this, [this, record, cameraWindow] {
+    connect(sub, &QObject::destroyed, this, [this, record, cameraWindow, sub] {
         delete cameraWindow.data();
         _closeCamera(record);
+        for (QPointer<QMdiSubWindow>& entry : m_cameraSubWindows) {
+            if (entry.data() == sub)
+                entry.clear();
+        }
+        m_cameraSubWindows.removeAll(nullptr);
+        reportOpenCameraCount();
     });
     m_cameraSubWindows.removeAll(nullptr);
     m_cameraSubWindows.append(sub);
     sub->setMinimumSize(800, 600);
     sub->showMaximized();
+    reportOpenCameraCount();
     return true;
 }
 
@@ -659,4 +739,272 @@ void ZelMainWindow::_onAssistantMenuAboutToShow()
     findChild<QAction*>("actionColorCorrection")
         ->setEnabled(ZelCameraWindowSeam::supports(window, QStringLiteral("ColorCorrection")));
     fileAccess->setEnabled(ZelCameraWindowSeam::supports(window, QStringLiteral("FileAccess")));
+}
+
+void ZelMainWindow::reportOpenCameraCount()
+{
+    if (!m_tlManagerWidget)
+        return;
+    int count = 0;
+    for (const QPointer<QMdiSubWindow>& sub : m_cameraSubWindows) {
+        if (sub)
+            ++count;
+    }
+    m_tlManagerWidget->setOpenCameraCount(quint16(count));
+}
+
+void ZelMainWindow::_initLogMenu()
+{
+    findChild<QAction*>("actionEnable")->setChecked(false);
+    findChild<QAction*>("actionLogWindbg")->setChecked(settingsFlag("WinDbg"));
+    findChild<QAction*>("actionLogFile")->setChecked(settingsFlag("FileLogging"));
+
+    const QString format = settingsText("Settings", "AutoSaveFormat", QStringLiteral("BMP"));
+    QAction* formatItem = findChild<QAction*>("actionPNG");
+    for (const char* name : autoSaveFormatItems) {
+        QAction* action = findChild<QAction*>(name);
+        if (action->text().compare(format, Qt::CaseInsensitive) == 0)
+            formatItem = action;
+    }
+    formatItem->setChecked(true);
+
+    gDebugLevel = ZelAppSettings::instance()->value(QStringLiteral("Settings"), QStringLiteral("DebugLevel"), 0).toUInt();
+    for (const LogLevelItem& item : logLevelItems)
+        findChild<QAction*>(item.action)->setChecked((gDebugLevel & item.bit) != 0);
+
+    // Tracing starts off at every start; the level mask and the file output
+    // of the logger are left as they are.
+    JotwellEnableWindbg(false);
+    m_logActions->setEnabled(false);
+}
+
+bool ZelMainWindow::switchFileLogging(bool on, const QString& folder)
+{
+    if (folder.isEmpty())
+        return !on;
+    ZelUtil::ExpireLogFiles(folder, keptLogFiles);
+    const QString path = folder + QLatin1Char('/') + ZelUtil::FormatLogFileName(QString(), folder);
+    const int rc = JotwellEnableFileLogging(on, QFile::encodeName(path).constData());
+    if (rc != ORV_SUCCESS) {
+        ZelTrace(ZEL_TRACE_ERROR, "%s Failed! JotwellEnableFileLogging:%d", "ZelMainWindow::switchFileLogging", rc);
+        return false;
+    }
+    return true;
+}
+
+void ZelMainWindow::_onEnableLogToggled(bool bEnable)
+{
+    JotwellSetGlobalDebugLevel(bEnable ? gDebugLevel : 0);
+    if (findChild<QAction*>("actionLogFile")->isChecked()) {
+        const QString folder = settingsText("Directory", "LogFileDir");
+        if (!switchFileLogging(bEnable, folder) && bEnable)
+            ZelDialogs::critical(this, tr("Enable File Logging"),
+                                 tr("The log file could not be created in %1").arg(QDir::toNativeSeparators(folder)),
+                                 QMessageBox::Ok);
+    }
+    if (findChild<QAction*>("actionLogWindbg")->isChecked())
+        JotwellEnableWindbg(bEnable);
+    setSetting("Settings", "LogEnabled", bEnable ? 1u : 0u);
+    m_logActions->setEnabled(bEnable);
+}
+
+void ZelMainWindow::_onLogSettingsToggled(bool bEnable)
+{
+    QObject* item = sender();
+    // The logger follows the switches only while tracing is on; the marks
+    // are kept either way.
+    const bool tracing = findChild<QAction*>("actionEnable")->isChecked();
+    for (const LogLevelItem& level : logLevelItems) {
+        if (item != findChild<QAction*>(level.action))
+            continue;
+        if (bEnable)
+            gDebugLevel |= level.bit;
+        else
+            gDebugLevel &= ~level.bit;
+        if (tracing)
+            JotwellSetGlobalDebugLevel(gDebugLevel);
+        setSetting("Settings", "DebugLevel", gDebugLevel);
+        return;
+    }
+    if (item == findChild<QAction*>("actionLogFile")) {
+        const QString folder = settingsText("Directory", "LogFileDir");
+        if (tracing && !switchFileLogging(bEnable, folder) && bEnable) {
+            // The mark shows what the logger does.
+            QSignalBlocker blocker(item);
+            qobject_cast<QAction*>(item)->setChecked(false);
+            ZelDialogs::critical(this, tr("Enable File Logging"),
+                                 tr("The log file could not be created in %1").arg(QDir::toNativeSeparators(folder)),
+                                 QMessageBox::Ok);
+            return;
+        }
+        setSetting("Settings", "FileLogging", bEnable ? 1u : 0u);
+    } else if (item == findChild<QAction*>("actionLogWindbg")) {
+        if (tracing)
+            JotwellEnableWindbg(bEnable);
+        setSetting("Settings", "WinDbg", bEnable ? 1u : 0u);
+    }
+}
+
+void ZelMainWindow::_onLogSettingsSetDirectory()
+{
+    const QString stored = settingsText("Directory", "LogFileDir");
+    const QString folder = ZelDialogs::getExistingDirectory(this, tr("Open Directory"), stored,
+                                                            QFileDialog::ShowDirsOnly | QFileDialog::DontResolveSymlinks);
+    if (folder.isEmpty() || ZelUtil::EqualPath(folder, stored))
+        return;
+    if (!ZelUtil::TestDirWritable(folder)) {
+        ZelDialogs::critical(this, tr("Set log directory"),
+                             QStringLiteral("<p align='center'>This folder requires<br>")
+                                 + QStringLiteral("administrator permission <br> to create files<br></p>"),
+                             QMessageBox::Ok);
+        return;
+    }
+    // A running file output moves to the new folder; otherwise the folder is
+    // used the next time file output is switched on.
+    const bool fileOutput =
+        findChild<QAction*>("actionEnable")->isChecked() && findChild<QAction*>("actionLogFile")->isChecked();
+    if (fileOutput && !switchFileLogging(true, folder)) {
+        switchFileLogging(true, stored);
+        ZelDialogs::critical(this, tr("Set log directory"),
+                             QStringLiteral("<p align='center'>The log file could not be created<br>in this folder<br></p>"),
+                             QMessageBox::Ok);
+        return;
+    }
+    setSetting("Directory", "LogFileDir", folder);
+    ZelDialogs::information(this, tr("Set Log Directory"), tr("Log Directory Changed Successfully!"), QMessageBox::Ok);
+}
+
+void ZelMainWindow::_onAutoSaveSettingsChecked(bool bChecked)
+{
+    auto* item = qobject_cast<QAction*>(sender());
+    if (!bChecked || !item || !m_autoSaveFormatActions->actions().contains(item))
+        return;
+    setSetting("Settings", "AutoSaveFormat", item->text());
+}
+
+void ZelMainWindow::_onExportSPSettings(bool)
+{
+    const QString folder = settingsText("Directory", "SPSettingsFileDir");
+    const QString file =
+        ZelDialogs::getSaveFileName(nullptr, tr("Export Settings"), folder, tr("spsetting (*.spsetting)"));
+    if (file.isEmpty())
+        return;
+    if (m_pollingManager->Save(file))
+        ZelDialogs::information(m_pollingWidget, tr("Export Settings"), tr("Export Successful!"), QMessageBox::Ok);
+    else
+        ZelDialogs::critical(m_pollingWidget, tr("Export Settings"), tr("Export Failed!"), QMessageBox::Ok);
+    const QString fileFolder = QFileInfo(file).absolutePath();
+    if (fileFolder != folder)
+        setSetting("Directory", "SPSettingsFileDir", fileFolder);
+}
+
+void ZelMainWindow::_onImportSPSettings(bool)
+{
+    const QString folder = settingsText("Directory", "SPSettingsFileDir");
+    const QString file =
+        ZelDialogs::getOpenFileName(nullptr, tr("Import Settings"), folder, tr("spsetting (*.spsetting)"));
+    if (file.isEmpty())
+        return;
+    if (m_pollingManager->Load(file, true)) {
+        m_pollingWidget->setEntries(m_pollingManager->GetList());
+        ZelDialogs::information(m_pollingWidget, tr("Import Settings"), tr("Import Successful!"), QMessageBox::Ok);
+    } else {
+        ZelDialogs::critical(m_pollingWidget, tr("Import Settings"), tr("Import Failed!"), QMessageBox::Ok);
+    }
+}
+
+void ZelMainWindow::closeCamerasAndStopDiscovery()
+{
+    closeCameraWindows();
+    if (m_discoveryWidget)
+        m_discoveryWidget->reset();
+    reportOpenCameraCount();
+}
+
+void ZelMainWindow::restartDiscovery()
+{
+    if (m_discoveryWidget)
+        m_discoveryWidget->init(m_cameraManagers, true);
+}
+
+bool ZelMainWindow::reloadSdk(const QString& additionalSearchPath)
+{
+    qDeleteAll(m_cameraManagers);
+    m_cameraManagers.clear();
+    ZelSdkLoader* sdk = ZelSdkLoader::instance();
+    sdk->close();
+    if (!sdk->init(ZelUtil::GetGenTLSearchPath(additionalSearchPath)))
+        return false;
+    m_loadedSearchPath = additionalSearchPath;
+    if (m_tlManagerWidget) {
+        QList<TLRecord> tlList;
+        _getTLList(tlList);
+        m_tlManagerWidget->setTLList(tlInfos(tlList));
+    }
+    return true;
+}
+
+void ZelMainWindow::rebuildCameraManagers(const QStringList& enabledPaths)
+{
+    QList<TLRecord> tlList;
+    _getTLList(tlList);
+    _createCameraManagers(tlList, enabledPaths);
+}
+
+void ZelMainWindow::restoreTransportLayers(const QString& searchPath, const QStringList& enabledPaths, bool reload)
+{
+    QStringList enabled = enabledPaths;
+    bool loaded = !reload && ZelSdkLoader::instance()->isInitialised() && m_loadedSearchPath == searchPath;
+    if (!loaded) {
+        loaded = reloadSdk(searchPath);
+        // The selection that ran before is better than none.
+        if (!loaded) {
+            loaded = reloadSdk(m_appliedSearchPath);
+            enabled = m_appliedEnabledPaths;
+        }
+    }
+    if (!loaded) {
+        qDeleteAll(m_cameraManagers);
+        m_cameraManagers.clear();
+        return;
+    }
+    rebuildCameraManagers(enabled);
+    m_appliedSearchPath = m_loadedSearchPath;
+    m_appliedEnabledPaths = enabled;
+    restartDiscovery();
+}
+
+bool ZelMainWindow::onReloadSDK(QString additionalSearchPath)
+{
+    closeCamerasAndStopDiscovery();
+    return reloadSdk(additionalSearchPath);
+}
+
+void ZelMainWindow::onRevertTLSettings()
+{
+    QString searchPath;
+    QStringList enabledPaths;
+    if (!_readTLSettings(searchPath, enabledPaths)) {
+        searchPath = m_appliedSearchPath;
+        enabledPaths = m_appliedEnabledPaths;
+    }
+    closeCamerasAndStopDiscovery();
+    // Always loaded again: a reload may have left the SDK on another path.
+    restoreTransportLayers(searchPath, enabledPaths, true);
+}
+
+void ZelMainWindow::onApplyTLSettings()
+{
+    QString searchPath;
+    QStringList enabledPaths;
+    if (!_readTLSettings(searchPath, enabledPaths)) {
+        const bool running = ZelSdkLoader::instance()->isInitialised() && m_loadedSearchPath == m_appliedSearchPath
+            && !m_cameraManagers.isEmpty();
+        if (running)
+            return;
+        searchPath = m_appliedSearchPath;
+        enabledPaths = m_appliedEnabledPaths;
+    }
+    closeCamerasAndStopDiscovery();
+    restoreTransportLayers(searchPath, enabledPaths, false);
 }

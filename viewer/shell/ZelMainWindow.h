@@ -22,6 +22,10 @@ class ZelSoftwarePollingWidget;
 class ZelTcpFeatureRouter;
 class ZelTcpFeatureTarget;
 class ZelTcpServerWidget;
+class ZelTLManagerWidget;
+
+// The level mask of the Log menu; the SDK logger gets it while tracing is on.
+extern quint32 gDebugLevel;
 
 // The viewer's main window: menus over an MDI area with one sub-window per
 // open camera. Owns the camera managers (one per enabled transport layer),
@@ -58,6 +62,7 @@ public:
     quint32 tcpPort() const { return m_tcpPort; }
     QMdiSubWindow* activeCameraSubWindow() const { return m_activeSubWindow; }
     ZelTcpServerWidget* tcpServer() const { return m_tcpServer; }
+    ZelTLManagerWidget* tlManagerWidget() const { return m_tlManagerWidget; }
 
     // The sub-window of an open camera (key compared ignoring case), or null.
     QMdiSubWindow* _findSubWindow(const QString& cameraKey) const;
@@ -69,6 +74,9 @@ public:
 
 public slots:
     void onCameraSelected(ZelCameraInfo cameraInfo);
+    void onApplyTLSettings();
+    void onRevertTLSettings();
+    bool onReloadSDK(QString additionalSearchPath);
 
 protected:
     bool event(QEvent* event) override;
@@ -79,6 +87,12 @@ private slots:
     void _onAssistantMenuAboutToShow();
     void _onSubWindowActivated(QMdiSubWindow* subWindow);
     void _onEnableSoftwarePolling(bool enable);
+    void _onEnableLogToggled(bool bEnable);
+    void _onLogSettingsToggled(bool bEnable);
+    void _onLogSettingsSetDirectory();
+    void _onAutoSaveSettingsChecked(bool bChecked);
+    void _onExportSPSettings(bool bEnable);
+    void _onImportSPSettings(bool bEnable);
 
 private:
     void setupUi();
@@ -86,6 +100,23 @@ private:
     bool _readTLSettings(QString& additionalSearchPath, QStringList& enabledPaths);
     void _createCameraManagers(const QList<TLRecord>& tlList, const QStringList& enabledPaths);
     void _createToolWindows();
+    void _initLogMenu();
+    // Starts or stops the SDK's file output into a new file of the folder;
+    // false when the SDK refused it.
+    bool switchFileLogging(bool on, const QString& folder);
+    // Ends every camera and discovery before the managers or the SDK change.
+    void closeCamerasAndStopDiscovery();
+    void restartDiscovery();
+    // Closes the SDK and initialises it again with the search path made from
+    // the additional one; the managers are gone afterwards.
+    bool reloadSdk(const QString& additionalSearchPath);
+    // Managers for the enabled producers of the SDK as it is loaded now.
+    void rebuildCameraManagers(const QStringList& enabledPaths);
+    // Managers and discovery for a selection, the SDK loaded again first when
+    // asked or when it runs on another search path; the last applied
+    // selection when this one cannot be loaded.
+    void restoreTransportLayers(const QString& searchPath, const QStringList& enabledPaths, bool reload);
+    void reportOpenCameraCount();
     void _connectSignals();
     void _disconnectSignals();
     bool _openCameraWindow(const ZelCameraInfo& info);
@@ -114,12 +145,18 @@ private:
     ZelSoftwarePollingWidget* m_pollingWidget = nullptr;
     ZelSoftwarePollingManager* m_pollingManager = nullptr;
     ZelDiscoveryWidget* m_discoveryWidget = nullptr;
+    ZelTLManagerWidget* m_tlManagerWidget = nullptr;
     QList<ZelCameraManager*> m_cameraManagers;
     QPointer<QMdiSubWindow> m_activeSubWindow;
     // Camera sub-windows not yet destroyed, closed ones included.
     QList<QPointer<QMdiSubWindow>> m_cameraSubWindows;
     bool m_initialised = false;
     quint32 m_tcpPort = 0;
+    // The additional search path the SDK was last initialised with.
+    QString m_loadedSearchPath;
+    // The selection last applied successfully.
+    QString m_appliedSearchPath;
+    QStringList m_appliedEnabledPaths;
 };
 
 #endif // ZELMAINWINDOW_H

@@ -1,4 +1,5 @@
 #include "../core/tests/SimSdk.h"
+#include "MainWindowRig.h"
 #include "ViewerTestHome.h"
 
 #include "ZelCameraManager.h"
@@ -8,6 +9,7 @@
 #include "ZelSdkLoader.h"
 #include "ZelSoftwarePollingItemInfo.h"
 #include "ZelStartup.h"
+#include "ZelTcpServerWidget.h"
 #include "ZelUtil.h"
 
 #include <QAction>
@@ -17,48 +19,12 @@
 #include <QMdiSubWindow>
 #include <QMenuBar>
 #include <QStyle>
+#include <QTcpServer>
+#include <QTcpSocket>
 #include <QtTest>
 
 #include <memory>
 
-namespace {
-
-QStringList managerFiles(const QList<ZelCameraManager*>& managers)
-{
-    QStringList files;
-    for (ZelCameraManager* manager : managers)
-        files << ZelUtil::RecordText(manager->tlInfo.name);
-    return files;
-}
-
-// The discovered record of one camera, listed through its manager as the
-// discovery window does (a Camera Link port is probed).
-bool findCamera(ZelCameraManager* manager, const QString& deviceId, ZelCameraInfo* out)
-{
-    ZelInterfaceInfoList interfaces;
-    manager->DiscoverInterfaces(&interfaces, 5000);
-    ZelCameraInfoList cameras;
-    for (ORV_INTERFACE_INFO& record : interfaces)
-        manager->DiscoverCameras(&record, &cameras, 300);
-    for (const ZelCameraInfo& info : cameras) {
-        if (ZelUtil::RecordText(info.deviceInfo.id) == deviceId) {
-            *out = info;
-            return true;
-        }
-    }
-    return false;
-}
-
-ZelCameraManager* managerOf(ZelMainWindow& window, const QString& file)
-{
-    for (ZelCameraManager* manager : window.cameraManagers()) {
-        if (ZelUtil::RecordText(manager->tlInfo.name) == file)
-            return manager;
-    }
-    return nullptr;
-}
-
-} // namespace
 
 class TestZelMainWindow : public QObject
 {
@@ -81,19 +47,17 @@ private slots:
     void refusedCameras();
     void readOnlyWindowHasNoAssistants();
     void shutdownWithCamerasOpen();
+    void tcpRequestsReachTheActiveCameraWindow();
 
 private:
-    std::unique_ptr<ViewerTestHome> home;
-    std::unique_ptr<SimControl> control;
+    std::unique_ptr<MainWindowTestProcess> process;
+    SimControl* control = nullptr;
 };
 
 void TestZelMainWindow::initTestCase()
 {
-    home.reset(new ViewerTestHome);
-    ZelStartup::registerMetaTypes(nullptr, registerSoftwarePollingItemInfo);
-    QCoreApplication::setApplicationName("Kalveen");
-    QCoreApplication::setApplicationVersion("2.5.15.3209");
-    control.reset(new SimControl);
+    process = std::make_unique<MainWindowTestProcess>();
+    control = &process->control;
     QVERIFY(control->valid());
 }
 
@@ -426,6 +390,60 @@ void TestZelMainWindow::shutdownWithCamerasOpen()
     window.reset();
     QVERIFY(!ZelSdkLoader::instance()->isInitialised());
     QCoreApplication::processEvents();
+}
+
+void TestZelMainWindow::tcpRequestsReachTheActiveCameraWindow()
+{
+    quint16 port = 0;
+    {
+        QTcpServer probe;
+        QVERIFY(probe.listen(QHostAddress::LocalHost, 0));
+        port = probe.serverPort();
+    }
+    ZelMainWindow window;
+    QVERIFY(window.init({"Kalveen", "tcpP", QString::number(port)}));
+    QVERIFY(window.tcpServer() && window.tcpServer()->isListening());
+    window.show();
+
+    QTcpSocket client;
+    client.connectToHost(QHostAddress::LocalHost, port);
+    QVERIFY(client.waitForConnected(3000));
+    QByteArray received;
+    connect(&client, &QTcpSocket::readyRead, [&] { received += client.readAll(); });
+    // Sends one request; the reply, or nothing when none came.
+    auto ask = [&](const QByteArray& request, bool replyExpected = true) {
+        received.clear();
+        client.write(request);
+        client.flush();
+        if (replyExpected && !QTest::qWaitFor([&] { return !received.isEmpty(); }, 3000))
+            return QByteArray("(no reply)");
+        if (!replyExpected)
+            QTest::qWait(200);
+        return received;
+    };
+
+    QCOMPARE(ask("get;Width\n"), QByteArray("get;Width;0;2"));
+
+    ZelCameraManager* gev = managerOf(window, "orv_gev_tl.cti");
+    ZelCameraInfo g1, g3;
+    QVERIFY(findCamera(gev, "GEV-G1-0001", &g1));
+    QVERIFY(findCamera(gev, "GEV-G3-0003", &g3));
+    window.onCameraSelected(g1);
+    QCOMPARE(ask("set;Width;640\n"), QByteArray("set;Width;640;0"));
+    QCOMPARE(ask("get;Width\n"), QByteArray("get;Width;640;0"));
+    QCOMPARE(ask("set;Width;abc\n"), QByteArray("set;Width;abc;1"));
+    QCOMPARE(ask("get;Width\n"), QByteArray("get;Width;640;0"));
+
+    // A read-only camera window in front answers nothing.
+    window.onCameraSelected(g3);
+    QCOMPARE(window.activeCameraSubWindow(), window._findSubWindow(g3.cameraKey()));
+    QCOMPARE(ask("get;Width\n", false), QByteArray());
+
+    // Back to the writable one, then no window at all.
+    window.mdiArea()->setActiveSubWindow(window._findSubWindow(g1.cameraKey()));
+    QCOMPARE(ask("get;Width\n"), QByteArray("get;Width;640;0"));
+    QVERIFY(window.close());
+    QCOMPARE(ask("get;Width\n"), QByteArray("get;Width;0;2"));
 }
 
 QTEST_MAIN(TestZelMainWindow)
