@@ -524,8 +524,8 @@ void ZelMainWindow::closeCameraWindows()
         m_mdiArea->closeAllSubWindows();
     // Closed sub-windows delete themselves later; finish that now, so that no
     // camera outlives its manager or the SDK.
-    const QList<QPointer<QMdiSubWindow>> remaining = m_cameraSubWindows;
-    for (const QPointer<QMdiSubWindow>& sub : remaining)
+    const QList<QPointer<QObject>> remaining = m_cameraSubWindows;
+    for (const QPointer<QObject>& sub : remaining)
         delete sub.data();
     m_cameraSubWindows.clear();
 }
@@ -635,14 +635,17 @@ bool ZelMainWindow::_openCameraWindow(const ZelCameraInfo& info)
     // Its camera window goes first: nothing of it may outlive the camera.
     const ZelCameraInfo record = info;
     const QPointer<QWidget> cameraWindow = window;
-    connect(sub, &QObject::destroyed, this, [this, record, cameraWindow, sub] {
+    // Kept as a plain QObject: by the time destroyed() arrives the
+    // sub-window is no longer one.
+    QObject* const subObject = sub;
+    connect(sub, &QObject::destroyed, this, [this, record, cameraWindow, subObject] {
         delete cameraWindow.data();
         _closeCamera(record);
-        for (QPointer<QMdiSubWindow>& entry : m_cameraSubWindows) {
-            if (entry.data() == sub)
-                entry.clear();
+        for (int i = m_cameraSubWindows.size() - 1; i >= 0; --i) {
+            QObject* entry = m_cameraSubWindows.at(i).data();
+            if (!entry || entry == subObject)
+                m_cameraSubWindows.removeAt(i);
         }
-        m_cameraSubWindows.removeAll(nullptr);
         reportOpenCameraCount();
     });
     m_cameraSubWindows.removeAll(nullptr);
@@ -746,7 +749,7 @@ void ZelMainWindow::reportOpenCameraCount()
     if (!m_tlManagerWidget)
         return;
     int count = 0;
-    for (const QPointer<QMdiSubWindow>& sub : m_cameraSubWindows) {
+    for (const QPointer<QObject>& sub : m_cameraSubWindows) {
         if (sub)
             ++count;
     }

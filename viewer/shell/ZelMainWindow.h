@@ -149,7 +149,7 @@ private:
     QList<ZelCameraManager*> m_cameraManagers;
     QPointer<QMdiSubWindow> m_activeSubWindow;
     // Camera sub-windows not yet destroyed, closed ones included.
-    QList<QPointer<QMdiSubWindow>> m_cameraSubWindows;
+    QList<QPointer<QObject>> m_cameraSubWindows;
     bool m_initialised = false;
     quint32 m_tcpPort = 0;
     // The additional search path the SDK was last initialised with.
