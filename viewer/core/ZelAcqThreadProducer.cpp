@@ -184,6 +184,7 @@ void ZelAcqThreadProducer::publish()
 void ZelAcqThreadProducer::run()
 {
     ZelTrace(ZEL_TRACE_DEBUG, "%s Entry!", runName);
+    int failuresInARow = 0;
     for (;;) {
         if (stopRequested())
             break;
@@ -205,8 +206,13 @@ void ZelAcqThreadProducer::run()
                     news.errors.append(rc);
             }
             post();
+            // A time-out has waited already; a wait that fails at once (a
+            // camera gone) must not be repeated in a tight loop.
+            if (rc != ORV_ERROR_TIMEOUT)
+                pauseAfterFailure(++failuresInARow);
             continue;
         }
+        failuresInARow = 0;
         if (!buffer) {
             ZelTrace(ZEL_TRACE_INFO, "%s NULL == pAcqBuffer(ignore)!", waitName);
             continue;

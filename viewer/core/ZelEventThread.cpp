@@ -10,9 +10,6 @@
 
 namespace {
 
-// Pause after a failed wait: doubles per failure in a row, up to the cap.
-constexpr int errorPauseMinMs = 20;
-constexpr int errorPauseMaxMs = 1000;
 constexpr uint64_t waitForeverMs = 0xFFFFFFFFull;
 
 template <typename Record>
@@ -118,10 +115,8 @@ void ZelEventThread::run()
         else
             ZelTrace(ZEL_TRACE_ERROR, "%s Failed! OrvEventWait type:%d error:%d", fn, type, rc);
 
-        // A wait that keeps failing must not spin: pause, woken by a stop.
-        const int pauseMs = std::min(errorPauseMaxMs, errorPauseMinMs << std::min(failuresInARow, 6));
-        ++failuresInARow;
-        pause(pauseMs);
+        // A wait that keeps failing must not spin.
+        pauseAfterFailure(++failuresInARow);
     }
     ZelTrace(ZEL_TRACE_DEBUG, "%s Exit!", fn);
     endRun();

@@ -1,5 +1,6 @@
 #include "ZelWorkerThread.h"
 
+#include <algorithm>
 #include <chrono>
 
 ZelWorkerThread::ZelWorkerThread(QObject* parent)
@@ -41,6 +42,13 @@ void ZelWorkerThread::pause(int ms)
 {
     std::unique_lock<std::mutex> lock(m_mutex);
     m_wake.wait_for(lock, std::chrono::milliseconds(ms), [this] { return m_stopRequested; });
+}
+
+void ZelWorkerThread::pauseAfterFailure(int failuresInARow)
+{
+    constexpr int firstMs = 20;
+    constexpr int longestMs = 1000;
+    pause(std::min(longestMs, firstMs << std::min(std::max(failuresInARow - 1, 0), 6)));
 }
 
 void ZelWorkerThread::endRun()

@@ -29,6 +29,10 @@ protected:
     bool stopRequested() const;
     // Sleeps up to ms; ends early on a stop request.
     void pause(int ms);
+    // Sleeps after a call that failed at once, so that a call that keeps
+    // failing is not repeated in a tight loop: 20 ms after the first failure
+    // in a row, doubling up to 1 s; ends early on a stop request.
+    void pauseAfterFailure(int failuresInARow);
     // The last call of run.
     void endRun();
 

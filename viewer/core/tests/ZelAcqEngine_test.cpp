@@ -194,6 +194,33 @@ TEST_F(ZelAcqEngineTest, AStalledCameraReportsTimeOuts)
     EXPECT_EQ(rig.record.errors.size(), errors) << "a stop is no acquisition error";
 }
 
+TEST_F(ZelAcqEngineTest, AWaitThatFailsAtOnceIsNotRetriedInATightLoop)
+{
+    AcqRig rig(G1);
+    rig.stream("manual", "on");
+    ASSERT_TRUE(rig.start());
+    // An unplugged camera's stream refuses every wait at once.
+    rig.control("device.unplug G1");
+    rig.control("log.calls.clear");
+    rig.control("log.calls on");
+    spinFor(1000);
+    rig.control("log.calls off");
+    const QString calls = QString::fromStdString(rig.control("log.calls.get"));
+    const int waits = calls.count(QStringLiteral("OrvStreamWaitForNewBuffer("));
+    EXPECT_GE(waits, 2) << "the producer keeps waiting";
+    EXPECT_LE(waits, 40) << "a failing wait must not spin";
+    ASSERT_TRUE(spinUntil([&] { return !rig.record.errors.isEmpty(); }));
+    for (int error : rig.record.errors)
+        EXPECT_EQ(error, ORV_ERROR_LIBRARY_MISSING);
+
+    // The pause between failed waits does not delay a stop.
+    QElapsedTimer clock;
+    clock.start();
+    rig.engine->Stop();
+    EXPECT_LT(clock.elapsed(), 900);
+    rig.control("device.replug G1");
+}
+
 TEST_F(ZelAcqEngineTest, StopReleasesAPausedSnap)
 {
     AcqRig rig(G1);
