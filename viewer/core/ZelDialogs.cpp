@@ -3,6 +3,7 @@
 #include <QGuiApplication>
 #include <QQueue>
 
+#include <atomic>
 #include <mutex>
 #include <vector>
 
@@ -10,12 +11,24 @@ namespace {
 
 std::mutex scriptMutex;
 std::vector<ZelDialogs::Script*> scripts; // newest last
+std::atomic<int> openDialogs{0};
+
+// Counts one dialog as open for its lifetime.
+class OpenDialog
+{
+public:
+    OpenDialog() { ++openDialogs; }
+    ~OpenDialog() { --openDialogs; }
+    OpenDialog(const OpenDialog&) = delete;
+    OpenDialog& operator=(const OpenDialog&) = delete;
+};
 
 } // namespace
 
 struct ZelDialogs::Script::Data {
     QQueue<QVariant> answers;
     QList<Request> requests;
+    std::function<void(const Request&)> whileOpen;
 };
 
 ZelDialogs::Script::Script() : d(new Data)
@@ -42,6 +55,12 @@ void ZelDialogs::Script::answer(const QVariant& value)
 {
     std::lock_guard<std::mutex> lock(scriptMutex);
     d->answers.enqueue(value);
+}
+
+void ZelDialogs::Script::whileOpen(std::function<void(const Request&)> action)
+{
+    std::lock_guard<std::mutex> lock(scriptMutex);
+    d->whileOpen = std::move(action);
 }
 
 QList<ZelDialogs::Request> ZelDialogs::Script::requests() const
@@ -93,14 +112,28 @@ QVariant ZelDialogs::defaultAnswer(const Request& request)
     }
 }
 
+int ZelDialogs::openCount()
+{
+    return openDialogs;
+}
+
 bool ZelDialogs::scripted(const Request& request, QVariant* answer)
 {
+    std::function<void(const Request&)> whileOpen;
+    bool answered = false;
     {
         std::lock_guard<std::mutex> lock(scriptMutex);
         if (!scripts.empty()) {
             *answer = scripts.back()->take(request);
-            return true;
+            whileOpen = scripts.back()->d->whileOpen;
+            answered = true;
         }
+    }
+    if (answered) {
+        // Outside the lock: the action may lead to further dialogs.
+        if (whileOpen)
+            whileOpen(request);
+        return true;
     }
     // Nobody can answer a modal dialog on the offscreen platform: a test that
     // forgot its script gets the default answer instead of hanging.
@@ -125,6 +158,7 @@ QMessageBox::StandardButton ZelDialogs::message(QMessageBox::Icon icon, QWidget*
     request.text = text;
     request.buttons = buttons;
     request.defaultButton = defaultButton;
+    const OpenDialog open;
     QVariant answer;
     if (scripted(request, &answer))
         return QMessageBox::StandardButton(answer.toInt());
@@ -181,6 +215,7 @@ ZelDialogs::Request ZelDialogs::fileRequest(Kind kind, QWidget* parent, const QS
 QString ZelDialogs::getOpenFileName(QWidget* parent, const QString& caption, const QString& dir,
                                     const QString& filter, QString* selectedFilter, QFileDialog::Options options)
 {
+    const OpenDialog open;
     QVariant answer;
     if (scripted(fileRequest(Kind::OpenFileName, parent, caption, dir, filter, options), &answer))
         return answer.toString();
@@ -191,6 +226,7 @@ QStringList ZelDialogs::getOpenFileNames(QWidget* parent, const QString& caption
                                          const QString& filter, QString* selectedFilter,
                                          QFileDialog::Options options)
 {
+    const OpenDialog open;
     QVariant answer;
     if (scripted(fileRequest(Kind::OpenFileNames, parent, caption, dir, filter, options), &answer))
         return answer.toStringList();
@@ -200,6 +236,7 @@ QStringList ZelDialogs::getOpenFileNames(QWidget* parent, const QString& caption
 QString ZelDialogs::getSaveFileName(QWidget* parent, const QString& caption, const QString& dir,
                                     const QString& filter, QString* selectedFilter, QFileDialog::Options options)
 {
+    const OpenDialog open;
     QVariant answer;
     if (scripted(fileRequest(Kind::SaveFileName, parent, caption, dir, filter, options), &answer))
         return answer.toString();
@@ -209,6 +246,7 @@ QString ZelDialogs::getSaveFileName(QWidget* parent, const QString& caption, con
 QString ZelDialogs::getExistingDirectory(QWidget* parent, const QString& caption, const QString& dir,
                                          QFileDialog::Options options)
 {
+    const OpenDialog open;
     QVariant answer;
     if (scripted(fileRequest(Kind::ExistingDirectory, parent, caption, dir, QString(), options), &answer))
         return answer.toString();

@@ -54,6 +54,10 @@ public:
         Script& operator=(const Script&) = delete;
 
         void answer(const QVariant& value);
+        // Runs while each dialog this script answers is open, as the time
+        // the operator spends in it; it may run an event loop as the dialog
+        // would.
+        void whileOpen(std::function<void(const Request&)> action);
         QList<Request> requests() const;
         int count() const;
         Request last() const;
@@ -95,6 +99,10 @@ public:
                                    QFileDialog::Options options = QFileDialog::Options());
     static QString getExistingDirectory(QWidget* parent, const QString& caption, const QString& dir = QString(),
                                         QFileDialog::Options options = QFileDialog::ShowDirsOnly);
+
+    // Dialogs open now (shown, or being answered by a script). Each runs an
+    // event loop of its own while its caller waits.
+    static int openCount();
 
 private:
     // True when a script (or the offscreen platform) answered; the answer is

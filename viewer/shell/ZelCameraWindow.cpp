@@ -21,12 +21,15 @@
 #include <QMessageBox>
 #include <QPointer>
 #include <QStatusBar>
+#include <QTimer>
 #include <QtEndian>
 
 namespace {
 
 constexpr uint32_t defectPixelRevisionRegister = 0x10004040;
 const char* const startFailedText = "StartAcquisition failed!";
+// How often a deletion that waits for a dialog looks again.
+constexpr int dialogRetryMs = 100;
 
 } // namespace
 
@@ -300,9 +303,14 @@ bool ZelCameraWindow::eventFilter(QObject* watched, QEvent* event)
 
 bool ZelCameraWindow::event(QEvent* event)
 {
-    // Deletion waits for the running camera call.
-    if (event->type() == QEvent::DeferredDelete && m_busy > 0) {
+    // Deletion waits for the running camera call, and for every open dialog:
+    // a dialog's event loop runs below callers that may still use this
+    // window (a panel slot, a tree edit), and a dialog of the window would
+    // be deleted under its own loop.
+    if (event->type() == QEvent::DeferredDelete && (m_busy > 0 || ZelDialogs::openCount() > 0)) {
         m_deletePending = true;
+        if (m_busy == 0)
+            QTimer::singleShot(dialogRetryMs, this, &QObject::deleteLater);
         return true;
     }
     return QMainWindow::event(event);

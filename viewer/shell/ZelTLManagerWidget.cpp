@@ -163,11 +163,7 @@ void ZelTLManagerWidget::collectEntries(QList<ZelTLSettingEntry>& entries, const
             continue;
         }
         const ORV_TL_INFO tl = index.data(ZelTLTreeModel::RecordRole).value<ORV_TL_INFO>();
-        ZelTLSettingEntry entry;
-        entry.name = QString::fromUtf8(tl.name);
-        entry.path = QString::fromUtf8(tl.fullPath);
-        entry.enabled = index.data(Qt::CheckStateRole).toInt() == Qt::Checked;
-        entries.append(entry);
+        entries.append(ZelTLSettingsFile::entryFor(tl, index.data(Qt::CheckStateRole).toInt() == Qt::Checked));
     }
 }
 
@@ -179,25 +175,25 @@ void ZelTLManagerWidget::_onTreeviewItemClicked(QModelIndex index)
     ORV_TL_INFO tl{};
     if (data.canConvert<ORV_TL_INFO>() && data.userType() == qMetaTypeId<ORV_TL_INFO>())
         tl = data.value<ORV_TL_INFO>();
-    m_txt[0]->setText(tr("ID: ") + QString::fromUtf8(tl.id));
-    m_txt[1]->setText(tr("Name: ") + QString::fromUtf8(tl.name));
-    m_txt[2]->setText(tr("Full Path: ") + QString::fromUtf8(tl.fullPath));
-    m_txt[3]->setText(tr("Vendor: ") + QString::fromUtf8(tl.vendor));
-    m_txt[4]->setText(tr("Version: ") + QString::fromUtf8(tl.version));
+    m_txt[0]->setText(tr("ID: ") + ZelUtil::RecordText(tl.id));
+    m_txt[1]->setText(tr("Name: ") + ZelUtil::RecordText(tl.name));
+    m_txt[2]->setText(tr("Full Path: ") + ZelUtil::RecordText(tl.fullPath));
+    m_txt[3]->setText(tr("Vendor: ") + ZelUtil::RecordText(tl.vendor));
+    m_txt[4]->setText(tr("Version: ") + ZelUtil::RecordText(tl.version));
 }
 
 void ZelTLManagerWidget::_onTreeviewRestoreDefault()
 {
     const ZelTLPreferredList* preferred = m_preferred ? m_preferred : ZelTLPreferredList::instance();
     for (const ORV_TL_INFO& tl : m_tlList) {
-        const QString vendor = QString::fromUtf8(tl.vendor);
-        const QString model = QString::fromUtf8(tl.model);
+        const QString vendor = ZelUtil::RecordText(tl.vendor);
+        const QString model = ZelUtil::RecordText(tl.model);
         bool checked = false;
         if (vendor.contains(QLatin1String("NORRIK-OMBREL"), Qt::CaseInsensitive)) {
             checked = !model.contains(QLatin1String("Brox"), Qt::CaseInsensitive)
                 && !model.contains(QLatin1String("RDMA"), Qt::CaseInsensitive);
         } else {
-            const QString name = QString::fromUtf8(tl.name);
+            const QString name = ZelUtil::RecordText(tl.name);
             for (const ZelTLPreferredEntry& e : preferred->entries()) {
                 if (e.vendor.contains(vendor, Qt::CaseInsensitive)
                     && e.tlName.compare(name, Qt::CaseInsensitive) == 0) {
@@ -206,7 +202,7 @@ void ZelTLManagerWidget::_onTreeviewRestoreDefault()
                 }
             }
         }
-        const QModelIndex index = findProducerIndex(ZelUtil::NormalizePath(QString::fromUtf8(tl.fullPath)));
+        const QModelIndex index = findProducerIndex(ZelUtil::NormalizePath(ZelUtil::RecordText(tl.fullPath)));
         if (index.isValid())
             m_model->setData(index, checked ? Qt::Checked : Qt::Unchecked, Qt::CheckStateRole);
     }

@@ -25,7 +25,7 @@ void ZelTLTreeModel::buildTree(const QList<ORV_TL_INFO>& tlList)
 
     QList<QStandardItem*> groups;
     for (const ORV_TL_INFO& tl : tlList) {
-        const QString type = QString::fromUtf8(tl.tlType);
+        const QString type = ZelUtil::RecordText(tl.tlType);
         QStandardItem* group = nullptr;
         for (QStandardItem* g : groups) {
             if (g->data(RecordRole).toString().compare(type, Qt::CaseInsensitive) == 0) {
@@ -38,10 +38,10 @@ void ZelTLTreeModel::buildTree(const QList<ORV_TL_INFO>& tlList)
                                invisibleRootItem(), type);
             groups.append(group);
         }
-        QStandardItem* item = appendItem(QString::fromUtf8(tl.displayName), producerFont,
+        QStandardItem* item = appendItem(ZelUtil::RecordText(tl.displayName), producerFont,
                                          Qt::ItemIsSelectable | Qt::ItemIsUserCheckable | Qt::ItemIsEnabled,
                                          group, QVariant::fromValue(tl));
-        item->setData(ZelUtil::NormalizePath(QString::fromUtf8(tl.fullPath)), PathRole);
+        item->setData(ZelUtil::NormalizePath(ZelUtil::RecordText(tl.fullPath)), PathRole);
     }
 }
 

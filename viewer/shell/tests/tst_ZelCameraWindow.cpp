@@ -8,12 +8,16 @@
 #include "ZelCameraWindow.h"
 #include "ZelDialogs.h"
 #include "ZelFeatureManager.h"
+#include "ZelFeatureTreeModel.h"
+#include "ZelFeatureTreeWidget.h"
 #include "ZelImageViewWidget.h"
 #include "ZelPropertyWidget.h"
 
 #include <QApplication>
 #include <QDockWidget>
+#include <QCheckBox>
 #include <QElapsedTimer>
+#include <QEventLoop>
 #include <QPointer>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -80,6 +84,8 @@ private slots:
     void refreshWhenStoppedRestoresTheLock();
     void timeoutsOfATriggeredCameraAreNotReported();
     void streamErrorIsReported();
+    void lossWhileADialogIsOpenWaitsForIt_data();
+    void lossWhileADialogIsOpenWaitsForIt();
 
 private:
     ZelCamera* open(const QString& producer, const QString& deviceId, int access = ORV_ACCESS_MODE_CONTROL)
@@ -399,6 +405,56 @@ void TestZelCameraWindow::streamErrorIsReported()
     QCOMPARE(dialogs.last().text, QString("<p align='center'>Acquisition Error!<br>-1001<br></p>"));
     QVERIFY(!stream()->IsStarted());
     QVERIFY(form().toolBtnStart->isEnabled());
+}
+
+void TestZelCameraWindow::lossWhileADialogIsOpenWaitsForIt_data()
+{
+    QTest::addColumn<QString>("dialogTitle");
+    QTest::newRow("auto-save folder of the panel") << "Open Directory";
+    QTest::newRow("user-set notice of the feature tree") << "User Set Control";
+}
+
+// A dialog runs its own event loop while the slot that opened it waits; the
+// window and its panel must outlive that slot, whatever the camera does.
+void TestZelCameraWindow::lossWhileADialogIsOpenWaitsForIt()
+{
+    QFETCH(QString, dialogTitle);
+    ZelDialogs::Script dialogs;
+    QVERIFY(openWindow("GEV-G1-0001"));
+    bool opened = false;
+    bool aliveWhileOpen = false;
+    dialogs.whileOpen([&](const ZelDialogs::Request& request) {
+        if (request.title != dialogTitle || opened)
+            return;
+        opened = true;
+        run("device.unplug GEV-G1-0001");
+        // The dialog's loop, on until the loss was reported and a while after.
+        QEventLoop loop;
+        QTimer poll;
+        QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
+            if (countMessages(dialogs, disconnectedText) > 0)
+                QTimer::singleShot(300, &loop, &QEventLoop::quit);
+        });
+        poll.start(20);
+        QTimer::singleShot(5000, &loop, &QEventLoop::quit);
+        loop.exec();
+        aliveWhileOpen = !window.isNull();
+    });
+
+    if (dialogTitle == QLatin1String("Open Directory")) {
+        QCheckBox* autoSave = form().chkAutoSave;
+        autoSave->click();
+        QVERIFY(!autoSave->isChecked());
+    } else {
+        ZelFeatureTreeModel* model = window->propertyWidget()->treeAt(0)->model();
+        const QModelIndex load = model->indexOf("UserSetLoad");
+        QVERIFY(load.isValid());
+        QVERIFY(model->setData(load.sibling(load.row(), 1), true, Qt::EditRole));
+    }
+    QVERIFY(opened);
+    QCOMPARE(countMessages(dialogs, disconnectedText), 1);
+    QVERIFY(aliveWhileOpen);
+    QTRY_VERIFY(window.isNull());
 }
 
 QTEST_MAIN(TestZelCameraWindow)

@@ -305,6 +305,34 @@ private slots:
         QCOMPARE(apply.count(), 0);
     }
 
+    // A text that fills its whole field has no terminator: it is read within
+    // its field, in the tree, the details and the saved file alike.
+    void fullLengthTexts()
+    {
+        ORV_TL_INFO tl = record(m_cti, "orv_gev_tl.cti", "NORRIK-OMBREL GmbH", "GigE Vision Producer", "GEV");
+        std::memset(tl.tlType, 't', sizeof tl.tlType);
+        std::memset(tl.name, 'n', sizeof tl.name);
+        std::memset(tl.displayName, 'd', sizeof tl.displayName);
+        tl.genTLVersionMajor = 0x41414141;
+        const QString name(512, QLatin1Char('n'));
+        ZelTLManagerWidget w({tl}, nullptr, m_store, m_preferred);
+        QAbstractItemModel* model = w.treeView()->model();
+        const QModelIndex group = model->index(0, 0);
+        QCOMPARE(group.data(ZelTLTreeModel::RecordRole).toString(), QString(512, QLatin1Char('t')));
+        const QModelIndex producer = model->index(0, 0, group);
+        QCOMPARE(producer.data().toString(), QString(512, QLatin1Char('d')));
+        QMetaObject::invokeMethod(&w, "_onTreeviewItemClicked", Q_ARG(QModelIndex, producer));
+        QCOMPARE(w.findChild<QLabel*>(QStringLiteral("txtTLName"))->text(), QStringLiteral("Name: ") + name);
+        QCOMPARE(w.findChild<QLabel*>(QStringLiteral("txtTLPath"))->text(),
+                 QStringLiteral("Full Path: ") + m_cti + QStringLiteral("/orv_gev_tl.cti"));
+        w.show();
+        button(w, "btnSaveAndExit")->click();
+        const QList<ZelTLSettingEntry> saved = fileEntries();
+        QCOMPARE(saved.size(), 1);
+        QCOMPARE(saved.first().name, name);
+        QCOMPARE(saved.first().path, m_cti + QStringLiteral("/orv_gev_tl.cti"));
+    }
+
     void closeDropsTicks()
     {
         saveFile({{"orv_gev_tl.cti", true}});
