@@ -51,6 +51,12 @@ bool ZelAcqThreadProducer::start(quint64 count, QThread::Priority priority)
     firstImage = true;
     reportTimer.invalidate();
     {
+        // A pause left over from the last run would stop this one after its
+        // first image.
+        std::lock_guard<std::mutex> lock(pauseMutex);
+        pauseAfterImage = false;
+    }
+    {
         // News of an earlier run is stale; an update already posted stays.
         std::lock_guard<std::mutex> lock(newsMutex);
         const bool posted = news.posted;
@@ -235,8 +241,10 @@ void ZelAcqThreadProducer::run()
         // so that a direct receiver can still ask for the pause.
         emit imageProduced();
 
+        // A pause asked for after the stop request (a snap's image arriving
+        // as the stream stops) must not keep the producer from ending.
         std::unique_lock<std::mutex> lock(pauseMutex);
-        pauseCondition.wait(lock, [this] { return !pauseAfterImage; });
+        pauseCondition.wait(lock, [this] { return !pauseAfterImage || stopRequested(); });
     }
     ZelTrace(ZEL_TRACE_DEBUG, "%s Exit!", runName);
     endRun();

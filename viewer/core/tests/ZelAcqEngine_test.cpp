@@ -6,6 +6,9 @@
 
 #include <QElapsedTimer>
 
+#include <atomic>
+#include <thread>
+
 namespace {
 
 const std::string G1 = "GEV-G1-0001"; // mono, "StreamLostFrameCount" only
@@ -209,6 +212,61 @@ TEST_F(ZelAcqEngineTest, StopReleasesAPausedSnap)
     ASSERT_TRUE(rig.frames(1, 3));
     rig.engine->Stop();
     EXPECT_FALSE(rig.engine->Producer()->isRunning());
+}
+
+TEST_F(ZelAcqEngineTest, APauseAskedForAfterTheStopRequestDoesNotHangStop)
+{
+    AcqRig rig(G1);
+    rig.stream("manual", "on");
+    ASSERT_TRUE(rig.start());
+    // As a snap does: a direct receiver of imageProduced asks for the pause.
+    // This one asks only once the stop has reached the SDK, so the stop
+    // request came first.
+    std::atomic<bool> produced{false};
+    ZelAcqEngine* engine = rig.engine.get();
+    const ORV_STREAM_HANDLE stream = rig.camera.stream;
+    const QMetaObject::Connection pauser = QObject::connect(
+        engine->Producer(), &ZelAcqThreadProducer::imageProduced, engine->Producer(),
+        [&produced, engine, stream] {
+            produced = true;
+            QDeadlineTimer deadline(5000);
+            for (;;) {
+                ORV_DS_INFO ds{};
+                if ((OrvStreamGetInfo(stream, &ds) == ORV_SUCCESS && !ds.acquisitionRunning) || deadline.hasExpired())
+                    break;
+                QThread::msleep(2);
+            }
+            engine->Pause();
+        },
+        Qt::DirectConnection);
+    rig.stream("frame", "1");
+    ASSERT_TRUE(spinUntil([&] { return produced.load(); }));
+
+    // Releases a producer that would otherwise never end, so the test ends.
+    std::atomic<bool> stopped{false};
+    std::atomic<bool> rescued{false};
+    std::thread watchdog([&] {
+        QDeadlineTimer deadline(8000);
+        while (!stopped && !deadline.hasExpired())
+            QThread::msleep(5);
+        if (!stopped) {
+            rescued = true;
+            engine->Continue();
+        }
+    });
+    rig.engine->Stop();
+    stopped = true;
+    watchdog.join();
+    EXPECT_FALSE(rescued) << "Stop waited for a producer paused after the stop request";
+    EXPECT_FALSE(rig.engine->Producer()->isRunning());
+
+    // The late pause request does not outlive the run: the next one streams.
+    QObject::disconnect(pauser);
+    ASSERT_TRUE(rig.start());
+    const int before = rig.record.produced;
+    ASSERT_TRUE(rig.frames(2, 2));
+    EXPECT_TRUE(spinUntil([&] { return rig.record.produced == before + 2; }, 3000));
+    rig.engine->Stop();
 }
 
 TEST_F(ZelAcqEngineTest, StartFailures)
