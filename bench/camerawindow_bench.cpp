@@ -1,12 +1,15 @@
 // A camera window streams from the simulated camera for one second per
-// iteration (offscreen). Counters: frames the camera delivered, frames the
-// window showed, and their ratio; frames the window cannot show are dropped
-// by the pipeline, never queued.
+// iteration (offscreen). Each case gives the camera a sensor of exactly the
+// size it names. Counters: frames the camera delivered, frames the window
+// showed, and their ratio; frames the window cannot show are dropped by the
+// pipeline, never queued.
 
 #include <benchmark/benchmark.h>
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QFile>
+#include <QTemporaryDir>
 
 #include <memory>
 
@@ -55,18 +58,37 @@ void BM_CameraWindowLive(benchmark::State& state, const char* deviceId, const ch
     Rig& r = rig();
     const QString id = QString::fromLatin1(deviceId);
     auto run = [&](const QString& command) { return r.sdk->control.run(command.toStdString()); };
-    run("world.reset");
-    run(QStringLiteral("feature.set remote:%1 WidthMax %2").arg(id).arg(width));
-    run(QStringLiteral("feature.set remote:%1 HeightMax %2").arg(id).arg(height));
+    // The camera's sensor is the size of the case: its profile, resized.
+    QTemporaryDir folder;
+    QFile world(folder.filePath(QStringLiteral("world.json")));
+    const QString profile = id.section(QLatin1Char('-'), 1, 1);
+    if (!world.open(QIODevice::WriteOnly) ||
+        world.write(QStringLiteral("{\"builtIn\": true, \"cameras\": [{\"profile\": \"%1\", \"id\": \"%2\", "
+                                   "\"width\": %3, \"height\": %4}]}")
+                        .arg(profile, id)
+                        .arg(width)
+                        .arg(height)
+                        .toUtf8()) < 0) {
+        state.SkipWithError("world file not written");
+        return;
+    }
+    world.close();
+    if (run("world.reset") != 0 || run(QStringLiteral("world.load \"%1\"").arg(world.fileName())) != 0) {
+        state.SkipWithError("world file refused");
+        return;
+    }
     ZelCamera* camera = r.open(id);
     if (!camera || !camera->dataStream) {
         state.SkipWithError("camera does not open");
         return;
     }
     ZelFeatureManager* remote = camera->remoteDeviceFeatures;
-    remote->SetValueEnum("PixelFormat", format);
-    remote->SetValue("Width", QVariant(qint64(width)));
-    remote->SetValue("Height", QVariant(qint64(height)));
+    if (!remote->SetValueEnum("PixelFormat", format) || !remote->SetValue("Width", QVariant(qint64(width))) ||
+        !remote->SetValue("Height", QVariant(qint64(height)))) {
+        r.manager->CloseCamera(r.key);
+        state.SkipWithError("format or size refused");
+        return;
+    }
     remote->SetValue("AcquisitionFrameRate", QVariant(60.0));
     run(QStringLiteral("stream.fps %1 60").arg(id));
 
@@ -76,11 +98,14 @@ void BM_CameraWindowLive(benchmark::State& state, const char* deviceId, const ch
     quint64 shown = 0;
     quint64 firstId = 0;
     quint64 lastId = 0;
+    bool sizeMatches = true;
     QObject::connect(camera->dataStream, &ZelCameraDataStream::imageReady, window, [&](ZelAcqBufferPtr buffer) {
         if (!buffer)
             return;
         ++shown;
-        lastId = buffer->GetInfo().imageId;
+        const ORV_BUFFER_INFO info = buffer->GetInfo();
+        sizeMatches = sizeMatches && int(info.width) == width && int(info.height) == height;
+        lastId = info.imageId;
         if (firstId == 0)
             firstId = lastId;
     });
@@ -101,6 +126,10 @@ void BM_CameraWindowLive(benchmark::State& state, const char* deviceId, const ch
     emit window->propertyWidget()->stopButtonClicked();
     delete window;
     r.manager->CloseCamera(r.key);
+    if (!sizeMatches || totalShown == 0) {
+        state.SkipWithError(totalShown == 0 ? "no image shown" : "images of another size");
+        return;
+    }
     state.counters["shown_fps"] = benchmark::Counter(double(totalShown) / double(state.iterations()));
     state.counters["delivered_fps"] = benchmark::Counter(double(totalDelivered) / double(state.iterations()));
     state.counters["shown_ratio"] = totalDelivered ? double(totalShown) / double(totalDelivered) : 0.0;
