@@ -2,6 +2,7 @@
 
 #include "ZelUtil.h"
 
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <new>
@@ -58,7 +59,11 @@ uint32_t ZelAcqBuffer::DisplaySecondBlockSize(uint32_t width, uint32_t height, u
 uint64_t ZelAcqBuffer::DeliveredImageSize(uint32_t width, uint32_t height, uint64_t pixelFormat)
 {
     const uint64_t bits = uint64_t(ZelUtil::GetBitsPerPixel(pixelFormat));
-    return (uint64_t(width) * height * bits + 7) / 8;
+    const uint64_t pixels = uint64_t(width) * height;
+    // Dimensions no buffer can hold must not wrap to a small size.
+    if (bits != 0 && pixels > (UINT64_MAX - 7) / bits)
+        return UINT64_MAX;
+    return (pixels * bits + 7) / 8;
 }
 
 ORV_BUFFER_INFO ZelAcqBuffer::GetInfo() const

@@ -1,5 +1,6 @@
 #include "ZelUtil.h"
 
+#include "ZelAcqBuffer.h"
 #include "ZelSdkLoader.h"
 #include "ZelTrace.h"
 
@@ -86,9 +87,9 @@ const KnownFormat* findKnown(uint64_t pixelFormat)
 // format does not say.
 uint64_t minimumImageBytes(const ORV_BUFFER_INFO& image)
 {
-    const uint64_t bits = uint64_t(ZelUtil::GetBitsPerPixel(ZelUtil::GetStreamPixelFormat(
-        uint32_t(image.pixelType), uint32_t(image.pixelType >> 32))));
-    return (uint64_t(image.width) * image.height * bits + 7) / 8;
+    return ZelAcqBuffer::DeliveredImageSize(
+        image.width, image.height,
+        ZelUtil::GetStreamPixelFormat(uint32_t(image.pixelType), uint32_t(image.pixelType >> 32)));
 }
 
 } // namespace

@@ -66,6 +66,17 @@ TEST(ZelAcqBuffer, DisplayBufferBlocksFollowTheFormat)
     }
 }
 
+TEST(ZelAcqBuffer, DeliveredImageSizeNeverWraps)
+{
+    EXPECT_EQ(ZelAcqBuffer::DeliveredImageSize(8, 8, Mono8), 64u);
+    EXPECT_EQ(ZelAcqBuffer::DeliveredImageSize(8, 8, Mono12Packed), 96u);
+    EXPECT_EQ(ZelAcqBuffer::DeliveredImageSize(3, 1, Mono12Packed), 5u);
+    EXPECT_EQ(ZelAcqBuffer::DeliveredImageSize(8, 8, 0x104), 0u) << "unknown depth";
+    // Sizes a corrupt record may claim: never smaller than any real buffer.
+    EXPECT_GT(ZelAcqBuffer::DeliveredImageSize(0x40000000, 0x40000000, Mono16), 0xFFFFFFFFull);
+    EXPECT_GT(ZelAcqBuffer::DeliveredImageSize(0xFFFFFFFF, 0xFFFFFFFF, 0x01FF0000), 0xFFFFFFFFull);
+}
+
 TEST(ZelAcqBuffer, ImpossibleDisplayBufferHasNoPixels)
 {
     ZelAcqBuffer display(0, 480, Mono8, 0);

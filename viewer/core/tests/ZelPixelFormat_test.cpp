@@ -179,6 +179,8 @@ TEST(ZelCloneBufferInfo, RefusesRecordsThatCannotBeCopiedSafely)
         {"SDK type Mono16 short", 127, 8, 8, 0x105, false, false},
         {"unmapped type, any size", 5, 8, 8, 0x104, false, true},
         {"larger than needed", 100, 8, 8, 0x01080001, false, true},
+        // 2^60 pixels of 16 bits: a bit count that wraps to 0 in 64 bits.
+        {"dimensions far beyond the size", 64, 0x40000000, 0x40000000, 0x01100007, false, false},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
