@@ -63,7 +63,7 @@ ZelCameraDataStream::ZelCameraDataStream(ORV_REMOTE_DEVICE_HANDLE remoteDevice, 
             acqEngine->Pause();
             snap->doneSnap.store(snapId);
             // Posted events of a deleted stream are dropped by Qt.
-            QMetaObject::invokeMethod(this, [this, snapId]() { quitSnap(snapId); }, Qt::QueuedConnection);
+            QMetaObject::invokeMethod(this, "quitSnap", Qt::QueuedConnection, Q_ARG(quint64, snapId));
         },
         Qt::DirectConnection);
 }

@@ -64,12 +64,16 @@ signals:
 public slots:
     void onEnableAutoSave(bool bEnable, int count);
 
+private slots:
+    // Queued from the producer thread by name: a functor posted from there
+    // would be freed on whichever thread drops the last reference to it.
+    void quitSnap(quint64 snapId);
+
 private:
     struct SnapState;
 
     void disconnectStreaming();
     quint64 deliveredImages() const;
-    void quitSnap(quint64 snapId);
     // False when the stream stopped or went away meanwhile.
     bool drainStaleImages(quint64 barrier);
     bool snapOnce();
