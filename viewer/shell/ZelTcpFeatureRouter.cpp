@@ -39,19 +39,26 @@ void ZelTcpFeatureRouter::reply(QTcpSocket* socket, const QString& text, bool on
     socket->write(text.toUtf8());
 }
 
-void ZelTcpFeatureRouter::onGetFeatureValue(QTcpSocket* socket, QString name)
+bool ZelTcpFeatureRouter::routeToCamera(QTcpSocket* socket, const QString& noWindowReply) const
 {
-    QString text = QStringLiteral("get;") + name + QLatin1Char(';');
     switch (m_target->route()) {
     case ZelTcpFeatureTarget::Route::NoWindow:
-        reply(socket, text + QStringLiteral("0;2"), false);
-        return;
+        reply(socket, noWindowReply, false);
+        return false;
     case ZelTcpFeatureTarget::Route::Silent:
         qDebug() << "pPrevViewerWindow is null ";
-        return;
+        return false;
     case ZelTcpFeatureTarget::Route::Camera:
         break;
     }
+    return true;
+}
+
+void ZelTcpFeatureRouter::onGetFeatureValue(QTcpSocket* socket, QString name)
+{
+    QString text = QStringLiteral("get;") + name + QLatin1Char(';');
+    if (!routeToCamera(socket, text + QStringLiteral("0;2")))
+        return;
     QVariant value;
     if (m_target->readFeature(name, value))
         text += valueText(value) + QStringLiteral(";0");
@@ -63,16 +70,8 @@ void ZelTcpFeatureRouter::onGetFeatureValue(QTcpSocket* socket, QString name)
 void ZelTcpFeatureRouter::onSetFeatureValue(QTcpSocket* socket, QString name, QVariant value)
 {
     const QString text = QStringLiteral("set;") + name + QLatin1Char(';') + value.toString();
-    switch (m_target->route()) {
-    case ZelTcpFeatureTarget::Route::NoWindow:
-        reply(socket, text + QStringLiteral(";2"), false);
+    if (!routeToCamera(socket, text + QStringLiteral(";2")))
         return;
-    case ZelTcpFeatureTarget::Route::Silent:
-        qDebug() << "pPrevViewerWindow is null ";
-        return;
-    case ZelTcpFeatureTarget::Route::Camera:
-        break;
-    }
     const bool ok = m_target->writeFeature(name, value);
     reply(socket, text + (ok ? QStringLiteral(";0") : QStringLiteral(";1")), true);
 }

@@ -29,6 +29,9 @@ public slots:
 
 private:
     static void reply(QTcpSocket* socket, const QString& text, bool onlyWhenOpen);
+    // True when a camera window takes the request; otherwise answers
+    // noWindowReply when no window is open, or nothing.
+    bool routeToCamera(QTcpSocket* socket, const QString& noWindowReply) const;
 
     ZelTcpFeatureTarget* m_target;
 };
