@@ -4,6 +4,7 @@
 // invalidated them all. The "per_1000_features" counter scales each figure
 // to a remote device of 1,000 features.
 
+#include "BenchApp.h"
 #include <benchmark/benchmark.h>
 
 #include <QApplication>
@@ -131,13 +132,5 @@ BENCHMARK(BM_RefreshAfterInvalidation)->Unit(benchmark::kMillisecond)->UseRealTi
 
 int main(int argc, char** argv)
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return runBenchmarksInApplication(argc, argv);
 }

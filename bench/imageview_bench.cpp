@@ -1,9 +1,9 @@
 // Time to paint one 2448 x 2048 camera frame (Mono8 and BGRX) into a
 // 1920 x 1080 image view, at fit zoom and at 100 %, as one paint event does.
 
+#include "BenchApp.h"
 #include <benchmark/benchmark.h>
 
-#include <QApplication>
 #include <QImage>
 #include <QLabel>
 #include <QPainter>
@@ -83,13 +83,5 @@ BENCHMARK(BM_PaintBgrxAt100)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 int main(int argc, char** argv)
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return runBenchmarksInApplication(argc, argv);
 }

@@ -68,6 +68,18 @@ bool configure(const SimCameraHandles& cam, const char* device, int width, int h
            ZelUtil::SetFeatureValue(cam.remote, "Height", QVariant(qint64(height)), false);
 }
 
+// The case's camera in *cam, set to the size the benchmark names; the
+// benchmark is skipped when the camera is not available.
+bool prepare(benchmark::State& state, const Case& c, SimCameraHandles* cam)
+{
+    *cam = camera(c.device);
+    if (!cam->stream || !configure(*cam, c.device, int(state.range(0)), int(state.range(1)), c.format)) {
+        state.SkipWithError("camera not available");
+        return false;
+    }
+    return true;
+}
+
 ORV_DS_INFO info(ORV_STREAM_HANDLE stream)
 {
     ORV_DS_INFO ds{};
@@ -77,12 +89,9 @@ ORV_DS_INFO info(ORV_STREAM_HANDLE stream)
 
 void BM_Live(benchmark::State& state, Case c)
 {
-    const int width = int(state.range(0)), height = int(state.range(1));
-    const SimCameraHandles cam = camera(c.device);
-    if (!cam.stream || !configure(cam, c.device, width, height, c.format)) {
-        state.SkipWithError("camera not available");
+    SimCameraHandles cam;
+    if (!prepare(state, c, &cam))
         return;
-    }
     ZelAcqEngine engine(cam.remote, cam.stream);
     std::atomic<quint64> produced{0};
     quint64 shown = 0;
@@ -117,12 +126,9 @@ void BM_Live(benchmark::State& state, Case c)
 // The engine's own work on one image: conversion into a display buffer.
 void BM_Convert(benchmark::State& state, Case c)
 {
-    const int width = int(state.range(0)), height = int(state.range(1));
-    const SimCameraHandles cam = camera(c.device);
-    if (!cam.stream || !configure(cam, c.device, width, height, c.format)) {
-        state.SkipWithError("camera not available");
+    SimCameraHandles cam;
+    if (!prepare(state, c, &cam))
         return;
-    }
     ZelAcqEngine engine(cam.remote, cam.stream);
     ZelAcqBufferPtr image = nullptr;
     QObject::connect(engine.Consumer(), &ZelAcqThreadConsumer::imageReady, [&](ZelAcqBufferPtr b) { image = b; });

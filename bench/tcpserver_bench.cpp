@@ -6,9 +6,9 @@
 // Aim: each request answered within 1 ms, and sixteen clients served
 // without keeping the GUI thread from its timers.
 
+#include "BenchApp.h"
 #include <benchmark/benchmark.h>
 
-#include <QApplication>
 #include <QEventLoop>
 #include <QHash>
 #include <QTimer>
@@ -293,13 +293,5 @@ BENCHMARK(BM_GetRoundTrip)->ArgName("clients")->Arg(1)->Arg(16)->UseRealTime()->
 
 int main(int argc, char** argv)
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return runBenchmarksInApplication(argc, argv);
 }
