@@ -5,6 +5,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QTemporaryDir>
 #include <QtGlobal>
 
 inline void useTestHome(const QString& path)
@@ -12,6 +13,15 @@ inline void useTestHome(const QString& path)
     qputenv("HOME", path.toUtf8());
     qunsetenv("XDG_CONFIG_HOME");
     qunsetenv("XDG_DOCUMENTS_DIR");
+}
+
+// The same with a temporary folder as home; false when it could not be made.
+inline bool useTestHome(const QTemporaryDir& home)
+{
+    if (!home.isValid())
+        return false;
+    useTestHome(home.path());
+    return true;
 }
 
 #endif // TESTHOME_H

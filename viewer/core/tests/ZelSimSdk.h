@@ -16,6 +16,7 @@
 #include <QStringList>
 #include <QTemporaryDir>
 
+#include <memory>
 #include <string>
 
 namespace zeltest {
@@ -84,6 +85,15 @@ private:
     QTemporaryDir m_folder;
     bool m_ready = false;
 };
+
+// A fresh simulated world in `sdk`, for a test's init(); false when it is
+// not ready. The old world goes first: its teardown closes the SDK.
+inline bool startWorld(std::unique_ptr<SimWorldSdk>& sdk)
+{
+    sdk.reset();
+    sdk.reset(new SimWorldSdk);
+    return sdk->ready();
+}
 
 // Opens the camera of that device ID through the manager; its camera key
 // goes to *key. Null when it is not found or does not open.

@@ -37,14 +37,9 @@ private slots:
     void initTestCase()
     {
         // Settings and saved images stay inside this test's own home.
-        QVERIFY(home.isValid());
-        useTestHome(home.path());
+        QVERIFY(useTestHome(home));
     }
-    void init()
-    {
-        sdk.reset(new SimWorldSdk);
-        QVERIFY(sdk->ready());
-    }
+    void init() { QVERIFY(zeltest::startWorld(sdk)); }
     void cleanup()
     {
         managers.clear();

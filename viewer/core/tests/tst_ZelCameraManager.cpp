@@ -49,11 +49,7 @@ class TestZelCameraManager : public QObject
     Q_OBJECT
 
 private slots:
-    void init()
-    {
-        sdk.reset(new SimWorldSdk);
-        QVERIFY(sdk->ready());
-    }
+    void init() { QVERIFY(zeltest::startWorld(sdk)); }
     void cleanup() { sdk.reset(); }
 
     void recordLayout();

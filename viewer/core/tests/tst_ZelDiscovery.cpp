@@ -57,11 +57,7 @@ class TestZelDiscovery : public QObject
     Q_OBJECT
 
 private slots:
-    void init()
-    {
-        sdk.reset(new SimWorldSdk);
-        QVERIFY(sdk->ready());
-    }
+    void init() { QVERIFY(zeltest::startWorld(sdk)); }
     void cleanup() { sdk.reset(); }
 
     void managersByType();

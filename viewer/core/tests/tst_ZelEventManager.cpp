@@ -35,8 +35,7 @@ class TestZelEventManager : public QObject
 private slots:
     void init()
     {
-        sdk.reset(new SimWorldSdk);
-        QVERIFY(sdk->ready());
+        QVERIFY(zeltest::startWorld(sdk));
         manager.reset(new ZelCameraManager(SimWorldSdk::systemIndex("orv_gev_tl.cti")));
         ZelInterfaceInfoList interfaces;
         manager->DiscoverInterfaces(&interfaces, 1000);

@@ -51,14 +51,9 @@ class TestZelCameraWindow : public QObject
 private slots:
     void initTestCase()
     {
-        QVERIFY(home.isValid());
-        useTestHome(home.path());
+        QVERIFY(useTestHome(home));
     }
-    void init()
-    {
-        sdk.reset(new SimWorldSdk);
-        QVERIFY(sdk->ready());
-    }
+    void init() { QVERIFY(zeltest::startWorld(sdk)); }
     void cleanup()
     {
         delete window;

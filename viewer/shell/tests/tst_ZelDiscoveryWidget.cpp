@@ -83,8 +83,7 @@ void TestZelDiscoveryWidget::initTestCase()
 
 void TestZelDiscoveryWidget::init()
 {
-    sdk.reset(new SimWorldSdk);
-    QVERIFY(sdk->ready());
+    QVERIFY(zeltest::startWorld(sdk));
 }
 
 void TestZelDiscoveryWidget::cleanup()
