@@ -126,6 +126,27 @@ double ZelFeatureTreeDelegate::floatStep(const ORV_FEATURE_INFO& info)
     return double(0.1f);
 }
 
+void ZelFeatureTreeDelegate::limitsInside(double& min, double& max, int& decimals)
+{
+    if (!std::isfinite(min) || !std::isfinite(max) || min > max)
+        return;
+    for (int d = decimals; d <= 12; ++d) {
+        const double scale = std::pow(10.0, d);
+        double low = std::round(min * scale) / scale;
+        if (low < min)
+            low = (std::round(min * scale) + 1) / scale;
+        double high = std::round(max * scale) / scale;
+        if (high > max)
+            high = (std::round(max * scale) - 1) / scale;
+        if (low <= high) {
+            min = low;
+            max = high;
+            decimals = d;
+            return;
+        }
+    }
+}
+
 int ZelFeatureTreeDelegate::floatDecimals(const ORV_FEATURE_INFO& info)
 {
     int decimals = qMax(2, int(info.displayPrecision));
@@ -186,12 +207,16 @@ QWidget* ZelFeatureTreeDelegate::createEditor(QWidget* parent, const QStyleOptio
         auto* box = new ZelDoubleSliderBox(parent, false);
         box->setKeyboardTracking(false);
         // Decimals first: the box rounds its range and value to them.
-        box->spinBox()->setDecimals(floatDecimals(info));
+        int decimals = floatDecimals(info);
+        double min = info.floatMin;
+        double max = info.floatMax;
+        limitsInside(min, max, decimals);
+        box->spinBox()->setDecimals(decimals);
         box->setSingleStep(floatStep(info));
         if (isExposureTime(ZelUtil::RecordText(info.name)))
-            box->setRange(info.floatMin, info.floatMax, 0, 99);
+            box->setRange(min, max, 0, 99);
         else
-            box->setRange(info.floatMin, info.floatMax);
+            box->setRange(min, max);
         box->setSuffix(ZelUtil::RecordText(info.unit));
         connect(box, SIGNAL(valueChanged(double)), this, SLOT(onDoubleSpinValueChanged(double)));
         connect(box, SIGNAL(focusOut()), this, SLOT(commitAndCloseEditor()));

@@ -36,6 +36,9 @@ public:
     static double floatStep(const ORV_FEATURE_INFO& info);
     // Decimals that show the feature's precision and its step.
     static int floatDecimals(const ORV_FEATURE_INFO& info);
+    // Rounds a float range inward to values of the given decimals, so an
+    // editor never offers a value beyond it; more decimals when none fits.
+    static void limitsInside(double& min, double& max, int& decimals);
 
 private slots:
     void commitOnly();

@@ -300,6 +300,45 @@ private slots:
         QCOMPARE(box->spinBox()->decimals(), decimals);
     }
 
+    void floatLimitsStayInsideTheFeatureRange_data()
+    {
+        QTest::addColumn<double>("min");
+        QTest::addColumn<double>("max");
+        QTest::addColumn<double>("shownMin");
+        QTest::addColumn<double>("shownMax");
+        QTest::newRow("limits between steps") << 0.124 << 9.876 << 0.13 << 9.87;
+        QTest::newRow("limits on steps") << 0.5 << 24.0 << 0.5 << 24.0;
+        QTest::newRow("negative") << -9.876 << -0.124 << -9.87 << -0.13;
+        // No value of two decimals lies inside: the box shows more.
+        QTest::newRow("no step inside") << 0.121 << 0.129 << 0.121 << 0.129;
+    }
+
+    // The box shows the limits rounded to its decimals; the ends it offers
+    // are values the camera accepts.
+    void floatLimitsStayInsideTheFeatureRange()
+    {
+        QFETCH(double, min);
+        QFETCH(double, max);
+        QFETCH(double, shownMin);
+        QFETCH(double, shownMax);
+        Rig rig(floating(min, max, 0, (min + max) / 2));
+        auto* box = qobject_cast<ZelDoubleSliderBox*>(rig.editor);
+        QVERIFY(box);
+        QVERIFY(box->spinBox()->minimum() >= min);
+        QVERIFY(box->spinBox()->maximum() <= max);
+        if (shownMin != min || shownMax != max) {
+            QCOMPARE(box->spinBox()->minimum(), shownMin);
+            QCOMPARE(box->spinBox()->maximum(), shownMax);
+        }
+        box->setValue(box->spinBox()->maximum());
+        QVERIFY(!rig.model.writes.isEmpty());
+        QVERIFY(rig.model.writes.last().toDouble() <= max);
+
+        // A camera value on a limit the box cannot show is not written back.
+        Rig atLimit(floating(min, max, 0, min));
+        QVERIFY(atLimit.model.writes.isEmpty());
+    }
+
     void floatKeepsItsPrecisionAndWritesChanges()
     {
         ZelFeatureData data = floating(0, 10, 0, 1.5);
