@@ -795,15 +795,20 @@ bool ZelMainWindow::switchFileLogging(bool on, const QString& folder)
     return true;
 }
 
+void ZelMainWindow::showLogFileRefused(const QString& folder)
+{
+    ZelDialogs::critical(this, tr("Enable File Logging"),
+                         tr("The log file could not be created in %1").arg(QDir::toNativeSeparators(folder)),
+                         QMessageBox::Ok);
+}
+
 void ZelMainWindow::_onEnableLogToggled(bool bEnable)
 {
     JotwellSetGlobalDebugLevel(bEnable ? gDebugLevel : 0);
     if (findChild<QAction*>("actionLogFile")->isChecked()) {
         const QString folder = settingsText("Directory", "LogFileDir");
         if (!switchFileLogging(bEnable, folder) && bEnable)
-            ZelDialogs::critical(this, tr("Enable File Logging"),
-                                 tr("The log file could not be created in %1").arg(QDir::toNativeSeparators(folder)),
-                                 QMessageBox::Ok);
+            showLogFileRefused(folder);
     }
     if (findChild<QAction*>("actionLogWindbg")->isChecked())
         JotwellEnableWindbg(bEnable);
@@ -835,9 +840,7 @@ void ZelMainWindow::_onLogSettingsToggled(bool bEnable)
             // The mark shows what the logger does.
             QSignalBlocker blocker(item);
             qobject_cast<QAction*>(item)->setChecked(false);
-            ZelDialogs::critical(this, tr("Enable File Logging"),
-                                 tr("The log file could not be created in %1").arg(QDir::toNativeSeparators(folder)),
-                                 QMessageBox::Ok);
+            showLogFileRefused(folder);
             return;
         }
         setSetting("Settings", "FileLogging", bEnable ? 1u : 0u);
@@ -918,10 +921,10 @@ void ZelMainWindow::_onImportSPSettings(bool)
 
 void ZelMainWindow::closeCamerasAndStopDiscovery()
 {
+    // Each camera sub-window reports the new count as it goes.
     closeCameraWindows();
     if (m_discoveryWidget)
         m_discoveryWidget->reset();
-    reportOpenCameraCount();
 }
 
 void ZelMainWindow::restartDiscovery()

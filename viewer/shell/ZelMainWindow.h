@@ -104,6 +104,8 @@ private:
     // Starts or stops the SDK's file output into a new file of the folder;
     // false when the SDK refused it.
     bool switchFileLogging(bool on, const QString& folder);
+    // The critical box for a log file the logger would not create.
+    void showLogFileRefused(const QString& folder);
     // Ends every camera and discovery before the managers or the SDK change.
     void closeCamerasAndStopDiscovery();
     void restartDiscovery();

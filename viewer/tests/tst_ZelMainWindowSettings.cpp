@@ -54,6 +54,15 @@ QStringList checkedItems(ZelMainWindow& window)
     return names;
 }
 
+// Replaces the content of "tl_settings.xml".
+bool writeTLSettings(const QByteArray& content)
+{
+    QFile settings(ZelTLSettingsFile::instance()->filePath());
+    if (!settings.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        return false;
+    return settings.write(content) == content.size();
+}
+
 // The producer files the transport-layer manager lists.
 QStringList listedProducers(ZelTLManagerWidget* manager)
 {
@@ -138,10 +147,7 @@ void TestZelMainWindowSettings::init()
 {
     QCOMPARE(control->run("world.reset"), 0);
     QCOMPARE(control->run("fault.clear"), 0);
-    QFile settings(ZelTLSettingsFile::instance()->filePath());
-    QVERIFY(settings.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    settings.write(defaultTLSettings);
-    settings.close();
+    QVERIFY(writeTLSettings(defaultTLSettings));
     setSetting("Settings", "DebugLevel", 0u);
     setSetting("Settings", "WinDbg", 0u);
     setSetting("Settings", "FileLogging", 0u);
@@ -564,10 +570,7 @@ void TestZelMainWindowSettings::revertAndApplyNeverLeaveTheViewerWithoutManagers
     QVERIFY(findCamera(managerOf(window, "orv_gev_tl.cti"), "GEV-G1-0001", &g1));
     window.onCameraSelected(g1);
 
-    QFile settings(ZelTLSettingsFile::instance()->filePath());
-    QVERIFY(settings.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    settings.write("not xml");
-    settings.close();
+    QVERIFY(writeTLSettings("not xml"));
 
     // Unreadable settings: apply leaves the running selection alone.
     window.onApplyTLSettings();
@@ -587,10 +590,7 @@ void TestZelMainWindowSettings::revertAndApplyNeverLeaveTheViewerWithoutManagers
     QVERIFY2(!QString::fromStdString(info).contains("lab producers"), info.c_str());
 
     // An SDK that fails once to initialise on revert is loaded again.
-    QFile restore(ZelTLSettingsFile::instance()->filePath());
-    QVERIFY(restore.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    restore.write(defaultTLSettings);
-    restore.close();
+    QVERIFY(writeTLSettings(defaultTLSettings));
     QCOMPARE(control->run("lib.init.fail -2009"), 0);
     ZelDialogs::Script dialogs;
     window.onRevertTLSettings();
