@@ -4,7 +4,7 @@
 
 #include <gtest/gtest.h>
 
-#include <regex>
+#include <cstdio>
 
 using namespace tollimartest;
 
@@ -16,8 +16,16 @@ TEST(TollimarLog, UninstallWritesThePartsLinesInOrder)
     const std::vector<std::string> lines = linesOf(tree.log());
     ASSERT_EQ(lines.size(), 9u) << tree.log();
     EXPECT_EQ(lines[0], ">>> _tWinMain");
-    EXPECT_TRUE(std::regex_match(lines[1], std::regex(R"(Call: \d{1,2}/\d{1,2}/\d{4} \d{1,2}:\d{1,2}:\d{1,2} Build: .+ .+)")))
+    int date[6] = {};
+    int build = 0;
+    EXPECT_EQ(std::sscanf(lines[1].c_str(), "Call: %d/%d/%d %d:%d:%d Build: %n", &date[0], &date[1], &date[2],
+                          &date[3], &date[4], &date[5], &build),
+              6)
         << lines[1];
+    EXPECT_GT(build, 0);
+    EXPECT_TRUE(date[0] >= 1 && date[0] <= 12 && date[2] >= 2000) << lines[1];
+    // Build date and time follow, as "Mmm dd yyyy hh:mm:ss".
+    EXPECT_EQ(std::count(lines[1].begin() + build, lines[1].end(), ':'), 2) << lines[1];
     const std::vector<std::string> rest(lines.begin() + 2, lines.end());
     const std::vector<std::string> expected = {
         "_tWinMain: -uninstall",
