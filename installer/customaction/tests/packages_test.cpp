@@ -180,9 +180,9 @@ TEST(TollimarExecute, ResultLogAndOutput)
         bool outputShown;
     };
     const Case cases[] = {
-        {"echo tool-output\nexit 0\n", false, true, "lpParameters = tool.sh \"a b\" c\n", true},
-        {"echo tool-output\nexit 0\n", true, true, "lpFile = ", false},
-        {"echo tool-output\nexit 3\n", true, false, "ended with exit code 3\n", false},
+        {"echo tool-output $#\nexit 0\n", false, true, "lpParameters = tool.sh \"a b\" c\n", true},
+        {"echo tool-output $#\nexit 0\n", true, true, "lpFile = ", false},
+        {"echo tool-output $#\nexit 3\n", true, false, "ended with exit code 3\n", false},
         {"kill -9 $$\n", true, false, "ended by signal 9\n", false},
     };
     for (const Case& c : cases) {
@@ -200,7 +200,8 @@ TEST(TollimarExecute, ResultLogAndOutput)
         EXPECT_EQ(result, c.result);
         EXPECT_NE(tree.log().find(c.logged), std::string::npos) << tree.log();
         // A shown tool writes to this program's output, a hidden one nowhere.
-        EXPECT_EQ(out.find("tool-output") != std::string::npos, c.outputShown) << out;
+        // The quoted words reach the tool as one argument.
+        EXPECT_EQ(out.find("tool-output 2\n") != std::string::npos, c.outputShown) << out;
     }
 }
 
