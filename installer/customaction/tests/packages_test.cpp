@@ -6,6 +6,7 @@
 
 #include <chrono>
 #include <csignal>
+#include <thread>
 
 using namespace tollimartest;
 
@@ -164,9 +165,13 @@ TEST(TollimarExecute, HungToolIsStoppedAfterTheTimeOut)
     EXPECT_NE(tree.log().find("Execute " + script + " did not end within 0.3 s: stopped\n"), std::string::npos)
         << tree.log();
     EXPECT_NE(tree.log().find("Execute <<<\n"), std::string::npos);
-    // What the tool started went with it.
+    // What the tool started was signalled with it; give it time to end.
     const std::string pid = linesOf(readText(pidFile)).at(0);
-    const std::string state = readText("/proc/" + pid + "/stat");
+    std::string state = readText("/proc/" + pid + "/stat");
+    for (int i = 0; i < 500 && !state.empty() && state.find(") Z ") == std::string::npos; ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        state = readText("/proc/" + pid + "/stat");
+    }
     EXPECT_TRUE(state.empty() || state.find(") Z ") != std::string::npos) << state;
 }
 
