@@ -190,14 +190,16 @@ void saveState()
 
 } // namespace
 
+// Faults can be set on the producer's calls from its loading on, before
+// GCInitLib.
+[[maybe_unused]] const bool kNamesKnown = [] {
+    for (const char* name : kImplemented)
+        SimFaults::instance().addKnownFunction(name);
+    return true;
+}();
+
 GC_ERROR GCInitLib(void)
 {
-    static const bool named = [] {
-        for (const char* name : kImplemented)
-            SimFaults::instance().addKnownFunction(name);
-        return true;
-    }();
-    (void)named;
     SimCall call("GCInitLib", 0, SimCall::WorksWithoutLibrary);
     if (int rc = call.enter())
         return rc;
@@ -206,9 +208,7 @@ GC_ERROR GCInitLib(void)
         return call.result(GC_ERR_RESOURCE_IN_USE);
     producer().initialised = true;
     producer().fileName = ownFileName();
-    std::string path = SimWorld::ipStatePath();
-    if (!path.empty())
-        SimWorld::instance().loadIpState(path);
+    SimWorld::instance().refreshIpState(true);
     return call.result(GC_ERR_SUCCESS);
 }
 

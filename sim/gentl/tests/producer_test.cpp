@@ -286,6 +286,37 @@ TEST_F(GenTLProducer, CameraSdkSeesTheForcedAddressThroughTheStateFile)
     std::system(("rm -rf '" + cti + "'").c_str());
 }
 
+TEST_F(GenTLProducer, CameraSdkReadsTheStateFileAgainAtTheNextDeviceListUpdate)
+{
+    char folderPattern[] = "/tmp/gentl-cti-XXXXXX";
+    std::string cti = mkdtemp(folderPattern);
+    std::ofstream(cti + "/orv_gev_tl.cti").put('\n');
+    ASSERT_EQ(OrvLibInit(cti.c_str(), "", "", ""), 0);
+    ORV_SYSTEM_HANDLE system = 0;
+    ASSERT_EQ(OrvLibSystemOpen(0, &system), 0);
+    ASSERT_EQ(OrvSystemUpdateInterfaceList(system, nullptr, 1000), 0);
+    ORV_INTERFACE_HANDLE iface = 0;
+    ASSERT_EQ(OrvSystemInterfaceOpen(system, "gev-if-1", &iface), 0);
+    auto listedG5 = [&] {
+        EXPECT_EQ(OrvInterfaceUpdateDeviceList(iface, nullptr, 3000), 0);
+        ORV_DEVICE_INFO info{};
+        EXPECT_EQ(OrvInterfaceDeviceGetInfo(iface, "GEV-G5-0005", &info), 0);
+        return info;
+    };
+    EXPECT_EQ(listedG5().accessStatus, 3);
+
+    // The producer (another process in real use) forces the address; the
+    // SDK sees it at its next update, without being initialised again.
+    ASSERT_EQ(p.forceIp(interfaces["gev-if-1"], "GEV-G5-0005", 0x0A000042u, 0xFF000000u, 0), 0);
+    ORV_DEVICE_INFO info = listedG5();
+    EXPECT_EQ(info.accessStatus, 1);
+    EXPECT_STREQ(info.ipAddress, "10.0.0.66");
+    ASSERT_EQ(p.forceIp(interfaces["gev-if-1"], "GEV-G5-0005", 0xA9FE0C22u, 0xFFFF0000u, 0), 0);
+    EXPECT_EQ(listedG5().accessStatus, 3);
+    OrvLibClose();
+    std::system(("rm -rf '" + cti + "'").c_str());
+}
+
 TEST_F(GenTLProducer, ScenariosForTheDuplicateRule)
 {
     auto macOf = [&](IF_HANDLE iface, const char* id) {
@@ -348,6 +379,34 @@ TEST(GenTLProducerFiles, EveryProducerFileLoadsAndServesItsOwnInterfaces)
         EXPECT_NE(dlsym(p.handle, "DSGetBufferPartInfo"), nullptr);
         EXPECT_EQ(p.tlClose(tl), 0);
         EXPECT_EQ(p.closeLib(), 0);
+    }
+}
+
+TEST(GenTLProducerFiles, FaultsCanBeSetBeforeTheLibraryIsInitialised)
+{
+    Producer p("orv_gev_brox_tl.cti");
+    ASSERT_NE(p.handle, nullptr) << dlerror();
+    char reply[128];
+    size_t size = sizeof reply;
+    ASSERT_EQ(p.control("call.fail GCInitLib -1001", reply, &size), 0) << reply;
+    EXPECT_EQ(p.initLib(), -1001);
+    ASSERT_EQ(p.initLib(), 0);
+    EXPECT_EQ(p.closeLib(), 0);
+}
+
+TEST(GenTLProducerFiles, VariantsLackOneExportEach)
+{
+    struct Row { const char* folder; const char* missing; };
+    const Row rows[] = {{"gentl-no-orvsetipconfig", "OrvSetIPConfig"}, {"gentl-no-gcinitlib", "GCInitLib"}};
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.folder);
+        std::string path = std::string(SUITE_BIN_DIR) + "/variants/" + row.folder + "/orv_gev_tl.cti";
+        void* handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+        ASSERT_NE(handle, nullptr) << dlerror();
+        EXPECT_EQ(dlsym(handle, row.missing), nullptr);
+        EXPECT_NE(dlsym(handle, "OrvForceIPConfig"), nullptr);
+        EXPECT_NE(dlsym(handle, "TLOpen"), nullptr);
+        dlclose(handle);
     }
 }
 
