@@ -3,9 +3,28 @@
 #include <QIntValidator>
 #include <QKeyEvent>
 
+namespace {
+
+// Qt's integer validator lets a number above the top be typed as
+// intermediate input; an octet field refuses it at once.
+class OctetValidator : public QIntValidator
+{
+public:
+    explicit OctetValidator(QObject* parent) : QIntValidator(0, 255, parent) {}
+    State validate(QString& input, int& pos) const override
+    {
+        State state = QIntValidator::validate(input, pos);
+        if (state == Intermediate && !input.isEmpty())
+            return Invalid;
+        return state;
+    }
+};
+
+} // namespace
+
 OrvIPLineEdit::OrvIPLineEdit(QWidget* parent) : QLineEdit(parent)
 {
-    setValidator(new QIntValidator(0, 255, this));
+    setValidator(new OctetValidator(this));
 }
 
 void OrvIPLineEdit::jumpIn()
