@@ -4,6 +4,8 @@
 #ifndef PRODUCERRIG_H
 #define PRODUCERRIG_H
 
+#include "ZelGenTLControl.h"
+
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
@@ -68,5 +70,31 @@ private:
     Control m_control = nullptr;
     bool m_ok = false;
 };
+
+// The cameras the control lists now.
+inline QList<OrvDeviceInfo> listed(ZelGenTLControl& control)
+{
+    QList<OrvDeviceInfo> records;
+    control.ListDevices(records);
+    return records;
+}
+
+// The device IDs of the cameras listed now.
+inline QStringList listedIds(ZelGenTLControl& control)
+{
+    QStringList ids;
+    for (const OrvDeviceInfo& r : listed(control))
+        ids << QString::fromLatin1(r.device.deviceId);
+    return ids;
+}
+
+// The listed record of one camera; an empty record when it is not listed.
+inline OrvDeviceInfo recordOf(ZelGenTLControl& control, const char* id)
+{
+    for (const OrvDeviceInfo& r : listed(control))
+        if (qstrcmp(r.device.deviceId, id) == 0)
+            return r;
+    return OrvDeviceInfo();
+}
 
 #endif // PRODUCERRIG_H

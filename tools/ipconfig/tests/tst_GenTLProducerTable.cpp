@@ -15,16 +15,6 @@ QString variantFolder(const char* name)
     return QStringLiteral(SUITE_BIN_DIR "/variants/") + QLatin1String(name);
 }
 
-QStringList listedIds(ZelGenTLControl& control)
-{
-    QList<OrvDeviceInfo> records;
-    control.ListDevices(records);
-    QStringList ids;
-    for (const OrvDeviceInfo& r : records)
-        ids << QString::fromLatin1(r.device.deviceId);
-    return ids;
-}
-
 } // namespace
 
 class TestGenTLProducerTable : public QObject
@@ -186,10 +176,8 @@ void TestGenTLProducerTable::withoutSetIpConfigOnlyConfigureFails()
     qputenv("NORRIK_TLGIGE_BIN_32", variantFolder("gentl-no-orvsetipconfig").toUtf8());
     ZelGenTLControl control;
     QVERIFY(control.Open());
-    QList<OrvDeviceInfo> records;
-    control.ListDevices(records);
-    QCOMPARE(records.size(), 7);
-    OrvDeviceInfo g1 = records.first();
+    QCOMPARE(listedIds(control).size(), 7);
+    OrvDeviceInfo g1 = recordOf(control, "GEV-G1-0001");
     QVERIFY(control.OpenDevice(g1));
     QVERIFY(!control.SetIPConfig(g1, false, true, 0xC0A80150u, 0xFFFFFF00u, 0));
     control.CloseDevice(g1);

@@ -7,22 +7,6 @@
 
 namespace {
 
-QStringList idsOf(const QList<OrvDeviceInfo>& records)
-{
-    QStringList ids;
-    for (const OrvDeviceInfo& r : records)
-        ids << QString::fromLatin1(r.device.deviceId);
-    return ids;
-}
-
-const OrvDeviceInfo* find(const QList<OrvDeviceInfo>& records, const char* id)
-{
-    for (const OrvDeviceInfo& r : records)
-        if (qstrcmp(r.device.deviceId, id) == 0)
-            return &r;
-    return nullptr;
-}
-
 const QStringList kAll = {"GEV-G1-0001", "GEV-G2-0002", "GEV-G3-0003", "GEV-G4-0004",
                           "GEV-G5-0005", "GEV-G6-0006", "GEV-G7-0007"};
 
@@ -47,15 +31,12 @@ private slots:
 void TestZelGenTLControl::listsEveryCameraWithItsValues()
 {
     ProducerRig rig;
-    QVERIFY(rig.ok());
     ZelGenTLControl control;
-    QVERIFY(control.Open());
-    QList<OrvDeviceInfo> records;
-    control.ListDevices(records);
-    QCOMPARE(idsOf(records), kAll);
+    QVERIFY(rig.ok() && control.Open());
+    QCOMPARE(listedIds(control), kAll);
 
-    const OrvDeviceInfo* g1 = find(records, "GEV-G1-0001");
-    QVERIFY(g1);
+    const OrvDeviceInfo g1Record = recordOf(control, "GEV-G1-0001");
+    const OrvDeviceInfo* g1 = &g1Record;
     QCOMPARE(QByteArray(g1->iface.interfaceId), QByteArray("gev-if-0"));
     QCOMPARE(QByteArray(g1->iface.interfaceId2), QByteArray("gev-if-0"));
     QCOMPARE(QByteArray(g1->iface.tlType), QByteArray("GEV"));
@@ -75,8 +56,8 @@ void TestZelGenTLControl::listsEveryCameraWithItsValues()
     QVERIFY(!g1->device.deviceHandle);
     QCOMPARE(g1->device.persistentIp, 0u); // persistent values only from an open device
 
-    const OrvDeviceInfo* g5 = find(records, "GEV-G5-0005");
-    QVERIFY(g5);
+    const OrvDeviceInfo g5Record = recordOf(control, "GEV-G5-0005");
+    const OrvDeviceInfo* g5 = &g5Record;
     QCOMPARE(QByteArray(g5->iface.adapterIp), QByteArray("10.0.0.10"));
     QCOMPARE(g5->device.accessStatus, 3u);
     QCOMPARE(g5->device.currentIp, 0xA9FE0C22u); // 169.254.12.34
@@ -114,9 +95,7 @@ void TestZelGenTLControl::listingRules()
         QVERIFY2(rig.control(command), qPrintable(command));
     ZelGenTLControl control;
     QVERIFY(control.Open());
-    QList<OrvDeviceInfo> records;
-    control.ListDevices(records);
-    QCOMPARE(idsOf(records), expected);
+    QCOMPARE(listedIds(control), expected);
 }
 
 void TestZelGenTLControl::openFailures_data()
@@ -134,9 +113,7 @@ void TestZelGenTLControl::openFailures()
     QVERIFY(rig.control(command));
     ZelGenTLControl control;
     QVERIFY(!control.Open());
-    QList<OrvDeviceInfo> records;
-    control.ListDevices(records);
-    QVERIFY(records.isEmpty());
+    QVERIFY(listed(control).isEmpty());
     // The producer was closed again: a new control opens it.
     ZelGenTLControl again;
     QVERIFY(again.Open());
@@ -161,12 +138,9 @@ void TestZelGenTLControl::textsAreAlwaysTerminated()
 void TestZelGenTLControl::automaticForceIpThenUpdate()
 {
     ProducerRig rig;
-    QVERIFY(rig.ok());
     ZelGenTLControl control;
-    QVERIFY(control.Open());
-    QList<OrvDeviceInfo> records;
-    control.ListDevices(records);
-    OrvDeviceInfo g5 = *find(records, "GEV-G5-0005");
+    QVERIFY(rig.ok() && control.Open());
+    OrvDeviceInfo g5 = recordOf(control, "GEV-G5-0005");
     QVERIFY(control.ForceIP(g5, 0, 0, 0));
     QVERIFY(control.UpdateDeviceInfo(g5.iface.interfaceHandle, g5.device.deviceId, g5.device));
     QCOMPARE(g5.device.currentIp, 0x0A000064u); // 10.0.0.100
@@ -183,12 +157,9 @@ void TestZelGenTLControl::automaticForceIpThenUpdate()
 void TestZelGenTLControl::updateFailsWhenNothingCanBeRead()
 {
     ProducerRig rig;
-    QVERIFY(rig.ok());
     ZelGenTLControl control;
-    QVERIFY(control.Open());
-    QList<OrvDeviceInfo> records;
-    control.ListDevices(records);
-    OrvDeviceInfo g1 = records.first();
+    QVERIFY(rig.ok() && control.Open());
+    OrvDeviceInfo g1 = listed(control).first();
     OrvDevicePart before = g1.device;
     QVERIFY(!control.UpdateDeviceInfo(g1.iface.interfaceHandle, "GEV-NONE", g1.device));
     QCOMPARE(QByteArray(g1.device.model), QByteArray(before.model));
@@ -205,16 +176,13 @@ void TestZelGenTLControl::updateFailsWhenNothingCanBeRead()
 void TestZelGenTLControl::openDeviceReadsPersistentValues()
 {
     ProducerRig rig;
-    QVERIFY(rig.ok());
     ZelGenTLControl control;
-    QVERIFY(control.Open());
-    QList<OrvDeviceInfo> records;
-    control.ListDevices(records);
-    OrvDeviceInfo g4 = *find(records, "GEV-G4-0004");
+    QVERIFY(rig.ok() && control.Open());
+    OrvDeviceInfo g4 = recordOf(control, "GEV-G4-0004");
     QVERIFY(!control.OpenDevice(g4)); // held by another application
     QVERIFY(!g4.device.deviceHandle);
 
-    OrvDeviceInfo g1 = *find(records, "GEV-G1-0001");
+    OrvDeviceInfo g1 = recordOf(control, "GEV-G1-0001");
     QVERIFY(!control.SetIPConfig(g1, false, true, 0xC0A80150u, 0xFFFFFF00u, 0)); // not open
     QVERIFY(control.OpenDevice(g1));
     QVERIFY(control.SetIPConfig(g1, true, true, 0xC0A80150u, 0xFFFFFF00u, 0xC0A80101u));
