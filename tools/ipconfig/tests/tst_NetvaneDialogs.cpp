@@ -208,6 +208,16 @@ void TestNetvaneDialogs::automaticForceIp()
     QCOMPARE(stored.device.currentIp, 0x0A000064u);
     QCOMPARE(stored.device.accessStatus, 1u);
     QCOMPARE(list->currentIndex(), 4);
+
+    // When the camera answers none of the re-reads, the whole list is read
+    // again and the same camera stays selected, with its new values.
+    list->setCurrentIndex(6);
+    QVERIFY(rig.control("call.fail IFGetDeviceInfo -1010 count=13"));
+    child<QPushButton>(&dialog, "btnAutomatic")->click();
+    QCOMPARE(script.count(), 2);
+    QCOMPARE(list->count(), 7);
+    QCOMPARE(list->currentText(), QStringLiteral("GEV-G7-0007"));
+    QCOMPARE(editorText(&dialog, "txtCurrIpAddress"), QStringLiteral("10.0.0.101"));
 }
 
 void TestNetvaneDialogs::automaticForceIpFails()
