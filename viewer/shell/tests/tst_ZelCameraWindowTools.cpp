@@ -1,6 +1,6 @@
 #include "../../core/tests/TestHome.h"
 #include "../../core/tests/ZelSimSdk.h"
-#include "SimCallLog.h"
+#include "../../core/tests/SimCallLog.h"
 
 #include "ZelAppSettings.h"
 #include "ZelCamera.h"
