@@ -38,7 +38,7 @@ std::string hex(const std::vector<std::uint8_t>& bytes)
     return out;
 }
 
-class Control : public SimBus {
+class PexlinControl : public SimBus {
 protected:
     void SetUp() override
     {
@@ -57,7 +57,7 @@ protected:
 
 } // namespace
 
-TEST_F(Control, OpenReadsTheBootstrapRegistersInOrder)
+TEST_F(PexlinControl, OpenReadsTheBootstrapRegistersInOrder)
 {
     openCamera();
     const auto sent = device()->commands();
@@ -90,7 +90,7 @@ TEST_F(Control, OpenReadsTheBootstrapRegistersInOrder)
     EXPECT_TRUE(logged(1, "Open control interface successful."));
 }
 
-TEST_F(Control, ResponseTimeBecomesTheTimeOut)
+TEST_F(PexlinControl, ResponseTimeBecomesTheTimeOut)
 {
     struct Case { const char* response; std::uint32_t used; };
     for (const Case& c : {Case{"500", 500}, Case{"0", 3000}, Case{"2500", 2500}}) {
@@ -112,7 +112,7 @@ TEST_F(Control, ResponseTimeBecomesTheTimeOut)
     }
 }
 
-TEST_F(Control, TimeOutBeforeOpenAndFailedOpen)
+TEST_F(PexlinControl, TimeOutBeforeOpenAndFailedOpen)
 {
     sim("world.clear");
     sim("device.add cam claimed");
@@ -128,7 +128,7 @@ TEST_F(Control, TimeOutBeforeOpenAndFailedOpen)
     EXPECT_TRUE(device()->commands().empty());
 }
 
-TEST_F(Control, FailedOpenStepLeavesTheChannelUsable)
+TEST_F(PexlinControl, FailedOpenStepLeavesTheChannelUsable)
 {
     sim("fault cam status 0x8006 from=0x20018");
     openCamera("SIMU3V000001", 0x8006);
@@ -137,7 +137,7 @@ TEST_F(Control, FailedOpenStepLeavesTheChannelUsable)
     EXPECT_EQ(U3V_ReadMem(control_, 0x1C4, 4, b), 0);
 }
 
-TEST_F(Control, RequestIdentifiersWrapToOne)
+TEST_F(PexlinControl, RequestIdentifiersWrapToOne)
 {
     openCamera();
     control_->requestId = 0xFFFE;
@@ -151,7 +151,7 @@ TEST_F(Control, RequestIdentifiersWrapToOne)
     EXPECT_EQ(c[c.size() - 1].id, 2);
 }
 
-TEST_F(Control, MemoryRoundTripAndSizeLimits)
+TEST_F(PexlinControl, MemoryRoundTripAndSizeLimits)
 {
     openCamera();
     std::vector<std::uint8_t> out(1024), in(1024);
@@ -181,7 +181,7 @@ TEST_F(Control, MemoryRoundTripAndSizeLimits)
     EXPECT_TRUE(logged(4, "WriteMem [40000]: C01E"));
 }
 
-TEST_F(Control, AcknowledgeFaults)
+TEST_F(PexlinControl, AcknowledgeFaults)
 {
     struct Case {
         const char* name;
@@ -232,7 +232,7 @@ TEST_F(Control, AcknowledgeFaults)
     }
 }
 
-TEST_F(Control, LateAnswerIsDroppedWithinTheTimeOut)
+TEST_F(PexlinControl, LateAnswerIsDroppedWithinTheTimeOut)
 {
     openCamera();
     // The first answer comes late; the second read gets it first.
@@ -250,7 +250,7 @@ TEST_F(Control, LateAnswerIsDroppedWithinTheTimeOut)
     EXPECT_GT(t[2].timeoutMs, 0);
 }
 
-TEST_F(Control, PendingAcknowledgeWaitsAsLongAsItSays)
+TEST_F(PexlinControl, PendingAcknowledgeWaitsAsLongAsItSays)
 {
     struct Case { const char* caps; const char* pending; int finalTimeout; };
     const Case cases[] = {
@@ -279,7 +279,7 @@ TEST_F(Control, PendingAcknowledgeWaitsAsLongAsItSays)
     }
 }
 
-TEST_F(Control, WrittenLengthIsOnlyJudgedWhereReported)
+TEST_F(PexlinControl, WrittenLengthIsOnlyJudgedWhereReported)
 {
     sim("world.clear");
     sim("device.add cam caps=0x0200");
@@ -289,7 +289,7 @@ TEST_F(Control, WrittenLengthIsOnlyJudgedWhereReported)
     EXPECT_EQ(U3V_WriteMem(control_, 0x40000, 4, data), 0);
 }
 
-TEST_F(Control, ClosingChannelAndDeviceReleasesEveryClaim)
+TEST_F(PexlinControl, ClosingChannelAndDeviceReleasesEveryClaim)
 {
     openCamera();
     EXPECT_EQ(device()->claims, (std::set<int>{0}));

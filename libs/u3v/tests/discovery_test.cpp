@@ -9,7 +9,7 @@ using namespace u3vtest;
 
 namespace {
 
-class Discovery : public SimBus {};
+class PexlinDiscovery : public SimBus {};
 
 std::vector<U3V_DEVICE_INFO> listed()
 {
@@ -26,7 +26,7 @@ std::vector<U3V_DEVICE_INFO> listed()
 
 } // namespace
 
-TEST_F(Discovery, TreesAndFaults)
+TEST_F(PexlinDiscovery, TreesAndFaults)
 {
     struct Case {
         const char* name;
@@ -71,7 +71,7 @@ TEST_F(Discovery, TreesAndFaults)
     }
 }
 
-TEST_F(Discovery, EndpointsAndInterfacesSurviveMalformedTails)
+TEST_F(PexlinDiscovery, EndpointsAndInterfacesSurviveMalformedTails)
 {
     for (const char* tree : {"normal", "zero-length", "overlong", "two-alts"}) {
         SCOPED_TRACE(tree);
@@ -91,7 +91,7 @@ TEST_F(Discovery, EndpointsAndInterfacesSurviveMalformedTails)
     }
 }
 
-TEST_F(Discovery, DescriptorWalkStaysInsideTheBytes)
+TEST_F(PexlinDiscovery, DescriptorWalkStaysInsideTheBytes)
 {
     // Interface 0 (control), a device-info descriptor, one endpoint, then
     // the case's tail.
@@ -137,7 +137,7 @@ TEST_F(Discovery, DescriptorWalkStaysInsideTheBytes)
     }
 }
 
-TEST_F(Discovery, InfoBytesLieAtTheirOffsets)
+TEST_F(PexlinDiscovery, InfoBytesLieAtTheirOffsets)
 {
     static_assert(sizeof(U3V_DEVICE_INFO) == 471);
     sim("device.add cam guid=GUID12345678 vendor=V model=M family=F version=1.2 "
@@ -160,7 +160,7 @@ TEST_F(Discovery, InfoBytesLieAtTheirOffsets)
     EXPECT_EQ(raw[470], 0);
 }
 
-TEST_F(Discovery, LongStringsAreCutToTheirField)
+TEST_F(PexlinDiscovery, LongStringsAreCutToTheirField)
 {
     const std::string longName(100, 'x');
     sim("device.add cam guid=ABCDEFGHIJKLMNOP vendor=" + longName);
@@ -170,7 +170,7 @@ TEST_F(Discovery, LongStringsAreCutToTheirField)
     EXPECT_EQ(std::string(infos[0].vendorName), std::string(63, 'x'));
 }
 
-TEST_F(Discovery, OpenAndCloseMarkTheEntryInUse)
+TEST_F(PexlinDiscovery, OpenAndCloseMarkTheEntryInUse)
 {
     sim("device.add cam");
     uint16_t count = 0;
@@ -190,7 +190,7 @@ TEST_F(Discovery, OpenAndCloseMarkTheEntryInUse)
     EXPECT_EQ(info.inUse, 0);
 }
 
-TEST_F(Discovery, DeviceWithoutEventOrStreamInterfaceSaysSo)
+TEST_F(PexlinDiscovery, DeviceWithoutEventOrStreamInterfaceSaysSo)
 {
     sim("device.add cam no-event no-stream");
     uint16_t count = 0;
@@ -200,7 +200,7 @@ TEST_F(Discovery, DeviceWithoutEventOrStreamInterfaceSaysSo)
     EXPECT_TRUE(logged(1, "No Device Stream Interface available."));
 }
 
-TEST_F(Discovery, UnknownGuidFailsButHandsOutAnObject)
+TEST_F(PexlinDiscovery, UnknownGuidFailsButHandsOutAnObject)
 {
     sim("device.add cam");
     uint16_t count = 0;
@@ -218,7 +218,7 @@ TEST_F(Discovery, UnknownGuidFailsButHandsOutAnObject)
     EXPECT_EQ(info.inUse, 0);
 }
 
-TEST_F(Discovery, DeviceGoneBeforeOpenFails)
+TEST_F(PexlinDiscovery, DeviceGoneBeforeOpenFails)
 {
     sim("device.add cam");
     uint16_t count = 0;
@@ -228,7 +228,7 @@ TEST_F(Discovery, DeviceGoneBeforeOpenFails)
     EXPECT_NE(dev_, nullptr);
 }
 
-TEST_F(Discovery, OpenDeviceKeepsItsEntryAcrossDiscoveries)
+TEST_F(PexlinDiscovery, OpenDeviceKeepsItsEntryAcrossDiscoveries)
 {
     sim("device.add cam");
     openCamera();
@@ -243,7 +243,7 @@ TEST_F(Discovery, OpenDeviceKeepsItsEntryAcrossDiscoveries)
     closeCamera();
 }
 
-TEST_F(Discovery, LogFollowsMaskLevelAndCallback)
+TEST_F(PexlinDiscovery, LogFollowsMaskLevelAndCallback)
 {
     struct Case {
         std::uint8_t mask;
@@ -287,7 +287,7 @@ TEST_F(Discovery, LogFollowsMaskLevelAndCallback)
     }
 }
 
-TEST_F(Discovery, LongLogMessagesAreCutAt511)
+TEST_F(PexlinDiscovery, LongLogMessagesAreCutAt511)
 {
     U3V_Device device;
     device.logMask = 7;
@@ -297,7 +297,7 @@ TEST_F(Discovery, LongLogMessagesAreCutAt511)
     EXPECT_EQ(logLines()[0].text, std::string(511, 'y'));
 }
 
-TEST_F(Discovery, DetailedLogMask)
+TEST_F(PexlinDiscovery, DetailedLogMask)
 {
     sim("device.add cam");
     openCamera();
@@ -307,7 +307,7 @@ TEST_F(Discovery, DetailedLogMask)
     EXPECT_EQ(mask, 2);
 }
 
-TEST_F(Discovery, NullPointersAndIndicesOutsideTheList)
+TEST_F(PexlinDiscovery, NullPointersAndIndicesOutsideTheList)
 {
     sim("device.add cam");
     uint16_t count = 0;
@@ -358,7 +358,7 @@ TEST_F(Discovery, NullPointersAndIndicesOutsideTheList)
     EXPECT_EQ(U3V_MaximumDeviceResponseTime(control_, nullptr), U3V_STATUS_NULL_HANDLE);
 }
 
-TEST_F(Discovery, WithoutAnyBackEndNothingIsFound)
+TEST_F(PexlinDiscovery, WithoutAnyBackEndNothingIsFound)
 {
     sim("device.add cam");
     pexlin::usb::setBackend(nullptr);

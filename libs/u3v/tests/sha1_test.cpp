@@ -26,7 +26,7 @@ std::string hexDigest(Sha1& sha)
 
 } // namespace
 
-TEST(Sha1, PublishedVectors)
+TEST(PexlinSha1, PublishedVectors)
 {
     struct Case { std::string message; std::size_t repeat; const char* digest; };
     const Case cases[] = {
@@ -46,7 +46,7 @@ TEST(Sha1, PublishedVectors)
     }
 }
 
-TEST(Sha1, PiecesOfAnySizeGiveTheSameDigest)
+TEST(PexlinSha1, PiecesOfAnySizeGiveTheSameDigest)
 {
     std::string text;
     for (int i = 0; i < 1000; ++i)
@@ -83,7 +83,7 @@ protected:
 
 } // namespace
 
-TEST(CThread, JoinRightAfterStartEndsTheThread)
+TEST(PexlinCThread, JoinRightAfterStartEndsTheThread)
 {
     for (int i = 0; i < 50; ++i) {
         Worker w;
@@ -94,7 +94,7 @@ TEST(CThread, JoinRightAfterStartEndsTheThread)
     }
 }
 
-TEST(CThread, StartAgainJoinsTheEarlierThreadFirst)
+TEST(PexlinCThread, StartAgainJoinsTheEarlierThreadFirst)
 {
     Worker w;
     w.Start();

@@ -29,7 +29,7 @@ void put64(std::uint8_t* p, std::uint64_t v)
         p[i] = std::uint8_t(v >> (8 * i));
 }
 
-class Xml : public SimBus {
+class PexlinXml : public SimBus {
 protected:
     void SetUp() override
     {
@@ -62,7 +62,7 @@ protected:
 
 } // namespace
 
-TEST_F(Xml, PlainFilesReadInChunks)
+TEST_F(PexlinXml, PlainFilesReadInChunks)
 {
     struct Case { std::size_t size; std::vector<std::uint16_t> chunks; };
     const Case cases[] = {
@@ -89,7 +89,7 @@ TEST_F(Xml, PlainFilesReadInChunks)
     EXPECT_TRUE(logged(1, "Read xml memory successfully."));
 }
 
-TEST_F(Xml, ZippedFileIsUnpacked)
+TEST_F(PexlinXml, ZippedFileIsUnpacked)
 {
     openCamera();
     std::uint8_t* xml = nullptr;
@@ -99,7 +99,7 @@ TEST_F(Xml, ZippedFileIsUnpacked)
     EXPECT_EQ(control_->zipped, 1);
 }
 
-TEST_F(Xml, ManifestAndFileFaults)
+TEST_F(PexlinXml, ManifestAndFileFaults)
 {
     const auto plain = pattern(300, 1);
     struct Case {
@@ -146,7 +146,7 @@ TEST_F(Xml, ManifestAndFileFaults)
     EXPECT_TRUE(logged(2, "Manifest table count == 0, using defaut table."));
 }
 
-TEST_F(Xml, DamagedArchives)
+TEST_F(PexlinXml, DamagedArchives)
 {
     std::vector<std::uint8_t> zip;
     const std::string text(5000, 'g');
@@ -185,7 +185,7 @@ TEST_F(Xml, DamagedArchives)
     EXPECT_TRUE(logged(4, "U3V_ReadXml: C01D"));
 }
 
-TEST_F(Xml, DumpGoesBesideTheLibraryWithASafeName)
+TEST_F(PexlinXml, DumpGoesBesideTheLibraryWithASafeName)
 {
     sim("world.clear");
     sim("device.add cam vendor=Dump/Test \"model=../SIM:U*1\"");
@@ -223,7 +223,7 @@ std::string tempPath(const std::string& name)
 
 } // namespace
 
-TEST_F(Xml, WriteFileInChunksWithItsManifest)
+TEST_F(PexlinXml, WriteFileInChunksWithItsManifest)
 {
     struct Case {
         std::size_t size;
@@ -285,7 +285,7 @@ TEST_F(Xml, WriteFileInChunksWithItsManifest)
     }
 }
 
-TEST_F(Xml, WriteFailures)
+TEST_F(PexlinXml, WriteFailures)
 {
     const auto bytes = pattern(1300, 3);
     const std::string path = tempPath("fail.xml");
@@ -331,7 +331,7 @@ TEST_F(Xml, WriteFailures)
     std::remove(path.c_str());
 }
 
-TEST_F(Xml, ClosedChannelRefusesFiles)
+TEST_F(PexlinXml, ClosedChannelRefusesFiles)
 {
     sim("world.clear");
     sim("device.add cam claimed");
