@@ -77,9 +77,13 @@ typedef struct U3V_DEVICE_INFO {
 
 typedef struct U3V_Device U3V_Device;
 typedef struct U3V_Control U3V_Control;
+typedef struct U3V_Event U3V_Event;
 
 typedef void (*U3V_LOG_CALLBACK)(int32_t level, const char* text);
 typedef void (*U3V_PROGRESS_CALLBACK)(int32_t percent);
+/* An event: its identifier, timestamp, data length and first data word. */
+typedef void (*U3V_EVENT_CALLBACK)(uint32_t eventId, uint64_t timestamp, uint32_t dataLength,
+                                   uint32_t dataWord);
 
 PEXLIN_API U3V_STATUS U3V_DiscoveryDevices(uint16_t* count);
 PEXLIN_API U3V_STATUS U3V_GetDeviceInfo(uint16_t index, U3V_DEVICE_INFO* info);
@@ -102,6 +106,11 @@ PEXLIN_API U3V_STATUS U3V_WriteXml(U3V_Control* control, const char* path,
                                    uint32_t fileVersion, uint32_t schemaVersion,
                                    U3V_PROGRESS_CALLBACK progress);
 PEXLIN_API U3V_STATUS U3V_MaximumDeviceResponseTime(U3V_Control* control, uint32_t* ms);
+
+PEXLIN_API U3V_STATUS U3V_OpenEvent(U3V_Device* device, U3V_Control* control, U3V_Event** event,
+                                    U3V_EVENT_CALLBACK callback, uint32_t timeoutMs);
+PEXLIN_API U3V_STATUS U3V_CloseEvent(U3V_Event* event);
+PEXLIN_API U3V_STATUS U3V_TestEvent(U3V_Event* event);
 
 #ifdef __cplusplus
 }

@@ -1,5 +1,6 @@
 #include "CThread.h"
 
+#include <chrono>
 #include <pthread.h>
 #include <sched.h>
 
@@ -9,16 +10,28 @@ CThread::~CThread()
 {
     // A derived class joins in its own destructor, while Run can still be
     // called; this is only the last guard.
-    if (thread_.joinable()) {
+    Join();
+}
+
+void CThread::requestStop()
+{
+    {
+        std::lock_guard<std::mutex> lock(stopMutex_);
         stop_.store(true, std::memory_order_release);
-        thread_.join();
     }
+    stopped_.notify_all();
+}
+
+void CThread::waitForStop(std::uint32_t ms)
+{
+    std::unique_lock<std::mutex> lock(stopMutex_);
+    stopped_.wait_for(lock, std::chrono::milliseconds(ms), [this] { return stopRequested(); });
 }
 
 void CThread::Start()
 {
     if (thread_.joinable()) {
-        stop_.store(true, std::memory_order_release);
+        requestStop();
         thread_.join();
     }
     // Set before the thread exists, so a Join right after Start is seen.
@@ -34,7 +47,7 @@ void CThread::Start()
 
 void CThread::Join()
 {
-    stop_.store(true, std::memory_order_release);
+    requestStop();
     if (thread_.joinable())
         thread_.join();
 }

@@ -3,6 +3,9 @@
 #pragma once
 
 #include <atomic>
+#include <condition_variable>
+#include <cstdint>
+#include <mutex>
 #include <thread>
 
 namespace pexlin {
@@ -23,10 +26,16 @@ public:
 protected:
     virtual void Run() = 0;
     bool stopRequested() const { return stop_.load(std::memory_order_acquire); }
+    // Sleeps up to ms, ending early when a stop is requested.
+    void waitForStop(std::uint32_t ms);
 
 private:
+    void requestStop();
+
     std::thread thread_;
     std::atomic<bool> stop_{false};
+    std::mutex stopMutex_;
+    std::condition_variable stopped_;
 };
 
 } // namespace pexlin

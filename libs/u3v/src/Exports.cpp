@@ -4,8 +4,10 @@
 
 #include "Library.h"
 #include "U3vControl.h"
+#include "U3vEvent.h"
 
 #include <cstring>
+#include <memory>
 #include <new>
 
 using namespace pexlin;
@@ -160,6 +162,38 @@ U3V_STATUS U3V_MaximumDeviceResponseTime(U3V_Control* control, uint32_t* ms)
         return U3V_STATUS_NULL_HANDLE;
     *ms = control->timeoutMs;
     return 0;
+}
+
+U3V_STATUS U3V_OpenEvent(U3V_Device* device, U3V_Control* control, U3V_Event** event,
+                         U3V_EVENT_CALLBACK callback, uint32_t timeoutMs)
+{
+    if (!device || !control || !event)
+        return U3V_STATUS_NULL_HANDLE;
+    return guarded([&]() -> U3V_STATUS {
+        *event = nullptr;
+        auto channel = std::make_unique<U3V_Event>(device, control);
+        const U3V_STATUS status = channel->Open(callback, timeoutMs);
+        if (status == 0)
+            *event = channel.release();
+        return status;
+    });
+}
+
+U3V_STATUS U3V_CloseEvent(U3V_Event* event)
+{
+    if (!event)
+        return U3V_STATUS_NULL_HANDLE;
+    return guarded([&]() -> U3V_STATUS {
+        delete event;
+        return 0;
+    });
+}
+
+U3V_STATUS U3V_TestEvent(U3V_Event* event)
+{
+    if (!event)
+        return U3V_STATUS_NULL_HANDLE;
+    return guarded([&] { return event->TestEvent(); });
 }
 
 } // extern "C"

@@ -10,6 +10,7 @@
 #include "PexlinUsb.h"
 
 #include <atomic>
+#include <condition_variable>
 #include <cstdint>
 #include <deque>
 #include <map>
@@ -31,6 +32,9 @@ constexpr std::uint8_t kStreamIn = 0x83;
 constexpr std::uint64_t kSbrmAddress = 0x00020000;
 constexpr std::uint64_t kManifestAddress = 0x00100000;
 constexpr std::uint64_t kFileAddress = 0x00200000;
+constexpr std::uint64_t kSirmAddress = 0x00030000;
+constexpr std::uint64_t kEirmAddress = 0x00032000;
+constexpr std::uint16_t kTestEventId = 0x4FFF;
 
 struct Transfer {
     int endpoint = 0;
@@ -71,6 +75,9 @@ struct DeviceSetup {
     bool zipped = true;
     std::uint32_t responseMs = 1000;
     std::uint32_t capabilities = 0x0A00; // SBRM, written length
+    bool eirm = true;  // SBRM + 0x04 bit 1
+    bool sirm = true;  // SBRM + 0x04 bit 0
+    std::uint32_t eventTransfer = 1024;
 };
 
 class SimDevice : public usb::Device {
@@ -93,6 +100,15 @@ public:
     int bulkRead(int endpoint, std::uint8_t* data, int size, int timeoutMs);
     int clearHalt(unsigned endpoint);
     int string(int index, char* buffer, std::size_t size) const;
+
+    // Queues a packet on the event endpoint, as sent.
+    void sendEvent(std::vector<std::uint8_t> packet);
+    static std::vector<std::uint8_t> eventPacket(std::uint16_t id, std::uint64_t timestamp,
+                                                 const std::vector<std::uint8_t>& data);
+    // Reads of the event endpoint served so far.
+    std::uint64_t eventReads() const;
+    // The device goes away: every transfer fails from now on.
+    void unplug();
 
     void addFault(const Fault& fault);
     void clearFaults();
@@ -127,6 +143,10 @@ private:
     std::vector<std::vector<std::uint8_t>> commands_;
     std::vector<Transfer> transfers_;
     std::vector<unsigned> halts_;
+    std::deque<std::vector<std::uint8_t>> eventQueue_;
+    std::condition_variable eventArrived_;
+    std::uint64_t eventReads_ = 0;
+    std::uint64_t clock_ = 1000;
 };
 
 // The devices on the simulated bus, in bus order, and the USB layer over

@@ -18,7 +18,8 @@ const char* const kHelp =
     "          tree=normal|zero-length|overlong|short-info|two-alts|no-control|no-config|\n"
     "               no-interfaces|unreadable\n"
     "          missing-string=1..8 response=<ms> caps=<bits>\n"
-    "    flags: unopenable claimed no-event no-stream plain\n"
+    "          event-transfer=<bytes>\n"
+    "    flags: unopenable claimed no-event no-stream no-eirm no-sirm plain\n"
     "device.remove <name>             unplugged\n"
     "fault <name> <kind> [value] [count=n|always] [after=n] [on=read|write] [from=address]\n"
     "    kinds: write-fail read-fail silent late prefix command id status <code>\n"
@@ -27,7 +28,9 @@ const char* const kHelp =
     "manifest <name> [size=n] [count=n] [damage]\n"
     "memory.read <name> <address> <count>    memory.write <name> <address> <hex bytes>\n"
     "record.commands|record.transfers|record.halts|record.clear <name>\n"
-    "xml <name>                       the device's GenICam file, unpacked\n";
+    "xml <name>                       the device's GenICam file, unpacked\n"
+    "event <name> <id> [timestamp] [hex data]    event.raw <name> <hex bytes>\n"
+    "event.reads <name>               reads of the event endpoint served\n";
 
 std::vector<std::string> splitWords(const std::string& line)
 {
@@ -73,6 +76,19 @@ std::string hex(const std::uint8_t* p, std::size_t n)
     return out;
 }
 
+bool parseHex(const std::string& text, std::vector<std::uint8_t>& out)
+{
+    if (text.size() % 2)
+        return false;
+    for (std::size_t i = 0; i < text.size(); i += 2) {
+        std::uint64_t b = 0;
+        if (!number("0x" + text.substr(i, 2), &b))
+            return false;
+        out.push_back(std::uint8_t(b));
+    }
+    return true;
+}
+
 using Words = std::vector<std::string>;
 using Handler = std::function<bool(const Words&, std::string&)>;
 
@@ -116,6 +132,7 @@ bool deviceAdd(const Words& w, std::string& reply)
         else if (key == "missing-string" && number(value, &n)) s.missingString = int(n);
         else if (key == "response" && number(value, &n)) s.responseMs = std::uint32_t(n);
         else if (key == "caps" && number(value, &n)) s.capabilities = std::uint32_t(n);
+        else if (key == "event-transfer" && number(value, &n)) s.eventTransfer = std::uint32_t(n);
         else if (key == "class" && std::sscanf(value.c_str(), "%x/%x/%x", &c1, &c2, &c3) == 3) {
             s.cls = std::uint8_t(c1);
             s.subClass = std::uint8_t(c2);
@@ -126,6 +143,8 @@ bool deviceAdd(const Words& w, std::string& reply)
         else if (a == "no-event") s.eventInterface = false;
         else if (a == "no-stream") s.streamInterface = false;
         else if (a == "plain") s.zipped = false;
+        else if (a == "no-eirm") s.eirm = false;
+        else if (a == "no-sirm") s.sirm = false;
         else {
             reply = "unknown argument " + a;
             return false;
@@ -246,19 +265,15 @@ const std::map<std::string, Handler>& handlers()
         {"memory.write", [](const Words& w, std::string& r) {
              auto d = named(w, 4, r);
              std::uint64_t address = 0;
-             if (!d || !number(w[2], &address) || w[3].size() % 2) {
+             if (!d || !number(w[2], &address)) {
                  if (d)
                      r = "bad address or bytes";
                  return false;
              }
              std::vector<std::uint8_t> bytes;
-             for (std::size_t i = 0; i < w[3].size(); i += 2) {
-                 std::uint64_t b = 0;
-                 if (!number("0x" + w[3].substr(i, 2), &b)) {
-                     r = "bad bytes";
-                     return false;
-                 }
-                 bytes.push_back(std::uint8_t(b));
+             if (!parseHex(w[3], bytes)) {
+                 r = "bad bytes";
+                 return false;
              }
              d->writeMemory(address, bytes.data(), bytes.size());
              return true;
@@ -289,6 +304,36 @@ const std::map<std::string, Handler>& handlers()
              auto d = named(w, 2, r);
              if (d)
                  d->clearRecords();
+             return bool(d);
+         }},
+        {"event", [](const Words& w, std::string& r) {
+             auto d = named(w, 3, r);
+             std::uint64_t id = 0, timestamp = 0;
+             std::vector<std::uint8_t> data;
+             if (!d || !number(w[2], &id) || (w.size() > 3 && !number(w[3], &timestamp))
+                 || (w.size() > 4 && !parseHex(w[4], data))) {
+                 if (d)
+                     r = "bad event";
+                 return false;
+             }
+             d->sendEvent(SimDevice::eventPacket(std::uint16_t(id), timestamp, data));
+             return true;
+         }},
+        {"event.raw", [](const Words& w, std::string& r) {
+             auto d = named(w, 3, r);
+             std::vector<std::uint8_t> bytes;
+             if (!d || !parseHex(w[2], bytes)) {
+                 if (d)
+                     r = "bad bytes";
+                 return false;
+             }
+             d->sendEvent(std::move(bytes));
+             return true;
+         }},
+        {"event.reads", [](const Words& w, std::string& r) {
+             auto d = named(w, 2, r);
+             if (d)
+                 r = std::to_string(d->eventReads());
              return bool(d);
          }},
         {"xml", [](const Words& w, std::string& r) {

@@ -99,6 +99,20 @@ SimDevice::SimDevice(DeviceSetup setup) : setup_(std::move(setup)), xml_(genicam
     writeMemory(kSbrmAddress + 0x18, b, 4);
     put32(b, setup_.streamInterface ? 1 : 0);
     writeMemory(kSbrmAddress + 0x1C, b, 4);
+    put64(b, (setup_.sirm ? 1u : 0u) | (setup_.eirm ? 2u : 0u));
+    writeMemory(kSbrmAddress + 0x04, b, 8);
+    put64(b, kSirmAddress);
+    writeMemory(kSbrmAddress + 0x20, b, 8);
+    put32(b, 0x44);
+    writeMemory(kSbrmAddress + 0x28, b, 4);
+    put64(b, kEirmAddress);
+    writeMemory(kSbrmAddress + 0x2C, b, 8);
+    put32(b, 0x20);
+    writeMemory(kSbrmAddress + 0x34, b, 4);
+    put32(b, 1); // event enable, set at power-up
+    writeMemory(kEirmAddress + 0x00, b, 4);
+    put32(b, setup_.eventTransfer);
+    writeMemory(kEirmAddress + 0x04, b, 4);
     placeFile();
 }
 
@@ -275,6 +289,10 @@ void SimDevice::respond(const std::uint8_t* command, int size)
     } else {
         const std::size_t count = std::size_t(size - 20);
         writeLocked(address, command + 20, count);
+        if (address == kEirmAddress + 0x08 && count >= 4 && get32(command + 20) != 0) {
+            eventQueue_.push_back(eventPacket(kTestEventId, clock_++, {}));
+            eventArrived_.notify_all();
+        }
         std::uint16_t written = std::uint16_t(count);
         if (takeFault("short-written", isRead, address, &f))
             written = std::uint16_t(written - 1);
@@ -329,8 +347,30 @@ int SimDevice::bulkWrite(int endpoint, const std::uint8_t* data, int size, int t
 
 int SimDevice::bulkRead(int endpoint, std::uint8_t* data, int size, int timeoutMs)
 {
-    std::lock_guard<std::mutex> lock(mutex_);
+    std::unique_lock<std::mutex> lock(mutex_);
     int result = 0;
+    if (endpoint == kEventIn && setup_.eventInterface) {
+        // The event endpoint answers when a packet comes, or times out.
+        ++eventReads_;
+        eventArrived_.wait_for(lock, std::chrono::milliseconds(std::max(timeoutMs, 1)),
+                               [this] { return gone || !eventQueue_.empty(); });
+        if (gone) {
+            result = usb::ErrorNoDevice;
+        } else if (eventQueue_.empty()) {
+            result = usb::ErrorTimeout;
+        } else {
+            std::vector<std::uint8_t> packet = std::move(eventQueue_.front());
+            eventQueue_.pop_front();
+            if (int(packet.size()) > size) {
+                result = usb::ErrorOverflow;
+            } else {
+                std::memcpy(data, packet.data(), packet.size());
+                result = int(packet.size());
+            }
+        }
+        transfers_.push_back({endpoint, size, timeoutMs, result});
+        return result;
+    }
     if (gone) {
         result = usb::ErrorNoDevice;
     } else if (endpoint != kControlIn) {
@@ -375,6 +415,44 @@ int SimDevice::string(int index, char* buffer, std::size_t size) const
     std::memcpy(buffer, text.data(), n);
     buffer[n] = '\0';
     return int(n);
+}
+
+std::vector<std::uint8_t> SimDevice::eventPacket(std::uint16_t id, std::uint64_t timestamp,
+                                                 const std::vector<std::uint8_t>& data)
+{
+    std::vector<std::uint8_t> p(24 + data.size());
+    put32(p.data(), 0x45563355); // "U3VE"
+    put16(p.data() + 6, 0x0C00);
+    put16(p.data() + 8, std::uint16_t(12 + data.size()));
+    put16(p.data() + 14, id);
+    put64(p.data() + 16, timestamp);
+    if (!data.empty())
+        std::memcpy(p.data() + 24, data.data(), data.size());
+    return p;
+}
+
+void SimDevice::sendEvent(std::vector<std::uint8_t> packet)
+{
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        eventQueue_.push_back(std::move(packet));
+    }
+    eventArrived_.notify_all();
+}
+
+std::uint64_t SimDevice::eventReads() const
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    return eventReads_;
+}
+
+void SimDevice::unplug()
+{
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        gone = true;
+    }
+    eventArrived_.notify_all();
 }
 
 void SimDevice::addFault(const Fault& fault)

@@ -38,7 +38,7 @@ void World::clear()
 {
     std::lock_guard<std::mutex> lock(mutex_);
     for (auto& d : devices_)
-        d->gone = true;
+        d->unplug();
     devices_.clear();
 }
 
@@ -62,7 +62,7 @@ bool World::remove(const std::string& name)
                            [&](const auto& d) { return d->setup().name == name; });
     if (it == devices_.end())
         return false;
-    (*it)->gone = true;
+    (*it)->unplug();
     devices_.erase(it);
     return true;
 }
