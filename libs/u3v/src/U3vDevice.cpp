@@ -254,21 +254,14 @@ U3V_STATUS U3V_Device::open(const pexlin::EntryPtr& found)
     if (!handle)
         return U3V_STATUS_OPEN_FAILED;
     entry = found;
-    controlInterface = found->controlInterface;
-    controlOut = found->controlOut;
-    controlIn = found->controlIn;
+    static_cast<pexlin::U3vPipes&>(*this) = *found;
     Log(U3V_LOG_INFO, "Control Interface available. Out pipe -> %02X. In pipe -> %02X",
         controlOut, controlIn);
-    if (found->eventInterface != 0) {
-        eventInterface = found->eventInterface;
-        eventIn = found->eventIn;
+    if (eventInterface != 0)
         Log(U3V_LOG_INFO, "Event interface available. In pipe -> %02X", eventIn);
-    } else {
+    else
         Log(U3V_LOG_INFO, "No Device Event Interface available.");
-    }
-    if (found->streamInterface != 0) {
-        streamInterface = found->streamInterface;
-        streamIn = found->streamIn;
+    if (streamInterface != 0) {
         Log(U3V_LOG_INFO, "Stream interface available. In pipe -> %02X", streamIn);
     } else {
         Log(U3V_LOG_INFO, "No Device Stream Interface available.");

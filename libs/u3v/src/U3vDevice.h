@@ -15,9 +15,8 @@ static_assert(sizeof(U3V_DEVICE_INFO) == 471, "U3V_DEVICE_INFO is 471 packed byt
 
 namespace pexlin {
 
-struct U3V_DeviceEntry {
-    U3V_DEVICE_INFO info{};
-    usb::DevicePtr device;
+// Interface numbers (0: none, for event and stream) and endpoint addresses.
+struct U3vPipes {
     std::uint8_t controlInterface = 0;
     std::uint8_t eventInterface = 0;
     std::uint8_t streamInterface = 0;
@@ -25,6 +24,11 @@ struct U3V_DeviceEntry {
     std::uint8_t controlIn = 0;
     std::uint8_t eventIn = 0;
     std::uint8_t streamIn = 0;
+};
+
+struct U3V_DeviceEntry : U3vPipes {
+    U3V_DEVICE_INFO info{};
+    usb::DevicePtr device;
 };
 using EntryPtr = std::shared_ptr<U3V_DeviceEntry>;
 
@@ -55,18 +59,11 @@ void debugPrint(const char* format, ...) __attribute__((format(printf, 1, 2)));
 
 } // namespace pexlin
 
-struct U3V_Device {
+struct U3V_Device : pexlin::U3vPipes {
     U3V_LOG_CALLBACK logCallback = nullptr;
     std::uint8_t logMask = 0;
     pexlin::usb::Handle* handle = nullptr;
     pexlin::EntryPtr entry;
-    std::uint8_t controlInterface = 0;
-    std::uint8_t eventInterface = 0;
-    std::uint8_t streamInterface = 0;
-    std::uint8_t controlOut = 0;
-    std::uint8_t controlIn = 0;
-    std::uint8_t eventIn = 0;
-    std::uint8_t streamIn = 0;
 
     ~U3V_Device();
     // Opens the entry's device; returns the status.

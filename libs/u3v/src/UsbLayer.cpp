@@ -1,5 +1,5 @@
+#include "Library.h"
 #include "PexlinUsb.h"
-#include "U3vDevice.h"
 
 #include <dlfcn.h>
 
@@ -11,23 +11,13 @@
 namespace pexlin::usb {
 namespace {
 
-std::string moduleFolder()
-{
-    Dl_info info{};
-    if (dladdr(reinterpret_cast<void*>(&moduleFolder), &info) == 0 || !info.dli_fname)
-        return ".";
-    std::string path = info.dli_fname;
-    const std::size_t slash = path.rfind('/');
-    return slash == std::string::npos ? std::string(".") : path.substr(0, slash);
-}
-
 // PEXLIN_USB_SIM names the simulated device library, or is "1" for the one
 // beside this library.
 Backend* loadSimulated(const char* setting)
 {
     std::string path = setting;
     if (path == "1")
-        path = moduleFolder() + "/libPexlinUsbSim.so";
+        path = library().moduleFolder + "/libPexlinUsbSim.so";
     void* module = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
     if (!module) {
         debugPrint("PEXLIN_USB_SIM: %s", dlerror());

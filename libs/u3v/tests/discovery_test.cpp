@@ -366,3 +366,40 @@ TEST_F(PexlinDiscovery, WithoutAnyBackEndNothingIsFound)
     EXPECT_EQ(U3V_DiscoveryDevices(&count), 0);
     EXPECT_EQ(count, 0);
 }
+
+namespace {
+
+// A USB layer whose every call throws, as a failed allocation would.
+class ThrowingBus : public pexlin::usb::Backend {
+public:
+    int findDevices(std::vector<pexlin::usb::DevicePtr>&) override { throw std::bad_alloc(); }
+    pexlin::usb::Handle* open(const pexlin::usb::DevicePtr&) override { throw std::bad_alloc(); }
+    int close(pexlin::usb::Handle*) override { return 0; }
+    int getDescriptor(pexlin::usb::Handle*, std::uint8_t, std::uint8_t, void*, int) override { throw std::bad_alloc(); }
+    int getStringSimple(pexlin::usb::Handle*, int, char*, std::size_t) override { throw std::bad_alloc(); }
+    int claimInterface(pexlin::usb::Handle*, int) override { throw std::bad_alloc(); }
+    int releaseInterface(pexlin::usb::Handle*, int) override { return 0; }
+    int clearHalt(pexlin::usb::Handle*, unsigned) override { throw std::bad_alloc(); }
+    int bulkWrite(pexlin::usb::Handle*, int, const void*, int, int) override { throw std::bad_alloc(); }
+    int bulkRead(pexlin::usb::Handle*, int, void*, int, int) override { throw std::bad_alloc(); }
+};
+
+} // namespace
+
+TEST_F(PexlinDiscovery, ExceptionsNeverLeaveAnExport)
+{
+    sim("device.add cam");
+    openCamera();
+    ThrowingBus throwing;
+    pexlin::usb::setBackend(&throwing);
+    uint16_t count = 0;
+    std::uint8_t b[4] = {};
+    EXPECT_EQ(U3V_DiscoveryDevices(&count), U3V_STATUS_EXCEPTION);
+    EXPECT_EQ(U3V_ReadMem(control_, 0x1C4, 4, b), U3V_STATUS_EXCEPTION);
+    EXPECT_EQ(U3V_WriteMem(control_, 0x1C4, 4, b), U3V_STATUS_EXCEPTION);
+    U3V_Control* control = nullptr;
+    EXPECT_EQ(U3V_OpenControl(dev_, &control), U3V_STATUS_EXCEPTION);
+    EXPECT_NE(control, nullptr); // handed out before it failed: the host closes it
+    pexlin::usb::setBackend(&u3vsim::World::instance());
+    EXPECT_EQ(U3V_CloseControl(control), 0);
+}

@@ -33,6 +33,19 @@ std::vector<std::uint8_t> acknowledge(std::uint16_t status, std::uint16_t comman
     return a;
 }
 
+// The next packet of an IN endpoint; one longer than the read overflows it.
+int takePacket(std::deque<std::vector<std::uint8_t>>& queue, std::uint8_t* data, int size)
+{
+    if (queue.empty())
+        return usb::ErrorTimeout;
+    std::vector<std::uint8_t> packet = std::move(queue.front());
+    queue.pop_front();
+    if (int(packet.size()) > size)
+        return usb::ErrorOverflow;
+    std::memcpy(data, packet.data(), packet.size());
+    return int(packet.size());
+}
+
 void appendInterface(std::vector<std::uint8_t>& out, std::uint8_t number, std::uint8_t alt,
                      std::uint8_t endpoints, std::uint8_t cls, std::uint8_t sub,
                      std::uint8_t proto)
@@ -354,20 +367,7 @@ int SimDevice::bulkRead(int endpoint, std::uint8_t* data, int size, int timeoutM
         ++eventReads_;
         eventArrived_.wait_for(lock, std::chrono::milliseconds(std::max(timeoutMs, 1)),
                                [this] { return gone || !eventQueue_.empty(); });
-        if (gone) {
-            result = usb::ErrorNoDevice;
-        } else if (eventQueue_.empty()) {
-            result = usb::ErrorTimeout;
-        } else {
-            std::vector<std::uint8_t> packet = std::move(eventQueue_.front());
-            eventQueue_.pop_front();
-            if (int(packet.size()) > size) {
-                result = usb::ErrorOverflow;
-            } else {
-                std::memcpy(data, packet.data(), packet.size());
-                result = int(packet.size());
-            }
-        }
+        result = gone ? int(usb::ErrorNoDevice) : takePacket(eventQueue_, data, size);
         transfers_.push_back({endpoint, size, timeoutMs, result});
         return result;
     }
@@ -380,17 +380,8 @@ int SimDevice::bulkRead(int endpoint, std::uint8_t* data, int size, int timeoutM
     } else if (takeTransferFault("read-fail")) {
         halted_.insert(endpoint);
         result = usb::ErrorIo;
-    } else if (controlQueue_.empty()) {
-        result = usb::ErrorTimeout;
     } else {
-        std::vector<std::uint8_t> packet = std::move(controlQueue_.front());
-        controlQueue_.pop_front();
-        if (int(packet.size()) > size) {
-            result = usb::ErrorOverflow;
-        } else {
-            std::memcpy(data, packet.data(), packet.size());
-            result = int(packet.size());
-        }
+        result = takePacket(controlQueue_, data, size);
     }
     transfers_.push_back({endpoint, size, timeoutMs, result});
     return result;
