@@ -70,7 +70,8 @@ void debugPrint(const char* format, ...)
     std::fprintf(stderr, "%s\r\n", line);
 }
 
-bool parseConfiguration(const std::uint8_t* bytes, std::size_t size, U3V_DeviceEntry& entry)
+bool parseConfiguration(const std::uint8_t* bytes, std::size_t size, U3V_DeviceEntry& entry,
+                        std::uint8_t stringIndices[8])
 {
     int kind = KindNone;
     const std::uint8_t* info = nullptr;
@@ -124,6 +125,7 @@ bool parseConfiguration(const std::uint8_t* bytes, std::size_t size, U3V_DeviceE
     entry.info.genCpVersion = le32(info + 3);
     entry.info.u3vVersion = le32(info + 7);
     entry.info.speedSupport = info[19];
+    std::memcpy(stringIndices, info + 11, 8);
     return true;
 }
 
@@ -172,17 +174,9 @@ U3V_STATUS U3V_DeviceList::discover(usb::Backend* usb)
                     }
                     std::uint8_t indices[8] = {};
                     const std::size_t read = std::min<std::size_t>(std::size_t(got), bytes.size());
-                    if (!parseConfiguration(bytes.data(), read, *entry)) {
+                    if (!parseConfiguration(bytes.data(), read, *entry, indices)) {
                         fail(U3V_STATUS_STRING_DESCRIPTOR);
                         continue;
-                    }
-                    for (std::size_t pos = 0; pos + 2 <= read;) {
-                        const std::size_t length = bytes[pos];
-                        if (length < 2 || length > read - pos)
-                            break;
-                        if (bytes[pos + 1] == kDescDeviceInfo && length >= kDeviceInfoLength)
-                            std::memcpy(indices, &bytes[pos + 11], 8);
-                        pos += length;
                     }
                     if (!readStrings(usb, handle, indices, entry->info)) {
                         fail(U3V_STATUS_STRING_DESCRIPTOR);

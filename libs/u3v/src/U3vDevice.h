@@ -50,9 +50,11 @@ private:
 };
 
 // Walks a configuration descriptor and fills the entry's interfaces,
-// endpoints and version fields. Returns false when no device-info
-// descriptor of full length was found.
-bool parseConfiguration(const std::uint8_t* bytes, std::size_t size, U3V_DeviceEntry& entry);
+// endpoints and version fields, and the indices of the eight strings in
+// device-info order. Returns false when no device-info descriptor of full
+// length was found.
+bool parseConfiguration(const std::uint8_t* bytes, std::size_t size, U3V_DeviceEntry& entry,
+                        std::uint8_t stringIndices[8]);
 
 // Standard error line, trailing white space cut.
 void debugPrint(const char* format, ...) __attribute__((format(printf, 1, 2)));

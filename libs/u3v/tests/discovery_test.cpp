@@ -127,12 +127,15 @@ TEST_F(PexlinDiscovery, DescriptorWalkStaysInsideTheBytes)
         auto exact = std::make_unique<std::uint8_t[]>(bytes.size());
         std::memcpy(exact.get(), bytes.data(), bytes.size());
         pexlin::U3V_DeviceEntry entry;
-        EXPECT_EQ(pexlin::parseConfiguration(exact.get(), bytes.size(), entry), c.found);
+        std::uint8_t indices[8] = {};
+        EXPECT_EQ(pexlin::parseConfiguration(exact.get(), bytes.size(), entry, indices), c.found);
         EXPECT_EQ(entry.controlIn, c.controlIn);
         if (c.found) {
             EXPECT_EQ(entry.info.genCpVersion, 0x44332211u);
             EXPECT_EQ(entry.info.u3vVersion, 0x88776655u);
             EXPECT_EQ(entry.info.speedSupport, 0x0F);
+            EXPECT_EQ(std::vector<std::uint8_t>(indices, indices + 8),
+                      (std::vector<std::uint8_t>{1, 2, 3, 4, 5, 6, 7, 8}));
         }
     }
 }
