@@ -131,8 +131,11 @@ TEST_F(PexlinDiscovery, DescriptorWalkStaysInsideTheBytes)
         EXPECT_EQ(pexlin::parseConfiguration(exact.get(), bytes.size(), entry, indices), c.found);
         EXPECT_EQ(entry.controlIn, c.controlIn);
         if (c.found) {
-            EXPECT_EQ(entry.info.genCpVersion, 0x44332211u);
-            EXPECT_EQ(entry.info.u3vVersion, 0x88776655u);
+            // Copies: the record is packed, its fields unaligned.
+            const std::uint32_t genCp = entry.info.genCpVersion;
+            const std::uint32_t u3v = entry.info.u3vVersion;
+            EXPECT_EQ(genCp, 0x44332211u);
+            EXPECT_EQ(u3v, 0x88776655u);
             EXPECT_EQ(entry.info.speedSupport, 0x0F);
             EXPECT_EQ(std::vector<std::uint8_t>(indices, indices + 8),
                       (std::vector<std::uint8_t>{1, 2, 3, 4, 5, 6, 7, 8}));
