@@ -374,6 +374,7 @@ bool ZelCameraWindow::startStream()
     m_view->setImageSize(m_stream->GetWidth(), m_stream->GetHeight());
     m_imageLostLabel->setText(QStringLiteral("Image Lost: "));
     clearLastImage();
+    m_streamErrorShown = false;
     connectStream();
     if (!m_stream->StartAcquisition(quint64(-1))) {
         disconnectStream();
@@ -432,7 +433,6 @@ void ZelCameraWindow::_onStartCapture()
         showStartFailure();
         return;
     }
-    m_acquiring = true;
     m_propertyWidget->setAcquisitionState(1);
 }
 
@@ -449,7 +449,6 @@ void ZelCameraWindow::_onSnap()
         }
         startedHere = true;
     }
-    m_acquiring = false;
     if (m_stream->Snap()) {
         m_propertyWidget->setAcquisitionState(2);
         return;
@@ -474,7 +473,6 @@ void ZelCameraWindow::stopCapture()
         return;
     disconnectStream();
     m_stream->StopAcquisition();
-    m_acquiring = false;
     m_propertyWidget->setAcquisitionState(0);
     m_propertyWidget->refreshCurrentTree();
 }
@@ -605,20 +603,18 @@ void ZelCameraWindow::_onRefreshClicked()
         remote->SetValue("TLParamsLocked", QVariant(qint64(1)));
 }
 
-bool ZelCameraWindow::isTriggered()
-{
-    QVariant mode;
-    ZelFeatureManager* remote = m_camera->remoteDeviceFeatures;
-    return remote && remote->GetValueExt("TriggerMode", mode) && mode.toString() == QLatin1String("On");
-}
-
 void ZelCameraWindow::_onStreamError(int error)
 {
     if (m_disconnected || !m_stream || !m_stream->IsStarted())
         return;
-    // Waiting for a trigger, or for a snap's image, is no fault.
-    if (error == ORV_ERROR_TIMEOUT && (!m_acquiring || isTriggered()))
+    // A wait that ran out is no fault: long exposures, low frame rates and
+    // triggers all leave the producer's wait without an image.
+    if (error == ORV_ERROR_TIMEOUT)
         return;
+    // One notice per start, however many waits failed before the stop.
+    if (m_streamErrorShown)
+        return;
+    m_streamErrorShown = true;
     _onAcquisitionError(error);
 }
 

@@ -97,7 +97,6 @@ private:
     void connectStream();
     void disconnectStream();
     void stopCapture();
-    bool isTriggered();
     void showStartFailure();
     void updatePixelValue(const QPoint& pos);
     void clearLastImage();
@@ -134,8 +133,8 @@ private:
 
     bool m_readOnly = true;
     bool m_firstImagePending = false;
-    bool m_acquiring = false;     // the camera's own acquisition was started
     bool m_disconnected = false;  // the disconnect notice was given
+    bool m_streamErrorShown = false; // the stream's error notice of this start
     int m_busy = 0;               // running camera calls; deletion waits
     bool m_deletePending = false;
     qint64 m_bitDepth = 0;
