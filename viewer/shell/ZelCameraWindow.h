@@ -46,9 +46,12 @@ public:
     QDockWidget* dock() const { return m_dock; }
     bool isBigEndian() const { return m_bigEndian; }
     bool isRegisterMode() const { return m_registerMode; }
-    // The status label texts, left to right: image ID, image lost,
-    // timestamp, X, Y, pixel value, frame rate, data rate, zoom.
+    // The status labels, left to right: image ID, image lost, timestamp, X,
+    // Y, pixel value, frame rate, data rate, zoom; their texts; and the
+    // longest text each is made to hold.
+    QList<QLabel*> statusLabels() const;
     QStringList statusTexts() const;
+    static QStringList longestStatusTexts();
 
     bool eventFilter(QObject* watched, QEvent* event) override;
 

@@ -126,6 +126,9 @@ TEST_F(ZelAcqEngineTest, LostImagesAreReportedWithTheirIds)
     // with the producer paused the stream's buffers fill up.
     rig.engine->Pause();
     ASSERT_TRUE(rig.frames(1, 6));
+    // Only the image on show stays out of the stream once the consumer has
+    // handed the one before back; a slow consumer must not change the count.
+    ASSERT_TRUE(spinUntil([&] { return rig.info().queuedBuffers == uint32_t(ZelAcqEngine::BufferCount - 1); }));
     rig.stream("frame", std::to_string(ZelAcqEngine::BufferCount - 1 + 3));
     ASSERT_TRUE(spinUntil([&] { return rig.info().lostFrameCount == 3; }));
     rig.engine->Continue();
@@ -352,6 +355,21 @@ TEST_F(ZelAcqEngineTest, StartFailures)
     ASSERT_TRUE(spinUntil([&] { return rig.record.realImages() == 1; }));
     rig.engine->Stop();
     EXPECT_EQ(locked(rig.camera.remote), 0);
+}
+
+TEST_F(ZelAcqEngineTest, OneImageGivesNoRate)
+{
+    AcqRig rig(G1);
+    rig.stream("manual", "on");
+    ASSERT_TRUE(rig.start());
+    ASSERT_TRUE(rig.frames(1, 1));
+    ASSERT_TRUE(spinUntil([&] { return rig.record.produced == 1; }));
+    spinFor(ZelAcqThreadProducer::RateReportIntervalMs + 50);
+    EXPECT_TRUE(rig.record.frameRates.isEmpty()) << "the time of one wait is no frame rate";
+    EXPECT_TRUE(rig.record.dataRates.isEmpty());
+    ASSERT_TRUE(rig.frames(1, 2));
+    ASSERT_TRUE(spinUntil([&] { return !rig.record.frameRates.isEmpty() && !rig.record.dataRates.isEmpty(); }));
+    rig.engine->Stop();
 }
 
 TEST_F(ZelAcqEngineTest, RatesAreReportedAFewTimesASecond)

@@ -18,6 +18,7 @@
 #include <QCheckBox>
 #include <QElapsedTimer>
 #include <QEventLoop>
+#include <QLabel>
 #include <QPointer>
 #include <QSet>
 #include <QTemporaryDir>
@@ -69,6 +70,7 @@ private slots:
     void liveImagesAndStatusBar_data();
     void liveImagesAndStatusBar();
     void constructionProbes();
+    void statusLabelsHoldTheirLongestTexts();
     void snapTwice();
     void snapWithoutImageLeavesPanelAndStreamInAgreement();
     void refusedStartIsAFailure();
@@ -208,6 +210,23 @@ void TestZelCameraWindow::constructionProbes()
     QVERIFY(window->dock()->features() & QDockWidget::DockWidgetFloatable);
 }
 
+void TestZelCameraWindow::statusLabelsHoldTheirLongestTexts()
+{
+    QVERIFY(openWindow("GEV-G2-0002"));
+    const QList<QLabel*> labels = window->statusLabels();
+    const QStringList longest = ZelCameraWindow::longestStatusTexts();
+    QCOMPARE(labels.size(), longest.size());
+    QVERIFY(longest.contains("RGB: R=255 G=255 B=255"));
+    QVERIFY(longest.contains("Camera FPS: 9999.9"));
+    QVERIFY(longest.contains("Data Rate(MB/s): 9999.9999"));
+    const QList<int> partWidths = {120, 120, 230, 60, 60, 140, 120, 200, 120};
+    for (int i = 0; i < labels.size(); ++i) {
+        const QLabel* label = labels.at(i);
+        QVERIFY2(label->width() >= label->fontMetrics().horizontalAdvance(longest.at(i)), qPrintable(longest.at(i)));
+        QVERIFY2(label->width() >= partWidths.at(i), qPrintable(longest.at(i)));
+    }
+}
+
 void TestZelCameraWindow::snapTwice()
 {
     ZelDialogs::Script dialogs;
@@ -217,6 +236,10 @@ void TestZelCameraWindow::snapTwice()
     QVERIFY(stream()->IsStarted());
     QTRY_VERIFY(status(ImageId) != "Image ID: ");
     const QString first = status(ImageId);
+    // One image gives no frame or data rate.
+    QTest::qWait(100);
+    QCOMPARE(status(FrameRate), QString("Camera FPS: "));
+    QCOMPARE(status(DataRate), QString("Data Rate(MB/s)"));
     QVERIFY(form().toolBtnStart->isEnabled());
     QVERIFY(form().toolBtnStop->isEnabled());
     emit window->propertyWidget()->snapButtonClicked();
