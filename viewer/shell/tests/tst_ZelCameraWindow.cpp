@@ -302,7 +302,7 @@ void TestZelCameraWindow::disconnectWhileStreaming()
     emit window->propertyWidget()->startButtonClicked();
     QTRY_VERIFY(status(ImageId) != "Image ID: ");
     QCOMPARE(run("device.unplug GEV-G1-0001"), 0);
-    QTRY_VERIFY(window.isNull());
+    QTRY_VERIFY_WITH_TIMEOUT(window.isNull(), 20000);
     QTest::qWait(100);
     QCOMPARE(countMessages(dialogs, disconnectedText), 1);
     const ZelDialogs::Request notice = dialogs.requests().at(dialogs.requests().size() - 1);
@@ -322,7 +322,7 @@ void TestZelCameraWindow::disconnectDuringSnap()
     QVERIFY(clock.elapsed() < ZelCameraDataStream::snapTimeoutMs);
     // Still alive here: deletion waited for the snap.
     QVERIFY(!window.isNull());
-    QTRY_VERIFY(window.isNull());
+    QTRY_VERIFY_WITH_TIMEOUT(window.isNull(), 20000);
     QCOMPARE(countMessages(dialogs, disconnectedText), 1);
 }
 
@@ -341,7 +341,7 @@ void TestZelCameraWindow::eventsThatAreNoDisconnectKeepTheWindow()
     // Two losses in a row: one notice, one deletion.
     QCOMPARE(run("event.fire GEV-G1-0001 4000 3"), 0);
     QCOMPARE(run("event.fire GEV-G1-0001 4000 0"), 0);
-    QTRY_VERIFY(window.isNull());
+    QTRY_VERIFY_WITH_TIMEOUT(window.isNull(), 20000);
     QTest::qWait(200);
     QCOMPARE(countMessages(dialogs, disconnectedText), 1);
 }
@@ -516,7 +516,7 @@ void TestZelCameraWindow::lossWhileADialogIsOpenWaitsForIt()
     QVERIFY(opened);
     QCOMPARE(countMessages(dialogs, disconnectedText), 1);
     QVERIFY(aliveWhileOpen);
-    QTRY_VERIFY(window.isNull());
+    QTRY_VERIFY_WITH_TIMEOUT(window.isNull(), 20000);
 }
 
 QTEST_MAIN(TestZelCameraWindow)

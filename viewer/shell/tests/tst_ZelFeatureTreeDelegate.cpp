@@ -13,6 +13,7 @@
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
+#include <QToolButton>
 #include <QTreeView>
 #include <QValidator>
 
@@ -116,8 +117,17 @@ struct Rig {
     // itself when it ends: let it end before the editor goes.
     ~Rig()
     {
-        if (qobject_cast<QLineEdit*>(editor))
-            QTest::qWait(180);
+        // A shown clear button ends at full opacity with text, at none without.
+        if (auto* edit = qobject_cast<QLineEdit*>(editor)) {
+            const qreal end = edit->text().isEmpty() ? 0.0 : 1.0;
+            for (const QToolButton* button : edit->findChildren<QToolButton*>()) {
+                const auto settled = [button, end] {
+                    return !button->isVisible() || button->property("opacity").toReal() == end;
+                };
+                if (!QTest::qWaitFor(settled, 20000))
+                    qWarning("the clear button is still fading");
+            }
+        }
     }
 
     // Commits the editor as the view would on focus out.
