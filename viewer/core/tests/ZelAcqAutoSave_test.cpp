@@ -87,7 +87,6 @@ TEST_F(ZelAcqAutoSaveTest, SlowWritesKeepTheQueueBounded)
     stream(30);
     // Images that came while the queue was full were skipped, not copied.
     EXPECT_LE(autoSave()->QueuedCount(), ZelAcqThreadAutoSave::MaxQueued + autoSave()->SavedCount() + 1);
-    EXPECT_LT(autoSave()->QueuedCount(), 30);
     // Switching off ends it after the write in progress.
     rig.engine->Producer()->enableAutoSave(false, 0, QString());
     ASSERT_TRUE(spinUntil([&] { return !autoSave()->isRunning(); }));
