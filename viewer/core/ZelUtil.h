@@ -9,6 +9,8 @@
 #include <cstddef>
 #include <cstdint>
 
+class QCPAxis;
+class QCPRange;
 class QSettings;
 
 // Stateless helpers shared by the whole viewer.
@@ -79,6 +81,11 @@ public:
     // new pixel block (AllocImageBlock) and the fields from width to the
     // timestamp. False, and the destination untouched, when the source has
     // no pixels or a size too small for its width, height and format.
+    // Keeps a plot axis whose range changed to `wanted` inside `limits`,
+    // keeping the range's size where the limits allow; sets the result with
+    // the axis's signals blocked.
+    static void UpdateAxisRange(QCPAxis* axis, const QCPRange& wanted, const QCPRange& limits);
+
     static bool CloneBufferInfo(ORV_BUFFER_INFO* destination, const ORV_BUFFER_INFO* source);
     // The one allocator of owned image copies (C heap); null on failure.
     static void* AllocImageBlock(size_t size);
