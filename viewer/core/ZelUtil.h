@@ -10,6 +10,8 @@
 #include <cstdint>
 
 class QSettings;
+class QCPAxis;
+class QCPRange;
 
 // Stateless helpers shared by the whole viewer.
 class ZelUtil
@@ -90,6 +92,10 @@ public:
     // as UTF-8.
     static bool SaveImage(const QString& fileName, const ORV_BUFFER_INFO* image);
     static int ImageFileType(const QString& fileName);
+
+    // Plots: keeps an axis inside its limits, keeping the span where it can,
+    // without a range-change signal for the correction.
+    static void UpdateAxisRange(QCPAxis* axis, const QCPRange& newRange, const QCPRange& limits);
 };
 
 #endif // ZELUTIL_H
