@@ -103,13 +103,27 @@ template <typename T>
 void countBayer(const T* base, size_t stride, const QRect& aoi, int shift, uint32_t max,
                 const BayerSites& sites, qulonglong* const out[3])
 {
+    const int left = aoi.left();
+    const int width = aoi.width();
     for (int r = 0; r < aoi.height(); ++r) {
         const int y = aoi.top() + r;
-        const T* row = base + size_t(y) * stride;
-        for (int x = aoi.left(); x <= aoi.right(); ++x) {
-            const uint32_t v = uint32_t(row[x]) >> shift;
-            if (v <= max)
-                ++out[sites.site[y & 1][x & 1]][v];
+        const T* row = base + size_t(y) * stride + size_t(left);
+        // Sites alternate along a row: one array for even, one for odd columns.
+        qulonglong* const first = out[sites.site[y & 1][left & 1]];
+        qulonglong* const second = out[sites.site[y & 1][(left + 1) & 1]];
+        int c = 0;
+        for (; c + 1 < width; c += 2) {
+            const uint32_t a = uint32_t(row[c]) >> shift;
+            const uint32_t b = uint32_t(row[c + 1]) >> shift;
+            if (a <= max)
+                ++first[a];
+            if (b <= max)
+                ++second[b];
+        }
+        if (c < width) {
+            const uint32_t a = uint32_t(row[c]) >> shift;
+            if (a <= max)
+                ++first[a];
         }
     }
 }
