@@ -1,5 +1,8 @@
 #include "ZelDialogs.h"
 
+#include <QFileInfo>
+#include <QRegularExpression>
+
 #include <QGuiApplication>
 #include <QQueue>
 
@@ -233,14 +236,29 @@ QStringList ZelDialogs::getOpenFileNames(QWidget* parent, const QString& caption
     return QFileDialog::getOpenFileNames(parent, caption, dir, filter, selectedFilter, options);
 }
 
+QString ZelDialogs::withFilterSuffix(const QString& name, const QString& filter, const QString& selectedFilter)
+{
+    if (name.isEmpty() || name.endsWith(QLatin1Char('.')) || !QFileInfo(name).suffix().isEmpty())
+        return name;
+    const QString chosen = selectedFilter.isEmpty() ? filter.section(QStringLiteral(";;"), 0, 0) : selectedFilter;
+    // The first pattern of the form "*.suffix".
+    static const QRegularExpression pattern(QStringLiteral("\\*\\.([^\\s*?;()]+)"));
+    const QRegularExpressionMatch match = pattern.match(chosen);
+    return match.hasMatch() ? name + QLatin1Char('.') + match.captured(1) : name;
+}
+
 QString ZelDialogs::getSaveFileName(QWidget* parent, const QString& caption, const QString& dir,
                                     const QString& filter, QString* selectedFilter, QFileDialog::Options options)
 {
     const OpenDialog open;
     QVariant answer;
+    QString chosenFilter = selectedFilter ? *selectedFilter : QString();
     if (scripted(fileRequest(Kind::SaveFileName, parent, caption, dir, filter, options), &answer))
-        return answer.toString();
-    return QFileDialog::getSaveFileName(parent, caption, dir, filter, selectedFilter, options);
+        return withFilterSuffix(answer.toString(), filter, chosenFilter);
+    const QString name = QFileDialog::getSaveFileName(parent, caption, dir, filter, &chosenFilter, options);
+    if (selectedFilter)
+        *selectedFilter = chosenFilter;
+    return withFilterSuffix(name, filter, chosenFilter);
 }
 
 QString ZelDialogs::getExistingDirectory(QWidget* parent, const QString& caption, const QString& dir,

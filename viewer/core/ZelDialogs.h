@@ -100,6 +100,11 @@ public:
     static QString getExistingDirectory(QWidget* parent, const QString& caption, const QString& dir = QString(),
                                         QFileDialog::Options options = QFileDialog::ShowDirsOnly);
 
+    // A name typed without a suffix gets the first suffix of the selected
+    // filter (the first filter when none is selected), as the save dialog
+    // does on Windows: "shot" with "BMP (*.BMP)" becomes "shot.BMP".
+    static QString withFilterSuffix(const QString& name, const QString& filter, const QString& selectedFilter);
+
     // Dialogs open now (shown, or being answered by a script). Each runs an
     // event loop of its own while its caller waits.
     static int openCount();

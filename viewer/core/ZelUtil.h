@@ -9,9 +9,9 @@
 #include <cstddef>
 #include <cstdint>
 
-class QSettings;
 class QCPAxis;
 class QCPRange;
+class QSettings;
 
 // Stateless helpers shared by the whole viewer.
 class ZelUtil
@@ -81,6 +81,11 @@ public:
     // new pixel block (AllocImageBlock) and the fields from width to the
     // timestamp. False, and the destination untouched, when the source has
     // no pixels or a size too small for its width, height and format.
+    // Keeps a plot axis whose range changed to `wanted` inside `limits`,
+    // keeping the range's size where the limits allow; sets the result with
+    // the axis's signals blocked.
+    static void UpdateAxisRange(QCPAxis* axis, const QCPRange& wanted, const QCPRange& limits);
+
     static bool CloneBufferInfo(ORV_BUFFER_INFO* destination, const ORV_BUFFER_INFO* source);
     // The one allocator of owned image copies (C heap); null on failure.
     static void* AllocImageBlock(size_t size);
@@ -92,10 +97,6 @@ public:
     // as UTF-8.
     static bool SaveImage(const QString& fileName, const ORV_BUFFER_INFO* image);
     static int ImageFileType(const QString& fileName);
-
-    // Plots: keeps an axis inside its limits, keeping the span where it can,
-    // without a range-change signal for the correction.
-    static void UpdateAxisRange(QCPAxis* axis, const QCPRange& newRange, const QCPRange& limits);
 };
 
 #endif // ZELUTIL_H

@@ -2,28 +2,24 @@
 
 #include <qcustomplot.h>
 
-void ZelUtil::UpdateAxisRange(QCPAxis* axis, const QCPRange& newRange, const QCPRange& limits)
+#include <cmath>
+
+void ZelUtil::UpdateAxisRange(QCPAxis* axis, const QCPRange& wanted, const QCPRange& limits)
 {
-    if (!axis)
+    if (!axis || (wanted.lower >= limits.lower && wanted.upper <= limits.upper))
         return;
-    const double span = newRange.size();
-    QCPRange result;
-    if (newRange.lower < limits.lower) {
-        result = QCPRange(limits.lower, limits.lower + span);
-        if (result.upper > limits.upper)
-            result.upper = limits.upper;
-        else if (qFuzzyCompare(span, limits.size()))
-            result.upper = limits.upper;
-    } else if (newRange.upper > limits.upper) {
-        result = QCPRange(limits.upper - span, limits.upper);
-        if (result.lower < limits.lower)
-            result.lower = limits.lower;
-        else if (qFuzzyCompare(span, limits.size()))
-            result.lower = limits.lower;
+    const double size = wanted.upper - wanted.lower;
+    const double width = limits.upper - limits.lower;
+    const bool fullWidth = std::abs(size - width) <= 1e-12 * std::abs(width);
+    QCPRange range = wanted;
+    if (wanted.lower < limits.lower) {
+        range.lower = limits.lower;
+        range.upper = fullWidth ? limits.upper : qMin(limits.lower + size, limits.upper);
     } else {
-        return;
+        range.upper = limits.upper;
+        range.lower = fullWidth ? limits.lower : qMax(limits.upper - size, limits.lower);
     }
     const bool blocked = axis->blockSignals(true);
-    axis->setRange(result);
+    axis->setRange(range);
     axis->blockSignals(blocked);
 }

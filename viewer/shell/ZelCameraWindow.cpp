@@ -1,4 +1,5 @@
 #include "ZelCameraWindow.h"
+#include "ZelCameraWindowBusy.h"
 
 #include "ZelBalloonTip.h"
 #include "ZelCameraDataStream.h"
@@ -33,34 +34,6 @@ constexpr int dialogRetryMs = 100;
 
 } // namespace
 
-// A camera call of the operator: wait cursor while it runs, and the window
-// is not deleted under it. A deletion asked for meanwhile follows at the end.
-class ZelCameraWindow::Busy
-{
-public:
-    explicit Busy(ZelCameraWindow* window, bool waitCursor = true)
-        : m_window(window)
-        , m_waitCursor(waitCursor)
-    {
-        ++m_window->m_busy;
-        if (m_waitCursor)
-            QApplication::setOverrideCursor(QCursor(Qt::WaitCursor));
-    }
-    ~Busy()
-    {
-        if (m_waitCursor)
-            QApplication::restoreOverrideCursor();
-        if (--m_window->m_busy == 0 && m_window->m_deletePending)
-            m_window->deleteLater();
-    }
-    Busy(const Busy&) = delete;
-    Busy& operator=(const Busy&) = delete;
-
-private:
-    ZelCameraWindow* m_window;
-    bool m_waitCursor;
-};
-
 ZelCameraWindow::ZelCameraWindow(ZelCamera* camera, int accessMode, QWidget* parent)
     : QMainWindow(parent)
     , m_camera(camera)
@@ -87,8 +60,6 @@ ZelCameraWindow::ZelCameraWindow(ZelCamera* camera, int accessMode, QWidget* par
     } else {
         m_dock->setFeatures(QDockWidget::NoDockWidgetFeatures);
     }
-    // The tool windows are not offered yet.
-    m_view->setAssistantsEnabled(false);
 
     m_propertyWidget->setFeatureManagers(camera->remoteDeviceFeatures, camera->systemFeatures,
                                          camera->interfaceFeatures, camera->deviceFeatures,
@@ -105,6 +76,7 @@ ZelCameraWindow::ZelCameraWindow(ZelCamera* camera, int accessMode, QWidget* par
     emit enableFileAccess(m_fileAccessSupported);
     probeShading();
     m_colorCorrectionSupported = isColorCorrectionAvailable();
+    offerTools();
 }
 
 ZelCameraWindow::~ZelCameraWindow()
@@ -195,6 +167,37 @@ void ZelCameraWindow::connectView()
     connect(m_view, &ZelImageViewWidget::actionFeatureTreeShow, this, &ZelCameraWindow::_onShowFeatureTree);
     connect(m_view, &ZelImageViewWidget::actionViewerClose, this, &ZelCameraWindow::_onCloseRequested);
     connect(m_view, &ZelImageViewWidget::zoomEvent, this, &ZelCameraWindow::_onUpdateZoomPercentage);
+
+    ZelImageViewWidget* v = m_view;
+    connect(v, &ZelImageViewWidget::actionShowLUTWidget, this, &ZelCameraWindow::onShowLutWidget);
+    connect(v, &ZelImageViewWidget::actionShowLineStatusWidget, this, &ZelCameraWindow::onShowLineStatusWidget);
+    connect(v, &ZelImageViewWidget::actionShowStrobeControllerWidget, this,
+            &ZelCameraWindow::onShowStrobeControllerWidget);
+    connect(v, &ZelImageViewWidget::actionShowSequencerWidget, this, &ZelCameraWindow::onShowSequencerWidget);
+    connect(v, &ZelImageViewWidget::actionShowIOConfigWidget, this, &ZelCameraWindow::onShowIOConfigWidget);
+    connect(v, &ZelImageViewWidget::actionShowEventViewerWidget, this, &ZelCameraWindow::onShowEventViewerWidget);
+    connect(v, &ZelImageViewWidget::actionShowPixelHistogramWidget, this,
+            &ZelCameraWindow::onShowPixelHistogramWidget);
+    connect(v, &ZelImageViewWidget::actionShowColorCorrectionWidget, this,
+            &ZelCameraWindow::onShowColorCorrectionWidget);
+    connect(v, &ZelImageViewWidget::actionShowFileAccess, this, &ZelCameraWindow::onShowFileAccess);
+    connect(v, &ZelImageViewWidget::actionViewerInitDefectPixelCorrection, this,
+            &ZelCameraWindow::onShowDefectPixelCorrection);
+    connect(v, &ZelImageViewWidget::actionViewerInitShadingCorrection, this, &ZelCameraWindow::onShowShadingCorrection);
+    connect(v, &ZelImageViewWidget::actionViewerInitColorCorrection, this, &ZelCameraWindow::onShowColorCorrection);
+    connect(v, &ZelImageViewWidget::actionViewerActionGenerateMap, this,
+            &ZelCameraWindow::onShowDefectPixelCorrectionWidget);
+    connect(v, &ZelImageViewWidget::actionViewerActionGenerateShadingMap, this,
+            &ZelCameraWindow::onShowShadingCorrectionWidget);
+    // The view's state slots are its own (private): connected by name.
+    connect(this, SIGNAL(updateDefectPixelStatus(bool, bool, bool)), v,
+            SLOT(_onViewerInitDefectPixelCorection(bool, bool, bool)));
+    connect(this, SIGNAL(updateShadingStatus(bool, int, bool)), v, SLOT(_onViewerInitShadingCorection(bool, int, bool)));
+    connect(this, SIGNAL(enableColorCorrection(bool)), v, SLOT(_onViewerEnableColorCorrection(bool)));
+    connect(this, &ZelCameraWindow::updateShadingStatus, v, [v](bool enabled, int map, bool locked) {
+        QMetaObject::invokeMethod(v, "_onViewerInitShadingCorection", Q_ARG(bool, enabled), Q_ARG(int, map),
+                                  Q_ARG(bool, locked));
+    });
 }
 
 void ZelCameraWindow::connectPropertyWidget()
@@ -207,7 +210,14 @@ void ZelCameraWindow::connectPropertyWidget()
         connect(p, &ZelPropertyWidget::discoverButtonClicked, this, &ZelCameraWindow::discoverButtonClicked),
         connect(p, &ZelPropertyWidget::deviceResetCommandExecute, this, &ZelCameraWindow::_onDeviceResetClicked),
         connect(p, &ZelPropertyWidget::ButtonRefresh, this, &ZelCameraWindow::_onRefreshClicked),
+        connect(p, &ZelPropertyWidget::saveSettingsButtonClicked, this, &ZelCameraWindow::_onSaveSettings),
+        connect(p, &ZelPropertyWidget::loadSettingsButtonClicked, this, &ZelCameraWindow::_onLoadSettings),
     };
+    if (m_imageWriter) {
+        m_panelConnections << connect(p, &ZelPropertyWidget::saveButtonClicked, this, &ZelCameraWindow::_onSaveImage)
+                           << connect(m_imageWriter, &ZelThreadImageWriter::imageWriteComplete, this,
+                                      &ZelCameraWindow::_onImageSaveCompleted);
+    }
     if (m_stream) {
         m_panelConnections << connect(p, &ZelPropertyWidget::autoSaveEnable, m_stream,
                                       &ZelCameraDataStream::onEnableAutoSave)

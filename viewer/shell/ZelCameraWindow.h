@@ -4,6 +4,7 @@
 #include "OrvSdk.h"
 #include "ZelAcqBuffer.h"
 #include "ZelCamera.h"
+#include "ZelCameraTool.h"
 
 #include <QMainWindow>
 #include <QPoint>
@@ -12,6 +13,7 @@
 
 class QDockWidget;
 class QLabel;
+class QProgressDialog;
 class QTcpSocket;
 class ZelCameraDataStream;
 class ZelEventManager;
@@ -52,7 +54,40 @@ public:
 
     bool eventFilter(QObject* watched, QEvent* event) override;
 
+    // Whether the window can open the tool: the viewer has it and the camera
+    // supports it. The menus offer a tool only then.
+    bool canOpen(ZelCameraTool tool);
+    // The open tool window, or null.
+    QWidget* tool(ZelCameraTool tool) const { return m_tools[int(tool)]; }
+    QProgressDialog* progressDialog() const { return m_progressDialog; }
+    const QString& title() const { return m_title; }
+
+    // Stores the camera's settings in the active user set (user set 1 when
+    // the default set is active); the result of the last step.
+    bool saveUserSet();
+
+public slots:
+    void onShowLutWidget();
+    void onShowLineStatusWidget();
+    void onShowStrobeControllerWidget();
+    void onShowSequencerWidget();
+    void onShowIOConfigWidget();
+    void onShowEventViewerWidget();
+    void onShowPixelHistogramWidget();
+    void onShowFileAccess();
+    void onShowColorCorrectionWidget();
+    void onShowColorCorrection();
+    void onShowDefectPixelCorrectionWidget();
+    void onShowShadingCorrectionWidget();
+    void onShowDefectPixelCorrection();
+    void onShowShadingCorrection();
+    void onInitDefectPixelCorection();
+    void onInitShadingCorection();
+    void onProgressBarValueChanged(bool done, int value);
+
 signals:
+    void updateDefectPixelStatus(bool enabled, bool customMap, bool locked);
+    void updateShadingStatus(bool enabled, int map, bool locked);
     void discoverButtonClicked();
     void enableColorCorrection(bool enabled);
     void enableFileAccess(bool enabled);
@@ -80,6 +115,11 @@ private slots:
     void _onRefreshClicked();
     void _onStreamError(int error);
     void _onCloseRequested();
+    void _onAssistantWidgetDestroyed(QObject* tool);
+    void _onSaveImage();
+    void _onImageSaveCompleted(int status, QString fileName);
+    void _onSaveSettings();
+    void _onLoadSettings();
 
 private:
     class Busy;
@@ -101,6 +141,19 @@ private:
     void showStartFailure();
     void updatePixelValue(const QPoint& pos);
     void clearLastImage();
+    void offerTools();
+    // How the window builds one tool and makes the tool's own connections.
+    struct ToolHook {
+        ZelCameraTool tool;
+        QWidget* (*build)(ZelCameraWindow* window);
+    };
+    // The hook of a tool the viewer has; null for one it does not have yet.
+    static const ToolHook* toolHook(ZelCameraTool tool);
+    // The tool, built and connected when missing; null when it cannot be.
+    QWidget* ensureTool(ZelCameraTool tool);
+    void showTool(ZelCameraTool tool);
+    void ensureProgressDialog();
+    void storeFolder(const char* key, const QString& folder, const QString& chosenFile);
 
     ZelImageViewWidget* m_view = nullptr;
     QDockWidget* m_dock = nullptr;
@@ -126,6 +179,8 @@ private:
     ZelAcqBufferPtr m_lastImage = nullptr;
     ORV_BUFFER_INFO m_lastDisplay{};
     QString m_title;
+    QWidget* m_tools[zelCameraToolCount] = {};
+    QProgressDialog* m_progressDialog = nullptr;
 
     ZelThreadImageWriter* m_imageWriter = nullptr;
     ZelEventManager* m_connectionEvents = nullptr;

@@ -3,7 +3,6 @@
 #include "ZelCameraWindow.h"
 #include "ZelPropertyWidget.h"
 
-#include <QMetaObject>
 
 QWidget* ZelCameraWindowSeam::create(ZelCamera* camera, int accessMode, QWidget* parent)
 {
@@ -22,31 +21,9 @@ QObject* ZelCameraWindowSeam::invalidateReceiver(QWidget* window)
     return cameraWindow ? cameraWindow->propertyWidget() : nullptr;
 }
 
-bool ZelCameraWindowSeam::supports(QWidget* window, const QString& capability)
+bool ZelCameraWindowSeam::canOpen(QWidget* window, const QString& tool)
 {
     auto* cameraWindow = qobject_cast<ZelCameraWindow*>(window);
-    if (!cameraWindow)
-        return false;
-    // A capability counts only once the window has the tool that serves it.
-    static const struct {
-        const char* capability;
-        const char* tool;
-        bool (*test)(ZelCameraWindow*);
-    } capabilities[] = {
-        {"DefectPixelCorrection", "onInitDefectPixelCorection()",
-         [](ZelCameraWindow* w) { return w->isDefectPixelCorrectionSupported(); }},
-        {"Shading", "onInitShadingCorection()", [](ZelCameraWindow* w) { return w->isShadingSupported(); }},
-        {"NUShading", "onInitShadingCorection()", [](ZelCameraWindow* w) { return w->isNUShadingSupported(); }},
-        {"ColorCorrection", "onShowColorCorrection()",
-         [](ZelCameraWindow* w) { return w->isColorCorrectionAvailable(); }},
-        {"FileAccess", "onShowFileAccess()", [](ZelCameraWindow* w) { return w->isFileAccessSupported(); }},
-    };
-    for (const auto& entry : capabilities) {
-        if (capability != QLatin1String(entry.capability))
-            continue;
-        if (cameraWindow->metaObject()->indexOfSlot(entry.tool) < 0)
-            return false;
-        return entry.test(cameraWindow);
-    }
-    return false;
+    const ZelCameraTool which = zelCameraToolFromName(tool);
+    return cameraWindow && which != ZelCameraTool::Count && cameraWindow->canOpen(which);
 }

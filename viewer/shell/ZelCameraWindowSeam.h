@@ -19,9 +19,11 @@ public:
     static bool isReadOnly(const QWidget* window);
     // The receiver of the software polling manager's requestInvalidate, or null.
     static QObject* invalidateReceiver(QWidget* window);
-    // The window's capability tests of the Assistants menu: "DefectPixelCorrection",
-    // "Shading", "NUShading", "ColorCorrection", "FileAccess".
-    static bool supports(QWidget* window, const QString& capability);
+    // Whether the window can open the tool of that name ("LUT", "LineStatus",
+    // "StrobeController", "Sequencer", "IOConfig", "EventViewer",
+    // "PixelHistogram", "ColorCorrection", "DefectPixelCorrection",
+    // "BlockShading", "NUShading", "FileAccess").
+    static bool canOpen(QWidget* window, const QString& tool);
 };
 
 #endif // ZELCAMERAWINDOWSEAM_H

@@ -80,9 +80,11 @@ QRect ZelImageViewWidget::viewRect() const
     return m_renderer->rect();
 }
 
-void ZelImageViewWidget::setAssistantsEnabled(bool enabled)
+void ZelImageViewWidget::setToolOffered(ZelCameraTool tool, bool offered)
 {
-    m_assistantGroup->setEnabled(enabled);
+    const int i = int(tool);
+    if (i >= 0 && i < zelCameraToolCount && m_toolActions[i])
+        m_toolActions[i]->setEnabled(offered);
 }
 
 QMenu* ZelImageViewWidget::addStyledMenu(QMenu* parent, const QString& title)
@@ -153,20 +155,23 @@ void ZelImageViewWidget::buildContextMenu()
     menu->addSeparator();
 
     QMenu* assistant = menu->addMenu(QIcon(":/res/icon/tools.png"), "Assistant");
-    m_assistantGroup = new QActionGroup(this);
-    m_assistantGroup->setExclusive(false);
-    const struct { const char* text; void (ZelImageViewWidget::*signal)(); } tools[] = {
-        {"LUT Widget...", &ZelImageViewWidget::actionShowLUTWidget},
-        {"Line Status Visualizer...", &ZelImageViewWidget::actionShowLineStatusWidget},
-        {"Strobe Controller...", &ZelImageViewWidget::actionShowStrobeControllerWidget},
-        {"Sequencer...", &ZelImageViewWidget::actionShowSequencerWidget},
-        {"IO Config...", &ZelImageViewWidget::actionShowIOConfigWidget},
-        {"Event Viewer...", &ZelImageViewWidget::actionShowEventViewerWidget},
-        {"Pixel Histogram...", &ZelImageViewWidget::actionShowPixelHistogramWidget},
+    const struct {
+        ZelCameraTool tool;
+        const char* text;
+        void (ZelImageViewWidget::*signal)();
+    } tools[] = {
+        {ZelCameraTool::Lut, "LUT Widget...", &ZelImageViewWidget::actionShowLUTWidget},
+        {ZelCameraTool::LineStatus, "Line Status Visualizer...", &ZelImageViewWidget::actionShowLineStatusWidget},
+        {ZelCameraTool::StrobeController, "Strobe Controller...",
+         &ZelImageViewWidget::actionShowStrobeControllerWidget},
+        {ZelCameraTool::Sequencer, "Sequencer...", &ZelImageViewWidget::actionShowSequencerWidget},
+        {ZelCameraTool::IOConfig, "IO Config...", &ZelImageViewWidget::actionShowIOConfigWidget},
+        {ZelCameraTool::EventViewer, "Event Viewer...", &ZelImageViewWidget::actionShowEventViewerWidget},
+        {ZelCameraTool::PixelHistogram, "Pixel Histogram...", &ZelImageViewWidget::actionShowPixelHistogramWidget},
     };
     for (const auto& tool : tools) {
         QAction* action = assistant->addAction(tool.text);
-        m_assistantGroup->addAction(action);
+        m_toolActions[int(tool.tool)] = action;
         connect(action, &QAction::triggered, this, tool.signal);
     }
 
@@ -215,9 +220,10 @@ void ZelImageViewWidget::buildContextMenu()
 
     m_colorCorrection = assistant->addAction("Color Correction...");
     m_colorCorrection->setEnabled(false);
+    m_toolActions[int(ZelCameraTool::ColorCorrection)] = m_colorCorrection;
     connect(m_colorCorrection, &QAction::triggered, this, &ZelImageViewWidget::actionShowColorCorrectionWidget);
     m_fileAccess = assistant->addAction("File Access Control...");
-    m_assistantGroup->addAction(m_fileAccess);
+    m_toolActions[int(ZelCameraTool::FileAccess)] = m_fileAccess;
     connect(m_fileAccess, &QAction::triggered, this, &ZelImageViewWidget::actionShowFileAccess);
     menu->addSeparator();
 

@@ -6,6 +6,7 @@
 #include <QWidget>
 
 #include "OrvSdk.h"
+#include "ZelCameraTool.h"
 
 class QAction;
 class QActionGroup;
@@ -33,7 +34,9 @@ public:
     // The image size before streaming starts; drops the image shown so far.
     void setImageSize(int width, int height);
     QRect viewRect() const;
-    void setAssistantsEnabled(bool enabled);
+    // Offers the tool's entry of the Assistant menu, or greys it out. The
+    // correction tools' menus follow their status slots instead.
+    void setToolOffered(ZelCameraTool tool, bool offered);
 
     double zoomPercentage() const { return m_zoom; }
     ZelImageViewController* controller() const { return m_controller; }
@@ -131,7 +134,7 @@ private:
     QAction* m_shadingLoadMap = nullptr;
     QAction* m_colorCorrection = nullptr;
     QAction* m_fileAccess = nullptr;
-    QActionGroup* m_assistantGroup = nullptr;
+    QAction* m_toolActions[zelCameraToolCount] = {};
     QActionGroup* m_gridSizeGroup = nullptr;
     QActionGroup* m_gridColorGroup = nullptr;
     ZelImageViewController* m_controller = nullptr;

@@ -82,6 +82,24 @@ const CameraWindowLink cameraWindowLinks[] = {
     {"actionFile_Access", false, "onShowFileAccess()"},
 };
 
+// The tool entries of the Assistants menu and the camera window's name of
+// each tool.
+struct ToolEntry {
+    const char* action;
+    const char* tool;
+};
+const ToolEntry toolEntries[] = {
+    {"actionLUT_Widget", "LUT"},
+    {"actionLine_Status_Visualizer", "LineStatus"},
+    {"actionStrobe_Controller", "StrobeController"},
+    {"actionSequencer", "Sequencer"},
+    {"actionIO_Config", "IOConfig"},
+    {"actionEvent_Viewer", "EventViewer"},
+    {"actionPixel_Histogram", "PixelHistogram"},
+    {"actionColorCorrection", "ColorCorrection"},
+    {"actionFile_Access", "FileAccess"},
+};
+
 // The level items of the Log menu and their bits.
 struct LogLevelItem {
     const char* action;
@@ -445,12 +463,9 @@ void ZelMainWindow::_createToolWindows()
 
     m_assistantActions = new QActionGroup(this);
     m_assistantActions->setExclusive(false);
-    for (const char* name : {"actionLUT_Widget", "actionLine_Status_Visualizer", "actionStrobe_Controller",
-                             "actionSequencer", "actionIO_Config", "actionPixel_Histogram", "actionEvent_Viewer"})
+    for (const char* name : {"actionSaveMap", "actionLoadMap"})
         m_assistantActions->addAction(findChild<QAction*>(name));
-    m_assistantActions->setEnabled(false);
-    for (const char* name : {"actionSaveMap", "actionLoadMap", "actionColorCorrection"})
-        m_assistantActions->addAction(findChild<QAction*>(name));
+    offerTools(nullptr);
 
     m_autoSaveFormatActions = new QActionGroup(this);
     m_autoSaveFormatActions->setExclusive(true);
@@ -711,37 +726,39 @@ void ZelMainWindow::_onSubWindowActivated(QMdiSubWindow* subWindow)
         QWidget* window = subWindow->widget();
         const bool writable = window && !ZelCameraWindowSeam::isReadOnly(window);
         m_assistantActions->setEnabled(writable);
+        offerTools(writable ? window : nullptr);
         if (writable)
             wireCameraWindow(window, true);
     }
     m_activeSubWindow = subWindow;
 }
 
+void ZelMainWindow::offerTools(QWidget* window)
+{
+    for (const ToolEntry& entry : toolEntries) {
+        findChild<QAction*>(QLatin1String(entry.action))
+            ->setEnabled(window && ZelCameraWindowSeam::canOpen(window, QLatin1String(entry.tool)));
+    }
+}
+
 void ZelMainWindow::_onAssistantMenuAboutToShow()
 {
     QMdiSubWindow* current = m_mdiArea->currentSubWindow();
     QWidget* window = current ? current->widget() : nullptr;
-    QAction* fileAccess = findChild<QAction*>("actionFile_Access");
-    // A read-only camera window gets no correction tools.
-    if (!window || ZelCameraWindowSeam::isReadOnly(window)) {
-        m_defectMenu->setEnabled(false);
-        m_shadingMenu->setEnabled(false);
-        m_assistantActions->setEnabled(false);
-        fileAccess->setEnabled(false);
-        return;
-    }
-    const bool defect = ZelCameraWindowSeam::supports(window, QStringLiteral("DefectPixelCorrection"));
-    const bool shading = ZelCameraWindowSeam::supports(window, QStringLiteral("Shading"))
-        || ZelCameraWindowSeam::supports(window, QStringLiteral("NUShading"));
+    // A read-only camera window gets no tools.
+    if (window && ZelCameraWindowSeam::isReadOnly(window))
+        window = nullptr;
+    offerTools(window);
+    m_assistantActions->setEnabled(window != nullptr);
+    const bool defect = window && ZelCameraWindowSeam::canOpen(window, QStringLiteral("DefectPixelCorrection"));
+    const bool shading = window && (ZelCameraWindowSeam::canOpen(window, QStringLiteral("BlockShading")) ||
+                                    ZelCameraWindowSeam::canOpen(window, QStringLiteral("NUShading")));
     m_defectMenu->setEnabled(defect);
     m_shadingMenu->setEnabled(shading);
-    if (defect && hasSlot(window, "onInitDefectPixelCorection()"))
+    if (defect)
         QMetaObject::invokeMethod(window, "onInitDefectPixelCorection");
-    if (shading && hasSlot(window, "onInitShadingCorection()"))
+    if (shading)
         QMetaObject::invokeMethod(window, "onInitShadingCorection");
-    findChild<QAction*>("actionColorCorrection")
-        ->setEnabled(ZelCameraWindowSeam::supports(window, QStringLiteral("ColorCorrection")));
-    fileAccess->setEnabled(ZelCameraWindowSeam::supports(window, QStringLiteral("FileAccess")));
 }
 
 void ZelMainWindow::reportOpenCameraCount()

@@ -125,6 +125,9 @@ private:
     void _closeCamera(const ZelCameraInfo& info);
     // Closes every camera sub-window and completes its deletion now.
     void closeCameraWindows();
+    // Offers each tool entry of the Assistants menu that the camera window
+    // can open; none without a window.
+    void offerTools(QWidget* window);
     // Connects or disconnects the assistant actions to a camera window.
     void wireCameraWindow(QWidget* window, bool connectIt);
     QString pollingListPath() const;

@@ -5,6 +5,7 @@
 #include "ZelCameraManager.h"
 #include "ZelDialogs.h"
 #include "ZelDiscoveryWidget.h"
+#include "ZelLUTWidget.h"
 #include "ZelMainWindow.h"
 #include "ZelSdkLoader.h"
 #include "ZelSoftwarePollingItemInfo.h"
@@ -343,6 +344,11 @@ void TestZelMainWindow::readOnlyWindowHasNoAssistants()
     window.onCameraSelected(g1);
     window.mdiArea()->setActiveSubWindow(window._findSubWindow(g1.cameraKey()));
     QVERIFY(window.findChild<QAction*>("actionLUT_Widget")->isEnabled());
+    // Each entry answers for its own tool: one the viewer lacks is not offered.
+    for (const char* missing : {"actionSequencer", "actionIO_Config", "actionColorCorrection"})
+        QVERIFY2(!window.findChild<QAction*>(missing)->isEnabled(), missing);
+    window.findChild<QAction*>("actionLUT_Widget")->trigger();
+    QCOMPARE(window._findSubWindow(g1.cameraKey())->widget()->findChildren<ZelLUTWidget*>().size(), 1);
 
     // The active sub-window goes: the held pointer never dangles, and the
     // next activation does not touch the deleted window.

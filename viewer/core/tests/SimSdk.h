@@ -49,7 +49,13 @@ public:
             return ORV_ERROR_FUNCTION_MISSING;
         std::vector<char> buffer(1 << 20);
         size_t size = buffer.size();
-        const int rc = m_control(command.c_str(), buffer.data(), &size);
+        int rc = m_control(command.c_str(), buffer.data(), &size);
+        // A reply that filled the buffer may have been cut: ask again with room.
+        while (reply && size == buffer.size() && buffer.size() < (size_t(1) << 28)) {
+            buffer.assign(buffer.size() * 8, '\0');
+            size = buffer.size();
+            rc = m_control(command.c_str(), buffer.data(), &size);
+        }
         if (reply)
             *reply = std::string(buffer.data(), qstrnlen(buffer.data(), buffer.size()));
         return rc;

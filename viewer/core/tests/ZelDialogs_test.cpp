@@ -87,3 +87,33 @@ TEST(ZelDialogsOffscreen, UnscriptedDialogDoesNotHang)
               QMessageBox::No);
     EXPECT_TRUE(ZelDialogs::getOpenFileName(nullptr, "Import Map", "/tmp", "txt (*.txt)").isNull());
 }
+
+TEST(ZelDialogsSaveName, TakesTheSuffixOfTheSelectedFilter)
+{
+    const QString images = QStringLiteral("BMP (*.BMP);;PNG (*.PNG);;RAW (*.RAW)");
+    const struct {
+        const char* typed;
+        const char* selected;
+        const char* expected;
+    } cases[] = {
+        {"/tmp/shot", "", "/tmp/shot.BMP"},
+        {"/tmp/shot", "PNG (*.PNG)", "/tmp/shot.PNG"},
+        {"/tmp/shot.png", "RAW (*.RAW)", "/tmp/shot.png"},
+        {"/tmp/v1.2/shot", "", "/tmp/v1.2/shot.BMP"},
+        {"/tmp/Bild äö", "", "/tmp/Bild äö.BMP"},
+        {"", "", ""},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(ZelDialogs::withFilterSuffix(QString::fromUtf8(c.typed), images, QString::fromUtf8(c.selected)),
+                  QString::fromUtf8(c.expected))
+            << c.typed << " / " << c.selected;
+    }
+    // A filter without a plain suffix adds nothing.
+    EXPECT_EQ(ZelDialogs::withFilterSuffix("/tmp/any", "All (*)", QString()), "/tmp/any");
+
+    // A scripted answer goes through the same rule.
+    ZelDialogs::Script script;
+    script.answer(QStringLiteral("/tmp/settings"));
+    EXPECT_EQ(ZelDialogs::getSaveFileName(nullptr, "Save Settings", "/tmp", "txt (*.txt)"), "/tmp/settings.txt");
+    EXPECT_TRUE(ZelDialogs::getSaveFileName(nullptr, "Save Settings", "/tmp", "txt (*.txt)").isNull());
+}

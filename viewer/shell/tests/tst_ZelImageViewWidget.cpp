@@ -467,19 +467,37 @@ void TestZelImageViewWidget::gridMenu()
 void TestZelImageViewWidget::assistantsEnabled()
 {
     ZelImageViewWidget w;
-    QVERIFY(QMetaObject::invokeMethod(&w, "_onViewerEnableColorCorrection", Q_ARG(bool, true)));
-    w.setAssistantsEnabled(false);
-    const QStringList grouped{"LUT Widget...", "Line Status Visualizer...", "Strobe Controller...", "Sequencer...",
-                              "IO Config...", "Event Viewer...", "Pixel Histogram...", "File Access Control..."};
-    for (const QString& text : grouped)
-        QVERIFY2(!findAction(w, kAssistant + QStringList{text})->isEnabled(), qPrintable(text));
-    QVERIFY(findAction(w, kAssistant + QStringList{"Color Correction..."})->isEnabled());
-    w.setAssistantsEnabled(true);
-    for (const QString& text : grouped)
-        QVERIFY(findAction(w, kAssistant + QStringList{text})->isEnabled());
+    const struct {
+        ZelCameraTool tool;
+        const char* text;
+    } entries[] = {
+        {ZelCameraTool::Lut, "LUT Widget..."},
+        {ZelCameraTool::LineStatus, "Line Status Visualizer..."},
+        {ZelCameraTool::StrobeController, "Strobe Controller..."},
+        {ZelCameraTool::Sequencer, "Sequencer..."},
+        {ZelCameraTool::IOConfig, "IO Config..."},
+        {ZelCameraTool::EventViewer, "Event Viewer..."},
+        {ZelCameraTool::PixelHistogram, "Pixel Histogram..."},
+        {ZelCameraTool::ColorCorrection, "Color Correction..."},
+        {ZelCameraTool::FileAccess, "File Access Control..."},
+    };
+    // Each entry follows its own tool's answer, and only that one.
+    for (const auto& entry : entries) {
+        for (const auto& other : entries)
+            w.setToolOffered(other.tool, true);
+        w.setToolOffered(entry.tool, false);
+        for (const auto& other : entries) {
+            QCOMPARE(findAction(w, kAssistant + QStringList{other.text})->isEnabled(), other.tool != entry.tool);
+        }
+    }
+    // The correction menus follow their status slots, not the tool answer.
+    w.setToolOffered(ZelCameraTool::DefectPixelCorrection, true);
+    QVERIFY(!findAction(w, kDefect)->isEnabled());
 
     QVERIFY(QMetaObject::invokeMethod(&w, "_onViewerEnableFileAccess", Q_ARG(bool, false)));
     QVERIFY(!findAction(w, kAssistant + QStringList{"File Access Control..."})->isEnabled());
+    QVERIFY(QMetaObject::invokeMethod(&w, "_onViewerEnableColorCorrection", Q_ARG(bool, false)));
+    QVERIFY(!findAction(w, kAssistant + QStringList{"Color Correction..."})->isEnabled());
 }
 
 void TestZelImageViewWidget::correctionStates()

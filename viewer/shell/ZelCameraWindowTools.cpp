@@ -1,0 +1,324 @@
+// The camera window's tool side: tool windows, the map upload's progress and
+// user set, image saving, and camera settings files.
+#include "ZelCameraWindow.h"
+#include "ZelCameraWindowBusy.h"
+
+#include "ZelAppSettings.h"
+#include "ZelCameraDataStream.h"
+#include "ZelDialogs.h"
+#include "ZelFeatureManager.h"
+#include "ZelImageViewWidget.h"
+#include "ZelLUTWidget.h"
+#include "ZelPropertyWidget.h"
+#include "ZelThreadImageWriter.h"
+#include "ZelUtil.h"
+
+#include <QFileInfo>
+#include <QProgressDialog>
+
+namespace {
+
+const QString directoryGroup = QStringLiteral("Directory");
+
+QString storedFolder(const char* key)
+{
+    return ZelAppSettings::instance()->value(directoryGroup, QLatin1String(key), QVariant()).toString();
+}
+
+} // namespace
+
+// To add a tool: include its header and give it an entry here. The entry
+// builds the tool with the window as parent and makes the tool's own
+// connections; the window connects destroyed, offers the tool's menu
+// entries and shows it.
+const ZelCameraWindow::ToolHook* ZelCameraWindow::toolHook(ZelCameraTool tool)
+{
+    static const ToolHook hooks[] = {
+        {ZelCameraTool::Lut,
+         [](ZelCameraWindow* w) -> QWidget* {
+             return new ZelLUTWidget(w->m_camera->remoteDeviceFeatures, w->m_title, w);
+         }},
+    };
+    for (const ToolHook& hook : hooks) {
+        if (hook.tool == tool)
+            return &hook;
+    }
+    return nullptr;
+}
+
+bool ZelCameraWindow::canOpen(ZelCameraTool tool)
+{
+    if (m_readOnly || !toolHook(tool))
+        return false;
+    switch (tool) {
+    case ZelCameraTool::DefectPixelCorrection:
+        return m_defectPixelSupported;
+    case ZelCameraTool::BlockShading:
+        return m_blockShadingSupported;
+    case ZelCameraTool::NUShading:
+        return m_nuShadingSupported;
+    case ZelCameraTool::ColorCorrection:
+        return m_colorCorrectionSupported;
+    case ZelCameraTool::FileAccess:
+        return m_fileAccessSupported;
+    default:
+        return true;
+    }
+}
+
+void ZelCameraWindow::offerTools()
+{
+    for (int i = 0; i < zelCameraToolCount; ++i)
+        m_view->setToolOffered(ZelCameraTool(i), canOpen(ZelCameraTool(i)));
+}
+
+QWidget* ZelCameraWindow::ensureTool(ZelCameraTool tool)
+{
+    QWidget*& window = m_tools[int(tool)];
+    if (window || !canOpen(tool))
+        return window;
+    window = toolHook(tool)->build(this);
+    if (window)
+        connect(window, &QObject::destroyed, this, &ZelCameraWindow::_onAssistantWidgetDestroyed);
+    return window;
+}
+
+void ZelCameraWindow::showTool(ZelCameraTool tool)
+{
+    if (!canOpen(tool))
+        return;
+    Busy busy(this);
+    if (QWidget* window = ensureTool(tool)) {
+        window->showNormal();
+        window->activateWindow();
+    }
+}
+
+void ZelCameraWindow::onShowLutWidget() { showTool(ZelCameraTool::Lut); }
+void ZelCameraWindow::onShowLineStatusWidget() { showTool(ZelCameraTool::LineStatus); }
+void ZelCameraWindow::onShowStrobeControllerWidget() { showTool(ZelCameraTool::StrobeController); }
+void ZelCameraWindow::onShowSequencerWidget() { showTool(ZelCameraTool::Sequencer); }
+void ZelCameraWindow::onShowIOConfigWidget() { showTool(ZelCameraTool::IOConfig); }
+void ZelCameraWindow::onShowEventViewerWidget() { showTool(ZelCameraTool::EventViewer); }
+void ZelCameraWindow::onShowPixelHistogramWidget() { showTool(ZelCameraTool::PixelHistogram); }
+void ZelCameraWindow::onShowFileAccess() { showTool(ZelCameraTool::FileAccess); }
+void ZelCameraWindow::onShowColorCorrectionWidget() { showTool(ZelCameraTool::ColorCorrection); }
+
+void ZelCameraWindow::onShowColorCorrection()
+{
+    if (!canOpen(ZelCameraTool::ColorCorrection))
+        return;
+    ensureTool(ZelCameraTool::ColorCorrection);
+    emit enableColorCorrection(m_colorCorrectionSupported);
+}
+
+void ZelCameraWindow::onShowDefectPixelCorrectionWidget()
+{
+    if (QWidget* window = m_tools[int(ZelCameraTool::DefectPixelCorrection)]) {
+        Busy busy(this);
+        window->showNormal();
+        window->activateWindow();
+    }
+}
+
+void ZelCameraWindow::onShowShadingCorrectionWidget()
+{
+    QWidget* window = m_tools[int(ZelCameraTool::NUShading)];
+    if (!window)
+        window = m_tools[int(ZelCameraTool::BlockShading)];
+    if (window) {
+        Busy busy(this);
+        window->showNormal();
+        window->activateWindow();
+    }
+}
+
+void ZelCameraWindow::onShowDefectPixelCorrection()
+{
+    if (m_defectPixelSupported)
+        onInitDefectPixelCorection();
+}
+
+void ZelCameraWindow::onShowShadingCorrection()
+{
+    onInitShadingCorection();
+}
+
+void ZelCameraWindow::onInitDefectPixelCorection()
+{
+    if (!ensureTool(ZelCameraTool::DefectPixelCorrection))
+        return;
+    ensureProgressDialog();
+}
+
+void ZelCameraWindow::onInitShadingCorection()
+{
+    const ZelCameraTool tool = m_nuShadingSupported ? ZelCameraTool::NUShading : ZelCameraTool::BlockShading;
+    if (!ensureTool(tool))
+        return;
+    ensureProgressDialog();
+}
+
+void ZelCameraWindow::_onAssistantWidgetDestroyed(QObject* tool)
+{
+    for (int i = 0; i < zelCameraToolCount; ++i) {
+        if (static_cast<QObject*>(m_tools[i]) != tool)
+            continue;
+        m_tools[i] = nullptr;
+        // The editor wrote the table behind the tree's back.
+        if (ZelCameraTool(i) == ZelCameraTool::Lut)
+            m_propertyWidget->refreshCurrentTree();
+        return;
+    }
+}
+
+// ---- map upload and user set ----
+
+void ZelCameraWindow::ensureProgressDialog()
+{
+    if (m_progressDialog)
+        return;
+    m_progressDialog = new QProgressDialog(m_view);
+    m_progressDialog->setWindowFlags(m_progressDialog->windowFlags() & ~Qt::WindowContextHelpButtonHint);
+    m_progressDialog->setWindowModality(Qt::WindowModal);
+    m_progressDialog->setWindowTitle(QStringLiteral("Uploading Map..."));
+    m_progressDialog->setLabelText(QStringLiteral("Uploading....."));
+    m_progressDialog->setCancelButton(nullptr);
+    m_progressDialog->setRange(0, 100);
+    m_progressDialog->setMinimumDuration(0);
+    m_progressDialog->cancel();
+}
+
+void ZelCameraWindow::onProgressBarValueChanged(bool done, int value)
+{
+    ensureProgressDialog();
+    if (!done) {
+        m_progressDialog->setValue(value);
+        return;
+    }
+    m_progressDialog->setLabelText(QStringLiteral(" upload to Camera finished (Save Current  Settings) "));
+    const QMessageBox::StandardButton answer = ZelDialogs::message(
+        QMessageBox::NoIcon, nullptr, QStringLiteral("Upload Map To Camera"),
+        QStringLiteral("Upload Map Successful:  do you want to store the map and current camera settings to the "
+                       "active User Set ? ( if <Default User Set> is active the changes will be stored in <User Set "
+                       "1> )"),
+        QMessageBox::Yes | QMessageBox::No);
+    if (answer == QMessageBox::Yes)
+        saveUserSet();
+    // The answer may have closed the window's camera meanwhile.
+    if (m_progressDialog) {
+        m_progressDialog->setLabelText(QStringLiteral(" Upload Map To Camera...... "));
+        m_progressDialog->cancel();
+    }
+}
+
+bool ZelCameraWindow::saveUserSet()
+{
+    ZelFeatureManager* remote = m_camera->remoteDeviceFeatures;
+    if (!remote)
+        return false;
+    QVariant selector;
+    const bool known = remote->GetValue("UserSetSelector", selector);
+    remote->SetValue("GevHeartbeatTimeout", QVariant(qint64(30000)));
+    bool saved = false;
+    if (known) {
+        if (selector.toLongLong() != 0) {
+            saved = remote->SetValue("UserSetSave", QVariant(qint64(1)));
+        } else {
+            // The default set cannot be written: user set 1 takes the settings.
+            saved = remote->SetValueEnum("UserSetSelector", "UserSet1") &&
+                    remote->SetValue("UserSetSave", QVariant(qint64(1))) &&
+                    remote->SetValue("UserSetLoad", QVariant(qint64(0)));
+        }
+        if (saved)
+            ZelDialogs::information(this, QStringLiteral("User Set Control    "),
+                                    QStringLiteral("   Save Setting successful     "));
+    }
+    remote->SetValue("GevHeartbeatTimeout", QVariant(qint64(3000)));
+    return saved;
+}
+
+// ---- image and settings files ----
+
+void ZelCameraWindow::storeFolder(const char* key, const QString& folder, const QString& chosenFile)
+{
+    const QString chosen = QFileInfo(chosenFile).absolutePath();
+    if (chosen != folder)
+        ZelAppSettings::instance()->setValue(directoryGroup, QLatin1String(key), chosen);
+}
+
+void ZelCameraWindow::_onSaveImage()
+{
+    // Without an image (a start frees the last one) there is nothing to save.
+    if (!m_imageWriter || !m_lastImage)
+        return;
+    m_imageWriter->writeImage(m_lastImage->GetInfo(), false);
+    const QString folder = storedFolder("SaveImageDir");
+    const QString name = ZelDialogs::getSaveFileName(nullptr, QStringLiteral("Save image"), folder,
+                                                     QStringLiteral("BMP (*.BMP);;PNG (*.PNG);;RAW (*.RAW)"));
+    if (name.isNull()) {
+        m_imageWriter->clearQueue();
+        return;
+    }
+    m_propertyWidget->setSaveEnabled(false);
+    m_imageWriter->setFileName(name);
+    storeFolder("SaveImageDir", folder, name);
+}
+
+void ZelCameraWindow::_onImageSaveCompleted(int status, QString fileName)
+{
+    Q_UNUSED(fileName)
+    if (status != 0)
+        ZelDialogs::critical(m_propertyWidget, QStringLiteral("Save Image"), QStringLiteral("Save Failed!"));
+    else
+        ZelDialogs::information(m_propertyWidget, QStringLiteral("Save Image"), QStringLiteral("Save Successful!"));
+    m_propertyWidget->setSaveEnabled(true);
+}
+
+void ZelCameraWindow::_onSaveSettings()
+{
+    const QString folder = storedFolder("SettingsFileDir");
+    const ORV_DEVICE_INFO info = m_camera->GetDeviceInfo();
+    const QString proposal = folder + QLatin1Char('/') + ZelUtil::RecordText(info.model) + QLatin1Char('_') +
+                             ZelUtil::RecordText(info.tlType) + QLatin1Char('_') + ZelUtil::RecordText(info.version);
+    const QString name =
+        ZelDialogs::getSaveFileName(nullptr, QStringLiteral("Save Settings"), proposal, QStringLiteral("txt (*.txt)"));
+    if (name.isNull())
+        return;
+    bool saved;
+    {
+        Busy busy(this);
+        ZelFeatureManager* remote = m_camera->remoteDeviceFeatures;
+        if (remote)
+            remote->EnableInvalidation(false);
+        saved = m_camera->SaveSettings(name);
+        if (remote)
+            remote->EnableInvalidation(true);
+    }
+    if (saved)
+        ZelDialogs::information(m_propertyWidget, QStringLiteral("Save Settings"), QStringLiteral("Save Successful!"));
+    else
+        ZelDialogs::critical(m_propertyWidget, QStringLiteral("Save Settings"), QStringLiteral("Save Failed!"));
+    storeFolder("SettingsFileDir", folder, name);
+}
+
+void ZelCameraWindow::_onLoadSettings()
+{
+    const QString folder = storedFolder("SettingsFileDir");
+    const QString name =
+        ZelDialogs::getOpenFileName(nullptr, QStringLiteral("Load Settings"), folder, QStringLiteral("txt (*.txt)"));
+    if (name.isNull())
+        return;
+    bool loaded;
+    {
+        Busy busy(this);
+        ZelFeatureManager* remote = m_camera->remoteDeviceFeatures;
+        if (remote)
+            remote->EnableInvalidation(false);
+        loaded = m_camera->LoadSettings(name);
+        if (remote)
+            remote->EnableInvalidation(true);
+    }
+    ZelDialogs::information(m_propertyWidget, QStringLiteral("Load Settings"),
+                            loaded ? QStringLiteral("Load Successful!") : QStringLiteral("Load Failed!"));
+}

@@ -1,0 +1,408 @@
+#include "../../core/tests/TestHome.h"
+#include "../../core/tests/ZelSimSdk.h"
+#include "../../core/tests/SimCallLog.h"
+
+#include "ZelAppSettings.h"
+#include "ZelCamera.h"
+#include "ZelCameraDataStream.h"
+#include "ZelCameraManager.h"
+#include "ZelCameraWindow.h"
+#include "ZelCameraWindowSeam.h"
+#include "ZelDialogs.h"
+#include "ZelFeatureManager.h"
+#include "ZelImageViewWidget.h"
+#include "ZelLUTWidget.h"
+#include "ZelPropertyWidget.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QMenu>
+#include <QPointer>
+#include <QProgressDialog>
+#include <QTemporaryDir>
+#include <QToolButton>
+#include <QtTest>
+
+#include <memory>
+
+using zeltest::SimWorldSdk;
+
+class TestZelCameraWindowTools : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase() { QVERIFY(useTestHome(home)); }
+    void init() { QVERIFY(zeltest::startWorld(sdk)); }
+    void cleanup()
+    {
+        delete window;
+        QVERIFY(!QApplication::overrideCursor());
+        if (manager && !key.isEmpty())
+            manager->CloseCamera(key);
+        key.clear();
+        manager.reset();
+        sdk.reset();
+    }
+
+    void toolAskedTwiceIsOneWindow();
+    void closingWithTheEditorOpen();
+    void onlyToolsTheWindowCanOpenAreOffered();
+    void saveImage_data();
+    void saveImage();
+    void saveWithoutImageAsksNothing();
+    void settingsFolder();
+    void saveUserSet_data();
+    void saveUserSet();
+    void progressDialog();
+
+private:
+    ZelCameraWindow* openWindow(const QString& deviceId, const QString& producer = "orv_gev_tl.cti",
+                                int access = ORV_ACCESS_MODE_CONTROL)
+    {
+        manager = std::make_shared<ZelCameraManager>(SimWorldSdk::systemIndex(producer));
+        ZelCamera* camera = zeltest::openCamera(*manager, deviceId, access, &key);
+        if (!camera)
+            return nullptr;
+        run("stream.manual " + deviceId + " on");
+        window = new ZelCameraWindow(camera, access);
+        window->show();
+        return window;
+    }
+    int run(const QString& command, QString* reply = nullptr)
+    {
+        std::string text;
+        const int rc = sdk->control.run(command.toStdString(), &text);
+        if (reply)
+            *reply = QString::fromStdString(text);
+        return rc;
+    }
+    QStringList writes(const QStringList& features)
+    {
+        QString log;
+        run("log.calls.get", &log);
+        return zeltest::featureWrites(log, features);
+    }
+    // One image on the triggered camera, shown and kept as the last image.
+    bool grabImage()
+    {
+        if (!window->camera()->remoteDeviceFeatures->SetValueEnum("TriggerMode", "On"))
+            return false;
+        emit window->propertyWidget()->startButtonClicked();
+        run("stream.frame GEV-G1-0001 1");
+        return QTest::qWaitFor([this] { return window->propertyWidget()->form().toolBtnSave->isEnabled(); }, 5000);
+    }
+    QString storedFolder(const char* key) const
+    {
+        return ZelAppSettings::instance()->value("Directory", key, QVariant()).toString();
+    }
+
+    QTemporaryDir home;
+    std::unique_ptr<SimWorldSdk> sdk;
+    std::shared_ptr<ZelCameraManager> manager;
+    QString key;
+    QPointer<ZelCameraWindow> window;
+};
+
+void TestZelCameraWindowTools::toolAskedTwiceIsOneWindow()
+{
+    QVERIFY(openWindow("GEV-G1-0001"));
+    emit window->imageView()->actionShowLUTWidget();
+    QPointer<QWidget> first = window->tool(ZelCameraTool::Lut);
+    QVERIFY(first);
+    QVERIFY(qobject_cast<ZelLUTWidget*>(first));
+    QVERIFY(first->isVisible());
+    QCOMPARE(first->parent(), window.data());
+    QVERIFY(first->isWindow());
+    QVERIFY(!QApplication::overrideCursor());
+
+    emit window->imageView()->actionShowLUTWidget();
+    QCOMPARE(window->tool(ZelCameraTool::Lut), first.data());
+    QCOMPARE(window->findChildren<ZelLUTWidget*>().size(), 1);
+
+    first->close();
+    QTRY_VERIFY(!first);
+    QVERIFY(!window->tool(ZelCameraTool::Lut));
+    window->onShowLutWidget();
+    QVERIFY(window->tool(ZelCameraTool::Lut));
+    QCOMPARE(window->findChildren<ZelLUTWidget*>().size(), 1);
+}
+
+void TestZelCameraWindowTools::closingWithTheEditorOpen()
+{
+    QVERIFY(openWindow("GEV-G1-0001"));
+    window->onShowLutWidget();
+    QPointer<QWidget> editor = window->tool(ZelCameraTool::Lut);
+    QVERIFY(editor);
+    window->close();
+    QTRY_VERIFY(!window);
+    QVERIFY(!editor);
+}
+
+void TestZelCameraWindowTools::onlyToolsTheWindowCanOpenAreOffered()
+{
+    QVERIFY(openWindow("GEV-G1-0001"));
+    QVERIFY(window->canOpen(ZelCameraTool::Lut));
+    QVERIFY(ZelCameraWindowSeam::canOpen(window, "LUT"));
+    QVERIFY(!ZelCameraWindowSeam::canOpen(window, "NoSuchTool"));
+    QVERIFY(!ZelCameraWindowSeam::canOpen(nullptr, "LUT"));
+
+    QMenu* assistant = nullptr;
+    for (QMenu* menu : window->imageView()->findChildren<QMenu*>()) {
+        if (menu->title() == "Assistant")
+            assistant = menu;
+    }
+    QVERIFY(assistant);
+    // Every entry of a tool is offered exactly when the window can open it;
+    // a tool the viewer does not have yet does nothing when asked.
+    int offered = 0;
+    const QStringList texts{"LUT Widget...", "Line Status Visualizer...", "Strobe Controller...", "Sequencer...",
+                            "IO Config...", "Event Viewer...", "Pixel Histogram...", "Color Correction...",
+                            "File Access Control..."};
+    const ZelCameraTool tools[] = {ZelCameraTool::Lut,           ZelCameraTool::LineStatus,
+                                   ZelCameraTool::StrobeController, ZelCameraTool::Sequencer,
+                                   ZelCameraTool::IOConfig,       ZelCameraTool::EventViewer,
+                                   ZelCameraTool::PixelHistogram, ZelCameraTool::ColorCorrection,
+                                   ZelCameraTool::FileAccess};
+    for (int i = 0; i < texts.size(); ++i) {
+        QAction* action = nullptr;
+        for (QAction* a : assistant->actions()) {
+            if (a->text() == texts.at(i))
+                action = a;
+        }
+        QVERIFY2(action, qPrintable(texts.at(i)));
+        QCOMPARE(action->isEnabled(), window->canOpen(tools[i]));
+        offered += action->isEnabled() ? 1 : 0;
+        action->trigger();
+        QCOMPARE(window->tool(tools[i]) != nullptr, window->canOpen(tools[i]));
+    }
+    QVERIFY(offered >= 1);
+    QVERIFY(!QApplication::overrideCursor());
+    delete window;
+    manager->CloseCamera(key);
+
+    // A read-only window opens no tool.
+    QVERIFY(openWindow("GEV-G3-0003", "orv_gev_tl.cti", ORV_ACCESS_MODE_READ_ONLY));
+    for (int i = 0; i < zelCameraToolCount; ++i)
+        QVERIFY(!window->canOpen(ZelCameraTool(i)));
+    window->onShowLutWidget();
+    QVERIFY(!window->tool(ZelCameraTool::Lut));
+}
+
+void TestZelCameraWindowTools::saveImage_data()
+{
+    QTest::addColumn<QString>("answer");    // relative to the temporary folder; empty: cancel
+    QTest::addColumn<QString>("written");   // the file that must exist afterwards
+    QTest::addColumn<QString>("message");   // the completion message, empty for none
+    QTest::newRow("cancel") << "" << "" << "";
+    QTest::newRow("new folder") << "shots/a.png" << "shots/a.png" << "Save Successful!";
+    QTest::newRow("suffix from filter") << "shots/b" << "shots/b.BMP" << "Save Successful!";
+    QTest::newRow("non-ASCII name") << QString::fromUtf8("shots/Bild_äöü.raw") << QString::fromUtf8("shots/Bild_äöü.raw")
+                                    << "Save Successful!";
+    QTest::newRow("writer failure") << "missing/c.png" << "" << "Save Failed!";
+}
+
+void TestZelCameraWindowTools::saveImage()
+{
+    QFETCH(QString, answer);
+    QFETCH(QString, written);
+    QFETCH(QString, message);
+    QTemporaryDir dir;
+    QVERIFY(QDir(dir.path()).mkpath("shots"));
+    ZelAppSettings::instance()->setValue("Directory", "SaveImageDir", dir.path());
+    QVERIFY(openWindow("GEV-G1-0001"));
+    QVERIFY(grabImage());
+    // A folder that is a file makes the writer fail.
+    if (answer.startsWith("missing")) {
+        QFile blocker(dir.filePath("missing"));
+        QVERIFY(blocker.open(QIODevice::WriteOnly));
+    }
+
+    ZelDialogs::Script dialogs;
+    if (!answer.isEmpty())
+        dialogs.answer(dir.filePath(answer));
+    QToolButton* save = window->propertyWidget()->form().toolBtnSave;
+    emit window->propertyWidget()->saveButtonClicked();
+    QCOMPARE(dialogs.requests().first().title, QString("Save image"));
+    QCOMPARE(dialogs.requests().first().dir, dir.path());
+    QCOMPARE(dialogs.requests().first().filter, QString("BMP (*.BMP);;PNG (*.PNG);;RAW (*.RAW)"));
+    QVERIFY(!dialogs.requests().first().hasParent);
+    if (message.isEmpty()) {
+        QTest::qWait(100);
+        QCOMPARE(dialogs.count(), 1);
+        QVERIFY(save->isEnabled());
+        return;
+    }
+    QTRY_COMPARE(dialogs.count(), 2);
+    QCOMPARE(dialogs.last().title, QString("Save Image"));
+    QCOMPARE(dialogs.last().text, message);
+    QCOMPARE(dialogs.last().icon, message == "Save Failed!" ? QMessageBox::Critical : QMessageBox::Information);
+    QVERIFY(save->isEnabled());
+    if (!written.isEmpty()) {
+        QVERIFY2(QFileInfo(dir.filePath(written)).size() > 0, qPrintable(written));
+    }
+    // The folder of the chosen file is the next dialog's, even after a failure.
+    QCOMPARE(storedFolder("SaveImageDir"), QFileInfo(dir.filePath(answer)).absolutePath());
+}
+
+void TestZelCameraWindowTools::saveWithoutImageAsksNothing()
+{
+    QVERIFY(openWindow("GEV-G1-0001"));
+    QVERIFY(grabImage());
+    // A new start frees the last image; the stop keeps it gone.
+    emit window->propertyWidget()->stopButtonClicked();
+    emit window->propertyWidget()->startButtonClicked();
+    emit window->propertyWidget()->stopButtonClicked();
+    ZelDialogs::Script dialogs;
+    emit window->propertyWidget()->saveButtonClicked();
+    QCOMPARE(dialogs.count(), 0);
+}
+
+void TestZelCameraWindowTools::settingsFolder()
+{
+    QTemporaryDir dir;
+    QVERIFY(QDir(dir.path()).mkpath("first") && QDir(dir.path()).mkpath("second"));
+    ZelAppSettings::instance()->setValue("Directory", "SettingsFileDir", dir.filePath("first"));
+    QVERIFY(openWindow("GEV-G1-0001"));
+    ZelDialogs::Script dialogs;
+
+    // The proposal, then a name without suffix in another folder.
+    dialogs.answer(dir.filePath("second/g1"));
+    emit window->propertyWidget()->saveSettingsButtonClicked();
+    QCOMPARE(dialogs.requests().at(0).title, QString("Save Settings"));
+    QCOMPARE(dialogs.requests().at(0).filter, QString("txt (*.txt)"));
+    const ORV_DEVICE_INFO info = window->camera()->GetDeviceInfo();
+    QCOMPARE(dialogs.requests().at(0).dir, dir.filePath("first") + "/" + ZelUtil::RecordText(info.model) + "_" +
+                                               ZelUtil::RecordText(info.tlType) + "_" +
+                                               ZelUtil::RecordText(info.version));
+    QCOMPARE(dialogs.last().text, QString("Save Successful!"));
+    QVERIFY(QFileInfo(dir.filePath("second/g1.txt")).size() > 0);
+    QCOMPARE(storedFolder("SettingsFileDir"), dir.filePath("second"));
+
+    // A failed save stores its folder all the same.
+    dialogs.answer(dir.filePath("nowhere/g1.txt"));
+    emit window->propertyWidget()->saveSettingsButtonClicked();
+    QCOMPARE(dialogs.last().text, QString("Save Failed!"));
+    QCOMPARE(dialogs.last().icon, QMessageBox::Critical);
+    QCOMPARE(storedFolder("SettingsFileDir"), dir.filePath("nowhere"));
+
+    // A load never does.
+    dialogs.answer(dir.filePath("second/g1.txt"));
+    emit window->propertyWidget()->loadSettingsButtonClicked();
+    QCOMPARE(dialogs.requests().at(dialogs.count() - 2).title, QString("Load Settings"));
+    QCOMPARE(dialogs.requests().at(dialogs.count() - 2).dir, dir.filePath("nowhere"));
+    QCOMPARE(dialogs.last().text, QString("Load Successful!"));
+    QCOMPARE(storedFolder("SettingsFileDir"), dir.filePath("nowhere"));
+    dialogs.answer(dir.filePath("second/none.txt"));
+    emit window->propertyWidget()->loadSettingsButtonClicked();
+    QCOMPARE(dialogs.last().text, QString("Load Failed!"));
+    QCOMPARE(dialogs.last().icon, QMessageBox::Information);
+    QCOMPARE(storedFolder("SettingsFileDir"), dir.filePath("nowhere"));
+
+    // Cancelled dialogs change nothing.
+    const int asked = dialogs.count();
+    emit window->propertyWidget()->saveSettingsButtonClicked();
+    emit window->propertyWidget()->loadSettingsButtonClicked();
+    QCOMPARE(dialogs.count(), asked + 2);
+    QCOMPARE(storedFolder("SettingsFileDir"), dir.filePath("nowhere"));
+    QVERIFY(!QApplication::overrideCursor());
+}
+
+void TestZelCameraWindowTools::saveUserSet_data()
+{
+    QTest::addColumn<QString>("deviceId");
+    QTest::addColumn<QString>("producer");
+    QTest::addColumn<QString>("active");     // the selected set before; empty: leave it
+    QTest::addColumn<bool>("refuseSave");
+    QTest::addColumn<bool>("saved");
+    QTest::addColumn<QStringList>("steps");  // writes between the two heartbeat writes
+    QTest::newRow("Default") << "GEV-G1-0001" << "orv_gev_tl.cti" << "Default" << false << true
+                             << QStringList{"UserSetSelector=UserSet1 0", "UserSetSave! 0", "UserSetLoad! 0"};
+    QTest::newRow("UserSet2") << "GEV-G1-0001" << "orv_gev_tl.cti" << "UserSet2" << false << true
+                              << QStringList{"UserSetSave! 0"};
+    QTest::newRow("save refused") << "GEV-G1-0001" << "orv_gev_tl.cti" << "Default" << true << false
+                                  << QStringList{"UserSetSelector=UserSet1 0", "UserSetSave! -1007"};
+    QTest::newRow("U2 without user sets") << "U3V-U2-0302" << "orv_u3v_tl.cti" << "" << false << false
+                                          << QStringList();
+}
+
+void TestZelCameraWindowTools::saveUserSet()
+{
+    QFETCH(QString, deviceId);
+    QFETCH(QString, producer);
+    QFETCH(QString, active);
+    QFETCH(bool, refuseSave);
+    QFETCH(bool, saved);
+    QFETCH(QStringList, steps);
+    QVERIFY(openWindow(deviceId, producer));
+    ZelFeatureManager* remote = window->camera()->remoteDeviceFeatures;
+    if (!active.isEmpty())
+        QVERIFY(remote->SetValueEnum("UserSetSelector", active.toUtf8().constData()));
+    if (refuseSave)
+        QCOMPARE(run("feature.fail remote:" + deviceId + " UserSetSave execute -1007 always"), 0);
+    ZelDialogs::Script dialogs;
+    run("log.calls.clear");
+    QCOMPARE(run("log.calls on"), 0);
+    QCOMPARE(window->saveUserSet(), saved);
+    run("log.calls off");
+
+    QString log;
+    run("log.calls.get", &log);
+    const QStringList all =
+        zeltest::featureWrites(log, {"GevHeartbeatTimeout", "UserSetSelector", "UserSetSave", "UserSetLoad"});
+    // The heartbeat time-out is asked for before and after, in every case.
+    QCOMPARE(log.count("name=\"GevHeartbeatTimeout\""), 2);
+    const bool gige = deviceId.startsWith("GEV");
+    QStringList expected = steps;
+    if (gige) {
+        expected.prepend("GevHeartbeatTimeout=30000 0");
+        expected.append("GevHeartbeatTimeout=3000 0");
+    }
+    QCOMPARE(all, expected);
+    QCOMPARE(dialogs.count(), saved ? 1 : 0);
+    if (saved) {
+        QCOMPARE(dialogs.last().title, QString("User Set Control    "));
+        QCOMPARE(dialogs.last().text, QString("   Save Setting successful     "));
+    }
+}
+
+void TestZelCameraWindowTools::progressDialog()
+{
+    QVERIFY(openWindow("GEV-G1-0001"));
+    window->onProgressBarValueChanged(false, 40);
+    QProgressDialog* progress = window->progressDialog();
+    QVERIFY(progress);
+    QCOMPARE(progress->parent(), window->imageView());
+    QCOMPARE(progress->windowTitle(), QString("Uploading Map..."));
+    QCOMPARE(progress->labelText(), QString("Uploading....."));
+    QCOMPARE(progress->value(), 40);
+    QVERIFY(progress->isVisible());
+
+    // No: the question is asked without parent and nothing is written.
+    ZelDialogs::Script dialogs;
+    dialogs.answer(QMessageBox::No);
+    QString during;
+    dialogs.whileOpen([&](const ZelDialogs::Request&) { during = progress->labelText(); });
+    run("log.calls.clear");
+    run("log.calls on");
+    window->onProgressBarValueChanged(true, 100);
+    run("log.calls off");
+    QCOMPARE(dialogs.count(), 1);
+    QCOMPARE(dialogs.last().title, QString("Upload Map To Camera"));
+    QVERIFY(!dialogs.last().hasParent);
+    QCOMPARE(dialogs.last().buttons, QMessageBox::Yes | QMessageBox::No);
+    QCOMPARE(during, QString(" upload to Camera finished (Save Current  Settings) "));
+    QCOMPARE(progress->labelText(), QString(" Upload Map To Camera...... "));
+    QVERIFY(!progress->isVisible());
+    QCOMPARE(writes({}), QStringList());
+    QCOMPARE(window->progressDialog(), progress);
+
+    // Yes stores the settings.
+    dialogs.answer(QMessageBox::Yes);
+    window->onProgressBarValueChanged(true, 100);
+    QCOMPARE(dialogs.last().text, QString("   Save Setting successful     "));
+}
+
+QTEST_MAIN(TestZelCameraWindowTools)
+#include "tst_ZelCameraWindowTools.moc"
