@@ -24,7 +24,7 @@ void prepareTable(QTableView* table)
 } // namespace
 
 ZelPixelHistogramWidget::ZelPixelHistogramWidget(QString cameraName, QWidget* parent)
-    : QWidget(parent)
+    : QWidget(parent, Qt::Window)
     , ui(new Ui::ZelPixelHistogramWidget)
 {
     ui->setupUi(this);
