@@ -131,7 +131,7 @@ void countBayer(const T* base, size_t stride, const QRect& aoi, int shift, uint3
 } // namespace
 
 ZelPixelExtractionThread::ZelPixelExtractionThread(QObject* parent)
-    : QThread(parent)
+    : ZelWorkerThread(parent)
 {
 }
 
@@ -140,11 +140,11 @@ ZelPixelExtractionThread::~ZelPixelExtractionThread()
     {
         // The flag is set and the wake given under the mutex the worker waits
         // with, so the wake cannot fall between its test and its wait.
-        QMutexLocker lock(&dataMutex);
-        stopRequested = true;
-        wakeUp.wakeAll();
+        std::lock_guard<std::mutex> lock(dataMutex);
+        stopping = true;
+        wakeUp.notify_all();
     }
-    wait();
+    joinRun();
 }
 
 bool ZelPixelExtractionThread::Start(int priority)
@@ -152,9 +152,10 @@ bool ZelPixelExtractionThread::Start(int priority)
     if (isRunning())
         return false;
     {
-        QMutexLocker lock(&dataMutex);
-        stopRequested = false;
+        std::lock_guard<std::mutex> lock(dataMutex);
+        stopping = false;
     }
+    beginRun();
     start(QThread::Priority(priority));
     return true;
 }
@@ -168,7 +169,7 @@ void ZelPixelExtractionThread::setImage(const ORV_BUFFER_INFO& record, const QRe
     const void* source = sampling.memory == Memory::First ? record.pixels
                        : sampling.memory == Memory::Second ? record.secondBlock : nullptr;
 
-    QMutexLocker lock(&dataMutex);
+    std::lock_guard<std::mutex> lock(dataMutex);
     // The worker releases its snapshot under this mutex, so a snapshot only
     // this object holds can be filled in place.
     if (!latest || latest.use_count() > 1)
@@ -190,15 +191,15 @@ void ZelPixelExtractionThread::setImage(const ORV_BUFFER_INFO& record, const QRe
     if (newPixelSize != 0)
         pixelSize = newPixelSize;
     pending = true;
-    wakeUp.wakeAll();
+    wakeUp.notify_all();
 }
 
 void ZelPixelExtractionThread::setAOI(const QRect& newAoi)
 {
-    QMutexLocker lock(&dataMutex);
+    std::lock_guard<std::mutex> lock(dataMutex);
     aoi = newAoi;
     pending = true;
-    wakeUp.wakeAll();
+    wakeUp.notify_all();
 }
 
 bool ZelPixelExtractionThread::countPixels(const ORV_BUFFER_INFO& image, const QRect& aoi, qulonglong* const counts[3])
@@ -239,10 +240,9 @@ void ZelPixelExtractionThread::run()
         std::shared_ptr<Snapshot> snap;
         QRect countAoi;
         {
-            QMutexLocker lock(&dataMutex);
-            while (!stopRequested && !pending)
-                wakeUp.wait(&dataMutex);
-            if (stopRequested)
+            std::unique_lock<std::mutex> lock(dataMutex);
+            wakeUp.wait(lock, [this] { return stopping || pending; });
+            if (stopping)
                 break;
             pending = false;
             snap = latest;
@@ -267,7 +267,8 @@ void ZelPixelExtractionThread::run()
             }
         }
         // Released under the mutex, so setImage sees when it may refill it.
-        QMutexLocker lock(&dataMutex);
+        std::lock_guard<std::mutex> lock(dataMutex);
         snap.reset();
     }
+    endRun();
 }

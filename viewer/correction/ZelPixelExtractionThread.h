@@ -2,19 +2,19 @@
 #define ZELPIXELEXTRACTIONTHREAD_H
 
 #include "OrvSdk.h"
+#include "ZelWorkerThread.h"
 
-#include <QMutex>
 #include <QRect>
-#include <QThread>
-#include <QWaitCondition>
 
+#include <condition_variable>
 #include <memory>
+#include <mutex>
 #include <vector>
 
 // Counts, off the GUI thread, how many pixels of an area of interest have
 // each value, per colour channel for Bayer images. Only the newest image
 // counts: one handed over during a count replaces the one waiting.
-class ZelPixelExtractionThread : public QThread
+class ZelPixelExtractionThread : public ZelWorkerThread
 {
     Q_OBJECT
 
@@ -56,9 +56,9 @@ private:
         std::vector<uint8_t> second;
     };
 
-    QMutex dataMutex;
-    QWaitCondition wakeUp;
-    bool stopRequested = false;
+    std::mutex dataMutex;
+    std::condition_variable wakeUp;
+    bool stopping = false;
     bool pending = false;
     std::shared_ptr<Snapshot> latest;
     QRect aoi;

@@ -158,7 +158,7 @@ void ZelPixelHistogramWidget::onPixelCountExtracted(QRect rect, qulonglong* pixe
                                                     qulonglong* pixelCountData2, quint64 format, int length)
 {
     qulonglong* const sources[3] = {pixelCountData0, pixelCountData1, pixelCountData2};
-    QMutexLocker lock(&countsMutex);
+    std::lock_guard<std::mutex> lock(countsMutex);
     for (int c = 0; c < 3; ++c) {
         if (sources[c] && length > 0)
             latestCounts[c].assign(sources[c], sources[c] + length);
@@ -180,7 +180,7 @@ void ZelPixelHistogramWidget::_applyLatestCounts()
     QRect aoi;
     quint64 format;
     {
-        QMutexLocker lock(&countsMutex);
+        std::lock_guard<std::mutex> lock(countsMutex);
         applyQueued = false;
         for (int c = 0; c < 3; ++c)
             counts[c].swap(latestCounts[c]);

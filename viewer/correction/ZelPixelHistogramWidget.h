@@ -3,10 +3,10 @@
 
 #include "OrvSdk.h"
 
-#include <QMutex>
 #include <QRect>
 #include <QWidget>
 
+#include <mutex>
 #include <vector>
 
 namespace Ui {
@@ -68,7 +68,7 @@ private:
     ZelPixelExtractionThread* extractionThread = nullptr;
 
     // Newest counts, handed from the extraction thread to the GUI thread.
-    QMutex countsMutex;
+    std::mutex countsMutex;
     std::vector<qulonglong> latestCounts[3];
     QRect latestAoi;
     quint64 latestFormat = 0;

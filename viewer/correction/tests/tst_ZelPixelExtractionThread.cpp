@@ -4,6 +4,7 @@
 #include <QtTest>
 
 #include <atomic>
+#include <mutex>
 #include <vector>
 
 namespace {
@@ -190,7 +191,7 @@ private slots:
     void aoiChangeAfterTheLastImageRecountsIt()
     {
         ZelPixelExtractionThread thread;
-        QMutex mutex;
+        std::mutex mutex;
         QRect lastAoi;
         qulonglong lastTotal = 0;
         connect(&thread, &ZelPixelExtractionThread::pixelCountReady, this,
@@ -198,7 +199,7 @@ private slots:
                     qulonglong total = 0;
                     for (int v = 0; v < length; ++v)
                         total += d0[v];
-                    QMutexLocker lock(&mutex);
+                    std::lock_guard<std::mutex> lock(mutex);
                     lastAoi = aoi;
                     lastTotal = total;
                 }, Qt::DirectConnection);
@@ -206,7 +207,7 @@ private slots:
         Image img = mono8(8, 8, std::vector<uint8_t>(64, 3));
         thread.setImage(img.info, QRect(0, 0, 8, 8), 8);
         const auto seen = [&](QRect aoi, qulonglong total) {
-            QMutexLocker lock(&mutex);
+            std::lock_guard<std::mutex> lock(mutex);
             return lastAoi == aoi && lastTotal == total;
         };
         QTRY_VERIFY_WITH_TIMEOUT(seen(QRect(0, 0, 8, 8), 64), 10000);
