@@ -195,10 +195,6 @@ void ZelCameraWindow::connectView()
             SLOT(_onViewerInitDefectPixelCorection(bool, bool, bool)));
     connect(this, SIGNAL(updateShadingStatus(bool, int, bool)), v, SLOT(_onViewerInitShadingCorection(bool, int, bool)));
     connect(this, SIGNAL(enableColorCorrection(bool)), v, SLOT(_onViewerEnableColorCorrection(bool)));
-    connect(this, &ZelCameraWindow::updateShadingStatus, v, [v](bool enabled, int map, bool locked) {
-        QMetaObject::invokeMethod(v, "_onViewerInitShadingCorection", Q_ARG(bool, enabled), Q_ARG(int, map),
-                                  Q_ARG(bool, locked));
-    });
 }
 
 void ZelCameraWindow::connectPropertyWidget()

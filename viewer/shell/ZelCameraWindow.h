@@ -11,6 +11,8 @@
 #include <QString>
 #include <QVariant>
 
+#include <functional>
+
 class QDockWidget;
 class QLabel;
 class QProgressDialog;
@@ -154,6 +156,9 @@ private:
     void showTool(ZelCameraTool tool);
     void ensureProgressDialog();
     void storeFolder(const char* key, const QString& folder, const QString& chosenFile);
+    // Runs a settings-file call of the camera under the wait cursor, with
+    // the remote device's invalidation signals off.
+    bool withoutInvalidation(const std::function<bool()>& settingsCall);
 
     ZelImageViewWidget* m_view = nullptr;
     QDockWidget* m_dock = nullptr;

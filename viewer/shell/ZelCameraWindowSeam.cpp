@@ -3,7 +3,6 @@
 #include "ZelCameraWindow.h"
 #include "ZelPropertyWidget.h"
 
-
 QWidget* ZelCameraWindowSeam::create(ZelCamera* camera, int accessMode, QWidget* parent)
 {
     return new ZelCameraWindow(camera, accessMode, parent);

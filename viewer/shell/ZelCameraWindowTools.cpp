@@ -278,6 +278,20 @@ void ZelCameraWindow::_onImageSaveCompleted(int status, QString fileName)
     m_propertyWidget->setSaveEnabled(true);
 }
 
+bool ZelCameraWindow::withoutInvalidation(const std::function<bool()>& settingsCall)
+{
+    // The file holds every feature: the SDK's invalidation reports of the
+    // call are not passed on one by one.
+    Busy busy(this);
+    ZelFeatureManager* remote = m_camera->remoteDeviceFeatures;
+    if (remote)
+        remote->EnableInvalidation(false);
+    const bool done = settingsCall();
+    if (remote)
+        remote->EnableInvalidation(true);
+    return done;
+}
+
 void ZelCameraWindow::_onSaveSettings()
 {
     const QString folder = storedFolder("SettingsFileDir");
@@ -288,16 +302,7 @@ void ZelCameraWindow::_onSaveSettings()
         ZelDialogs::getSaveFileName(nullptr, QStringLiteral("Save Settings"), proposal, QStringLiteral("txt (*.txt)"));
     if (name.isNull())
         return;
-    bool saved;
-    {
-        Busy busy(this);
-        ZelFeatureManager* remote = m_camera->remoteDeviceFeatures;
-        if (remote)
-            remote->EnableInvalidation(false);
-        saved = m_camera->SaveSettings(name);
-        if (remote)
-            remote->EnableInvalidation(true);
-    }
+    const bool saved = withoutInvalidation([&] { return m_camera->SaveSettings(name); });
     if (saved)
         ZelDialogs::information(m_propertyWidget, QStringLiteral("Save Settings"), QStringLiteral("Save Successful!"));
     else
@@ -312,16 +317,7 @@ void ZelCameraWindow::_onLoadSettings()
         ZelDialogs::getOpenFileName(nullptr, QStringLiteral("Load Settings"), folder, QStringLiteral("txt (*.txt)"));
     if (name.isNull())
         return;
-    bool loaded;
-    {
-        Busy busy(this);
-        ZelFeatureManager* remote = m_camera->remoteDeviceFeatures;
-        if (remote)
-            remote->EnableInvalidation(false);
-        loaded = m_camera->LoadSettings(name);
-        if (remote)
-            remote->EnableInvalidation(true);
-    }
+    const bool loaded = withoutInvalidation([&] { return m_camera->LoadSettings(name); });
     ZelDialogs::information(m_propertyWidget, QStringLiteral("Load Settings"),
                             loaded ? QStringLiteral("Load Successful!") : QStringLiteral("Load Failed!"));
 }

@@ -1,10 +1,7 @@
-#include "../../core/tests/SimCallLog.h"
+#include "../../core/tests/SimCameraSession.h"
 #include "../../core/tests/TestHome.h"
-#include "../../core/tests/ZelSimSdk.h"
 
 #include "ZelAppSettings.h"
-#include "ZelCamera.h"
-#include "ZelCameraManager.h"
 #include "ZelConstants.h"
 #include "ZelDialogs.h"
 #include "ZelFeatureManager.h"
@@ -24,18 +21,6 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
-#include <memory>
-
-using zeltest::SimWorldSdk;
-
-namespace {
-
-struct CameraCase {
-    const char* deviceId;
-    const char* producer;
-};
-
-} // namespace
 
 class TestZelLUTWidget : public QObject
 {
@@ -43,16 +28,12 @@ class TestZelLUTWidget : public QObject
 
 private slots:
     void initTestCase() { QVERIFY(useTestHome(home)); }
-    void init() { QVERIFY(zeltest::startWorld(sdk)); }
+    void init() { QVERIFY(session.start()); }
     void cleanup()
     {
         delete editor;
         QVERIFY(!QApplication::overrideCursor());
-        if (manager && !key.isEmpty())
-            manager->CloseCamera(key);
-        key.clear();
-        manager.reset();
-        sdk.reset();
+        session.stop();
     }
 
     void readsAndAppliesWhereItRead_data();
@@ -70,43 +51,25 @@ private slots:
 private:
     bool open(const QString& deviceId, const QString& producer = "orv_gev_tl.cti")
     {
-        manager = std::make_shared<ZelCameraManager>(SimWorldSdk::systemIndex(producer));
-        camera = zeltest::openCamera(*manager, deviceId, ORV_ACCESS_MODE_CONTROL, &key);
-        if (!camera)
-            return false;
+        camera = session.open(deviceId, producer);
         module = "remote:" + deviceId;
-        return true;
+        return camera != nullptr;
     }
     ZelLUTWidget* makeEditor()
     {
         editor = new ZelLUTWidget(camera->remoteDeviceFeatures, "cam");
         return editor;
     }
-    int run(const QString& command, QString* reply = nullptr)
-    {
-        std::string text;
-        const int rc = sdk->control.run(command.toStdString(), &text);
-        if (reply)
-            *reply = QString::fromStdString(text);
-        return rc;
-    }
+    int run(const QString& command) { return session.run(command); }
     QStringList record(const std::function<void()>& action, const QStringList& features)
     {
-        run("log.calls.clear");
-        run("log.calls on");
-        action();
-        run("log.calls off");
-        QString log;
-        run("log.calls.get", &log);
-        return zeltest::featureWrites(log, features);
+        return session.writesDuring(action, features);
     }
     const ZelLUTWidget::Form& ui() const { return editor->form(); }
 
     QTemporaryDir home;
-    std::unique_ptr<SimWorldSdk> sdk;
-    std::shared_ptr<ZelCameraManager> manager;
+    zeltest::SimCameraSession session;
     ZelCamera* camera = nullptr;
-    QString key;
     QString module;
     QPointer<ZelLUTWidget> editor;
 };

@@ -1,6 +1,5 @@
+#include "../../core/tests/SimCameraSession.h"
 #include "../../core/tests/TestHome.h"
-#include "../../core/tests/ZelSimSdk.h"
-#include "../../core/tests/SimCallLog.h"
 
 #include "ZelAppSettings.h"
 #include "ZelCamera.h"
@@ -26,24 +25,18 @@
 
 #include <memory>
 
-using zeltest::SimWorldSdk;
-
 class TestZelCameraWindowTools : public QObject
 {
     Q_OBJECT
 
 private slots:
     void initTestCase() { QVERIFY(useTestHome(home)); }
-    void init() { QVERIFY(zeltest::startWorld(sdk)); }
+    void init() { QVERIFY(session.start()); }
     void cleanup()
     {
         delete window;
         QVERIFY(!QApplication::overrideCursor());
-        if (manager && !key.isEmpty())
-            manager->CloseCamera(key);
-        key.clear();
-        manager.reset();
-        sdk.reset();
+        session.stop();
     }
 
     void toolAskedTwiceIsOneWindow();
@@ -61,8 +54,7 @@ private:
     ZelCameraWindow* openWindow(const QString& deviceId, const QString& producer = "orv_gev_tl.cti",
                                 int access = ORV_ACCESS_MODE_CONTROL)
     {
-        manager = std::make_shared<ZelCameraManager>(SimWorldSdk::systemIndex(producer));
-        ZelCamera* camera = zeltest::openCamera(*manager, deviceId, access, &key);
+        ZelCamera* camera = session.open(deviceId, producer, access);
         if (!camera)
             return nullptr;
         run("stream.manual " + deviceId + " on");
@@ -70,20 +62,7 @@ private:
         window->show();
         return window;
     }
-    int run(const QString& command, QString* reply = nullptr)
-    {
-        std::string text;
-        const int rc = sdk->control.run(command.toStdString(), &text);
-        if (reply)
-            *reply = QString::fromStdString(text);
-        return rc;
-    }
-    QStringList writes(const QStringList& features)
-    {
-        QString log;
-        run("log.calls.get", &log);
-        return zeltest::featureWrites(log, features);
-    }
+    int run(const QString& command, QString* reply = nullptr) { return session.run(command, reply); }
     // One image on the triggered camera, shown and kept as the last image.
     bool grabImage()
     {
@@ -99,9 +78,7 @@ private:
     }
 
     QTemporaryDir home;
-    std::unique_ptr<SimWorldSdk> sdk;
-    std::shared_ptr<ZelCameraManager> manager;
-    QString key;
+    zeltest::SimCameraSession session;
     QPointer<ZelCameraWindow> window;
 };
 
@@ -180,7 +157,7 @@ void TestZelCameraWindowTools::onlyToolsTheWindowCanOpenAreOffered()
     QVERIFY(offered >= 1);
     QVERIFY(!QApplication::overrideCursor());
     delete window;
-    manager->CloseCamera(key);
+    session.closeCamera();
 
     // A read-only window opens no tool.
     QVERIFY(openWindow("GEV-G3-0003", "orv_gev_tl.cti", ORV_ACCESS_MODE_READ_ONLY));
@@ -342,13 +319,9 @@ void TestZelCameraWindowTools::saveUserSet()
     if (refuseSave)
         QCOMPARE(run("feature.fail remote:" + deviceId + " UserSetSave execute -1007 always"), 0);
     ZelDialogs::Script dialogs;
-    run("log.calls.clear");
-    QCOMPARE(run("log.calls on"), 0);
-    QCOMPARE(window->saveUserSet(), saved);
-    run("log.calls off");
-
-    QString log;
-    run("log.calls.get", &log);
+    bool result = !saved;
+    const QString log = session.callsDuring([&] { result = window->saveUserSet(); });
+    QCOMPARE(result, saved);
     const QStringList all =
         zeltest::featureWrites(log, {"GevHeartbeatTimeout", "UserSetSelector", "UserSetSave", "UserSetLoad"});
     // The heartbeat time-out is asked for before and after, in every case.
@@ -384,10 +357,7 @@ void TestZelCameraWindowTools::progressDialog()
     dialogs.answer(QMessageBox::No);
     QString during;
     dialogs.whileOpen([&](const ZelDialogs::Request&) { during = progress->labelText(); });
-    run("log.calls.clear");
-    run("log.calls on");
-    window->onProgressBarValueChanged(true, 100);
-    run("log.calls off");
+    const QStringList written = session.writesDuring([&] { window->onProgressBarValueChanged(true, 100); }, {});
     QCOMPARE(dialogs.count(), 1);
     QCOMPARE(dialogs.last().title, QString("Upload Map To Camera"));
     QVERIFY(!dialogs.last().hasParent);
@@ -395,7 +365,7 @@ void TestZelCameraWindowTools::progressDialog()
     QCOMPARE(during, QString(" upload to Camera finished (Save Current  Settings) "));
     QCOMPARE(progress->labelText(), QString(" Upload Map To Camera...... "));
     QVERIFY(!progress->isVisible());
-    QCOMPARE(writes({}), QStringList());
+    QCOMPARE(written, QStringList());
     QCOMPARE(window->progressDialog(), progress);
 
     // Yes stores the settings.
