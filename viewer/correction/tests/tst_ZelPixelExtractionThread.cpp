@@ -185,7 +185,7 @@ private slots:
             // The caller's memory is reused at once: the copy must hold.
             std::fill(img.first.begin(), img.first.end(), uint8_t(0));
         }
-        QTRY_COMPARE_WITH_TIMEOUT(lastValue.load(), 200, 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(lastValue.load(), 200, 30000);
     }
 
     void aoiChangeAfterTheLastImageRecountsIt()
@@ -210,9 +210,9 @@ private slots:
             std::lock_guard<std::mutex> lock(mutex);
             return lastAoi == aoi && lastTotal == total;
         };
-        QTRY_VERIFY_WITH_TIMEOUT(seen(QRect(0, 0, 8, 8), 64), 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(seen(QRect(0, 0, 8, 8), 64), 30000);
         thread.setAOI(QRect(2, 2, 3, 2));
-        QTRY_VERIFY_WITH_TIMEOUT(seen(QRect(2, 2, 3, 2), 6), 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(seen(QRect(2, 2, 3, 2), 6), 30000);
     }
 
     void destructionAlwaysEnds()

@@ -207,7 +207,7 @@ private slots:
         QCOMPARE(w->maximum(), 640);
         QCOMPARE(h->minimum(), 1);
         QCOMPARE(h->maximum(), 480);
-        QTRY_COMPARE(countAt(widget, 0, 5), qulonglong(640 * 480));
+        QTRY_COMPARE_WITH_TIMEOUT(countAt(widget, 0, 5), qulonglong(640 * 480), 30000);
         QCOMPARE(countedAoi(widget), QRect(0, 0, 640, 480));
     }
 
@@ -221,17 +221,17 @@ private slots:
         widget.findChild<QSpinBox*>("spinOffsetY")->setValue(20);
         widget.findChild<QSpinBox*>("spinWidth")->setValue(100);
         widget.findChild<QSpinBox*>("spinHeight")->setValue(50);
-        QTRY_COMPARE(countedAoi(widget), QRect(10, 20, 100, 50));
-        QTRY_COMPARE(countAt(widget, 0, 5), qulonglong(5000));
+        QTRY_COMPARE_WITH_TIMEOUT(countedAoi(widget), QRect(10, 20, 100, 50), 30000);
+        QTRY_COMPARE_WITH_TIMEOUT(countAt(widget, 0, 5), qulonglong(5000), 30000);
 
         Frame same(Mono8, 640, 480, 7);
         widget.updateImage(same.info, 8);
-        QTRY_COMPARE(countAt(widget, 0, 7), qulonglong(5000));
+        QTRY_COMPARE_WITH_TIMEOUT(countAt(widget, 0, 7), qulonglong(5000), 30000);
         QCOMPARE(countedAoi(widget), QRect(10, 20, 100, 50));
 
         Frame smaller(Mono8, 320, 240, 9);
         widget.updateImage(smaller.info, 8);
-        QTRY_COMPARE(countAt(widget, 0, 9), qulonglong(5000));
+        QTRY_COMPARE_WITH_TIMEOUT(countAt(widget, 0, 9), qulonglong(5000), 30000);
         QCOMPARE(countedAoi(widget), QRect(10, 20, 100, 50));
     }
 
@@ -241,7 +241,7 @@ private slots:
         // Smaller than the boxes' 640 x 480 start: they clamp, the AOI stays full.
         Frame frame(Mono8, 100, 60, 3);
         widget.updateImage(frame.info, 8);
-        QTRY_COMPARE(countAt(widget, 0, 3), qulonglong(6000));
+        QTRY_COMPARE_WITH_TIMEOUT(countAt(widget, 0, 3), qulonglong(6000), 30000);
         QCOMPARE(countedAoi(widget), QRect(0, 0, 100, 60));
     }
 
@@ -250,11 +250,11 @@ private slots:
         ZelPixelHistogramWidget widget(QStringLiteral("cam"));
         Frame frame(Mono8, 200, 100, 4);
         widget.updateImage(frame.info, 8);
-        QTRY_COMPARE(countAt(widget, 0, 4), qulonglong(20000));
+        QTRY_COMPARE_WITH_TIMEOUT(countAt(widget, 0, 4), qulonglong(20000), 30000);
         widget.findChild<QCheckBox*>("chkFullAOI")->setChecked(false);
         widget.findChild<QSpinBox*>("spinWidth")->setValue(50);
         widget.findChild<QSpinBox*>("spinHeight")->setValue(50);
-        QTRY_COMPARE(countAt(widget, 0, 4), qulonglong(2500));
+        QTRY_COMPARE_WITH_TIMEOUT(countAt(widget, 0, 4), qulonglong(2500), 30000);
         // The offset box reaches the full width: nothing fits any more.
         widget.findChild<QSpinBox*>("spinOffsetX")->setValue(200);
         QCOMPARE(countAt(widget, 0, 4), qulonglong(0));
@@ -271,7 +271,7 @@ private slots:
             for (int x = 0; x < 4; ++x)
                 frame.second[size_t(y * 4 + x)] = uint8_t((y & 1) ? ((x & 1) ? 40 : 30) : ((x & 1) ? 20 : 10));
         widget.updateImage(frame.info, 8);
-        QTRY_COMPARE(countAt(widget, 0, 10), qulonglong(4));
+        QTRY_COMPARE_WITH_TIMEOUT(countAt(widget, 0, 10), qulonglong(4), 30000);
         QCOMPARE(countAt(widget, 1, 20), qulonglong(4));
         QCOMPARE(countAt(widget, 1, 30), qulonglong(4));
         QCOMPARE(countAt(widget, 2, 40), qulonglong(4));
@@ -288,7 +288,7 @@ private slots:
                 QCoreApplication::processEvents();
         }
         widget.updateImage(mono16.info, 16);
-        QTRY_COMPARE(countAt(widget, 0, 60000), qulonglong(64 * 32));
+        QTRY_COMPARE_WITH_TIMEOUT(countAt(widget, 0, 60000), qulonglong(64 * 32), 30000);
         QCOMPARE(countAt(widget, 0, 200), qulonglong(0));
     }
 
