@@ -53,7 +53,8 @@ Rig& rig()
     return *shared;
 }
 
-void BM_CameraWindowLive(benchmark::State& state, const char* deviceId, const char* format, int width, int height)
+void BM_CameraWindowLive(benchmark::State& state, const char* deviceId, const char* format, int width, int height,
+                         bool histogram = false)
 {
     Rig& r = rig();
     const QString id = QString::fromLatin1(deviceId);
@@ -95,6 +96,9 @@ void BM_CameraWindowLive(benchmark::State& state, const char* deviceId, const ch
     auto* window = new ZelCameraWindow(camera, ORV_ACCESS_MODE_CONTROL);
     window->resize(1600, 1000);
     window->show();
+    // The pixel histogram counts every displayed image beside the view.
+    if (histogram)
+        window->onShowPixelHistogramWidget();
     quint64 shown = 0;
     quint64 firstId = 0;
     quint64 lastId = 0;
@@ -142,6 +146,10 @@ BENCHMARK_CAPTURE(BM_CameraWindowLive, mono_2448x2048, "GEV-G1-0001", "Mono8", 2
 BENCHMARK_CAPTURE(BM_CameraWindowLive, bayer_640x480, "GEV-G2-0002", "BayerRG8", 640, 480)
     ->Iterations(3)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_CameraWindowLive, bayer_2448x2048, "GEV-G2-0002", "BayerRG8", 2448, 2048)
+    ->Iterations(3)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_CameraWindowLive, mono_2448x2048_histogram, "GEV-G1-0001", "Mono8", 2448, 2048, true)
+    ->Iterations(3)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_CameraWindowLive, bayer_2448x2048_histogram, "GEV-G2-0002", "BayerRG8", 2448, 2048, true)
     ->Iterations(3)->Unit(benchmark::kMillisecond);
 
 } // namespace

@@ -1,6 +1,7 @@
 // The viewer's entry point.
 
 #include "ZelMainWindow.h"
+#include "ZelPixelHistogramData.h"
 #include "ZelSoftwarePollingItemInfo.h"
 #include "ZelStartup.h"
 
@@ -8,7 +9,7 @@
 
 int main(int argc, char* argv[])
 {
-    ZelStartup::prepareApplication(nullptr, registerSoftwarePollingItemInfo);
+    ZelStartup::prepareApplication(registerPixelHistogramData, registerSoftwarePollingItemInfo);
     int result = -1;
     {
         // High-DPI scaling is enabled before the application object exists,

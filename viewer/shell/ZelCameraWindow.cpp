@@ -8,6 +8,7 @@
 #include "ZelFeatureData.h"
 #include "ZelFeatureManager.h"
 #include "ZelImageViewWidget.h"
+#include "ZelPixelHistogramWidget.h"
 #include "ZelPropertyWidget.h"
 #include "ZelSdkMetaTypes.h"
 #include "ZelThreadImageWriter.h"
@@ -558,6 +559,8 @@ void ZelCameraWindow::_onNewImageRecieved(ZelAcqBufferPtr buffer)
         m_firstImagePending = false;
     }
     m_view->setImage(m_lastDisplay);
+    if (auto* histogram = qobject_cast<ZelPixelHistogramWidget*>(m_tools[int(ZelCameraTool::PixelHistogram)]))
+        histogram->updateImage(m_lastDisplay, m_bitDepth);
     m_imageIdLabel->setText(QStringLiteral("Image ID: ") + QString::number(quint64(own.imageId)));
     m_timestampLabel->setText(QStringLiteral("Timestamp: ") + QString::number(quint64(own.timestamp)));
     if (m_view->viewRect().contains(m_view->mapFromGlobal(QCursor::pos())))

@@ -9,6 +9,7 @@
 #include "ZelFeatureManager.h"
 #include "ZelImageViewWidget.h"
 #include "ZelLUTWidget.h"
+#include "ZelPixelHistogramWidget.h"
 #include "ZelPropertyWidget.h"
 #include "ZelThreadImageWriter.h"
 #include "ZelUtil.h"
@@ -38,6 +39,8 @@ const ZelCameraWindow::ToolHook* ZelCameraWindow::toolHook(ZelCameraTool tool)
          [](ZelCameraWindow* w) -> QWidget* {
              return new ZelLUTWidget(w->m_camera->remoteDeviceFeatures, w->m_title, w);
          }},
+        {ZelCameraTool::PixelHistogram,
+         [](ZelCameraWindow* w) -> QWidget* { return new ZelPixelHistogramWidget(w->m_title, w); }},
     };
     for (const ToolHook& hook : hooks) {
         if (hook.tool == tool)

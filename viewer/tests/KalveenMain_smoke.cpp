@@ -14,6 +14,7 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QMdiArea>
+#include <QMetaType>
 #include <QMdiSubWindow>
 #include <QTimer>
 
@@ -76,6 +77,12 @@ QModelIndex cameraRow(ZelDiscoveryTreeView* tree, const QString& key)
 
 void drive()
 {
+    // main registers the histogram record between the SDK records and the
+    // polling record.
+    const int histogram = QMetaType::type("ZelPixelHistogramData");
+    if (histogram == QMetaType::UnknownType || histogram < QMetaType::type("ORV_TL_INFO")
+        || histogram > QMetaType::type("ZelSoftwarePollingItemInfo"))
+        failures << QStringLiteral("ZelPixelHistogramData is not registered at its place");
     const QString key = QStringLiteral("gev-if-0/GEV-G1-0001");
     poll(
         [key] {

@@ -1,0 +1,6 @@
+#include "ZelPixelHistogramData.h"
+
+void registerPixelHistogramData()
+{
+    qRegisterMetaType<ZelPixelHistogramData>("ZelPixelHistogramData");
+}
