@@ -9,6 +9,7 @@
 #include "ZelFeatureManager.h"
 #include "ZelImageViewWidget.h"
 #include "ZelLUTWidget.h"
+#include "ZelSequencerWidget.h"
 #include "ZelPropertyWidget.h"
 #include "ZelThreadImageWriter.h"
 #include "ZelUtil.h"
@@ -37,6 +38,12 @@ const ZelCameraWindow::ToolHook* ZelCameraWindow::toolHook(ZelCameraTool tool)
         {ZelCameraTool::Lut,
          [](ZelCameraWindow* w) -> QWidget* {
              return new ZelLUTWidget(w->m_camera->remoteDeviceFeatures, w->m_title, w);
+         }},
+        {ZelCameraTool::Sequencer,
+         [](ZelCameraWindow* w) -> QWidget* {
+             auto* sequencer = new ZelSequencerWidget(w->m_camera->remoteDeviceFeatures, w->m_title, w);
+             sequencer->installEventFilter(w);
+             return sequencer;
          }},
     };
     for (const ToolHook& hook : hooks) {
