@@ -15,13 +15,10 @@ qint64 divideRounded(qint64 a, qint64 b)
     return a >= 0 ? (a + b / 2) / b : -((-a + b / 2) / b);
 }
 
-qint64 divideDown(qint64 a, qint64 b) { return a >= 0 ? a / b : -((-a + b - 1) / b); }
-qint64 divideUp(qint64 a, qint64 b) { return -divideDown(-a, b); }
+qint64 divideUp(qint64 a, qint64 b) { return a >= 0 ? (a + b - 1) / b : -(-a / b); }
 
 // Keeps microsecond products inside 64 bits.
 constexpr qint64 maxMicroseconds = std::numeric_limits<qint64>::max() / ticksPerSecond;
-// Keeps tick products inside 64 bits.
-constexpr qint64 maxTicks = std::numeric_limits<qint64>::max() / 1000000;
 
 } // namespace
 
@@ -84,8 +81,16 @@ QPair<qint64, qint64> displayBounds(Kind kind, qint64 minimumTicks, qint64 maxim
 {
     switch (kind) {
     case Kind::Time:
-        return {divideUp(qBound(-maxTicks, minimumTicks, maxTicks) * 1000000, ticksPerSecond),
-                divideDown(qBound(-maxTicks, maximumTicks, maxTicks) * 1000000, ticksPerSecond)};
+    {
+        // The nearest shown values whose ticks stay within the bounds.
+        qint64 low = ticksToMicroseconds(minimumTicks);
+        if (microsecondsToTicks(low) < minimumTicks)
+            ++low;
+        qint64 high = ticksToMicroseconds(maximumTicks);
+        if (microsecondsToTicks(high) > maximumTicks)
+            --high;
+        return {low, high};
+    }
     case Kind::PwmPeriod: {
         const qint64 low = minimumTicks <= 0 ? 0 : divideUp(ticksPerSecond, qMax<qint64>(maximumTicks, 1));
         return {low, ticksPerSecond / qMax<qint64>(minimumTicks, 1)};
@@ -266,7 +271,9 @@ bool ZelSequencerModel::removeRows(int row, int count, const QModelIndex& parent
 
 Qt::ItemFlags ZelSequencerModel::flags(const QModelIndex& index) const
 {
-    if (index.isValid() && index.column() != 0)
+    if (!index.isValid())
+        return Qt::NoItemFlags;
+    if (index.column() != 0)
         return Qt::ItemIsSelectable | Qt::ItemIsEnabled | Qt::ItemIsEditable;
     return Qt::ItemIsSelectable | Qt::ItemIsEnabled;
 }
