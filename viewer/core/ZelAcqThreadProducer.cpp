@@ -137,7 +137,8 @@ void ZelAcqThreadProducer::reportLoss(quint64 imageId)
 void ZelAcqThreadProducer::reportRates()
 {
     const qint64 ms = rateTimer.elapsed();
-    if (ms == 0)
+    // One image gives no rate: its figure would be the time of one wait.
+    if (ms == 0 || windowImages < 2)
         return;
     if (reportTimer.isValid() && reportTimer.elapsed() < RateReportIntervalMs)
         return;

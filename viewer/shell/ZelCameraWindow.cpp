@@ -25,6 +25,8 @@
 #include <QTimer>
 #include <QtEndian>
 
+#include <algorithm>
+
 namespace {
 
 constexpr uint32_t defectPixelRevisionRegister = 0x10004040;
@@ -124,26 +126,52 @@ void ZelCameraWindow::buildForm()
     m_dock->installEventFilter(this);
 }
 
+namespace {
+
+// The status labels: first text, least width, and the longest text each
+// must hold in the font in use.
+struct StatusLabelSpec {
+    const char* text;
+    int width;
+    const char* longest;
+};
+const StatusLabelSpec statusSpecs[] = {
+    {"Image ID: ", 120, "Image ID: 4294967295"},
+    {"Image Lost: ", 120, "Image Lost: 4294967295"},
+    {"Timestamp: ", 230, "Timestamp: 18446744073709551615"},
+    {"X", 60, "X: 99999"},
+    {"Y", 60, "Y: 99999"},
+    {"", 140, "RGB: R=255 G=255 B=255"},
+    {"Camera FPS: ", 120, "Camera FPS: 9999.9"},
+    {"Data Rate(MB/s)", 200, "Data Rate(MB/s): 9999.9999"},
+    {"Zoom: 100%", 120, "Zoom: 10000.00%"},
+};
+enum { ImageIdSpec, ImageLostSpec, TimestampSpec, XSpec, YSpec, PixelSpec, FrameRateSpec, DataRateSpec, ZoomSpec };
+
+} // namespace
+
 void ZelCameraWindow::buildStatusBar()
 {
-    auto label = [this](const QString& text, int width) {
-        auto* l = new QLabel(text, this);
-        if (width > 0)
-            l->setFixedWidth(width);
+    auto label = [this](const StatusLabelSpec& spec) {
+        auto* l = new QLabel(QString::fromLatin1(spec.text), this);
+        // Wide enough for its longest text in this system's fonts.
+        const int needed = l->fontMetrics().horizontalAdvance(QString::fromLatin1(spec.longest)) + 6;
+        l->setFixedWidth(std::max(spec.width, needed));
         l->setFixedHeight(20);
         l->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
         return l;
     };
-    m_imageIdLabel = label(QStringLiteral("Image ID: "), 120);
-    m_imageLostLabel = label(QStringLiteral("Image Lost: "), 120);
-    m_timestampLabel = label(QStringLiteral("Timestamp: "), 230);
-    m_xLabel = label(QStringLiteral("X"), 60);
-    m_yLabel = label(QStringLiteral("Y"), 60);
-    m_pixelValueLabel = label(QString(), 140);
-    m_frameRateLabel = label(QStringLiteral("Camera FPS: "), 120);
-    m_dataRateLabel = label(QStringLiteral("Data Rate(MB/s)"), 200);
-    m_zoomLabel = label(QStringLiteral("Zoom: 100%"), 120);
-    m_spareLabel = label(QString(), 0);
+    m_imageIdLabel = label(statusSpecs[ImageIdSpec]);
+    m_imageLostLabel = label(statusSpecs[ImageLostSpec]);
+    m_timestampLabel = label(statusSpecs[TimestampSpec]);
+    m_xLabel = label(statusSpecs[XSpec]);
+    m_yLabel = label(statusSpecs[YSpec]);
+    m_pixelValueLabel = label(statusSpecs[PixelSpec]);
+    m_frameRateLabel = label(statusSpecs[FrameRateSpec]);
+    m_dataRateLabel = label(statusSpecs[DataRateSpec]);
+    m_zoomLabel = label(statusSpecs[ZoomSpec]);
+    m_spareLabel = new QLabel(this);
+    m_spareLabel->setFixedHeight(20);
 
     QStatusBar* bar = statusBar();
     bar->addPermanentWidget(m_spareLabel, 1);
@@ -152,12 +180,25 @@ void ZelCameraWindow::buildStatusBar()
         bar->addPermanentWidget(l, 0);
 }
 
+QList<QLabel*> ZelCameraWindow::statusLabels() const
+{
+    return {m_imageIdLabel, m_imageLostLabel, m_timestampLabel, m_xLabel, m_yLabel,
+            m_pixelValueLabel, m_frameRateLabel, m_dataRateLabel, m_zoomLabel};
+}
+
 QStringList ZelCameraWindow::statusTexts() const
 {
     QStringList texts;
-    for (const QLabel* l : {m_imageIdLabel, m_imageLostLabel, m_timestampLabel, m_xLabel, m_yLabel,
-                            m_pixelValueLabel, m_frameRateLabel, m_dataRateLabel, m_zoomLabel})
+    for (const QLabel* l : statusLabels())
         texts << l->text();
+    return texts;
+}
+
+QStringList ZelCameraWindow::longestStatusTexts()
+{
+    QStringList texts;
+    for (const StatusLabelSpec& spec : statusSpecs)
+        texts << QString::fromLatin1(spec.longest);
     return texts;
 }
 
@@ -379,7 +420,11 @@ bool ZelCameraWindow::startStream()
     // The view drops its image before the start frees the display buffers.
     m_view->setImageSize(m_stream->GetWidth(), m_stream->GetHeight());
     m_imageLostLabel->setText(QStringLiteral("Image Lost: "));
+    // Rates of an earlier run say nothing about this one.
+    m_frameRateLabel->setText(QString::fromLatin1(statusSpecs[FrameRateSpec].text));
+    m_dataRateLabel->setText(QString::fromLatin1(statusSpecs[DataRateSpec].text));
     clearLastImage();
+    m_streamErrorShown = false;
     connectStream();
     if (!m_stream->StartAcquisition(quint64(-1))) {
         disconnectStream();
@@ -438,7 +483,6 @@ void ZelCameraWindow::_onStartCapture()
         showStartFailure();
         return;
     }
-    m_acquiring = true;
     m_propertyWidget->setAcquisitionState(1);
 }
 
@@ -455,7 +499,6 @@ void ZelCameraWindow::_onSnap()
         }
         startedHere = true;
     }
-    m_acquiring = false;
     if (m_stream->Snap()) {
         m_propertyWidget->setAcquisitionState(2);
         return;
@@ -480,7 +523,6 @@ void ZelCameraWindow::stopCapture()
         return;
     disconnectStream();
     m_stream->StopAcquisition();
-    m_acquiring = false;
     m_propertyWidget->setAcquisitionState(0);
     m_propertyWidget->refreshCurrentTree();
 }
@@ -611,20 +653,18 @@ void ZelCameraWindow::_onRefreshClicked()
         remote->SetValue("TLParamsLocked", QVariant(qint64(1)));
 }
 
-bool ZelCameraWindow::isTriggered()
-{
-    QVariant mode;
-    ZelFeatureManager* remote = m_camera->remoteDeviceFeatures;
-    return remote && remote->GetValueExt("TriggerMode", mode) && mode.toString() == QLatin1String("On");
-}
-
 void ZelCameraWindow::_onStreamError(int error)
 {
     if (m_disconnected || !m_stream || !m_stream->IsStarted())
         return;
-    // Waiting for a trigger, or for a snap's image, is no fault.
-    if (error == ORV_ERROR_TIMEOUT && (!m_acquiring || isTriggered()))
+    // A wait that ran out is no fault: long exposures, low frame rates and
+    // triggers all leave the producer's wait without an image.
+    if (error == ORV_ERROR_TIMEOUT)
         return;
+    // One notice per start, however many waits failed before the stop.
+    if (m_streamErrorShown)
+        return;
+    m_streamErrorShown = true;
     _onAcquisitionError(error);
 }
 

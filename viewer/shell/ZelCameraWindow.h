@@ -50,9 +50,12 @@ public:
     QDockWidget* dock() const { return m_dock; }
     bool isBigEndian() const { return m_bigEndian; }
     bool isRegisterMode() const { return m_registerMode; }
-    // The status label texts, left to right: image ID, image lost,
-    // timestamp, X, Y, pixel value, frame rate, data rate, zoom.
+    // The status labels, left to right: image ID, image lost, timestamp, X,
+    // Y, pixel value, frame rate, data rate, zoom; their texts; and the
+    // longest text each is made to hold.
+    QList<QLabel*> statusLabels() const;
     QStringList statusTexts() const;
+    static QStringList longestStatusTexts();
 
     bool eventFilter(QObject* watched, QEvent* event) override;
 
@@ -139,7 +142,6 @@ private:
     void connectStream();
     void disconnectStream();
     void stopCapture();
-    bool isTriggered();
     void showStartFailure();
     void updatePixelValue(const QPoint& pos);
     void clearLastImage();
@@ -194,8 +196,8 @@ private:
 
     bool m_readOnly = true;
     bool m_firstImagePending = false;
-    bool m_acquiring = false;     // the camera's own acquisition was started
     bool m_disconnected = false;  // the disconnect notice was given
+    bool m_streamErrorShown = false; // the stream's error notice of this start
     int m_busy = 0;               // running camera calls; deletion waits
     bool m_deletePending = false;
     qint64 m_bitDepth = 0;

@@ -3,11 +3,22 @@
 #include "ZelDiscoverTreeModel.h"
 
 #include <QHeaderView>
+#include <QMouseEvent>
 
 ZelDiscoveryTreeView::ZelDiscoveryTreeView(QWidget* parent)
     : QTreeView(parent)
 {
     header()->hide();
+}
+
+QItemSelectionModel::SelectionFlags ZelDiscoveryTreeView::selectionCommand(const QModelIndex& index,
+                                                                         const QEvent* event) const
+{
+    // The discovery widget's click handler selects a camera with its detail
+    // rows, or clears it; a press that toggled the row first would undo that.
+    if (event && dynamic_cast<const QMouseEvent*>(event))
+        return QItemSelectionModel::NoUpdate;
+    return QTreeView::selectionCommand(index, event);
 }
 
 ZelDiscoveryTreeView::~ZelDiscoveryTreeView()

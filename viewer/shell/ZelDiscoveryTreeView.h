@@ -29,6 +29,10 @@ public:
 
     ZelDiscoverTreeModel* findModel(const QString& tlType) const;
 
+protected:
+    QItemSelectionModel::SelectionFlags selectionCommand(const QModelIndex& index,
+                                                         const QEvent* event = nullptr) const override;
+
 private:
     void fitAndExpand();
 

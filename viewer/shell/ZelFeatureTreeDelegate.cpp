@@ -45,11 +45,6 @@ bool isExposureTime(const QString& name)
     return false;
 }
 
-int clampToInt(qint64 v)
-{
-    return int(qBound<qint64>(INT_MIN, v, INT_MAX));
-}
-
 } // namespace
 
 ZelFeatureTreeDelegate::ZelFeatureTreeDelegate(QObject* parent)
@@ -185,11 +180,11 @@ QWidget* ZelFeatureTreeDelegate::createEditor(QWidget* parent, const QStyleOptio
         } else {
             auto* box = new ZelSliderBox(parent, false);
             box->setKeyboardTracking(false);
-            const int step = int(info.intInc & 0xFFFFFFFF);
-            box->setSingleStep(step > 0 ? step : 1);
+            // The feature's whole range: 64-bit values open and are written as they are.
+            box->setSingleStep(info.intInc > 0 ? info.intInc : 1);
             box->setSuffix(ZelUtil::RecordText(info.unit));
-            box->setRange(clampToInt(info.intMin), clampToInt(info.intMax));
-            connect(box, SIGNAL(valueChanged(int)), this, SLOT(commitOnly()));
+            box->setRange(info.intMin, info.intMax);
+            connect(box, SIGNAL(valueChanged(qint64)), this, SLOT(commitOnly()));
             connect(box, SIGNAL(focusOut()), this, SLOT(commitAndCloseEditor()));
             editor = box;
         }
@@ -263,7 +258,7 @@ void ZelFeatureTreeDelegate::setEditorData(QWidget* editor, const QModelIndex& i
                 edit->setProperty(kLoadedValue, edit->text());
             }
         } else if (auto* box = qobject_cast<ZelSliderBox*>(editor)) {
-            box->setValue(clampToInt(feature.value.toLongLong()));
+            box->setValue(feature.value.toLongLong());
             box->setProperty(kLoadedValue, box->value());
         }
         return;
@@ -330,9 +325,8 @@ void ZelFeatureTreeDelegate::setModelData(QWidget* editor, QAbstractItemModel* m
             if (!box)
                 return;
             const QVariant loaded = box->property(kLoadedValue);
-            // The box shows a value beyond 32 bits cut to its range: unless
-            // the operator moved it, the camera keeps its own.
-            if (loaded.isValid() && loaded.toInt() == box->value())
+            // Unless the operator changed the value, the camera keeps its own.
+            if (loaded.isValid() && loaded.toLongLong() == box->value())
                 return;
             value = qlonglong(snapToGrid(box->value(), info.intMin, info.intMax, info.intInc));
         }

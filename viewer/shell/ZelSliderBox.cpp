@@ -8,6 +8,12 @@
 #include <QSlider>
 
 #include <algorithm>
+#include <climits>
+
+namespace {
+// Slider positions for a range wider than int.
+constexpr quint64 kWidePositions = 1000000;
+}
 
 ZelSliderBox::ZelSliderBox(QWidget* parent, bool sliderFirst)
     : QWidget(parent)
@@ -18,7 +24,7 @@ ZelSliderBox::ZelSliderBox(QWidget* parent, bool sliderFirst)
     m_spinBox->setSingleStep(1);
     m_slider->setSingleStep(1);
     connect(m_slider, SIGNAL(valueChanged(int)), this, SLOT(_onSliderValueChanged(int)));
-    connect(m_spinBox, SIGNAL(valueChanged(int)), this, SLOT(_onSpinBoxChanged(int)));
+    connect(m_spinBox, SIGNAL(valueChanged(qint64)), this, SLOT(_onSpinBoxChanged(qint64)));
 }
 
 void ZelSliderBox::arrange(QWidget* box, QWidget* spinBox, QWidget* slider, bool sliderFirst)
@@ -88,16 +94,54 @@ bool ZelSliderBox::eventFilter(QObject* watched, QEvent* event)
     return QWidget::eventFilter(watched, event);
 }
 
-void ZelSliderBox::setRange(int min, int max)
+void ZelSliderBox::setRange(qint64 min, qint64 max)
 {
+    max = std::max(min, max);
     m_spinBox->setRange(min, max);
-    m_slider->setRange(min, max);
+    if (min >= INT_MIN && max <= INT_MAX) {
+        m_origin = 0;
+        m_unit = 1;
+        m_slider->setRange(int(min), int(max));
+    } else {
+        const quint64 span = quint64(max) - quint64(min);
+        m_origin = min;
+        m_unit = span / kWidePositions + 1;
+        // The last position is the maximum itself.
+        m_slider->setRange(0, int(span / m_unit + (span % m_unit ? 1 : 0)));
+    }
+    applySliderStep();
+    const QSignalBlocker block(m_slider);
+    m_slider->setValue(toPosition(m_spinBox->value()));
 }
 
-void ZelSliderBox::setSingleStep(int step)
+void ZelSliderBox::setSingleStep(qint64 step)
 {
-    m_slider->setSingleStep(step);
     m_spinBox->setSingleStep(step);
+    applySliderStep();
+}
+
+void ZelSliderBox::applySliderStep()
+{
+    const quint64 step = quint64(std::max<qint64>(m_spinBox->singleStep(), 1));
+    m_slider->setSingleStep(int(std::min<quint64>(std::max<quint64>(step / m_unit, 1), INT_MAX)));
+}
+
+int ZelSliderBox::toPosition(qint64 value) const
+{
+    if (m_unit == 1 && m_origin == 0)
+        return int(value);
+    if (value >= m_spinBox->maximum())
+        return m_slider->maximum();
+    return int((quint64(value) - quint64(m_origin)) / m_unit);
+}
+
+qint64 ZelSliderBox::fromPosition(int position) const
+{
+    if (m_unit == 1 && m_origin == 0)
+        return position;
+    const quint64 offset = quint64(position) * m_unit;
+    const quint64 span = quint64(m_spinBox->maximum()) - quint64(m_origin);
+    return qint64(quint64(m_origin) + std::min(offset, span));
 }
 
 void ZelSliderBox::setSuffix(const QString& suffix)
@@ -105,12 +149,12 @@ void ZelSliderBox::setSuffix(const QString& suffix)
     m_spinBox->setSuffix(suffix);
 }
 
-void ZelSliderBox::setValue(int value)
+void ZelSliderBox::setValue(qint64 value)
 {
     m_spinBox->setValue(value);
 }
 
-int ZelSliderBox::value() const
+qint64 ZelSliderBox::value() const
 {
     return m_spinBox->value();
 }
@@ -122,14 +166,15 @@ void ZelSliderBox::setKeyboardTracking(bool tracking)
 
 void ZelSliderBox::_onSliderValueChanged(int value)
 {
-    m_spinBox->setValue(snap(value, m_slider->singleStep(), m_slider->minimum(), m_slider->maximum()));
+    const int position = snap(value, m_slider->singleStep(), m_slider->minimum(), m_slider->maximum());
+    m_spinBox->setValue(fromPosition(position));
 }
 
-void ZelSliderBox::_onSpinBoxChanged(int value)
+void ZelSliderBox::_onSpinBoxChanged(qint64 value)
 {
     {
         const QSignalBlocker block(m_slider);
-        m_slider->setValue(value);
+        m_slider->setValue(toPosition(value));
     }
     emit valueChanged(value);
 }

@@ -5,7 +5,9 @@
 class QSlider;
 class ZelSpinBox;
 
-// An integer spin box and a slider side by side, kept in step.
+// An integer spin box and a slider side by side, kept in step, over the
+// whole 64-bit range: a range wider than the slider's int positions is
+// spread evenly over them.
 class ZelSliderBox : public QWidget
 {
     Q_OBJECT
@@ -13,11 +15,11 @@ class ZelSliderBox : public QWidget
 public:
     ZelSliderBox(QWidget* parent, bool sliderFirst);
 
-    void setRange(int min, int max);
-    void setSingleStep(int step);
+    void setRange(qint64 min, qint64 max);
+    void setSingleStep(qint64 step);
     void setSuffix(const QString& suffix);
-    void setValue(int value);
-    int value() const;
+    void setValue(qint64 value);
+    qint64 value() const;
     void setKeyboardTracking(bool tracking);
 
     ZelSpinBox* spinBox() const { return m_spinBox; }
@@ -33,7 +35,7 @@ public:
     static bool focusLeft(QEvent* event, bool& armed, const QWidget* spinBox, const QWidget* slider);
 
 signals:
-    void valueChanged(int value);
+    void valueChanged(qint64 value);
     void focusOut();
 
 protected:
@@ -41,10 +43,18 @@ protected:
 
 private slots:
     void _onSliderValueChanged(int value);
-    void _onSpinBoxChanged(int value);
+    void _onSpinBoxChanged(qint64 value);
 
 private:
+    // Slider positions and values: value = m_origin + position * m_unit;
+    // the identity when the range fits the slider.
+    int toPosition(qint64 value) const;
+    qint64 fromPosition(int position) const;
+    void applySliderStep();
+
     ZelSpinBox* m_spinBox;
     QSlider* m_slider;
     bool m_focusOut = true;
+    qint64 m_origin = 0;
+    quint64 m_unit = 1;
 };

@@ -10,7 +10,11 @@
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTextBrowser>
+#include <QTimer>
 #include <QToolBar>
+
+#include <fcntl.h>
+#include <unistd.h>
 
 namespace {
 const char kTitle[] = "TCPServer";
@@ -65,10 +69,11 @@ ZelTcpServerWidget::ZelTcpServerWidget(int port, QWidget* parent)
 ZelTcpServerWidget::~ZelTcpServerWidget()
 {
     // No socket may call back into a half-destroyed window.
-    const auto sockets = m_clients.keys();
-    for (QTcpSocket* socket : sockets) {
-        socket->disconnect(this);
-        socket->abort();
+    for (auto it = m_clients.begin(); it != m_clients.end(); ++it) {
+        it.key()->disconnect(this);
+        it.key()->abort();
+        if (it->spareFd >= 0)
+            ::close(it->spareFd);
     }
     m_clients.clear();
     m_server->disconnect(this);
@@ -92,7 +97,14 @@ void ZelTcpServerWidget::appendToSocketList(QTcpSocket* socket)
 {
     if (!socket || m_clients.contains(socket))
         return;
-    m_clients.insert(socket, Client());
+    Client client;
+    client.pause = new QTimer(this);
+    client.pause->setSingleShot(true);
+    client.pause->setTimerType(Qt::PreciseTimer);
+    client.pause->setInterval(kRequestPauseMs);
+    connect(client.pause, &QTimer::timeout, this, [this, socket] { endPausedRequest(socket); });
+    client.spareFd = ::fcntl(int(socket->socketDescriptor()), F_DUPFD_CLOEXEC, 0);
+    m_clients.insert(socket, client);
     connect(socket, &QTcpSocket::readyRead, this, &ZelTcpServerWidget::readSocket);
     connect(socket, &QTcpSocket::disconnected, this, &ZelTcpServerWidget::discardSocket);
     connect(socket, &QAbstractSocket::errorOccurred, this,
@@ -107,11 +119,23 @@ void ZelTcpServerWidget::readSocket()
     if (it == m_clients.end())
         return;
     it->pending.append(socket->readAll());
+    takeLines(socket);
+    // Bytes left without a line end become a request when the client pauses.
+    it = m_clients.find(socket); // a handler may have dropped the client
+    if (it == m_clients.end())
+        return;
+    if (it->pending.isEmpty() && !it->discarding)
+        it->pause->stop();
+    else
+        it->pause->start();
+}
 
+void ZelTcpServerWidget::takeLines(QTcpSocket* socket)
+{
     // Every complete line is answered, in order; a partial one waits for
     // more data, and an over-long one is refused once and skipped to its end.
     for (;;) {
-        it = m_clients.find(socket); // a handler may have dropped the client
+        auto it = m_clients.find(socket);
         if (it == m_clients.end())
             return;
         Client& client = *it;
@@ -144,6 +168,45 @@ void ZelTcpServerWidget::readSocket()
     }
 }
 
+void ZelTcpServerWidget::endPausedRequest(QTcpSocket* socket)
+{
+    auto it = m_clients.find(socket);
+    if (it == m_clients.end())
+        return;
+    // The pause also ends an over-long request that was already refused.
+    const QByteArray request = it->discarding ? QByteArray() : it->pending;
+    it->pending.clear();
+    it->discarding = false;
+    if (!request.isEmpty())
+        handleLine(socket, request);
+}
+
+void ZelTcpServerWidget::answerAfterClose(Client& client)
+{
+    const int fd = client.spareFd;
+    client.spareFd = -1;
+    if (fd < 0)
+        return;
+    if (client.pending.isEmpty() || client.discarding) {
+        ::close(fd);
+        return;
+    }
+    // The client closed its sending side after a request without a line end:
+    // that request is whole, and its answer goes out before the connection ends.
+    auto* last = new QTcpSocket(this);
+    if (!last->setSocketDescriptor(fd)) {
+        ::close(fd);
+        delete last;
+        return;
+    }
+    connect(last, &QTcpSocket::disconnected, last, &QObject::deleteLater);
+    const QByteArray request = client.pending;
+    client.pending.clear();
+    handleLine(last, request);
+    last->flush();
+    last->disconnectFromHost();
+}
+
 void ZelTcpServerWidget::handleLine(QTcpSocket* socket, const QByteArray& bytes)
 {
     const QString line = QString::fromUtf8(bytes).trimmed();
@@ -168,8 +231,14 @@ void ZelTcpServerWidget::discardSocket()
     auto* socket = qobject_cast<QTcpSocket*>(sender());
     if (!socket)
         return;
-    if (m_clients.remove(socket))
+    auto it = m_clients.find(socket);
+    if (it != m_clients.end()) {
+        Client client = *it;
+        m_clients.erase(it);
+        delete client.pause;
         displayMessage(tr("INFO :: TCP Client Disconnected ! "));
+        answerAfterClose(client);
+    }
     socket->deleteLater();
 }
 

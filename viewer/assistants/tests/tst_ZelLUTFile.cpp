@@ -92,7 +92,12 @@ void TestZelLUTFile::writtenValuesAreRounded()
     QFile written(path);
     QVERIFY(written.open(QIODevice::ReadOnly));
     const QString content = QString::fromUtf8(written.readAll());
-    QVERIFY2(content.contains("<LUTData index=\"0\" value=\"" + text + "\"/>"), qPrintable(content));
+    // The attribute order is the XML library's.
+    const QString index = QStringLiteral("index=\"0\"");
+    const QString valueText = "value=\"" + text + "\"";
+    QVERIFY2(content.contains("<LUTData " + index + " " + valueText + "/>") ||
+                 content.contains("<LUTData " + valueText + " " + index + "/>"),
+             qPrintable(content));
     QVERIFY(content.startsWith("<?xml version=\"1.0\" encoding=\"UTF-8\"?>"));
     QVERIFY(content.contains("xmlns:xsd=\"http://www.w3.org/2001/XMLSchema\""));
     QVERIFY(content.contains("\n    <LUTSelector"));

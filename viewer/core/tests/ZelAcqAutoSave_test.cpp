@@ -52,8 +52,8 @@ TEST_F(ZelAcqAutoSaveTest, WritesItsCountAndNeverOverwrites)
 {
     rig.engine->Producer()->enableAutoSave(true, 3, "P");
     stream(5);
-    ASSERT_TRUE(spinUntil([&] { return !autoSave()->isRunning(); }));
-    spinFor(20);
+    ASSERT_TRUE(spinUntil([&] { return !autoSave()->isRunning() && rig.record.saved >= 3; }));
+    spinFor(20); // no further report
     EXPECT_EQ(rig.record.saved, 3);
     EXPECT_EQ(files(), QStringList({"P0.RAW", "P1.RAW", "P2.RAW"}));
     const QByteArray first = contents(folder.path() + "/P0.RAW");
@@ -73,8 +73,8 @@ TEST_F(ZelAcqAutoSaveTest, EndsAfterItsCountWhenAWriteFails)
     rig.control("call.fail OrvUtilSaveImageToFile -1013");
     rig.engine->Producer()->enableAutoSave(true, 3, "F");
     stream(3);
-    ASSERT_TRUE(spinUntil([&] { return !autoSave()->isRunning(); }));
-    spinFor(20);
+    ASSERT_TRUE(spinUntil([&] { return !autoSave()->isRunning() && rig.record.saved >= 2; }));
+    spinFor(20); // no further report
     EXPECT_EQ(rig.record.saved, 2);
     EXPECT_EQ(files().size(), 2);
     EXPECT_EQ(autoSave()->SavedCount(), 2);
@@ -87,7 +87,6 @@ TEST_F(ZelAcqAutoSaveTest, SlowWritesKeepTheQueueBounded)
     stream(30);
     // Images that came while the queue was full were skipped, not copied.
     EXPECT_LE(autoSave()->QueuedCount(), ZelAcqThreadAutoSave::MaxQueued + autoSave()->SavedCount() + 1);
-    EXPECT_LT(autoSave()->QueuedCount(), 30);
     // Switching off ends it after the write in progress.
     rig.engine->Producer()->enableAutoSave(false, 0, QString());
     ASSERT_TRUE(spinUntil([&] { return !autoSave()->isRunning(); }));

@@ -58,6 +58,8 @@ private slots:
     void withoutManagers();
     void rememberedTypeSurvivesRefill();
     void listingAndSelection();
+    void clicksOnTheTreeSelectAndOpen_data();
+    void clicksOnTheTreeSelectAndOpen();
     void refreshUnderRunningDiscovery();
     void cameraLinkPortsAndProbe();
     void reportDuringSelectionIsApplied();
@@ -188,6 +190,46 @@ void TestZelDiscoveryWidget::listingAndSelection()
     // A camera that failed to open leaves the tree.
     widget->removeCamera("gev-if-0/GEV-G3-0003");
     QVERIFY(!cameraKeys(tree()->model()).contains("gev-if-0/GEV-G3-0003"));
+}
+
+void TestZelDiscoveryWidget::clicksOnTheTreeSelectAndOpen_data()
+{
+    QTest::addColumn<int>("detailRow"); // -1: the camera's name row
+    QTest::newRow("name row") << -1;
+    QTest::newRow("detail row") << 2;
+}
+
+// With the mouse, as an operator does: the view's own press handling must
+// not fight the click handler.
+void TestZelDiscoveryWidget::clicksOnTheTreeSelectAndOpen()
+{
+    QFETCH(int, detailRow);
+    makeManagers({"orv_gev_tl.cti"});
+    widget.reset(new ZelDiscoveryWidget(managers));
+    widget->show();
+    QTRY_COMPARE(cameraKeys(tree()->model()).size(), 7);
+    const QModelIndex group = tree()->model()->index(0, 0);
+    const QModelIndex g1 = tree()->model()->index(0, 0, group);
+    const QModelIndex clicked = detailRow < 0 ? g1 : tree()->model()->index(detailRow, 0, g1);
+    QItemSelectionModel* selection = tree()->selectionModel();
+    const auto click = [this](const QModelIndex& index) {
+        QTest::mouseClick(tree()->viewport(), Qt::LeftButton, Qt::NoModifier, tree()->visualRect(index).center());
+    };
+
+    click(group);
+    QVERIFY(!selection->hasSelection());
+    click(clicked);
+    QVERIFY(selection->isSelected(g1));
+    QCOMPARE(selection->selectedIndexes().size(), 6);
+    click(clicked);
+    QVERIFY(!selection->hasSelection());
+
+    click(clicked);
+    QVERIFY(selection->isSelected(g1));
+    QSignalSpy picked(widget.get(), &ZelDiscoveryWidget::cameraSelected);
+    QTest::mouseClick(widget->findChild<QPushButton*>("btnOk"), Qt::LeftButton);
+    QCOMPARE(picked.count(), 1);
+    QCOMPARE(picked.at(0).at(0).value<ZelCameraInfo>().cameraKey(), QString("gev-if-0/GEV-G1-0001"));
 }
 
 void TestZelDiscoveryWidget::refreshUnderRunningDiscovery()

@@ -13,6 +13,7 @@
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
+#include <QToolButton>
 #include <QTreeView>
 #include <QValidator>
 
@@ -116,8 +117,17 @@ struct Rig {
     // itself when it ends: let it end before the editor goes.
     ~Rig()
     {
-        if (qobject_cast<QLineEdit*>(editor))
-            QTest::qWait(180);
+        // A shown clear button ends at full opacity with text, at none without.
+        if (auto* edit = qobject_cast<QLineEdit*>(editor)) {
+            const qreal end = edit->text().isEmpty() ? 0.0 : 1.0;
+            for (const QToolButton* button : edit->findChildren<QToolButton*>()) {
+                const auto settled = [button, end] {
+                    return !button->isVisible() || button->property("opacity").toReal() == end;
+                };
+                if (!QTest::qWaitFor(settled, 20000))
+                    qWarning("the clear button is still fading");
+            }
+        }
     }
 
     // Commits the editor as the view would on focus out.
@@ -262,16 +272,24 @@ private slots:
         QCOMPARE(rig.model.writes.last().toLongLong(), written);
     }
 
-    void integerRangeIsClampedTo32Bits()
+    void integerCoversTheWhole64BitRange()
     {
-        Rig rig(integer(-(qint64(1) << 40), qint64(1) << 40, 0, 0));
+        const qint64 top = qint64(1) << 40;
+        Rig rig(integer(-top, top, 0, qint64(5000000000)));
         auto* box = qobject_cast<ZelSliderBox*>(rig.editor);
-        QCOMPARE(box->spinBox()->maximum(), INT_MAX);
-        QCOMPARE(box->spinBox()->minimum(), INT_MIN);
-        QCOMPARE(box->spinBox()->singleStep(), 1);
-        // The operator's own change is written.
+        QCOMPARE(box->spinBox()->maximum(), top);
+        QCOMPARE(box->spinBox()->minimum(), -top);
+        QCOMPARE(box->spinBox()->singleStep(), qint64(1));
+        QCOMPARE(box->value(), qint64(5000000000));
+        QVERIFY(rig.model.writes.isEmpty());
+        // The slider spreads the range over its positions and follows the box.
+        QVERIFY(box->slider()->maximum() - box->slider()->minimum() > 1000);
+        box->slider()->setValue(box->slider()->maximum());
+        QCOMPARE(box->value(), top);
         box->setValue(12);
-        QCOMPARE(rig.model.writes, QVariantList{qlonglong(12)});
+        QCOMPARE(rig.model.writes, (QVariantList{qlonglong(top), qlonglong(12)}));
+        box->slider()->setValue(box->slider()->minimum());
+        QCOMPARE(rig.model.writes.last(), QVariant(qlonglong(-top)));
     }
 
     void floatSteps_data()

@@ -1,10 +1,16 @@
 #include "SimCameraRig.h"
+#include "ZelBalloonTip.h"
 #include "ZelDialogs.h"
+#include "ZelDoubleSliderBox.h"
+#include "ZelDoubleSpinBox.h"
 #include "ZelFeatureManager.h"
 #include "ZelFeatureTreeModel.h"
 #include "ZelFeatureTreeWidget.h"
+#include "ZelSliderBox.h"
+#include "ZelSpinBox.h"
 
 #include <QLocale>
+#include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTest>
 #include <QTreeView>
@@ -51,6 +57,36 @@ private:
     void expand(const QString& category)
     {
         widget->view()->expand(findRow(widget->model(), category));
+    }
+    // Opens the value editor of a feature, as a click on its value does.
+    QWidget* openEditor(const QString& name)
+    {
+        const QModelIndex value = findRow(widget->model(), name).siblingAtColumn(1);
+        widget->view()->scrollTo(value);
+        QMetaObject::invokeMethod(widget.get(), "onTreeViewItemClicked", Q_ARG(QModelIndex, value));
+        return widget->view()->indexWidget(value);
+    }
+    // Types into a spin box as an operator does and ends with Return.
+    static void typeAndEnter(QAbstractSpinBox* box, const QString& text)
+    {
+        box->setFocus();
+        box->selectAll();
+        QTest::keyClicks(box, text);
+        QTest::keyClick(box, Qt::Key_Return);
+    }
+    // The values written to a feature through the SDK since the log began.
+    QStringList writes(const char* function, const QString& feature)
+    {
+        QString calls;
+        rig->control(QStringLiteral("log.calls.get"), &calls);
+        const QRegularExpression value(QStringLiteral("value=([^,)]*)"));
+        QStringList values;
+        for (const QString& line : calls.split(QLatin1Char('\n'))) {
+            if (line.contains(QLatin1String(function) + QLatin1Char('('))
+                && line.contains(QStringLiteral("feature=\"") + feature + QStringLiteral("\",")))
+                values << value.match(line).captured(1);
+        }
+        return values;
     }
 
 private slots:
@@ -299,6 +335,64 @@ private slots:
         QVERIFY(!widget->view()->indexWidget(grid.siblingAtColumn(1)));
         QMetaObject::invokeMethod(widget.get(), "onTreeViewItemClicked", Q_ARG(QModelIndex, grid.siblingAtColumn(1)));
         QVERIFY(widget->view()->indexWidget(grid.siblingAtColumn(1)));
+    }
+
+    // A comma is a decimal mark, never a group separator; an exponent is
+    // taken whole; what is no number writes nothing.
+    void typedFloatText_data()
+    {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("written"); // empty: nothing written
+        QTest::newRow("decimal comma") << "12,5" << "12.5";
+        QTest::newRow("decimal point") << "12.5" << "12.5";
+        QTest::newRow("whole number") << "10" << "10";
+        QTest::newRow("comma and point") << "1,500.5" << "";
+        QTest::newRow("exponent") << "2.5e3" << "2500";
+        QTest::newRow("exponent after a comma") << "1,5e3" << "1500";
+        QTest::newRow("letters") << "abc" << "";
+        QTest::newRow("nothing") << "" << "";
+    }
+    void typedFloatText()
+    {
+        QFETCH(QString, typed);
+        QFETCH(QString, written);
+        expand("AcquisitionControl");
+        auto* box = qobject_cast<ZelDoubleSliderBox*>(openEditor("ExposureTime"));
+        QVERIFY(box);
+        QCOMPARE(rig->control("log.calls.clear"), 0);
+        QCOMPARE(rig->control("log.calls on"), 0);
+        typeAndEnter(box->spinBox(), typed);
+        rig->control("log.calls off");
+        QCOMPARE(writes("OrvFeatureSetValueFloat", "ExposureTime"),
+                 written.isEmpty() ? QStringList() : QStringList{written});
+        QVERIFY(!ZelBalloonTip::isBalloonVisible());
+    }
+
+    void bigIntegerOpensAndWritesItsWholeRange()
+    {
+        QCOMPARE(rig->control(QStringLiteral("feature.set %1 TestBigRange 5000000000").arg(remote())), 0);
+        widget->rebuildModel(2, true, false);
+        expand("TestControl");
+        auto* box = qobject_cast<ZelSliderBox*>(openEditor("TestBigRange"));
+        QVERIFY(box);
+        QCOMPARE(box->value(), qint64(5000000000));
+        QCOMPARE(box->spinBox()->text(), QString("5000000000"));
+        QCOMPARE(rig->control("log.calls.clear"), 0);
+        QCOMPARE(rig->control("log.calls on"), 0);
+
+        typeAndEnter(box->spinBox(), "1099511627776");
+        QCOMPARE(writes("OrvFeatureSetValueInt64", "TestBigRange"), QStringList{"1099511627776"});
+        QVERIFY(!ZelBalloonTip::isBalloonVisible());
+        // One more is set to the maximum, with the balloon.
+        typeAndEnter(box->spinBox(), "1099511627777");
+        QCOMPARE(box->value(), qint64(1) << 40);
+        QVERIFY(ZelBalloonTip::isBalloonVisible());
+        QCOMPARE(writes("OrvFeatureSetValueInt64", "TestBigRange"), QStringList{"1099511627776"});
+        rig->control("log.calls off");
+        ZelBalloonTip::hideBalloon();
+        QVariant value;
+        QVERIFY(manager->GetValue("TestBigRange", value));
+        QCOMPARE(value.toLongLong(), qint64(1) << 40);
     }
 
     void searchSelectsAndNamesAreDepthFirst()

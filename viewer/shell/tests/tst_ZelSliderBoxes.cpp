@@ -98,7 +98,7 @@ void TestSliderBoxes::intSpinChangeEmitsOnce()
 {
     ZelSliderBox box(nullptr, true);
     box.setRange(-50, 50);
-    QSignalSpy spy(&box, SIGNAL(valueChanged(int)));
+    QSignalSpy spy(&box, &ZelSliderBox::valueChanged);
     box.setValue(20);
     QCOMPARE(spy.count(), 1);
     QCOMPARE(spy.at(0).at(0).toInt(), 20);

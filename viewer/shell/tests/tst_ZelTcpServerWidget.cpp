@@ -13,6 +13,8 @@
 #include <QTest>
 #include <QTextBrowser>
 
+#include <sys/socket.h>
+
 #include <memory>
 #include <vector>
 
@@ -169,15 +171,54 @@ private slots:
         QCOMPARE(client.await(expected), expected);
     }
 
-    void splitLineIsJoined()
+    // A request ends with a line end, or with a pause of the client.
+    void requestEndsWithLineEndOrPause_data()
+    {
+        QTest::addColumn<QList<QByteArray>>("pieces"); // sent 20 ms apart
+        QTest::addColumn<QByteArray>("reply");
+        QTest::addColumn<bool>("afterPause");
+        QTest::newRow("bare request") << QList<QByteArray>{"get;Width"} << QByteArray("get;Width;%W%;0") << true;
+        QTest::newRow("line split within the pause")
+            << QList<QByteArray>{"get;Wi", "dth\n"} << QByteArray("get;Width;%W%;0") << false;
+        QTest::newRow("bare request split within the pause")
+            << QList<QByteArray>{"get;Wi", "dth"} << QByteArray("get;Width;%W%;0") << true;
+        QTest::newRow("line, then a bare request")
+            << QList<QByteArray>{"set;Width;320\nget;Width"} << QByteArray("set;Width;320;0get;Width;320;0") << true;
+        QTest::newRow("bare malformed request") << QList<QByteArray>{"a;b;c;d"} << QByteArray("a;b;c;d;1") << true;
+    }
+    void requestEndsWithLineEndOrPause()
+    {
+        QFETCH(QList<QByteArray>, pieces);
+        QFETCH(QByteArray, reply);
+        QFETCH(bool, afterPause);
+        reply.replace("%W%", currentWidth());
+        Client client(server->serverPort());
+        QVERIFY(client.connected());
+        QElapsedTimer clock;
+        clock.start();
+        for (int i = 0; i < pieces.size(); ++i) {
+            if (i > 0)
+                QTest::qWait(20);
+            client.send(pieces.at(i));
+        }
+        QTRY_COMPARE(client.received, reply);
+        // Bytes without a line end wait for the pause: a split line is whole.
+        if (afterPause)
+            QVERIFY(clock.elapsed() >= ZelTcpServerWidget::kRequestPauseMs);
+        QCOMPARE(client.await("x", 150), reply); // and nothing follows
+    }
+
+    void halfCloseAfterABareRequestGetsItsAnswer()
     {
         Client client(server->serverPort());
         QVERIFY(client.connected());
-        client.send("get;Devi");
-        QCOMPARE(client.await("x", 150), QByteArray());
-        client.send("ceModelName\n");
-        const QByteArray expected = QByteArray("get;DeviceModelName;") + modelName() + ";0";
+        QTRY_COMPARE(server->clientCount(), 1);
+        client.send("get;Width");
+        QCOMPARE(::shutdown(int(client.socket.socketDescriptor()), SHUT_WR), 0);
+        const QByteArray expected = QByteArray("get;Width;") + currentWidth() + ";0";
         QCOMPARE(client.await(expected), expected);
+        QTRY_COMPARE(server->clientCount(), 0);
+        QTRY_COMPARE(client.socket.state(), QAbstractSocket::UnconnectedState);
     }
 
     void overLongLineIsRefusedOnceAndSkipped_data()

@@ -1,0 +1,209 @@
+// libusb-1.0 back-end of the USB layer.
+#include "PexlinUsb.h"
+
+#include <libusb.h>
+
+#include <algorithm>
+#include <set>
+
+namespace pexlin::usb {
+namespace {
+
+int mapError(int rc)
+{
+    switch (rc) {
+    case LIBUSB_ERROR_TIMEOUT: return ErrorTimeout;
+    case LIBUSB_ERROR_PIPE: return ErrorPipe;
+    case LIBUSB_ERROR_OVERFLOW: return ErrorOverflow;
+    case LIBUSB_ERROR_NO_DEVICE: return ErrorNoDevice;
+    case LIBUSB_ERROR_BUSY: return ErrorBusy;
+    case LIBUSB_ERROR_INVALID_PARAM: return ErrorInvalid;
+    case LIBUSB_ERROR_NOT_SUPPORTED: return ErrorNotSupported;
+    default: return ErrorIo;
+    }
+}
+
+class LibusbDevice : public Device {
+public:
+    LibusbDevice(libusb_device* device, DeviceDesc desc)
+        : device_(libusb_ref_device(device)), desc_(std::move(desc)) {}
+    ~LibusbDevice() override { libusb_unref_device(device_); }
+    const DeviceDesc& descriptor() const override { return desc_; }
+    libusb_device* raw() const { return device_; }
+
+private:
+    libusb_device* device_;
+    DeviceDesc desc_;
+};
+
+class LibusbHandle : public Handle {
+public:
+    explicit LibusbHandle(libusb_device_handle* h) : raw(h) {}
+    libusb_device_handle* raw;
+    std::set<int> claimed;
+};
+
+LibusbHandle* cast(Handle* handle) { return static_cast<LibusbHandle*>(handle); }
+
+DeviceDesc describe(libusb_device* device)
+{
+    DeviceDesc desc;
+    libusb_device_descriptor d{};
+    if (libusb_get_device_descriptor(device, &d) != 0)
+        return desc;
+    desc.deviceClass = d.bDeviceClass;
+    desc.deviceSubClass = d.bDeviceSubClass;
+    desc.deviceProtocol = d.bDeviceProtocol;
+    desc.vendorId = d.idVendor;
+    desc.productId = d.idProduct;
+    if (d.bNumConfigurations == 0)
+        return desc;
+    libusb_config_descriptor* config = nullptr;
+    if (libusb_get_config_descriptor(device, 0, &config) != 0 || !config)
+        return desc;
+    ConfigDesc c;
+    c.totalLength = config->wTotalLength;
+    for (int i = 0; i < config->bNumInterfaces; ++i) {
+        InterfaceDesc iface;
+        const libusb_interface& li = config->interface[i];
+        for (int a = 0; a < li.num_altsetting; ++a) {
+            const libusb_interface_descriptor& s = li.altsetting[a];
+            AltSettingDesc alt;
+            alt.interfaceNumber = s.bInterfaceNumber;
+            alt.alternateSetting = s.bAlternateSetting;
+            alt.interfaceClass = s.bInterfaceClass;
+            alt.interfaceSubClass = s.bInterfaceSubClass;
+            alt.interfaceProtocol = s.bInterfaceProtocol;
+            for (int e = 0; e < s.bNumEndpoints; ++e)
+                alt.endpoints.push_back({s.endpoint[e].bEndpointAddress,
+                                         s.endpoint[e].bmAttributes,
+                                         s.endpoint[e].wMaxPacketSize});
+            iface.altSettings.push_back(std::move(alt));
+        }
+        c.interfaces.push_back(std::move(iface));
+    }
+    libusb_free_config_descriptor(config);
+    desc.configs.push_back(std::move(c));
+    return desc;
+}
+
+class LibusbBackend : public Backend {
+public:
+    explicit LibusbBackend(libusb_context* context) : context_(context) {}
+    ~LibusbBackend() override { libusb_exit(context_); }
+
+    int findDevices(std::vector<DevicePtr>& out) override
+    {
+        libusb_device** list = nullptr;
+        const ssize_t n = libusb_get_device_list(context_, &list);
+        if (n < 0)
+            return mapError(int(n));
+        for (ssize_t i = 0; i < n; ++i)
+            out.push_back(std::make_shared<LibusbDevice>(list[i], describe(list[i])));
+        libusb_free_device_list(list, 1);
+        return int(out.size());
+    }
+
+    Handle* open(const DevicePtr& device) override
+    {
+        auto* d = dynamic_cast<LibusbDevice*>(device.get());
+        libusb_device_handle* h = nullptr;
+        if (!d || libusb_open(d->raw(), &h) != 0)
+            return nullptr;
+        return new LibusbHandle(h);
+    }
+
+    int close(Handle* handle) override
+    {
+        if (!handle)
+            return ErrorInvalid;
+        LibusbHandle* h = cast(handle);
+        for (int iface : h->claimed)
+            libusb_release_interface(h->raw, iface);
+        libusb_close(h->raw);
+        delete h;
+        return 0;
+    }
+
+    int getDescriptor(Handle* handle, std::uint8_t type, std::uint8_t index, void* buffer,
+                      int size) override
+    {
+        const int rc = libusb_get_descriptor(cast(handle)->raw, type, index,
+                                             static_cast<unsigned char*>(buffer), size);
+        return rc < 0 ? mapError(rc) : rc;
+    }
+
+    int getStringSimple(Handle* handle, int index, char* buffer, std::size_t size) override
+    {
+        if (index <= 0 || index > 255 || size == 0)
+            return ErrorInvalid;
+        const int rc = libusb_get_string_descriptor_ascii(
+            cast(handle)->raw, std::uint8_t(index), reinterpret_cast<unsigned char*>(buffer),
+            int(std::min<std::size_t>(size, 0x7fffffff)));
+        if (rc < 0)
+            return mapError(rc);
+        buffer[std::min<std::size_t>(std::size_t(rc), size - 1)] = '\0';
+        return rc;
+    }
+
+    int claimInterface(Handle* handle, int interfaceNumber) override
+    {
+        LibusbHandle* h = cast(handle);
+        const int rc = libusb_claim_interface(h->raw, interfaceNumber);
+        if (rc != 0)
+            return mapError(rc);
+        h->claimed.insert(interfaceNumber);
+        return 0;
+    }
+
+    int releaseInterface(Handle* handle, int interfaceNumber) override
+    {
+        LibusbHandle* h = cast(handle);
+        h->claimed.erase(interfaceNumber);
+        const int rc = libusb_release_interface(h->raw, interfaceNumber);
+        return rc != 0 ? mapError(rc) : 0;
+    }
+
+    int clearHalt(Handle* handle, unsigned endpoint) override
+    {
+        const int rc = libusb_clear_halt(cast(handle)->raw, std::uint8_t(endpoint));
+        return rc != 0 ? mapError(rc) : 0;
+    }
+
+    int bulkWrite(Handle* handle, int endpoint, const void* data, int size,
+                  int timeoutMs) override
+    {
+        return transfer(handle, std::uint8_t(endpoint & 0x7F),
+                        static_cast<unsigned char*>(const_cast<void*>(data)), size, timeoutMs);
+    }
+
+    int bulkRead(Handle* handle, int endpoint, void* data, int size, int timeoutMs) override
+    {
+        return transfer(handle, std::uint8_t(endpoint | 0x80),
+                        static_cast<unsigned char*>(data), size, timeoutMs);
+    }
+
+private:
+    int transfer(Handle* handle, std::uint8_t endpoint, unsigned char* data, int size,
+                 int timeoutMs)
+    {
+        int done = 0;
+        const int rc = libusb_bulk_transfer(cast(handle)->raw, endpoint, data, size, &done,
+                                            unsigned(std::max(timeoutMs, 1))); // 0 would wait forever
+        return rc == 0 ? done : mapError(rc);
+    }
+
+    libusb_context* context_;
+};
+
+} // namespace
+
+std::unique_ptr<Backend> makeLibusbBackend()
+{
+    libusb_context* context = nullptr;
+    if (libusb_init(&context) != 0)
+        return nullptr;
+    return std::make_unique<LibusbBackend>(context);
+}
+
+} // namespace pexlin::usb

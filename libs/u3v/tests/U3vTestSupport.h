@@ -1,0 +1,107 @@
+// Shared set-up of the library's tests: the simulated bus as the USB layer,
+// command lines for it, and a log callback that keeps every line.
+#pragma once
+
+#include "Pexlin.h"
+#include "PexlinUsb.h"
+#include "U3vSim.h"
+
+#include <gtest/gtest.h>
+
+#include <mutex>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace u3vtest {
+
+struct LogLine {
+    int level;
+    std::string text;
+};
+
+inline std::mutex& logMutex()
+{
+    static std::mutex m;
+    return m;
+}
+
+inline std::vector<LogLine>& logLines()
+{
+    static std::vector<LogLine> lines;
+    return lines;
+}
+
+inline void keepLog(int32_t level, const char* text)
+{
+    std::lock_guard<std::mutex> lock(logMutex());
+    logLines().push_back({level, text});
+}
+
+inline bool logged(int level, const std::string& text)
+{
+    std::lock_guard<std::mutex> lock(logMutex());
+    for (const LogLine& l : logLines())
+        if (l.level == level && l.text == text)
+            return true;
+    return false;
+}
+
+inline std::uint16_t le16(const std::uint8_t* p) { return std::uint16_t(p[0] | p[1] << 8); }
+inline std::uint32_t le32(const std::uint8_t* p) { return le16(p) | std::uint32_t(le16(p + 2)) << 16; }
+inline std::uint64_t le64(const std::uint8_t* p) { return le32(p) | std::uint64_t(le32(p + 4)) << 32; }
+
+// Every test starts on an empty simulated bus.
+class SimBus : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        pexlin::usb::setBackend(&u3vsim::World::instance());
+        u3vsim::World::instance().clear();
+        std::lock_guard<std::mutex> lock(logMutex());
+        logLines().clear();
+    }
+
+    void TearDown() override
+    {
+        closeCamera();
+        u3vsim::World::instance().clear();
+    }
+
+    static void sim(const std::string& line)
+    {
+        std::string reply;
+        ASSERT_EQ(u3vsim::control(line, reply), 0) << line << ": " << reply;
+    }
+
+    static std::shared_ptr<u3vsim::SimDevice> device(const std::string& name = "cam")
+    {
+        return u3vsim::World::instance().device(name);
+    }
+
+    // Discovers, opens the camera with that GUID and its control channel.
+    void openCamera(const char* guid = "SIMU3V000001", U3V_STATUS controlStatus = 0)
+    {
+        uint16_t count = 0;
+        ASSERT_EQ(U3V_DiscoveryDevices(&count), 0);
+        ASSERT_EQ(U3V_OpenDevice(guid, &dev_, keepLog, 7), 0);
+        ASSERT_EQ(U3V_OpenControl(dev_, &control_), controlStatus);
+    }
+
+    void closeCamera()
+    {
+        if (control_) {
+            EXPECT_EQ(U3V_CloseControl(control_), 0);
+        }
+        if (dev_) {
+            EXPECT_EQ(U3V_CloseDevice(dev_), 0);
+        }
+        control_ = nullptr;
+        dev_ = nullptr;
+    }
+
+    U3V_Device* dev_ = nullptr;
+    U3V_Control* control_ = nullptr;
+};
+
+} // namespace u3vtest
