@@ -285,31 +285,24 @@ ZelSequencerDelegate::ZelSequencerDelegate(QObject* parent)
 
 ZelSequencerDelegate::~ZelSequencerDelegate() = default;
 
-namespace {
-int clampToInt(const QVariant& value)
-{
-    return int(qBound<qint64>(std::numeric_limits<int>::min(), value.toLongLong(), std::numeric_limits<int>::max()));
-}
-} // namespace
-
 QWidget* ZelSequencerDelegate::createEditor(QWidget* parent, const QStyleOptionViewItem&,
                                             const QModelIndex& index) const
 {
     auto* editor = new ZelSpinBox(parent);
-    editor->setMaximum(clampToInt(index.data(ZelSequencerModel::SeqMaximumRole)));
-    editor->setMinimum(clampToInt(index.data(ZelSequencerModel::SeqMinimumRole)));
+    editor->setRange(index.data(ZelSequencerModel::SeqMinimumRole).toLongLong(),
+                     index.data(ZelSequencerModel::SeqMaximumRole).toLongLong());
     return editor;
 }
 
 void ZelSequencerDelegate::setEditorData(QWidget* editor, const QModelIndex& index) const
 {
-    if (auto* box = qobject_cast<QSpinBox*>(editor))
-        box->setValue(clampToInt(index.data(Qt::DisplayRole)));
+    if (auto* box = qobject_cast<ZelSpinBox*>(editor))
+        box->setValue(index.data(Qt::DisplayRole).toLongLong());
 }
 
 void ZelSequencerDelegate::setModelData(QWidget* editor, QAbstractItemModel* model, const QModelIndex& index) const
 {
-    if (auto* box = qobject_cast<QSpinBox*>(editor))
+    if (auto* box = qobject_cast<ZelSpinBox*>(editor))
         model->setData(index, box->value(), Qt::EditRole);
 }
 

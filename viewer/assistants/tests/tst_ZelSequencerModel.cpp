@@ -5,7 +5,7 @@
 #include <QPointer>
 #include <QSignalSpy>
 #include <QSortFilterProxyModel>
-#include <QSpinBox>
+#include "ZelSpinBox.h"
 #include <QtTest>
 
 using Column = ZelSequencerModel::Column;
@@ -138,7 +138,7 @@ void TestZelSequencerModel::unchangedEditorKeepsTicks()
     QWidget parent;
     const QModelIndex index = model.index(0, column);
     QWidget* editor = delegate.createEditor(&parent, QStyleOptionViewItem(), index);
-    QVERIFY(qobject_cast<QSpinBox*>(editor));
+    QVERIFY(qobject_cast<ZelSpinBox*>(editor));
     delegate.setEditorData(editor, index);
     delegate.setModelData(editor, &model, index);
     qint64 value = -1;
@@ -219,7 +219,7 @@ void TestZelSequencerModel::editorBounds()
     }
     ZelSequencerDelegate delegate;
     QWidget parent;
-    auto* editor = qobject_cast<QSpinBox*>(delegate.createEditor(&parent, QStyleOptionViewItem(), model.index(0, column)));
+    auto* editor = qobject_cast<ZelSpinBox*>(delegate.createEditor(&parent, QStyleOptionViewItem(), model.index(0, column)));
     QVERIFY(editor);
     QCOMPARE(qint64(editor->minimum()), minShown);
     QCOMPARE(qint64(editor->maximum()), maxShown);
