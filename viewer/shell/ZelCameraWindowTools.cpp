@@ -11,6 +11,7 @@
 #include "ZelLUTWidget.h"
 #include "ZelPixelHistogramWidget.h"
 #include "ZelPropertyWidget.h"
+#include "ZelSequencerWidget.h"
 #include "ZelThreadImageWriter.h"
 #include "ZelUtil.h"
 
@@ -41,6 +42,12 @@ const ZelCameraWindow::ToolHook* ZelCameraWindow::toolHook(ZelCameraTool tool)
          }},
         {ZelCameraTool::PixelHistogram,
          [](ZelCameraWindow* w) -> QWidget* { return new ZelPixelHistogramWidget(w->m_title, w); }},
+        {ZelCameraTool::Sequencer,
+         [](ZelCameraWindow* w) -> QWidget* {
+             auto* sequencer = new ZelSequencerWidget(w->m_camera->remoteDeviceFeatures, w->m_title, w);
+             sequencer->installEventFilter(w);
+             return sequencer;
+         }},
     };
     for (const ToolHook& hook : hooks) {
         if (hook.tool == tool)
