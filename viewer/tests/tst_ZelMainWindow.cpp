@@ -15,7 +15,6 @@
 
 #include <QAction>
 #include <QActionGroup>
-#include <QElapsedTimer>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenuBar>
