@@ -87,6 +87,7 @@ GenCPDevice::GenCPDevice(CameraConfig config) : m_config(std::move(config)), m_r
 
     Bytes sbrm(8, 0);
     putBE(sbrm, 0, m_config.rates, 4);
+    putBE(sbrm, 4, m_config.rate, 4);
     m_regions[kSbrmAddress] = sbrm;
     m_regions[kScratchAddress] = Bytes(kScratchSize, 0);
 }
