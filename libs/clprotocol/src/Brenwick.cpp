@@ -51,18 +51,26 @@ std::uint32_t highestBit(std::uint32_t mask)
     return bit;
 }
 
-std::int32_t readRegister(CLSerialPort* serial, std::int32_t cookie, std::int64_t address, char* buffer,
-                          std::int64_t length, std::uint32_t timeoutMs)
+// The cookie's device and the arguments every register call shares.
+std::int32_t registerCall(std::int32_t cookie, const char* who, CLSerialPort* serial, const char* buffer,
+                          std::int64_t length, std::shared_ptr<OrvCLDeviceGenCP>& device)
 {
-    const char* who = "OrvCLProtocol::ReadRegister";
-    const auto device = findDevice(cookie, who);
+    device = findDevice(cookie, who);
     if (!device)
         return CL_ERR_INVALID_COOKIE;
     if (!buffer || !serial)
         return CL_ERR_INVALID_PTR;
-    if (length < 0)
-        return CL_ERR_PARAM_INVALID_VALUE;
-    std::int32_t result;
+    return length < 0 ? CL_ERR_PARAM_INVALID_VALUE : 0;
+}
+
+std::int32_t readRegister(CLSerialPort* serial, std::int32_t cookie, std::int64_t address, char* buffer,
+                          std::int64_t length, std::uint32_t timeoutMs)
+{
+    const char* who = "OrvCLProtocol::ReadRegister";
+    std::shared_ptr<OrvCLDeviceGenCP> device;
+    std::int32_t result = registerCall(cookie, who, serial, buffer, length, device);
+    if (result != 0)
+        return result;
     std::uint32_t value = 0;
     if (address == CL_REG_BAUDRATES && length == 4) {
         result = device->GetSupportedBaudRates(serial, &value);
@@ -87,14 +95,10 @@ std::int32_t writeRegister(CLSerialPort* serial, std::int32_t cookie, std::int64
                            std::int64_t length, std::uint32_t timeoutMs)
 {
     const char* who = "OrvCLProtocol::WriteRegister";
-    const auto device = findDevice(cookie, who);
-    if (!device)
-        return CL_ERR_INVALID_COOKIE;
-    if (!buffer || !serial)
-        return CL_ERR_INVALID_PTR;
-    if (length < 0)
-        return CL_ERR_PARAM_INVALID_VALUE;
-    std::int32_t result;
+    std::shared_ptr<OrvCLDeviceGenCP> device;
+    std::int32_t result = registerCall(cookie, who, serial, buffer, length, device);
+    if (result != 0)
+        return result;
     if (address == CL_REG_BAUDRATES && length == 4) {
         std::uint32_t rate;
         std::memcpy(&rate, buffer, sizeof rate);

@@ -133,30 +133,34 @@ std::int32_t OrvCLDeviceGenCP::_WriteRegister(CLSerialPort* serial, std::uint64_
     return 0;
 }
 
+// Runs one exchange per piece of at most `piece` bytes; the first error ends it.
+template <typename Exchange>
+std::int32_t inPieces(std::uint64_t length, std::uint32_t piece, Exchange exchange)
+{
+    for (std::uint64_t done = 0; done < length;) {
+        const std::uint16_t size = std::uint16_t(std::min<std::uint64_t>(piece, length - done));
+        const std::int32_t result = exchange(done, size);
+        if (result != 0)
+            return result;
+        done += size;
+    }
+    return 0;
+}
+
 std::int32_t OrvCLDeviceGenCP::ReadRegister(CLSerialPort* serial, std::uint64_t address, std::uint8_t* buffer,
                                             std::uint64_t length, std::uint32_t timeoutMs)
 {
-    for (std::uint64_t done = 0; done < length;) {
-        const std::uint16_t piece = std::uint16_t(std::min<std::uint64_t>(kReadPiece, length - done));
-        const std::int32_t result = _ReadRegister(serial, address + done, buffer + done, piece, timeoutMs);
-        if (result != 0)
-            return result;
-        done += piece;
-    }
-    return 0;
+    return inPieces(length, kReadPiece, [&](std::uint64_t done, std::uint16_t size) {
+        return _ReadRegister(serial, address + done, buffer + done, size, timeoutMs);
+    });
 }
 
 std::int32_t OrvCLDeviceGenCP::WriteRegister(CLSerialPort* serial, std::uint64_t address, const std::uint8_t* buffer,
                                              std::uint64_t length, std::uint32_t timeoutMs)
 {
-    for (std::uint64_t done = 0; done < length;) {
-        const std::uint16_t piece = std::uint16_t(std::min<std::uint64_t>(kWritePiece, length - done));
-        const std::int32_t result = _WriteRegister(serial, address + done, buffer + done, piece, timeoutMs);
-        if (result != 0)
-            return result;
-        done += piece;
-    }
-    return 0;
+    return inPieces(length, kWritePiece, [&](std::uint64_t done, std::uint16_t size) {
+        return _WriteRegister(serial, address + done, buffer + done, size, timeoutMs);
+    });
 }
 
 std::int32_t OrvCLDeviceGenCP::GetSupportedBaudRates(CLSerialPort* serial, std::uint32_t* mask)

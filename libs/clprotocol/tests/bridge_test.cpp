@@ -19,7 +19,7 @@ const std::string kLackingJotwell = LACKING_JOTWELL_DIR "/libJotwell.so";
 
 }  // namespace
 
-TEST(Bridge, WithoutTheSdkFolderEverythingWorksUntraced)
+TEST(ClpBridge, WithoutTheSdkFolderEverythingWorksUntraced)
 {
     unsetenv("NORRIK_SDK_BIN_32");
     ASSERT_EQ(clp().clpInitLib(nullptr, 0), 0);
@@ -36,7 +36,7 @@ TEST(Bridge, WithoutTheSdkFolderEverythingWorksUntraced)
     EXPECT_FALSE(loaded(kRealJotwell));
 }
 
-TEST(Bridge, LibraryLackingAFunctionStaysUnboundUntilReplaced)
+TEST(ClpBridge, LibraryLackingAFunctionStaysUnboundUntilReplaced)
 {
     setenv("NORRIK_SDK_BIN_32", LACKING_JOTWELL_DIR, 1);
     ASSERT_EQ(clp().clpInitLib(nullptr, 0), 0);
@@ -51,7 +51,7 @@ TEST(Bridge, LibraryLackingAFunctionStaysUnboundUntilReplaced)
     EXPECT_EQ(clp().clpCloseLib(), 0);
 }
 
-TEST(Bridge, InitCloseInitWritesTwoBanners)
+TEST(ClpBridge, InitCloseInitWritesTwoBanners)
 {
     setenv("NORRIK_SDK_BIN_32", SUITE_BIN_DIR, 1);
     JotwellLog log;

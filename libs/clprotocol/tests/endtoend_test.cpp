@@ -9,7 +9,7 @@ namespace {
 const Brenwick& clp() { return Brenwick::get(); }
 }
 
-TEST(EndToEnd, HostSessionOverAPty)
+TEST(ClpEndToEnd, HostSessionOverAPty)
 {
     JotwellLog log;
     log.start();

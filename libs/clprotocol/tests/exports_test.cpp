@@ -8,7 +8,7 @@ namespace {
 const Brenwick& clp() { return Brenwick::get(); }
 }
 
-TEST(Exports, ShortDeviceTemplates)
+TEST(ClpExports, ShortDeviceTemplates)
 {
     char buffer[64];
     std::uint32_t size = 25;
@@ -25,7 +25,7 @@ TEST(Exports, ShortDeviceTemplates)
     EXPECT_EQ(clp().clpGetShortDeviceIDTemplates(buffer, nullptr), CL_ERR_INVALID_PTR);
 }
 
-TEST(Exports, ErrorTextSizes)
+TEST(ClpExports, ErrorTextSizes)
 {
     char buffer[64] = {};
     std::uint32_t size = 15;
@@ -43,7 +43,7 @@ TEST(Exports, ErrorTextSizes)
     EXPECT_EQ(clp().clpGetErrorText(0, buffer, &size, 0), CL_ERR_ERROR_NOT_FOUND);
 }
 
-TEST(Exports, EveryCodeTheDriverReturnsHasAText)
+TEST(ClpExports, EveryCodeTheDriverReturnsHasAText)
 {
     const struct {
         std::int32_t code;
@@ -81,7 +81,7 @@ TEST(Exports, EveryCodeTheDriverReturnsHasAText)
     }
 }
 
-TEST(Exports, LogLevelParameter)
+TEST(ClpExports, LogLevelParameter)
 {
     std::uint32_t level = 799;
     EXPECT_EQ(clp().clpSetParam(nullptr, CL_PARAM_LOG_LEVEL, 0, &level, 4, 0), 0);
@@ -96,7 +96,7 @@ TEST(Exports, LogLevelParameter)
     EXPECT_EQ(clp().clpSetParam(nullptr, CL_PARAM_LOG_LEVEL, 0, nullptr, 4, 0), CL_ERR_INVALID_PTR);
 }
 
-TEST(Exports, LoggerParameterRoundTrip)
+TEST(ClpExports, LoggerParameterRoundTrip)
 {
     int anchor = 0;
     ASSERT_EQ(clp().clpInitLib(&anchor, 5), 0);
@@ -132,7 +132,7 @@ TEST(Exports, LoggerParameterRoundTrip)
     EXPECT_EQ(logger, nullptr);
 }
 
-TEST(Exports, SupportedParameters)
+TEST(ClpExports, SupportedParameters)
 {
     for (std::int32_t param : {-2, -1, 1, 2})
         EXPECT_EQ(clp().clpIsParamSupported(param), 0) << param;
@@ -149,7 +149,7 @@ TEST(Exports, SupportedParameters)
     EXPECT_TRUE(port.calls().empty());
 }
 
-TEST(Exports, VersionDisconnectAndContinue)
+TEST(ClpExports, VersionDisconnectAndContinue)
 {
     std::uint32_t major = 0, minor = 0;
     ASSERT_EQ(clp().clpGetCLProtocolVersion(&major, &minor), 0);
@@ -161,7 +161,7 @@ TEST(Exports, VersionDisconnectAndContinue)
     EXPECT_EQ(clp().clpContinueWriteRegister(nullptr, 424242, true), 0);
 }
 
-TEST(Exports, NullPointersOfTheProbe)
+TEST(ClpExports, NullPointersOfTheProbe)
 {
     clsim::ScriptedSerialPort port;
     char id[300];

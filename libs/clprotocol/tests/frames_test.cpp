@@ -11,7 +11,7 @@
 using namespace brenwick;
 using clsim::Bytes;
 
-TEST(GenCPChecksum, MatchesHandComputedSums)
+TEST(ClpGenCPChecksum, MatchesHandComputedSums)
 {
     struct Case {
         const char* name;
@@ -27,14 +27,14 @@ TEST(GenCPChecksum, MatchesHandComputedSums)
         EXPECT_EQ(gencpSerialChecksum(c.bytes.data(), c.bytes.size()), c.sum) << c.name;
 }
 
-TEST(GenCPFrame, ReadMemCommandIsTheGoldenFrame)
+TEST(ClpGenCPFrame, ReadMemCommandIsTheGoldenFrame)
 {
     const Bytes golden = {0x01, 0x00, 0xB7, 0xF2, 0xB7, 0x6E, 0x00, 0x00, 0x40, 0x00, 0x08, 0x00, 0x00, 0x0C,
                           0x00, 0x01, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x44, 0x00, 0x00, 0x00, 0x40};
     EXPECT_EQ(gencpReadMemCommand(1, 0x44, 64), golden);
 }
 
-TEST(GenCPFrame, WriteMemCommandIsTheGoldenFrame)
+TEST(ClpGenCPFrame, WriteMemCommandIsTheGoldenFrame)
 {
     const Bytes golden = {0x01, 0x00, 0xB7, 0xEF, 0x97, 0xDB, 0x00, 0x00, 0x40, 0x00, 0x08, 0x02, 0x00, 0x0C,
                           0x00, 0x02, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x20, 0x04, 0x00, 0x00, 0x00, 0x10};
@@ -67,7 +67,7 @@ void reseal(Bytes& f)
 
 }  // namespace
 
-TEST(GenCPAcknowledge, EachFaultIsRefused)
+TEST(ClpGenCPAcknowledge, EachFaultIsRefused)
 {
     const Bytes data = {0xDE, 0xAD, 0xBE, 0xEF};
     struct Case {
@@ -105,7 +105,7 @@ TEST(GenCPAcknowledge, EachFaultIsRefused)
     }
 }
 
-TEST(GenCPAcknowledge, RefusalReturnsAtOnceAndFalseLengthNeverOverReads)
+TEST(ClpGenCPAcknowledge, RefusalReturnsAtOnceAndFalseLengthNeverOverReads)
 {
     {
         clsim::ScriptedSerialPort port;
@@ -131,7 +131,7 @@ TEST(GenCPAcknowledge, RefusalReturnsAtOnceAndFalseLengthNeverOverReads)
     }
 }
 
-TEST(GenCPAcknowledge, WriteWithShortWrittenLengthFails)
+TEST(ClpGenCPAcknowledge, WriteWithShortWrittenLengthFails)
 {
     clsim::GenCPDevice camera;
     clsim::ScriptedSerialPort port;
@@ -145,7 +145,7 @@ TEST(GenCPAcknowledge, WriteWithShortWrittenLengthFails)
     EXPECT_EQ(device._WriteRegister(port.port(), clsim::kScratchAddress, data, 8, 50), 0x8004);
 }
 
-TEST(GenCPAcknowledge, CameraFaultsGiveTheAckError)
+TEST(ClpGenCPAcknowledge, CameraFaultsGiveTheAckError)
 {
     const struct {
         clsim::Fault fault;
@@ -173,7 +173,7 @@ TEST(GenCPAcknowledge, CameraFaultsGiveTheAckError)
     }
 }
 
-TEST(GenCPAcknowledge, RequestIdSkipsZeroWhenItWraps)
+TEST(ClpGenCPAcknowledge, RequestIdSkipsZeroWhenItWraps)
 {
     clsim::GenCPDevice camera;
     clsim::ScriptedSerialPort port;

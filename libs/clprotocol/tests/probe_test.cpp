@@ -36,7 +36,7 @@ std::uint32_t readPseudo(CLSerialPort* port, std::int32_t cookie, std::int64_t a
 
 }  // namespace
 
-TEST(Probe, Templates)
+TEST(ClpProbe, Templates)
 {
     struct Case {
         const char* name;
@@ -80,7 +80,7 @@ TEST(Probe, Templates)
     }
 }
 
-TEST(Probe, BufferTooSmallGivesTheNeededSize)
+TEST(ClpProbe, BufferTooSmallGivesTheNeededSize)
 {
     ScriptedRig rig;
     const char deviceTemplate[] = "Host01#Port0#NORRIK-Ombrel#Cam";  // 30 characters
@@ -109,7 +109,7 @@ TEST(Probe, BufferTooSmallGivesTheNeededSize)
     clp().clpDisconnect(cookie);
 }
 
-TEST(Probe, FallsBackThroughTheRatesToTheCamerasOne)
+TEST(ClpProbe, FallsBackThroughTheRatesToTheCamerasOne)
 {
     clsim::CameraConfig config;
     config.rates = 0x10;
@@ -131,7 +131,7 @@ TEST(Probe, FallsBackThroughTheRatesToTheCamerasOne)
     clp().clpDisconnect(cookie);
 }
 
-TEST(Probe, FailedProbeKeepsTheLastRateAndTheCookieCounter)
+TEST(ClpProbe, FailedProbeKeepsTheLastRateAndTheCookieCounter)
 {
     ScriptedRig first;
     const std::int32_t before = probe(first.port.port());
@@ -149,7 +149,7 @@ TEST(Probe, FailedProbeKeepsTheLastRateAndTheCookieCounter)
     clp().clpDisconnect(before + 1);
 }
 
-TEST(Probe, BaudRatePseudoRegisters)
+TEST(ClpProbe, BaudRatePseudoRegisters)
 {
     clsim::CameraConfig config;
     config.rates = 0x11;
@@ -183,7 +183,7 @@ TEST(Probe, BaudRatePseudoRegisters)
     clp().clpDisconnect(cookie);
 }
 
-TEST(Probe, HighestRateWithNoCommonRateIsRefused)
+TEST(ClpProbe, HighestRateWithNoCommonRateIsRefused)
 {
     clsim::CameraConfig config;
     config.rates = 0x02;
@@ -200,7 +200,7 @@ TEST(Probe, HighestRateWithNoCommonRateIsRefused)
     clp().clpDisconnect(cookie);
 }
 
-TEST(Probe, RegisterCallsRefuseBadArguments)
+TEST(ClpProbe, RegisterCallsRefuseBadArguments)
 {
     ScriptedRig rig;
     const std::int32_t cookie = probe(rig.port.port());
@@ -225,7 +225,7 @@ TEST(Probe, RegisterCallsRefuseBadArguments)
     EXPECT_EQ(clp().clpGetXMLDescription(port, cookie, kXmlId, buffer, &size, 100), CL_ERR_INVALID_COOKIE);
 }
 
-TEST(Probe, XmlIdsAskForTheirSize)
+TEST(ClpProbe, XmlIdsAskForTheirSize)
 {
     ScriptedRig rig;
     const std::int32_t cookie = probe(rig.port.port());
@@ -239,7 +239,7 @@ TEST(Probe, XmlIdsAskForTheirSize)
     clp().clpDisconnect(cookie);
 }
 
-TEST(Probe, XmlPlainAndZipped)
+TEST(ClpProbe, XmlPlainAndZipped)
 {
     for (const bool zipped : {false, true}) {
         clsim::CameraConfig config;
@@ -268,7 +268,7 @@ TEST(Probe, XmlPlainAndZipped)
     }
 }
 
-TEST(Probe, XmlFetchedWithTheFirstCall)
+TEST(ClpProbe, XmlFetchedWithTheFirstCall)
 {
     ScriptedRig rig;
     const std::int32_t cookie = probe(rig.port.port());
@@ -284,7 +284,7 @@ TEST(Probe, XmlFetchedWithTheFirstCall)
     clp().clpDisconnect(cookie);
 }
 
-TEST(Probe, XmlFaults)
+TEST(ClpProbe, XmlFaults)
 {
     struct Case {
         const char* name;
@@ -316,7 +316,7 @@ TEST(Probe, XmlFaults)
     }
 }
 
-TEST(Probe, SizeQueryWritesNoErrorLine)
+TEST(ClpProbe, SizeQueryWritesNoErrorLine)
 {
     JotwellLog log;
     log.start();
@@ -337,7 +337,7 @@ TEST(Probe, SizeQueryWritesNoErrorLine)
     log.stop();
 }
 
-TEST(Probe, DisconnectDuringASlowRead)
+TEST(ClpProbe, DisconnectDuringASlowRead)
 {
     PtyRig rig;
     const std::int32_t cookie = probe(rig.port.port());
@@ -355,7 +355,22 @@ TEST(Probe, DisconnectDuringASlowRead)
     EXPECT_EQ(clp().clpReadRegister(rig.port.port(), cookie, 0x44, buffer, 64, 100), CL_ERR_INVALID_COOKIE);
 }
 
-TEST(Probe, TwoProbesOnTwoPtysAtOnce)
+TEST(ClpProbe, LateAcknowledgeDoesNotShiftTheNextExchange)
+{
+    PtyRig rig;
+    const std::int32_t cookie = probe(rig.port.port());
+    char buffer[64] = {};
+    // The host gives up after four time-outs of 100 ms; the answer comes later.
+    rig.camera.device().setFault(clsim::Fault::Delay, 1, 550);
+    EXPECT_EQ(clp().clpReadRegister(rig.port.port(), cookie, 0x0004, buffer, 64, 100), CL_ERR_TIMEOUT);
+    ASSERT_EQ(clp().clpReadRegister(rig.port.port(), cookie, 0x0044, buffer, 64, 300), 0);
+    EXPECT_STREQ(buffer, "SIM-CL2048M");
+    ASSERT_EQ(clp().clpReadRegister(rig.port.port(), cookie, 0x0144, buffer, 64, 300), 0);
+    EXPECT_STREQ(buffer, "CL0001");
+    clp().clpDisconnect(cookie);
+}
+
+TEST(ClpProbe, TwoProbesOnTwoPtysAtOnce)
 {
     clsim::CameraConfig a, b;
     a.serial = "CL-A";

@@ -22,7 +22,7 @@ Bytes counting(std::size_t n)
 }
 }  // namespace
 
-TEST(SerialIO, WritesInPiecesOf64)
+TEST(ClpSerialIO, WritesInPiecesOf64)
 {
     clsim::ScriptedSerialPort port;
     const Bytes data = counting(130);
@@ -31,7 +31,7 @@ TEST(SerialIO, WritesInPiecesOf64)
     EXPECT_EQ(port.written(), data);
 }
 
-TEST(SerialIO, TimeOutRetries)
+TEST(ClpSerialIO, TimeOutRetries)
 {
     const std::int32_t T = CL_ERR_TIMEOUT;
     const Bytes data = counting(10);
@@ -70,7 +70,7 @@ TEST(SerialIO, TimeOutRetries)
     }
 }
 
-TEST(SerialIO, PartialCountWithTimeOutIsKept)
+TEST(ClpSerialIO, PartialCountWithTimeOutIsKept)
 {
     const Bytes data = counting(10);
     clsim::ScriptedSerialPort port;
@@ -88,7 +88,7 @@ TEST(SerialIO, PartialCountWithTimeOutIsKept)
     EXPECT_EQ(buffer, data);
 }
 
-TEST(SerialIO, ZeroLengthIsNothingToMove)
+TEST(ClpSerialIO, ZeroLengthIsNothingToMove)
 {
     clsim::ScriptedSerialPort port;
     std::uint8_t byte = 0;
@@ -97,7 +97,7 @@ TEST(SerialIO, ZeroLengthIsNothingToMove)
     EXPECT_TRUE(port.calls().empty());
 }
 
-TEST(GenCPDevice, LongTransfersAreSplitAtTheirAddresses)
+TEST(ClpGenCPDevice, LongTransfersAreSplitAtTheirAddresses)
 {
     clsim::GenCPDevice camera;
     clsim::ScriptedSerialPort port;
@@ -124,7 +124,7 @@ TEST(GenCPDevice, LongTransfersAreSplitAtTheirAddresses)
     EXPECT_EQ(camera.commands().size(), 6u);
 }
 
-TEST(GenCPDevice, LateBytesAreDrainedAfterAFailure)
+TEST(ClpGenCPDevice, LateBytesAreDrainedAfterAFailure)
 {
     clsim::GenCPDevice camera;
     clsim::ScriptedSerialPort port;
@@ -138,7 +138,7 @@ TEST(GenCPDevice, LateBytesAreDrainedAfterAFailure)
     EXPECT_STREQ(reinterpret_cast<char*>(buffer), "SIM-CL2048M");
 }
 
-TEST(GenCPDevice, SetBaudRateTakesOneCommonBit)
+TEST(ClpGenCPDevice, SetBaudRateTakesOneCommonBit)
 {
     clsim::CameraConfig config;
     config.rates = 0x11;

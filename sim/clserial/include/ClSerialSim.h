@@ -127,6 +127,7 @@ private:
 
 std::uint32_t rateToSpeed(std::uint32_t rateBit);  // bits per second, 0 if none
 std::uint32_t speedToRate(std::uint32_t speed);
+std::uint32_t lineRate(int ttyFd);  // the rate bit a tty is set to, 0 if none
 
 // A camera on the master side of a pseudo-terminal pair. It answers only
 // while the line speed the host set on the slave equals its own rate.
@@ -176,6 +177,8 @@ public:
     std::int32_t setRate(std::uint32_t rate);
 
 private:
+    std::int32_t transfer(char* buffer, std::uint32_t* size, std::uint32_t timeoutMs, bool writing);
+
     struct Object {
         CLSerialPort base;
         PtySerialPort* self;

@@ -10,8 +10,6 @@
 
 namespace clsim {
 
-std::uint32_t speedOfTermios(const termios& t);
-
 PtyCamera::PtyCamera(CameraConfig config) : m_device(std::move(config))
 {
     termios raw{};
@@ -78,10 +76,9 @@ void PtyCamera::run()
         splitter.feed(buffer, std::size_t(n));
         Bytes frame;
         while (splitter.next(frame)) {
-            termios t{};
-            tcgetattr(m_master, &t);  // the slave's settings, shared by the pair
             Answer answer;
-            if (!m_device.process(frame, speedToRate(speedOfTermios(t)), answer))
+            // The master reports the slave's settings, which the pair shares.
+            if (!m_device.process(frame, lineRate(m_master), answer))
                 continue;
             for (int waited = 0; waited < answer.delayMs && !m_stop; waited += 5)
                 std::this_thread::sleep_for(std::chrono::milliseconds(5));

@@ -49,12 +49,15 @@ int remainingMs(Clock::time_point deadline)
 
 }  // namespace
 
-std::uint32_t speedOfTermios(const termios& t)
+std::uint32_t lineRate(int ttyFd)
 {
+    termios t{};
+    if (ttyFd < 0 || tcgetattr(ttyFd, &t) != 0)
+        return 0;
     const speed_t code = cfgetospeed(&t);
     for (const SpeedRow& row : kSpeeds)
         if (row.code == code)
-            return row.speed;
+            return speedToRate(row.speed);
     return 0;
 }
 
@@ -81,13 +84,7 @@ PtySerialPort::~PtySerialPort()
         ::close(m_fd);
 }
 
-std::uint32_t PtySerialPort::rate() const
-{
-    termios t{};
-    if (m_fd < 0 || tcgetattr(m_fd, &t) != 0)
-        return 0;
-    return speedToRate(speedOfTermios(t));
-}
+std::uint32_t PtySerialPort::rate() const { return lineRate(m_fd); }
 
 std::int32_t PtySerialPort::setRate(std::uint32_t rate)
 {
@@ -105,43 +102,27 @@ std::int32_t PtySerialPort::setRate(std::uint32_t rate)
     return tcsetattr(m_fd, TCSANOW, &t) == 0 ? 0 : CL_ERR_BAUD_RATE_NOT_SUPPORTED;
 }
 
-// Reads until the count is reached or the time-out ends; a hung-up line is
-// silent until the time-out, as an unplugged cable would be.
 std::int32_t PtySerialPort::read(char* buffer, std::uint32_t* size, std::uint32_t timeoutMs)
 {
-    if (!buffer || !size)
-        return CL_ERR_INVALID_PTR;
-    const std::uint32_t wanted = *size;
-    std::uint32_t done = 0;
-    const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
-    while (done < wanted) {
-        const ssize_t n = ::read(m_fd, buffer + done, wanted - done);
-        if (n > 0) {
-            done += std::uint32_t(n);
-            continue;
-        }
-        if (n < 0 && errno == EINTR)
-            continue;
-        const int left = remainingMs(deadline);
-        if (left == 0)
-            break;
-        pollfd p{m_fd, POLLIN, 0};
-        if (poll(&p, 1, left) > 0 && (p.revents & (POLLHUP | POLLERR)) && !(p.revents & POLLIN))
-            std::this_thread::sleep_for(std::chrono::milliseconds(remainingMs(deadline)));
-    }
-    *size = done;
-    return done == wanted ? 0 : CL_ERR_TIMEOUT;
+    return transfer(buffer, size, timeoutMs, false);
 }
 
 std::int32_t PtySerialPort::write(const char* buffer, std::uint32_t* size, std::uint32_t timeoutMs)
 {
+    return transfer(const_cast<char*>(buffer), size, timeoutMs, true);
+}
+
+// Moves bytes until the count is reached or the time-out ends. A hung-up
+// line is silent until the time-out, as an unplugged cable would be.
+std::int32_t PtySerialPort::transfer(char* buffer, std::uint32_t* size, std::uint32_t timeoutMs, bool writing)
+{
     if (!buffer || !size)
         return CL_ERR_INVALID_PTR;
     const std::uint32_t wanted = *size;
     std::uint32_t done = 0;
     const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
     while (done < wanted) {
-        const ssize_t n = ::write(m_fd, buffer + done, wanted - done);
+        const ssize_t n = writing ? ::write(m_fd, buffer + done, wanted - done) : ::read(m_fd, buffer + done, wanted - done);
         if (n > 0) {
             done += std::uint32_t(n);
             continue;
@@ -151,8 +132,10 @@ std::int32_t PtySerialPort::write(const char* buffer, std::uint32_t* size, std::
         const int left = remainingMs(deadline);
         if (left == 0)
             break;
-        pollfd p{m_fd, POLLOUT, 0};
-        poll(&p, 1, left);
+        const short event = writing ? POLLOUT : POLLIN;
+        pollfd p{m_fd, event, 0};
+        if (poll(&p, 1, left) > 0 && (p.revents & (POLLHUP | POLLERR)) && !(p.revents & event))
+            std::this_thread::sleep_for(std::chrono::milliseconds(remainingMs(deadline)));
     }
     *size = done;
     return done == wanted ? 0 : CL_ERR_TIMEOUT;

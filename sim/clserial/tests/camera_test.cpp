@@ -26,7 +26,7 @@ Bytes exchange(clsim::PtySerialPort& port, const Bytes& command, std::uint32_t a
 
 }  // namespace
 
-TEST(PtyCamera, AnswersOnlyAtItsRate)
+TEST(ClSimPtyCamera, AnswersOnlyAtItsRate)
 {
     clsim::CameraConfig config;
     config.rate = 0x10;
@@ -55,7 +55,7 @@ TEST(PtyCamera, AnswersOnlyAtItsRate)
     EXPECT_EQ(commands[1].length, 64u);
 }
 
-TEST(PtyCamera, GarbageBeforeAFrameIsSkippedAndUnpluggedIsSilent)
+TEST(ClSimPtyCamera, GarbageBeforeAFrameIsSkippedAndUnpluggedIsSilent)
 {
     clsim::PtyCamera camera;
     clsim::PtySerialPort port(camera.slavePath());
@@ -72,7 +72,7 @@ TEST(PtyCamera, GarbageBeforeAFrameIsSkippedAndUnpluggedIsSilent)
     EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(250));
 }
 
-TEST(PtySerialPort, RatesFollowTheMask)
+TEST(ClSimPtySerialPort, RatesFollowTheMask)
 {
     clsim::PtyCamera camera;
     clsim::PtySerialPort port(camera.slavePath());
@@ -87,7 +87,7 @@ TEST(PtySerialPort, RatesFollowTheMask)
     EXPECT_EQ(port.rate(), 0x10u);
 }
 
-TEST(GenCPDevice, RateSwitchesAfterTheAcknowledge)
+TEST(ClSimGenCPDevice, RateSwitchesAfterTheAcknowledge)
 {
     clsim::GenCPDevice device;
     // WRITEMEM of 0x10 to the current-rate register at 0x2004.
