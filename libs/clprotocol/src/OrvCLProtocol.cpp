@@ -56,7 +56,7 @@ std::int32_t OrvCLProtocol::add(const std::shared_ptr<OrvCLDeviceGenCP>& device)
 
 void OrvCLProtocol::remove(std::int32_t cookie)
 {
-    std::shared_ptr<OrvCLDeviceGenCP> device;
+    std::shared_ptr<OrvCLDeviceGenCP> device;  // destroyed after the lock is let go
     std::lock_guard<std::mutex> lock(m_lock);
     const auto it = m_devices.find(cookie);
     if (it != m_devices.end()) {
