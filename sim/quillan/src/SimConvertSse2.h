@@ -39,7 +39,6 @@ struct Lanes8 {
     static __m128i add(__m128i a, __m128i b) { return _mm_add_epi16(a, b); }
     static __m128i set(int v) { return _mm_set1_epi16(short(v)); }
     static __m128i shr(__m128i a, int n) { return _mm_srli_epi16(a, n); }
-    static __m128i avg2(__m128i a, __m128i b) { return _mm_avg_epu16(a, b); }
     // Splits the 16 samples at p into the even-offset and odd-offset ones.
     static void split(const uint8_t* p, __m128i& even, __m128i& odd)
     {
@@ -57,7 +56,6 @@ struct Lanes16 {
     static __m128i add(__m128i a, __m128i b) { return _mm_add_epi32(a, b); }
     static __m128i set(int v) { return _mm_set1_epi32(v); }
     static __m128i shr(__m128i a, int n) { return _mm_srli_epi32(a, n); }
-    static __m128i avg2(__m128i a, __m128i b) { return _mm_srli_epi32(_mm_add_epi32(_mm_add_epi32(a, b), set(1)), 1); }
     static void split(const uint16_t* p, __m128i& even, __m128i& odd)
     {
         const __m128i v = load(p);
@@ -65,38 +63,40 @@ struct Lanes16 {
         odd = _mm_srli_epi32(v, 16);
     }
     // min(255, v >> shift) in pixel order, in the low 8 bytes. The shift is
-    // at least 1, so the shifted values are positive 16-bit words.
+    // at least 1, so the shifted words are positive for the saturating pack.
     static __m128i join(__m128i even, __m128i odd, __m128i count)
     {
-        const __m128i words = _mm_or_si128(_mm_srl_epi32(even, count), _mm_slli_epi32(_mm_srl_epi32(odd, count), 16));
+        const __m128i words = _mm_srl_epi16(_mm_or_si128(even, _mm_slli_epi32(odd, 16)), count);
         return _mm_packus_epi16(words, words);
     }
 };
 
 // Writes the block's blue, green and red bytes as Bpp-byte pixels (the
 // fourth byte 0xFF).
+template <uint32_t N>
+inline void putQuads(uint8_t* out, __m128i b, __m128i g, __m128i r)
+{
+    const __m128i opaque = _mm_set1_epi8(char(0xFF));
+    const __m128i bg0 = _mm_unpacklo_epi8(b, g), ra0 = _mm_unpacklo_epi8(r, opaque);
+    store(out, _mm_unpacklo_epi16(bg0, ra0));
+    store(out + 16, _mm_unpackhi_epi16(bg0, ra0));
+    if constexpr (N == 16) {
+        const __m128i bg1 = _mm_unpackhi_epi8(b, g), ra1 = _mm_unpackhi_epi8(r, opaque);
+        store(out + 32, _mm_unpacklo_epi16(bg1, ra1));
+        store(out + 48, _mm_unpackhi_epi16(bg1, ra1));
+    }
+}
+
 template <int Bpp, uint32_t N>
 inline void putBlock(uint8_t* out, __m128i b, __m128i g, __m128i r)
 {
-    const __m128i opaque = _mm_set1_epi8(char(0xFF));
-    __m128i px[N / 4];
-    const __m128i bg0 = _mm_unpacklo_epi8(b, g), ra0 = _mm_unpacklo_epi8(r, opaque);
-    px[0] = _mm_unpacklo_epi16(bg0, ra0);
-    px[1] = _mm_unpackhi_epi16(bg0, ra0);
-    if constexpr (N == 16) {
-        const __m128i bg1 = _mm_unpackhi_epi8(b, g), ra1 = _mm_unpackhi_epi8(r, opaque);
-        px[2] = _mm_unpacklo_epi16(bg1, ra1);
-        px[3] = _mm_unpackhi_epi16(bg1, ra1);
-    }
     if constexpr (Bpp == 4) {
-        for (uint32_t i = 0; i < N / 4; ++i)
-            store(out + 16 * i, px[i]);
+        putQuads<N>(out, b, g, r);
     } else {
-        uint8_t quad[N * 4];
-        for (uint32_t i = 0; i < N / 4; ++i)
-            store(quad + 16 * i, px[i]);
+        uint8_t quads[N * 4];
+        putQuads<N>(quads, b, g, r);
         for (uint32_t i = 0; i < N; ++i)
-            std::memcpy(out + 3 * i, quad + 4 * i, 3);
+            std::memcpy(out + 3 * i, quads + 4 * i, 3);
     }
 }
 
@@ -111,7 +111,9 @@ uint32_t demosaic(const typename L::Sample* u, const typename L::Sample* c, cons
 {
     const __m128i count = _mm_cvtsi32_si128(int(shift));
     const __m128i two = L::set(2);
-    auto avg2 = [](__m128i a, __m128i b) { return L::avg2(a, b); };
+    // (a + b + 1) >> 1; exact for both lane widths, as the upper word of a
+    // 32-bit lane is zero.
+    auto avg2 = [](__m128i a, __m128i b) { return _mm_avg_epu16(a, b); };
     auto avg4 = [&](__m128i a, __m128i b, __m128i p, __m128i q) {
         return L::shr(L::add(L::add(L::add(a, b), L::add(p, q)), two), 2);
     };
