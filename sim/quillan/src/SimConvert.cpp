@@ -127,7 +127,7 @@ inline void demosaicPixel(const T* u, const T* c, const T* d, uint32_t x, uint32
 }
 
 // The kernels one pixel at a time: the reference the fast kernels are held
-// to, and the whole conversion on machines without SSE2.
+// to, and their borders and tails.
 struct Plain {
     static void word16To8(const uint8_t* row, uint32_t x, uint32_t w, unsigned shift, uint8_t* out)
     {
