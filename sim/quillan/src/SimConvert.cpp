@@ -217,6 +217,15 @@ inline void forPacked12Bytes(const uint8_t* image, uint64_t first, uint32_t w, u
         g += 3;
         x = 1;
     }
+    // Four pixels from one little-endian 8-byte load while the row holds two
+    // more pixels (so bytes 6 and 7 are its own).
+    constexpr bool littleEndian = __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__;
+    for (; littleEndian && x + 6 <= w; x += 4, g += 6) {
+        uint64_t v;
+        std::memcpy(&v, g, 8);
+        const uint32_t four = uint32_t((v & 0xFF) | ((v >> 8) & 0xFFFF00) | ((v >> 16) & 0xFF000000));
+        std::memcpy(out + x, &four, 4);
+    }
     for (; x + 2 <= w; x += 2, g += 3) {
         out[x] = g[0];
         out[x + 1] = g[2];
