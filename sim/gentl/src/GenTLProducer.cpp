@@ -181,23 +181,28 @@ void saveState()
 }
 
 // Frame of every call: injected faults and the initialised state.
-#define GENTL_ENTER(name)                                   \
-    SimCall call(name, 0, SimCall::WorksWithoutLibrary);    \
+#define GENTL_CALL(name) SimCall call(name, 0, SimCall::WorksWithoutLibrary)
+#define GENTL_CHECK()                                       \
     if (int rc = call.enter())                              \
         return rc;                                          \
     if (!initialised())                                     \
         return call.result(GC_ERR_NOT_INITIALIZED)
+#define GENTL_ENTER(name) \
+    GENTL_CALL(name);     \
+    GENTL_CHECK()
 
 } // namespace
 
+// Faults can be set on the producer's calls from its loading on, before
+// GCInitLib.
+[[maybe_unused]] const bool kNamesKnown = [] {
+    for (const char* name : kImplemented)
+        SimFaults::instance().addKnownFunction(name);
+    return true;
+}();
+
 GC_ERROR GCInitLib(void)
 {
-    static const bool named = [] {
-        for (const char* name : kImplemented)
-            SimFaults::instance().addKnownFunction(name);
-        return true;
-    }();
-    (void)named;
     SimCall call("GCInitLib", 0, SimCall::WorksWithoutLibrary);
     if (int rc = call.enter())
         return rc;
@@ -206,9 +211,7 @@ GC_ERROR GCInitLib(void)
         return call.result(GC_ERR_RESOURCE_IN_USE);
     producer().initialised = true;
     producer().fileName = ownFileName();
-    std::string path = SimWorld::ipStatePath();
-    if (!path.empty())
-        SimWorld::instance().loadIpState(path);
+    SimWorld::instance().refreshIpState(true);
     return call.result(GC_ERR_SUCCESS);
 }
 
@@ -434,7 +437,10 @@ GC_ERROR DevClose(DEV_HANDLE device)
 
 GC_ERROR OrvForceIPConfig(IF_HANDLE iface, const char* deviceId, uint32_t ip, uint32_t mask, uint32_t gateway)
 {
-    GENTL_ENTER("OrvForceIPConfig");
+    GENTL_CALL("OrvForceIPConfig");
+    call.arg("deviceId", deviceId).arg("ip", formatIpv4(ip)).arg("mask", formatIpv4(mask));
+    call.arg("gateway", formatIpv4(gateway));
+    GENTL_CHECK();
     auto i = lookup<Interface>(iface, HandleKind::Interface);
     if (!i)
         return call.result(GC_ERR_INVALID_HANDLE);
@@ -478,7 +484,10 @@ GC_ERROR OrvForceIPConfig(IF_HANDLE iface, const char* deviceId, uint32_t ip, ui
 GC_ERROR OrvSetIPConfig(DEV_HANDLE device, bool8_t dhcp, bool8_t persistentIp, uint32_t ip, uint32_t mask,
                         uint32_t gateway)
 {
-    GENTL_ENTER("OrvSetIPConfig");
+    GENTL_CALL("OrvSetIPConfig");
+    call.arg("dhcp", dhcp != 0).arg("persistentIp", persistentIp != 0).arg("ip", formatIpv4(ip));
+    call.arg("mask", formatIpv4(mask)).arg("gateway", formatIpv4(gateway));
+    GENTL_CHECK();
     auto d = lookup<Device>(device, HandleKind::Device);
     if (!d)
         return call.result(GC_ERR_INVALID_HANDLE);

@@ -136,6 +136,8 @@ protected:
     }
     void TearDown() override
     {
+        if (sdkOpen)
+            OrvLibClose();
         p.tlClose(tl);
         p.closeLib();
         unsetenv("QUILLAN_SIM_STATE");
@@ -157,7 +159,29 @@ protected:
         return ids;
     }
 
+    // The camera SDK of this process (its own world) on a folder with a
+    // placeholder orv_gev_tl.cti; 0 when an interface does not open.
+    ORV_INTERFACE_HANDLE sdkInterface(const char* id)
+    {
+        std::ofstream(folder + "/orv_gev_tl.cti").put('\n');
+        ORV_SYSTEM_HANDLE system = 0;
+        ORV_INTERFACE_HANDLE iface = 0;
+        sdkOpen = OrvLibInit(folder.c_str(), "", "", "") == 0;
+        if (!sdkOpen || OrvLibSystemOpen(0, &system) != 0 || OrvSystemUpdateInterfaceList(system, nullptr, 1000) != 0
+            || OrvSystemInterfaceOpen(system, id, &iface) != 0)
+            return 0;
+        return iface;
+    }
+    ORV_DEVICE_INFO sdkListed(ORV_INTERFACE_HANDLE iface, const char* id)
+    {
+        ORV_DEVICE_INFO info{};
+        EXPECT_EQ(OrvInterfaceUpdateDeviceList(iface, nullptr, 3000), 0);
+        EXPECT_EQ(OrvInterfaceDeviceGetInfo(iface, id, &info), 0);
+        return info;
+    }
+
     Producer p{"orv_gev_tl.cti"};
+    bool sdkOpen = false;
     TL_HANDLE tl = nullptr;
     std::map<std::string, IF_HANDLE> interfaces;
     std::string folder;
@@ -268,22 +292,27 @@ TEST_F(GenTLProducer, CameraSdkSeesTheForcedAddressThroughTheStateFile)
     ASSERT_TRUE(state.good());
 
     // The camera SDK in this process has its own world; it reads the file at init.
-    char folderPattern[] = "/tmp/gentl-cti-XXXXXX";
-    std::string cti = mkdtemp(folderPattern);
-    std::ofstream(cti + "/orv_gev_tl.cti").put('\n');
-    ASSERT_EQ(OrvLibInit(cti.c_str(), "", "", ""), 0);
-    ORV_SYSTEM_HANDLE system = 0;
-    ASSERT_EQ(OrvLibSystemOpen(0, &system), 0);
-    ASSERT_EQ(OrvSystemUpdateInterfaceList(system, nullptr, 1000), 0);
-    ORV_INTERFACE_HANDLE iface = 0;
-    ASSERT_EQ(OrvSystemInterfaceOpen(system, "gev-if-1", &iface), 0);
-    ASSERT_EQ(OrvInterfaceUpdateDeviceList(iface, nullptr, 3000), 0);
-    ORV_DEVICE_INFO info{};
-    ASSERT_EQ(OrvInterfaceDeviceGetInfo(iface, "GEV-G5-0005", &info), 0);
+    ORV_INTERFACE_HANDLE iface = sdkInterface("gev-if-1");
+    ASSERT_NE(iface, 0u);
+    ORV_DEVICE_INFO info = sdkListed(iface, "GEV-G5-0005");
     EXPECT_EQ(info.accessStatus, 1);
     EXPECT_STREQ(info.ipAddress, "10.0.0.100");
-    OrvLibClose();
-    std::system(("rm -rf '" + cti + "'").c_str());
+}
+
+TEST_F(GenTLProducer, CameraSdkReadsTheStateFileAgainAtTheNextDeviceListUpdate)
+{
+    ORV_INTERFACE_HANDLE iface = sdkInterface("gev-if-1");
+    ASSERT_NE(iface, 0u);
+    EXPECT_EQ(sdkListed(iface, "GEV-G5-0005").accessStatus, 3);
+
+    // The producer (another process in real use) forces the address; the
+    // SDK sees it at its next update, without being initialised again.
+    ASSERT_EQ(p.forceIp(interfaces["gev-if-1"], "GEV-G5-0005", 0x0A000042u, 0xFF000000u, 0), 0);
+    ORV_DEVICE_INFO info = sdkListed(iface, "GEV-G5-0005");
+    EXPECT_EQ(info.accessStatus, 1);
+    EXPECT_STREQ(info.ipAddress, "10.0.0.66");
+    ASSERT_EQ(p.forceIp(interfaces["gev-if-1"], "GEV-G5-0005", 0xA9FE0C22u, 0xFFFF0000u, 0), 0);
+    EXPECT_EQ(sdkListed(iface, "GEV-G5-0005").accessStatus, 3);
 }
 
 TEST_F(GenTLProducer, ScenariosForTheDuplicateRule)
@@ -348,6 +377,34 @@ TEST(GenTLProducerFiles, EveryProducerFileLoadsAndServesItsOwnInterfaces)
         EXPECT_NE(dlsym(p.handle, "DSGetBufferPartInfo"), nullptr);
         EXPECT_EQ(p.tlClose(tl), 0);
         EXPECT_EQ(p.closeLib(), 0);
+    }
+}
+
+TEST(GenTLProducerFiles, FaultsCanBeSetBeforeTheLibraryIsInitialised)
+{
+    Producer p("orv_gev_brox_tl.cti");
+    ASSERT_NE(p.handle, nullptr) << dlerror();
+    char reply[128];
+    size_t size = sizeof reply;
+    ASSERT_EQ(p.control("call.fail GCInitLib -1001", reply, &size), 0) << reply;
+    EXPECT_EQ(p.initLib(), -1001);
+    ASSERT_EQ(p.initLib(), 0);
+    EXPECT_EQ(p.closeLib(), 0);
+}
+
+TEST(GenTLProducerFiles, VariantsLackOneExportEach)
+{
+    struct Row { const char* folder; const char* missing; };
+    const Row rows[] = {{"gentl-no-orvsetipconfig", "OrvSetIPConfig"}, {"gentl-no-gcinitlib", "GCInitLib"}};
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.folder);
+        std::string path = std::string(SUITE_BIN_DIR) + "/variants/" + row.folder + "/orv_gev_tl.cti";
+        void* handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+        ASSERT_NE(handle, nullptr) << dlerror();
+        EXPECT_EQ(dlsym(handle, row.missing), nullptr);
+        EXPECT_NE(dlsym(handle, "OrvForceIPConfig"), nullptr);
+        EXPECT_NE(dlsym(handle, "TLOpen"), nullptr);
+        dlclose(handle);
     }
 }
 

@@ -69,6 +69,8 @@ int OrvInterfaceUpdateDeviceList(ORV_INTERFACE_HANDLE iface, bool* changed, uint
     auto i = interfaceOf(iface);
     if (!i)
         return call.result(ORV_ERROR_INVALID_HANDLE);
+    // Address changes another process (the IP tool) wrote to the state file.
+    SimWorld::instance().refreshIpState();
     const bool probed = SimWorld::instance().producer(i->system.fileName).probed();
     std::vector<std::shared_ptr<SimCamera>> found;
     uint32_t slowest = 0;

@@ -92,9 +92,7 @@ int SimLibrary::init(const InitArgs& args)
         return ORV_ERROR_RESOURCE_IN_USE;
     lastInit_ = args;
     systems_ = scan(args.searchPath);
-    std::string state = SimWorld::ipStatePath();
-    if (!state.empty())
-        SimWorld::instance().loadIpState(state);
+    SimWorld::instance().refreshIpState(true);
     initialised_ = true;
     return ORV_SUCCESS;
 }

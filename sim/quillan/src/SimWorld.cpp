@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace quillan {
@@ -424,6 +425,32 @@ std::string SimWorld::ipStatePath()
 {
     const char* path = std::getenv("QUILLAN_SIM_STATE");
     return path ? std::string(path) : std::string();
+}
+
+namespace {
+
+std::string fileStamp(const std::string& path)
+{
+    struct stat st {};
+    if (stat(path.c_str(), &st) != 0)
+        return std::string();
+    return std::to_string(st.st_ino) + ':' + std::to_string(st.st_size) + ':' + std::to_string(st.st_mtim.tv_sec)
+        + '.' + std::to_string(st.st_mtim.tv_nsec);
+}
+
+} // namespace
+
+bool SimWorld::refreshIpState(bool always)
+{
+    std::string path = ipStatePath();
+    if (path.empty())
+        return false;
+    std::lock_guard<std::mutex> lock(stateMutex_);
+    std::string stamp = fileStamp(path);
+    if (stamp.empty() || (stamp == stateStamp_ && !always))
+        return false;
+    stateStamp_ = stamp;
+    return loadIpState(path);
 }
 
 bool SimWorld::loadIpState(const std::string& path)

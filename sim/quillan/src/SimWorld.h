@@ -96,6 +96,9 @@ public:
     bool saveIpState(const std::string& path) const;
     // The file named by QUILLAN_SIM_STATE, or empty.
     static std::string ipStatePath();
+    // Applies the QUILLAN_SIM_STATE file when it differs from the one last
+    // applied (another process wrote it), or always; true when it was read.
+    bool refreshIpState(bool always = false);
 
 private:
     SimWorld();
@@ -107,6 +110,9 @@ private:
     SimWorldDescription world_;
     std::vector<SimProducerDesc> producers_;
     std::vector<std::shared_ptr<SimCamera>> cameras_;
+    // Identity of the state file last applied: inode, size, change time.
+    std::mutex stateMutex_;
+    std::string stateStamp_;
 };
 
 } // namespace quillan
