@@ -56,16 +56,19 @@ void convertMono(benchmark::State& state, Conversion Convert, int OutBytes, uint
     state.counters["MP/s"] = benchmark::Counter(double(kWidth) * kHeight * 1e-6, benchmark::Counter::kIsIterationInvariantRate);
 }
 
-void bayerToBgrx(benchmark::State& state, uint32_t format)
+// Bayer to four bytes (blue, green, red, 0xFF) or three bytes per pixel.
+void bayerToBgr(benchmark::State& state, uint32_t format, int bytesPerPixel)
 {
     const Source src = makeSource(format);
-    std::vector<uint8_t> dst(size_t(kWidth) * kHeight * 4);
+    std::vector<uint8_t> dst(size_t(kWidth) * kHeight * bytesPerPixel);
     for (auto _ : state) {
-        benchmark::DoNotOptimize(SimConvert::colorToBgr(src.image, dst.data(), dst.size(), 4));
+        benchmark::DoNotOptimize(SimConvert::colorToBgr(src.image, dst.data(), dst.size(), bytesPerPixel));
         benchmark::ClobberMemory();
     }
     state.counters["MP/s"] = benchmark::Counter(double(kWidth) * kHeight * 1e-6, benchmark::Counter::kIsIterationInvariantRate);
 }
+
+void bayerToBgrx(benchmark::State& state, uint32_t format) { bayerToBgr(state, format, 4); }
 
 void renderFrame(benchmark::State& state, uint32_t format)
 {
@@ -137,7 +140,10 @@ BENCHMARK_CAPTURE(bayerToBgrx, BayerGR16, uint32_t(PF::BayerGR16))->Unit(benchma
 BENCHMARK_CAPTURE(bayerToBgrx, BayerRG16, uint32_t(PF::BayerRG16))->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(bayerToBgrx, BayerGB16, uint32_t(PF::BayerGB16))->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(bayerToBgrx, BayerBG16, uint32_t(PF::BayerBG16))->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(bayerToBgrx, BayerRG12, uint32_t(PF::BayerRG12))->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(bayerToBgrx, BayerRG12Packed, uint32_t(PF::BayerRG12Packed))->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(bayerToBgr, BayerRG8, uint32_t(PF::BayerRG8), 3)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(bayerToBgr, BayerRG16, uint32_t(PF::BayerRG16), 3)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(renderFrame, Mono8, uint32_t(PF::Mono8))->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK_CAPTURE(renderFrame, Mono12, uint32_t(PF::Mono12))->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK_CAPTURE(streamFiveBuffers, Mono8, uint32_t(PF::Mono8))->Unit(benchmark::kMillisecond)->UseRealTime();

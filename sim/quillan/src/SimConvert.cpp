@@ -6,7 +6,12 @@
 
 #include <algorithm>
 #include <cstring>
+#include <type_traits>
 #include <vector>
+
+#if defined(__SSE2__)
+#include "SimConvertSse2.h"
+#endif
 
 namespace SimConvert {
 
@@ -97,61 +102,194 @@ inline uint32_t scaled(uint32_t v, unsigned shift)
         return v;
 }
 
-// One output row of the bilinear demosaic. u, c, d are the rows above, at
-// and below; greenEven tells whether the even columns are green; RedRow
+// One pixel of the bilinear demosaic. u, c, d are the rows above, at and
+// below; xl, xr the columns of the left and right neighbours; RedRow tells
 // whether the row's other colour is red.
 template <typename T, int Bpp, bool Scale, bool RedRow>
-void demosaicRow(const T* u, const T* c, const T* d, uint32_t w, bool greenEven, unsigned shift, uint8_t* out)
+inline void demosaicPixel(const T* u, const T* c, const T* d, uint32_t x, uint32_t xl, uint32_t xr, bool green,
+                          unsigned shift, uint8_t* out)
 {
-    auto pixel = [&](uint32_t x, uint32_t xl, uint32_t xr, bool green) {
-        uint32_t red, grn, blue;
-        if (green) {
-            const uint32_t h = (uint32_t(c[xl]) + c[xr] + 1) >> 1;  // the row's colour
-            const uint32_t v = (uint32_t(u[x]) + d[x] + 1) >> 1;    // the other colour
-            grn = c[x];
-            red = RedRow ? h : v;
-            blue = RedRow ? v : h;
-        } else {
-            const uint32_t own = c[x];
-            const uint32_t diag = (uint32_t(u[xl]) + u[xr] + d[xl] + d[xr] + 2) >> 2;
-            grn = (uint32_t(c[xl]) + c[xr] + u[x] + d[x] + 2) >> 2;
-            red = RedRow ? own : diag;
-            blue = RedRow ? diag : own;
-        }
-        putPixel<Bpp>(out, x, scaled<Scale>(red, shift), scaled<Scale>(grn, shift), scaled<Scale>(blue, shift));
-    };
-    const bool greenOdd = !greenEven;
-    if (w == 1) {
-        pixel(0, 0, 0, greenEven);
-        return;
+    uint32_t red, grn, blue;
+    if (green) {
+        const uint32_t h = (uint32_t(c[xl]) + c[xr] + 1) >> 1;  // the row's colour
+        const uint32_t v = (uint32_t(u[x]) + d[x] + 1) >> 1;    // the other colour
+        grn = c[x];
+        red = RedRow ? h : v;
+        blue = RedRow ? v : h;
+    } else {
+        const uint32_t own = c[x];
+        const uint32_t diag = (uint32_t(u[xl]) + u[xr] + d[xl] + d[xr] + 2) >> 2;
+        grn = (uint32_t(c[xl]) + c[xr] + u[x] + d[x] + 2) >> 2;
+        red = RedRow ? own : diag;
+        blue = RedRow ? diag : own;
     }
-    pixel(0, 1, 1, greenEven);
-    uint32_t x = 1;
-    if (w >= 3) {
-        const uint32_t last = w - 2;
-        if (greenOdd) {
-            for (; x + 1 <= last; x += 2) {
-                pixel(x, x - 1, x + 1, true);
-                pixel(x + 1, x, x + 2, false);
-            }
-        } else {
-            for (; x + 1 <= last; x += 2) {
-                pixel(x, x - 1, x + 1, false);
-                pixel(x + 1, x, x + 2, true);
-            }
-        }
-        if (x <= last) {
-            pixel(x, x - 1, x + 1, (x & 1) ? greenOdd : greenEven);
-            ++x;
-        }
-    }
-    const uint32_t e = w - 1;
-    pixel(e, e - 1, e - 1, (e & 1) ? greenOdd : greenEven);
+    putPixel<Bpp>(out, x, scaled<Scale>(red, shift), scaled<Scale>(grn, shift), scaled<Scale>(blue, shift));
 }
+
+// The kernels one pixel at a time: the reference the fast kernels are held
+// to, and their borders and tails.
+struct Plain {
+    static void word16To8(const uint8_t* row, uint32_t x, uint32_t w, unsigned shift, uint8_t* out)
+    {
+        for (; x < w; ++x)
+            out[x] = uint8_t(std::min<uint32_t>(255u, uint32_t(load16(row + size_t(x) * 2)) >> shift));
+    }
+    static void packed12To8(const uint8_t* image, uint64_t first, uint32_t w, unsigned shift, uint8_t* out)
+    {
+        for (uint32_t x = 0; x < w; ++x)
+            out[x] = uint8_t(SimPixelFormat::unpack12(image, first + x) >> shift);
+    }
+    static void packed12To16(const uint8_t* image, uint64_t first, uint32_t w, unsigned shift, uint8_t* out)
+    {
+        for (uint32_t x = 0; x < w; ++x)
+            store16(out + size_t(x) * 2, uint16_t(SimPixelFormat::unpack12(image, first + x) << shift));
+    }
+    static void unpack12(const uint8_t* image, uint64_t first, uint32_t w, uint16_t* out)
+    {
+        for (uint32_t x = 0; x < w; ++x)
+            out[x] = SimPixelFormat::unpack12(image, first + x);
+    }
+    // One output row; greenEven tells whether the even columns are green.
+    template <typename T, int Bpp, bool Scale, bool RedRow>
+    static void demosaicRow(const T* u, const T* c, const T* d, uint32_t w, bool greenEven, unsigned shift, uint8_t* out)
+    {
+        auto pixel = [&](uint32_t x, uint32_t xl, uint32_t xr, bool green) {
+            demosaicPixel<T, Bpp, Scale, RedRow>(u, c, d, x, xl, xr, green, shift, out);
+        };
+        const bool greenOdd = !greenEven;
+        if (w == 1) {
+            pixel(0, 0, 0, greenEven);
+            return;
+        }
+        pixel(0, 1, 1, greenEven);
+        uint32_t x = 1;
+        if (w >= 3) {
+            const uint32_t last = w - 2;
+            if (greenOdd) {
+                for (; x + 1 <= last; x += 2) {
+                    pixel(x, x - 1, x + 1, true);
+                    pixel(x + 1, x, x + 2, false);
+                }
+            } else {
+                for (; x + 1 <= last; x += 2) {
+                    pixel(x, x - 1, x + 1, false);
+                    pixel(x + 1, x, x + 2, true);
+                }
+            }
+            if (x <= last) {
+                pixel(x, x - 1, x + 1, (x & 1) ? greenOdd : greenEven);
+                ++x;
+            }
+        }
+        const uint32_t e = w - 1;
+        pixel(e, e - 1, e - 1, (e & 1) ? greenOdd : greenEven);
+    }
+};
+
+// Calls put(x, value) for the w packed 12-bit pixels from pixel index first
+// on, two pixels per three bytes; reads no byte the plain unpacking does not.
+template <class Put>
+inline void forPacked12(const uint8_t* image, uint64_t first, uint32_t w, Put put)
+{
+    const uint8_t* g = image + (first >> 1) * 3;
+    uint32_t x = 0;
+    if ((first & 1) && w > 0) {
+        put(0, uint32_t(g[2] << 4) | (g[1] >> 4));
+        g += 3;
+        x = 1;
+    }
+    for (; x + 2 <= w; x += 2, g += 3) {
+        put(x, uint32_t(g[0] << 4) | (g[1] & 0x0Fu));
+        put(x + 1, uint32_t(g[2] << 4) | (g[1] >> 4));
+    }
+    if (x < w)
+        put(x, uint32_t(g[0] << 4) | (g[1] & 0x0Fu));
+}
+
+// The high eight of twelve bits of each packed pixel: bytes 0 and 2 of each
+// group of three.
+inline void forPacked12Bytes(const uint8_t* image, uint64_t first, uint32_t w, uint8_t* out)
+{
+    const uint8_t* g = image + (first >> 1) * 3;
+    uint32_t x = 0;
+    if ((first & 1) && w > 0) {
+        out[0] = g[2];
+        g += 3;
+        x = 1;
+    }
+    // Four pixels from one little-endian 8-byte load while the row holds two
+    // more pixels (so bytes 6 and 7 are its own).
+    constexpr bool littleEndian = __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__;
+    for (; littleEndian && x + 6 <= w; x += 4, g += 6) {
+        uint64_t v;
+        std::memcpy(&v, g, 8);
+        const uint32_t four = uint32_t((v & 0xFF) | ((v >> 8) & 0xFFFF00) | ((v >> 16) & 0xFF000000));
+        std::memcpy(out + x, &four, 4);
+    }
+    for (; x + 2 <= w; x += 2, g += 3) {
+        out[x] = g[0];
+        out[x + 1] = g[2];
+    }
+    if (x < w)
+        out[x] = g[0];
+}
+
+// The kernels the SDK runs: SSE2 blocks where x86-64 offers them, packed
+// pixels two at a time, and the plain code for borders and tails.
+struct Fast {
+    static void word16To8(const uint8_t* row, uint32_t x, uint32_t w, unsigned shift, uint8_t* out)
+    {
+#if defined(__SSE2__)
+        if (shift >= 1)
+            x += Sse2::word16To8(row + size_t(x) * 2, w - x, shift, out + x);
+#endif
+        Plain::word16To8(row, x, w, shift, out);
+    }
+    static void packed12To8(const uint8_t* image, uint64_t first, uint32_t w, unsigned shift, uint8_t* out)
+    {
+        if (shift == 4)  // twelve bits: the high byte of each pixel as it lies
+            forPacked12Bytes(image, first, w, out);
+        else
+            forPacked12(image, first, w, [=](uint32_t x, uint32_t v) { out[x] = uint8_t(v >> shift); });
+    }
+    static void packed12To16(const uint8_t* image, uint64_t first, uint32_t w, unsigned shift, uint8_t* out)
+    {
+        forPacked12(image, first, w, [=](uint32_t x, uint32_t v) { store16(out + size_t(x) * 2, uint16_t(v << shift)); });
+    }
+    static void unpack12(const uint8_t* image, uint64_t first, uint32_t w, uint16_t* out)
+    {
+        forPacked12(image, first, w, [=](uint32_t x, uint32_t v) { out[x] = uint16_t(v); });
+    }
+    template <typename T, int Bpp, bool Scale, bool RedRow>
+    static void demosaicRow(const T* u, const T* c, const T* d, uint32_t w, bool greenEven, unsigned shift, uint8_t* out)
+    {
+        if (w < 3) {
+            Plain::demosaicRow<T, Bpp, Scale, RedRow>(u, c, d, w, greenEven, shift, out);
+            return;
+        }
+        auto pixel = [&](uint32_t x, uint32_t xl, uint32_t xr) {
+            demosaicPixel<T, Bpp, Scale, RedRow>(u, c, d, x, xl, xr, ((x & 1) == 0) == greenEven, shift, out);
+        };
+        pixel(0, 1, 1);
+        uint32_t x = 1;
+#if defined(__SSE2__)
+        // 8-bit samples as they are, deeper ones scaled by at least one bit.
+        using Lanes = std::conditional_t<sizeof(T) == 1, Sse2::Lanes8, Sse2::Lanes16>;
+        if constexpr ((sizeof(T) == 1) != Scale) {
+            if (!Scale || shift >= 1)
+                x = greenEven ? Sse2::demosaic<Lanes, Bpp, RedRow, false>(u, c, d, x, w, shift, out)
+                              : Sse2::demosaic<Lanes, Bpp, RedRow, true>(u, c, d, x, w, shift, out);
+        }
+#endif
+        for (; x + 1 < w; ++x)
+            pixel(x, x - 1, x + 1);
+        pixel(w - 1, w - 2, w - 2);
+    }
+};
 
 // Source rows as arrays of T: 8-bit rows point into the image; deeper rows
 // are copied into a ring of three native words.
-template <typename T>
+template <typename T, class K>
 class RowSource {
 public:
     RowSource(const Info& f, const Image& s) : f_(f), s_(s)
@@ -168,13 +306,10 @@ public:
             const unsigned slot = y % 3;
             T* dst = ring_.data() + size_t(slot) * s_.width;
             if (loaded_[slot] != int64_t(y)) {
-                if (f_.layout == Layout::Word16) {
+                if (f_.layout == Layout::Word16)
                     std::memcpy(dst, base + size_t(y) * s_.width * 2, size_t(s_.width) * 2);
-                } else {
-                    const uint64_t first = uint64_t(y) * s_.width;
-                    for (uint32_t x = 0; x < s_.width; ++x)
-                        dst[x] = SimPixelFormat::unpack12(base, first + x);
-                }
+                else
+                    K::unpack12(base, uint64_t(y) * s_.width, s_.width, dst);
                 loaded_[slot] = y;
             }
             return dst;
@@ -188,10 +323,10 @@ private:
     int64_t loaded_[3] = {-1, -1, -1};
 };
 
-template <typename T, int Bpp, bool Scale>
+template <class K, typename T, int Bpp, bool Scale>
 int demosaic(const Image& s, const Info& f, void* dst, uint64_t dstSize, unsigned shift)
 {
-    RowSource<T> rows(f, s);
+    RowSource<T, K> rows(f, s);
     const uint32_t h = std::max<uint32_t>(1, sourceRows(f, s));
     return forEachRow(s, f, dst, dstSize, uint64_t(s.width) * Bpp, [&](uint32_t y, uint8_t* out) {
         const T* c = rows.row(y);
@@ -200,13 +335,13 @@ int demosaic(const Image& s, const Info& f, void* dst, uint64_t dstSize, unsigne
         const bool greenEven = SimPixelFormat::siteColor(f.cfa, 0, y) == 1;
         const bool redRow = SimPixelFormat::siteColor(f.cfa, greenEven ? 1 : 0, y) == 0;
         if (redRow)
-            demosaicRow<T, Bpp, Scale, true>(u, c, d, s.width, greenEven, shift, out);
+            K::template demosaicRow<T, Bpp, Scale, true>(u, c, d, s.width, greenEven, shift, out);
         else
-            demosaicRow<T, Bpp, Scale, false>(u, c, d, s.width, greenEven, shift, out);
+            K::template demosaicRow<T, Bpp, Scale, false>(u, c, d, s.width, greenEven, shift, out);
     });
 }
 
-template <int Bpp>
+template <class K, int Bpp>
 int colorToBgrN(const Image& s, const Info& f, void* dst, uint64_t dstSize)
 {
     if (f.layout == Layout::Triple) {
@@ -218,60 +353,82 @@ int colorToBgrN(const Image& s, const Info& f, void* dst, uint64_t dstSize)
         });
     }
     if (f.layout == Layout::Byte)
-        return demosaic<uint8_t, Bpp, false>(s, f, dst, dstSize, 0);
-    return demosaic<uint16_t, Bpp, true>(s, f, dst, dstSize, unsigned(f.significantBits - 8));
+        return demosaic<K, uint8_t, Bpp, false>(s, f, dst, dstSize, 0);
+    return demosaic<K, uint16_t, Bpp, true>(s, f, dst, dstSize, unsigned(f.significantBits - 8));
 }
 
-} // namespace
+bool isPacked12(const Info& i) { return i.layout == Layout::Packed12; }
+bool isWord16(const Info& i) { return i.layout == Layout::Word16; }
+bool isDisplayColour(const Info& i) { return i.color && i.displaySupported; }
 
-int packed12To8(const Image& src, void* dst, uint64_t dstSize)
+template <class K>
+int packed12To8With(const Image& src, void* dst, uint64_t dstSize)
 {
-    const Info* f = acceptFormat(src, [](const Info& i) { return i.layout == Layout::Packed12; });
+    const Info* f = acceptFormat(src, isPacked12);
     if (!f)
         return ORV_ERROR_NOT_AVAILABLE;
     const unsigned shift = unsigned(f->significantBits - 8);
     const uint8_t* in = static_cast<const uint8_t*>(src.pixels);
     return forEachRow(src, *f, dst, dstSize, src.width, [&](uint32_t y, uint8_t* out) {
-        const uint64_t first = uint64_t(y) * src.width;
-        for (uint32_t x = 0; x < src.width; ++x)
-            out[x] = uint8_t(SimPixelFormat::unpack12(in, first + x) >> shift);
+        K::packed12To8(in, uint64_t(y) * src.width, src.width, shift, out);
     });
 }
 
-int packed12To16(const Image& src, void* dst, uint64_t dstSize)
+template <class K>
+int packed12To16With(const Image& src, void* dst, uint64_t dstSize)
 {
-    const Info* f = acceptFormat(src, [](const Info& i) { return i.layout == Layout::Packed12; });
+    const Info* f = acceptFormat(src, isPacked12);
     if (!f)
         return ORV_ERROR_NOT_AVAILABLE;
     const unsigned shift = unsigned(16 - f->significantBits);
     const uint8_t* in = static_cast<const uint8_t*>(src.pixels);
     return forEachRow(src, *f, dst, dstSize, uint64_t(src.width) * 2, [&](uint32_t y, uint8_t* out) {
-        const uint64_t first = uint64_t(y) * src.width;
-        for (uint32_t x = 0; x < src.width; ++x)
-            store16(out + size_t(x) * 2, uint16_t(SimPixelFormat::unpack12(in, first + x) << shift));
+        K::packed12To16(in, uint64_t(y) * src.width, src.width, shift, out);
     });
 }
 
-int word16To8(const Image& src, void* dst, uint64_t dstSize)
+template <class K>
+int word16To8With(const Image& src, void* dst, uint64_t dstSize)
 {
-    const Info* f = acceptFormat(src, [](const Info& i) { return i.layout == Layout::Word16; });
+    const Info* f = acceptFormat(src, isWord16);
     if (!f)
         return ORV_ERROR_NOT_AVAILABLE;
     const unsigned shift = unsigned(f->significantBits - 8);
     const uint8_t* in = static_cast<const uint8_t*>(src.pixels);
     return forEachRow(src, *f, dst, dstSize, src.width, [&](uint32_t y, uint8_t* out) {
-        const uint8_t* row = in + size_t(y) * src.width * 2;
-        for (uint32_t x = 0; x < src.width; ++x)
-            out[x] = uint8_t(std::min<uint32_t>(255u, uint32_t(load16(row + size_t(x) * 2)) >> shift));
+        K::word16To8(in + size_t(y) * src.width * 2, 0, src.width, shift, out);
     });
 }
 
-int colorToBgr(const Image& src, void* dst, uint64_t dstSize, int bytesPerPixel)
+template <class K>
+int colorToBgrWith(const Image& src, void* dst, uint64_t dstSize, int bytesPerPixel)
 {
-    const Info* f = acceptFormat(src, [](const Info& i) { return i.color && i.displaySupported; });
+    const Info* f = acceptFormat(src, isDisplayColour);
     if (!f || (bytesPerPixel != 3 && bytesPerPixel != 4))
         return ORV_ERROR_NOT_AVAILABLE;
-    return bytesPerPixel == 4 ? colorToBgrN<4>(src, *f, dst, dstSize) : colorToBgrN<3>(src, *f, dst, dstSize);
+    return bytesPerPixel == 4 ? colorToBgrN<K, 4>(src, *f, dst, dstSize) : colorToBgrN<K, 3>(src, *f, dst, dstSize);
 }
+
+} // namespace
+
+int packed12To8(const Image& src, void* dst, uint64_t dstSize) { return packed12To8With<Fast>(src, dst, dstSize); }
+int packed12To16(const Image& src, void* dst, uint64_t dstSize) { return packed12To16With<Fast>(src, dst, dstSize); }
+int word16To8(const Image& src, void* dst, uint64_t dstSize) { return word16To8With<Fast>(src, dst, dstSize); }
+int colorToBgr(const Image& src, void* dst, uint64_t dstSize, int bytesPerPixel)
+{
+    return colorToBgrWith<Fast>(src, dst, dstSize, bytesPerPixel);
+}
+
+namespace Reference {
+
+int packed12To8(const Image& src, void* dst, uint64_t dstSize) { return packed12To8With<Plain>(src, dst, dstSize); }
+int packed12To16(const Image& src, void* dst, uint64_t dstSize) { return packed12To16With<Plain>(src, dst, dstSize); }
+int word16To8(const Image& src, void* dst, uint64_t dstSize) { return word16To8With<Plain>(src, dst, dstSize); }
+int colorToBgr(const Image& src, void* dst, uint64_t dstSize, int bytesPerPixel)
+{
+    return colorToBgrWith<Plain>(src, dst, dstSize, bytesPerPixel);
+}
+
+} // namespace Reference
 
 } // namespace SimConvert

@@ -28,4 +28,13 @@ int word16To8(const Image& src, void* dst, uint64_t dstSize);
 // every site keeps its colour.
 int colorToBgr(const Image& src, void* dst, uint64_t dstSize, int bytesPerPixel);
 
+// The same conversions one pixel at a time, without SIMD: the results the
+// conversions above must give, byte for byte.
+namespace Reference {
+int packed12To8(const Image& src, void* dst, uint64_t dstSize);
+int packed12To16(const Image& src, void* dst, uint64_t dstSize);
+int word16To8(const Image& src, void* dst, uint64_t dstSize);
+int colorToBgr(const Image& src, void* dst, uint64_t dstSize, int bytesPerPixel);
+} // namespace Reference
+
 } // namespace SimConvert

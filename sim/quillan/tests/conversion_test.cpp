@@ -5,7 +5,9 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <algorithm>
 #include <functional>
+#include <random>
 #include <vector>
 
 namespace PF = SimPixelFormat;
@@ -236,4 +238,100 @@ TEST(RgbToBgrx, GenericColourTriplesAreCopied)
     std::vector<uint8_t> dst(8);
     ASSERT_EQ(SimConvert::colorToBgr(image(src, 2, 1, PF::BGR8Generic), dst.data(), dst.size(), 4), 0);
     EXPECT_EQ(dst, (std::vector<uint8_t>{1, 2, 3, 0xFF, 4, 5, 6, 0xFF}));
+}
+
+namespace {
+
+// Source bytes of exactly the given size, from an odd address, so that a
+// read before or past them shows under AddressSanitizer.
+struct ExactSource {
+    ExactSource(size_t n, std::mt19937& random) : bytes(n + 1)
+    {
+        for (auto& b : bytes)
+            b = uint8_t(random());
+    }
+    const uint8_t* data() const { return bytes.data() + 1; }
+    std::vector<uint8_t> bytes;
+};
+
+struct Kernel {
+    const char* name;
+    int (*fast)(const Image&, void*, uint64_t);
+    int (*reference)(const Image&, void*, uint64_t);
+    int outBytes;
+    bool (*accepts)(const PF::Info&);
+};
+
+int toBgrx(const Image& s, void* d, uint64_t n) { return SimConvert::colorToBgr(s, d, n, 4); }
+int toBgr(const Image& s, void* d, uint64_t n) { return SimConvert::colorToBgr(s, d, n, 3); }
+int referenceBgrx(const Image& s, void* d, uint64_t n) { return SimConvert::Reference::colorToBgr(s, d, n, 4); }
+int referenceBgr(const Image& s, void* d, uint64_t n) { return SimConvert::Reference::colorToBgr(s, d, n, 3); }
+bool colourFormat(const PF::Info& f) { return f.color && f.displaySupported; }
+
+const Kernel kKernels[] = {
+    {"16to8", SimConvert::word16To8, SimConvert::Reference::word16To8, 1,
+     [](const PF::Info& f) { return f.layout == PF::Layout::Word16; }},
+    {"12to8", SimConvert::packed12To8, SimConvert::Reference::packed12To8, 1,
+     [](const PF::Info& f) { return f.layout == PF::Layout::Packed12; }},
+    {"12to16", SimConvert::packed12To16, SimConvert::Reference::packed12To16, 2,
+     [](const PF::Info& f) { return f.layout == PF::Layout::Packed12; }},
+    {"bgrx", toBgrx, referenceBgrx, 4, colourFormat},
+    {"bgr", toBgr, referenceBgr, 3, colourFormat},
+};
+
+} // namespace
+
+// The fast kernels give the plain kernels' bytes and results for every
+// format they take: every Bayer order and depth, widths around the SIMD
+// blocks (odd ones included), single columns and rows, random samples with
+// bits above the format's depth, and short sources and destinations.
+TEST(FastKernels, MatchThePlainKernelsByteForByte)
+{
+    std::mt19937 random(35);
+    size_t n = 0;
+    const PF::Info* table = PF::table(&n);
+    const std::pair<uint32_t, uint32_t> sizes[] = {{1, 1}, {1, 6}, {7, 1}, {2, 1}, {2, 3}, {3, 2}, {4, 4}, {5, 3},
+                                                   {16, 3}, {17, 4}, {18, 2}, {19, 5}, {33, 3}, {34, 4}, {35, 2}, {61, 5}};
+    int compared = 0;
+    for (const Kernel& k : kKernels) {
+        for (size_t i = 0; i < n; ++i) {
+            const PF::Info& f = table[i];
+            if (!k.accepts(f))
+                continue;
+            for (const auto& [w, h] : sizes) {
+                const size_t full = size_t(PF::imageBytes(f, w, h));
+                const size_t outRow = size_t(w) * k.outBytes;
+                // Whole images; a source one byte short of its last row;
+                // a destination one byte short and one holding a row and a bit.
+                struct Run {
+                    size_t source;
+                    size_t destination;
+                } runs[] = {{full, outRow * h}, {full - 1, outRow * h}, {full, outRow * h - 1}, {full, outRow + 1}};
+                for (const Run& run : runs) {
+                    const ExactSource src(run.source, random);
+                    Image img;
+                    img.pixels = src.data();
+                    img.width = w;
+                    img.height = h;
+                    img.size = uint32_t(run.source);
+                    img.pixelType = f.pfnc;
+                    Guarded fast(run.destination), plain(run.destination);
+                    std::fill(plain.bytes.begin(), plain.bytes.end(), 0xEE);
+                    const int fastResult = k.fast(img, fast.data(), run.destination);
+                    ASSERT_EQ(fastResult, k.reference(img, plain.data(), run.destination));
+                    ASSERT_EQ(fastResult, run.source == full && run.destination >= outRow * h ? 0 : -1006);
+                    const size_t differ = size_t(std::mismatch(fast.bytes.begin(), fast.bytes.end(), plain.bytes.begin()).first -
+                                                 fast.bytes.begin());
+                    ASSERT_EQ(differ, fast.bytes.size()) << k.name << " " << f.name << " " << w << "x" << h << " source "
+                                                         << run.source << " destination " << run.destination;
+                    ASSERT_TRUE(fast.guardIntact());
+                    ++compared;
+                }
+            }
+        }
+    }
+    // 16to8 on three mono and twelve Bayer word formats, 12to8 and 12to16 on
+    // two mono and four Bayer packed ones, BGRX and BGR on 20 Bayer formats
+    // and the generic triples.
+    EXPECT_EQ(compared, (15 + 6 + 6 + 21 + 21) * 16 * 4);
 }
