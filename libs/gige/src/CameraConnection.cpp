@@ -45,7 +45,7 @@ std::atomic<PollFunction> currentPoll{&systemPoll};
 // The camera list and its lock live for the process, so no call can meet a
 // lock that another thread is deleting.
 struct CameraList {
-    std::mutex lock;
+    std::recursive_mutex lock;
     std::list<CameraPtr> cameras;
     uintptr_t nextHandle = 1;
 };
@@ -96,7 +96,7 @@ CameraConnection::~CameraConnection()
 CameraPtr findCamera(const void* handle)
 {
     CameraList& list = cameraList();
-    std::lock_guard<std::mutex> hold(list.lock);
+    std::lock_guard<std::recursive_mutex> hold(list.lock);
     for (const CameraPtr& camera : list.cameras) {
         if (camera->handle == reinterpret_cast<uintptr_t>(handle))
             return camera;
@@ -168,7 +168,7 @@ PELLAGO_API OrvGigETL_STATUS openCamera(void** handle, uint32_t cameraIp, uint16
         return OrvGigETL_INVALID_PARAMETER;
 
     CameraList& list = cameraList();
-    std::lock_guard<std::mutex> hold(list.lock);
+    std::lock_guard<std::recursive_mutex> hold(list.lock);
     for (const CameraPtr& camera : list.cameras) {
         if (camera->cameraIp == cameraIp && camera->cameraPort == cameraPort) {
             ++camera->refCount;
@@ -177,21 +177,26 @@ PELLAGO_API OrvGigETL_STATUS openCamera(void** handle, uint32_t cameraIp, uint16
         }
     }
 
-    auto camera = std::make_shared<CameraConnection>();
-    camera->cameraIp = cameraIp;
-    camera->cameraPort = cameraPort;
-    camera->controlSocket = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-    if (camera->controlSocket < 0)
+    const int fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    if (fd < 0)
         return OrvGigETL_CAMERA_OPEN_FAILED;
     sockaddr_in any{};
     any.sin_family = AF_INET;
     any.sin_addr.s_addr = htonl(INADDR_ANY);
     any.sin_port = 0;
-    socklen_t length = sizeof camera->localAddress;
-    if (::bind(camera->controlSocket, reinterpret_cast<sockaddr*>(&any), sizeof any) != 0
-        || ::getsockname(camera->controlSocket, reinterpret_cast<sockaddr*>(&camera->localAddress),
-                         &length) != 0)
-        return OrvGigETL_CAMERA_OPEN_FAILED;  // the record closes the socket
+    sockaddr_in bound{};
+    socklen_t length = sizeof bound;
+    if (::bind(fd, reinterpret_cast<sockaddr*>(&any), sizeof any) != 0
+        || ::getsockname(fd, reinterpret_cast<sockaddr*>(&bound), &length) != 0) {
+        ::close(fd);
+        return OrvGigETL_CAMERA_OPEN_FAILED;
+    }
+
+    auto camera = std::make_shared<CameraConnection>();
+    camera->cameraIp = cameraIp;
+    camera->cameraPort = cameraPort;
+    camera->controlSocket = fd;
+    camera->localAddress = bound;
     camera->localIp = ntohl(camera->localAddress.sin_addr.s_addr);
     camera->localPort = ntohs(camera->localAddress.sin_port);
     camera->cameraAddress.sin_family = AF_INET;
@@ -209,7 +214,7 @@ PELLAGO_API OrvGigETL_STATUS closeCamera(void* handle)
     CameraPtr camera;
     {
         CameraList& list = cameraList();
-        std::lock_guard<std::mutex> hold(list.lock);
+        std::lock_guard<std::recursive_mutex> hold(list.lock);
         for (auto it = list.cameras.begin(); it != list.cameras.end(); ++it) {
             if ((*it)->handle == reinterpret_cast<uintptr_t>(handle)) {
                 if (--(*it)->refCount > 0)
