@@ -1,11 +1,16 @@
 /* Pellago: GigE Vision cameras for a host program. GVCP control of each
  * camera over UDP, a per-camera log, status texts and a version check.
- * Plain C interface; every call returns an OrvGigETL_STATUS, 0 on success.
- * Camera handles are opaque pointer-sized values that are never reused. */
+ * Image streams that a packet-filter device fills, delivered through a
+ * callback. Plain C interface; every call returns an OrvGigETL_STATUS, 0 on
+ * success. Camera and stream handles are opaque pointer-sized values that are
+ * never reused. */
 #ifndef PELLAGO_H
 #define PELLAGO_H
 
 #include <stdint.h>
+#ifndef __cplusplus
+#include <stdbool.h>
+#endif
 
 #if defined(PELLAGO_BUILDING)
 #define PELLAGO_API __attribute__((visibility("default")))
@@ -112,6 +117,86 @@ enum {
  * may call the library again. */
 typedef void (*OrvGigETL_MessageCallback)(const char* line, void* context);
 
+/* Signal types delivered to a stream callback. */
+enum {
+    OrvGigETL_SIGNAL_FRAME_COMPLETED = 1,
+    OrvGigETL_SIGNAL_FRAME_ABANDONED = 2,
+    OrvGigETL_SIGNAL_START_OF_TRANSFER = 3,
+    OrvGigETL_SIGNAL_BANDWIDTH_EXCEEDED = 4,
+    OrvGigETL_SIGNAL_OLD_STYLE_DATA_PACKETS = 5,
+    OrvGigETL_SIGNAL_TEST_PACKET = 6,
+    OrvGigETL_SIGNAL_CAMERA_IMAGE_TRANSFER_DONE = 7,
+    OrvGigETL_SIGNAL_CAMERA_CONNECTION_LOST = 8,
+    OrvGigETL_SIGNAL_MULTICAST_MESSAGE = 9,
+    OrvGigETL_SIGNAL_CAMERA_SEQ_DONE = 12,
+    OrvGigETL_SIGNAL_CAMERA_TRIGGER_VIOLATION = 13,
+    OrvGigETL_SIGNAL_CAMERA_FRAMETRANSFER_START = 14,
+    OrvGigETL_SIGNAL_CAMERA_FRAMETRANSFER_END = 15,
+    OrvGigETL_SIGNAL_CAMERA_FRAME_TRIGGER = 16,
+    OrvGigETL_SIGNAL_CAMERA_FRAME_START = 17,
+    OrvGigETL_SIGNAL_CAMERA_FRAME_END = 18,
+    OrvGigETL_SIGNAL_CAMERA_EXPOSURE_START = 19,
+    OrvGigETL_SIGNAL_CAMERA_EXPOSURE_END = 20
+};
+
+/* One signal, valid only during the callback. `stamp` is the event time in
+ * microseconds for types 1 to 6, the host's value for camera messages. */
+typedef struct OrvGigETL_SIGNAL {
+    int32_t type;
+    void* data;
+    int32_t value;
+    union {
+        double time;
+        uint64_t value;
+    } stamp;
+} __attribute__((packed)) OrvGigETL_SIGNAL;
+
+/* The data of a multicast message signal. */
+typedef struct OrvGigETL_MULTICAST_MESSAGE {
+    int32_t message;
+    uint32_t group;
+    int32_t port;
+    int32_t payload;
+} OrvGigETL_MULTICAST_MESSAGE;
+
+/* One frame of a stream, the data of frame and start-of-transfer signals.
+ * The host may write the release values; the record is reused once the
+ * channel's records have gone round. */
+typedef struct ImageRecord {
+    void* frameData; /* null for a start of transfer */
+    uint32_t frameSize;
+    uint32_t blockId;
+    uint32_t slotIndex;
+    uint32_t value364;
+    uint32_t lostFrames;
+    uint32_t value112;
+    uint32_t resentPackets;
+    uint32_t sequence; /* release values: sent back with a completed frame */
+    uint32_t offset;
+    uint32_t cycle;
+    uint32_t count;
+    uint32_t fifthReleaseValue;
+    uint32_t transferTime; /* microseconds */
+    float frameRate;       /* frames per second */
+    float dataRate;        /* MB/s */
+    float peakTransferRate;
+    uint8_t reserved68[576];
+    uint32_t state; /* 1 completed, 2 abandoned */
+    uint64_t cameraTimestamp;
+    uint8_t inUse;
+    uint8_t reserved657[7];
+    uint32_t value228;
+    uint32_t value232;
+    uint32_t value236;
+    uint8_t reserved676[8];
+    uint32_t value248;
+    uint32_t frameValues[5];
+    uint32_t magic; /* 0x92645470 */
+} ImageRecord;
+
+/* Receives a stream's signals; the result is logged for completed frames. */
+typedef int32_t (*OrvGigETL_StreamCallback)(const OrvGigETL_SIGNAL* signal, void* context);
+
 /* Opens the control connection to the camera at `cameraIp`:`cameraPort`
  * (host byte order). The same address twice gives the same handle with one
  * more reference. -207 when the control socket cannot be made. */
@@ -137,6 +222,36 @@ PELLAGO_API OrvGigETL_STATUS GVCPTransportEx(void* camera, uint32_t command, int
 /* GVCPTransportEx with 3 tries of 200 ms. */
 PELLAGO_API OrvGigETL_STATUS GVCPTransport(void* camera, uint32_t command, int32_t dataLength,
                                            const void* data, int32_t ackLength, void* ackBuffer);
+
+/* Adds a unicast stream from the camera: binds a socket on an ephemeral
+ * port (written to `port`), opens a packet-filter channel with `bufferCount`
+ * buffers of `bufferSize` bytes and starts its receive thread. */
+PELLAGO_API OrvGigETL_STATUS addStream(void* camera, void** stream, const uint32_t* hostIp,
+                                       uint16_t* port, int32_t bufferSize, int32_t bufferCount,
+                                       int32_t packetSize, int32_t driverParameter,
+                                       OrvGigETL_StreamCallback callback, void* context);
+
+/* addStream from another source (0: the camera). */
+PELLAGO_API OrvGigETL_STATUS addStreamFromIP(void* camera, void** stream, const uint32_t* hostIp,
+                                             uint16_t* port, uint32_t sourceIp, int32_t bufferSize,
+                                             int32_t bufferCount, int32_t packetSize,
+                                             int32_t driverParameter,
+                                             OrvGigETL_StreamCallback callback, void* context);
+
+/* Accepts frames completed from now on, or rejects every frame. */
+PELLAGO_API OrvGigETL_STATUS enableStream(void* stream, bool enable);
+
+/* The address of driver buffer `index`; -232 outside the buffer count. */
+PELLAGO_API OrvGigETL_STATUS getBufferData(void* stream, int32_t index, void** address);
+
+/* Ends the stream: its thread, channel, buffers and socket. */
+PELLAGO_API OrvGigETL_STATUS closeStream(void* stream);
+
+/* Deliver host-side events through the stream's callback. */
+PELLAGO_API OrvGigETL_STATUS signalCameraConnectionLost(void* stream);
+PELLAGO_API OrvGigETL_STATUS signalCameraMessage(void* stream, uint32_t messageType, uint64_t value);
+PELLAGO_API OrvGigETL_STATUS signalMulticastMessage(void* stream, int32_t message, uint32_t group,
+                                                    int32_t port, int32_t payload);
 
 /* The name of a status; "OrvGigETL_ERROR" for values without one. */
 PELLAGO_API const char* getErrorMessage(OrvGigETL_STATUS code);

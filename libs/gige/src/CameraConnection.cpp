@@ -42,10 +42,8 @@ int systemPoll(struct pollfd* fds, nfds_t count, const struct timespec* timeout)
 
 std::atomic<PollFunction> currentPoll{&systemPoll};
 
-// The camera list and its lock live for the process, so no call can meet a
-// lock that another thread is deleting.
+// The camera list lives for the process, like the locks.
 struct CameraList {
-    std::recursive_mutex lock;
     std::list<CameraPtr> cameras;
     uintptr_t nextHandle = 1;
 };
@@ -78,6 +76,12 @@ void setPollFunction(PollFunction function)
     currentPoll.store(function ? function : &systemPoll);
 }
 
+std::recursive_mutex& listLock()
+{
+    static std::recursive_mutex* instance = new std::recursive_mutex;
+    return *instance;
+}
+
 std::recursive_mutex& logLock()
 {
     static std::recursive_mutex* instance = new std::recursive_mutex;
@@ -96,7 +100,7 @@ CameraConnection::~CameraConnection()
 CameraPtr findCamera(const void* handle)
 {
     CameraList& list = cameraList();
-    std::lock_guard<std::recursive_mutex> hold(list.lock);
+    std::lock_guard<std::recursive_mutex> hold(listLock());
     for (const CameraPtr& camera : list.cameras) {
         if (camera->handle == reinterpret_cast<uintptr_t>(handle))
             return camera;
@@ -168,7 +172,7 @@ PELLAGO_API OrvGigETL_STATUS openCamera(void** handle, uint32_t cameraIp, uint16
         return OrvGigETL_INVALID_PARAMETER;
 
     CameraList& list = cameraList();
-    std::lock_guard<std::recursive_mutex> hold(list.lock);
+    std::lock_guard<std::recursive_mutex> hold(listLock());
     for (const CameraPtr& camera : list.cameras) {
         if (camera->cameraIp == cameraIp && camera->cameraPort == cameraPort) {
             ++camera->refCount;
@@ -214,7 +218,7 @@ PELLAGO_API OrvGigETL_STATUS closeCamera(void* handle)
     CameraPtr camera;
     {
         CameraList& list = cameraList();
-        std::lock_guard<std::recursive_mutex> hold(list.lock);
+        std::lock_guard<std::recursive_mutex> hold(listLock());
         for (auto it = list.cameras.begin(); it != list.cameras.end(); ++it) {
             if ((*it)->handle == reinterpret_cast<uintptr_t>(handle)) {
                 if (--(*it)->refCount > 0)

@@ -76,6 +76,9 @@ using CameraPtr = std::shared_ptr<CameraConnection>;
 // null when the handle is not in the camera list.
 CameraPtr findCamera(const void* handle);
 
+// Guards every change of the camera list and the stream list.
+std::recursive_mutex& listLock();
+
 // Serialises every write of every camera log; lives for the process.
 std::recursive_mutex& logLock();
 

@@ -19,7 +19,7 @@ extern "C" PELLAGO_API OrvGigETL_STATUS isVersionCompliant(uint32_t* libraryVers
     if (major != 1 || minor > 5 || (minor == 5 && subMinor > 4))
         return OrvGigETL_DLL_VERSION_MISMATCH;
 
-    StreamingChannel channel;
+    StreamingChannel channel(307200, 1400, 1);
     if (!channel.deviceValid())
         return OrvGigETL_DRIVER_NOT_INSTALLED;
     return channel.probe() ? OrvGigETL_OK : OrvGigETL_DRIVER_X86_ON_X64_NOT_SUPPORTED;

@@ -4,6 +4,9 @@
 #pragma once
 
 #include "FilterDevice.h"
+#include "FilterRequestBlock.h"
+
+#include <gtest/gtest.h>
 #include "PellagoInternal.h"
 #include "StreamingChannel.h"
 
@@ -231,35 +234,44 @@ struct LineSink {
 };
 
 // A scripted packet-filter device: records each request and answers it
-// through `answer` (which may change the block); `false` fails the call.
+// through `answer`, which may change the block; `false` fails the call.
 class ScriptedDevice : public gigefilter::FilterDevice {
 public:
+    using Block = gigefilter::FilterRequestBlock;
     struct Request {
         uint32_t code;
-        Bytes block;
+        Block block;
     };
-    using Answer = std::function<bool(uint32_t code, uint8_t* block, uint32_t* returned)>;
+    using Answer = std::function<bool(uint32_t code, Block& block, uint32_t* returned)>;
 
-    ScriptedDevice(Answer answer, std::vector<Request>* log, std::mutex* logLock)
-        : answer_(std::move(answer)), log_(log), logLock_(logLock)
+    ScriptedDevice(Answer answer, std::vector<Request>* log, std::mutex* logLock,
+                   std::function<void()> onClose)
+        : answer_(std::move(answer)), log_(log), logLock_(logLock), onClose_(std::move(onClose))
     {
     }
     bool request(uint32_t code, void* block, uint32_t inSize, uint32_t, uint32_t* returned) override
     {
+        auto& b = *static_cast<Block*>(block);
+        EXPECT_EQ(inSize, sizeof(Block));
         {
             std::lock_guard<std::mutex> hold(*logLock_);
-            auto* b = static_cast<uint8_t*>(block);
-            log_->push_back({code, Bytes(b, b + inSize)});
+            log_->push_back({code, b});
         }
         *returned = 0;
-        return !closed_ && answer_(code, static_cast<uint8_t*>(block), returned);
+        return !closed_ && answer_(code, b, returned);
     }
-    void close() override { closed_ = true; }
+    void close() override
+    {
+        closed_ = true;
+        if (onClose_)
+            onClose_();
+    }
 
 private:
     Answer answer_;
     std::vector<Request>* log_;
     std::mutex* logLock_;
+    std::function<void()> onClose_;
     std::atomic<bool> closed_{false};
 };
 
@@ -269,10 +281,10 @@ inline const std::string kDriverPath = "\\\\.\\OrvGigE";
 // Puts a scripted device under the driver's path for the life of the object.
 class DeviceScope {
 public:
-    explicit DeviceScope(ScriptedDevice::Answer answer)
+    explicit DeviceScope(ScriptedDevice::Answer answer, std::function<void()> onClose = nullptr)
     {
-        gigefilter::registerFilterDevice(kDriverPath, [this, answer] {
-            return std::make_unique<ScriptedDevice>(answer, &requests, &lock);
+        gigefilter::registerFilterDevice(kDriverPath, [this, answer, onClose] {
+            return std::make_unique<ScriptedDevice>(answer, &requests, &lock, onClose);
         });
     }
     ~DeviceScope() { gigefilter::registerFilterDevice(kDriverPath, nullptr); }

@@ -102,16 +102,18 @@ int32_t check(const uint8_t (&requested)[3], uint8_t (&version)[4])
     return result;
 }
 
-bool answerProbe(uint32_t, uint8_t* block, uint32_t* returned)
+using Block = gigefilter::FilterRequestBlock;
+
+bool answerProbe(uint32_t, Block& block, uint32_t* returned)
 {
-    block[4] = 0;  // status: no longer 1
-    *returned = 1024;
+    block.status = 0;  // no longer 1
+    *returned = sizeof block;
     return true;
 }
 
-bool silentProbe(uint32_t, uint8_t*, uint32_t* returned)
+bool silentProbe(uint32_t, Block& block, uint32_t* returned)
 {
-    *returned = 1024;
+    *returned = sizeof block;
     return true;
 }
 
@@ -157,13 +159,13 @@ TEST(VersionCheck, DriverNoneSilentOrAnswering)
         EXPECT_EQ(std::memcmp(version, kVersionBytes, 4), 0);
     }
     {
-        DeviceScope driver([](uint32_t, uint8_t*, uint32_t*) { return false; });
+        DeviceScope driver([](uint32_t, Block&, uint32_t*) { return false; });
         EXPECT_EQ(check(requested, version), OrvGigETL_DRIVER_X86_ON_X64_NOT_SUPPORTED);
     }
     {
-        DeviceScope driver([](uint32_t, uint8_t* block, uint32_t* returned) {
-            block[4] = 0;
-            *returned = 1000;  // short reply
+        DeviceScope driver([](uint32_t, Block& block, uint32_t* returned) {
+            block.status = 0;
+            *returned = sizeof block - 4;  // short reply
             return true;
         });
         EXPECT_EQ(check(requested, version), OrvGigETL_DRIVER_X86_ON_X64_NOT_SUPPORTED);
@@ -175,16 +177,12 @@ TEST(VersionCheck, DriverNoneSilentOrAnswering)
     ASSERT_EQ(requests.size(), 2u);
     for (const auto& r : requests) {
         EXPECT_EQ(r.code, 0x120844u);
-        ASSERT_EQ(r.block.size(), 1024u);
-        const auto le32 = [&](size_t at) {
-            return uint32_t(r.block[at]) | uint32_t(r.block[at + 1]) << 8 | uint32_t(r.block[at + 2]) << 16
-                   | uint32_t(r.block[at + 3]) << 24;
-        };
-        EXPECT_EQ(le32(0), 0x01050400u);
-        EXPECT_EQ(le32(4), 1u);
-        EXPECT_EQ(le32(544), 0x2468u);
-        for (size_t at = 8; at < 36; ++at)
-            EXPECT_EQ(r.block[at], 0) << at;
+        EXPECT_EQ(r.block.version, 0x01050400u);
+        EXPECT_EQ(r.block.status, 1u);
+        EXPECT_EQ(r.block.marker, 0x2468u);
+        EXPECT_EQ(r.block.instanceId, 0u);  // the probe sends no key
+        EXPECT_EQ(r.block.sourceIpNet, 0u);
+        EXPECT_EQ(r.block.streamPort[0] | r.block.streamPort[1], 0);
     }
     // Each channel has its own instance id.
     EXPECT_NE(pellago::nextInstanceId(), pellago::nextInstanceId());
