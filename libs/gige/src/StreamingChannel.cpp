@@ -380,6 +380,25 @@ int32_t StreamingChannel::deliver(OrvGigETL_SIGNAL& signal, const char* name)
     return callback_ ? callback_(&signal, context_) : 0;
 }
 
+int32_t StreamingChannel::deliverEvent(int32_t type, void* data, int32_t value, const char* name)
+{
+    OrvGigETL_SIGNAL& s = signals_[type];
+    s = {type, data, value, {0}};
+    s.stamp.time = eventTime_;
+    return deliver(s, name);
+}
+
+void StreamingChannel::deliverMulticast(OrvGigETL_SIGNAL& signal, OrvGigETL_MULTICAST_MESSAGE& data)
+{
+    signal = {OrvGigETL_SIGNAL_MULTICAST_MESSAGE, &data, 16, {0}};
+    writeCameraLog(7, camera_.get(),
+                   "<<< signalMulticast() function= 0x%" PRIXPTR "  context= 0x%" PRIXPTR "  signal= 0x%" PRIXPTR
+                   " message= %d group= 0x%08X port= %d payload= %d",
+                   reinterpret_cast<uintptr_t>(callback_), reinterpret_cast<uintptr_t>(context_),
+                   reinterpret_cast<uintptr_t>(&signal), data.message, data.group, data.port, data.payload);
+    deliver(signal, nullptr);
+}
+
 void StreamingChannel::receiveLoop()
 {
     for (;;) {
@@ -399,10 +418,8 @@ void StreamingChannel::receiveLoop()
             const uint32_t counter = block_.oldStyleCounter;
             if (counter > oldStyleBaseline_ + 100 && counter > oldStyleBaseline_ && !oldStyleGiven_
                 && !stop_) {
-                OrvGigETL_SIGNAL& s = signals_[OrvGigETL_SIGNAL_OLD_STYLE_DATA_PACKETS];
-                s = {OrvGigETL_SIGNAL_OLD_STYLE_DATA_PACKETS, nullptr,
-                     static_cast<int32_t>(oldStyleBaseline_), {0}};
-                deliver(s, "signalOldStyleDataPackets");
+                deliverEvent(OrvGigETL_SIGNAL_OLD_STYLE_DATA_PACKETS, nullptr,
+                             static_cast<int32_t>(oldStyleBaseline_), "signalOldStyleDataPackets");
                 oldStyleGiven_ = true;
             }
             oldStyleBaseline_ = counter;
@@ -427,22 +444,14 @@ void StreamingChannel::handleEvent()
     case kEventStartOfTransfer:
         handleStart();
         break;
-    case kEventBandwidthExceeded: {
-        OrvGigETL_SIGNAL& s = signals_[OrvGigETL_SIGNAL_BANDWIDTH_EXCEEDED];
-        s = {OrvGigETL_SIGNAL_BANDWIDTH_EXCEEDED, nullptr, 0, {0}};
-        s.stamp.time = eventTime_;
-        deliver(s, "signalBandwidthExceeded");
+    case kEventBandwidthExceeded:
+        deliverEvent(OrvGigETL_SIGNAL_BANDWIDTH_EXCEEDED, nullptr, 0, "signalBandwidthExceeded");
         startsInARow_ = 0;
         break;
-    }
-    case kEventTestPacket: {
-        OrvGigETL_SIGNAL& s = signals_[OrvGigETL_SIGNAL_TEST_PACKET];
-        s = {OrvGigETL_SIGNAL_TEST_PACKET, nullptr, 0, {0}};
-        s.stamp.time = eventTime_;
-        deliver(s, "SignalTestPacket");
+    case kEventTestPacket:
+        deliverEvent(OrvGigETL_SIGNAL_TEST_PACKET, nullptr, 0, "SignalTestPacket");
         startsInARow_ = 0;
         break;
-    }
     case kEventResend:
         writeCameraLog(4, camera_.get(), "ResendPacket for BlockID: %d", static_cast<int>(block_.blockId));
         requestResend();
@@ -497,10 +506,7 @@ void StreamingChannel::handleFrame(uint32_t event)
         if (lastBlockId_ + 1 != id && lastBlockId_ != 65535 && id != 1)
             writeCameraLog(3, camera_.get(), "<-- ImageCallback(ID=%05d): gap %d - %d", id, lastBlockId_, id);
         r.state = 1;
-        OrvGigETL_SIGNAL& s = signals_[OrvGigETL_SIGNAL_FRAME_COMPLETED];
-        s = {OrvGigETL_SIGNAL_FRAME_COMPLETED, &r, bufferSize_, {0}};
-        s.stamp.time = eventTime_;
-        const int32_t result = deliver(s, "signalFrameCompleted");
+        const int32_t result = deliverEvent(OrvGigETL_SIGNAL_FRAME_COMPLETED, &r, bufferSize_, "signalFrameCompleted");
         const uint32_t values[5] = {r.sequence, r.offset, r.count, r.cycle, r.fifthReleaseValue};
         std::memcpy(block_.releaseValues, values, sizeof values);
         writeCameraLog(7, camera_.get(), "    Ret=%d  Sequence=%d  Offset=%d  Count=%d  Cycle=%d", result,
@@ -510,10 +516,7 @@ void StreamingChannel::handleFrame(uint32_t event)
         writeCameraLog(5, camera_.get(), "<-- ImageAbandoned(ID=%05d)  PacketResend: %d", id,
                        static_cast<int>(r.resentPackets));
         r.state = 2;
-        OrvGigETL_SIGNAL& s = signals_[OrvGigETL_SIGNAL_FRAME_ABANDONED];
-        s = {OrvGigETL_SIGNAL_FRAME_ABANDONED, &r, bufferSize_, {0}};
-        s.stamp.time = eventTime_;
-        deliver(s, "signalFrameAbandoned");
+        deliverEvent(OrvGigETL_SIGNAL_FRAME_ABANDONED, &r, bufferSize_, "signalFrameAbandoned");
     } else {
         writeCameraLog(5, camera_.get(), "<-- ImageRejected(ID=%05d): '%s' time condition=%3.0f", id,
                        accept_ ? "enabled" : "disabled",
@@ -542,21 +545,10 @@ void StreamingChannel::handleStart()
     r.blockId = id;
     r.value364 = block_.value364;
     r.lostFrames = lostFrames_;
-    OrvGigETL_SIGNAL& s = signals_[OrvGigETL_SIGNAL_START_OF_TRANSFER];
-    s = {OrvGigETL_SIGNAL_START_OF_TRANSFER, &r, 0, {0}};
-    s.stamp.time = eventTime_;
-    deliver(s, "signalStartOfTransfer");
+    deliverEvent(OrvGigETL_SIGNAL_START_OF_TRANSFER, &r, 0, "signalStartOfTransfer");
     if (++startsInARow_ > 3) {
         multicast_ = {1, 0, 0, payloadSize_};
-        OrvGigETL_SIGNAL& m = signals_[OrvGigETL_SIGNAL_MULTICAST_MESSAGE];
-        m = {OrvGigETL_SIGNAL_MULTICAST_MESSAGE, &multicast_, 16, {0}};
-        writeCameraLog(7, camera_.get(),
-                       "<<< signalMulticast() function= 0x%" PRIXPTR "  context= 0x%" PRIXPTR "  signal= 0x%" PRIXPTR
-                       " message= %d group= 0x%08X port= %d payload= %d",
-                       reinterpret_cast<uintptr_t>(callback_), reinterpret_cast<uintptr_t>(context_),
-                       reinterpret_cast<uintptr_t>(&m), multicast_.message, multicast_.group, multicast_.port,
-                       multicast_.payload);
-        deliver(m, nullptr);
+        deliverMulticast(signals_[OrvGigETL_SIGNAL_MULTICAST_MESSAGE], multicast_);
     }
 }
 
@@ -663,14 +655,10 @@ void StreamingChannel::signalCameraMessage(uint32_t type, uint64_t value)
 
 void StreamingChannel::signalMulticastMessage(int32_t message, uint32_t group, int32_t port, int32_t payload)
 {
+    // The caller's own records: the receive thread may be delivering too.
     OrvGigETL_MULTICAST_MESSAGE data = {message, group, port, payload};
-    OrvGigETL_SIGNAL s = {OrvGigETL_SIGNAL_MULTICAST_MESSAGE, &data, 16, {0}};
-    writeCameraLog(7, camera_.get(),
-                   "<<< signalMulticast() function= 0x%" PRIXPTR "  context= 0x%" PRIXPTR "  signal= 0x%" PRIXPTR
-                   " message= %d group= 0x%08X port= %d payload= %d",
-                   reinterpret_cast<uintptr_t>(callback_), reinterpret_cast<uintptr_t>(context_),
-                   reinterpret_cast<uintptr_t>(&s), message, group, port, payload);
-    deliver(s, nullptr);
+    OrvGigETL_SIGNAL signal{};
+    deliverMulticast(signal, data);
 }
 
 }  // namespace pellago

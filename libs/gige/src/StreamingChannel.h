@@ -112,6 +112,9 @@ private:
     void updateRates(ImageRecord& record);
     void release(uint16_t blockId);
     int32_t deliver(OrvGigETL_SIGNAL& signal, const char* name);
+    // Fills the channel's record of `type` (stamp: the event time) and delivers it.
+    int32_t deliverEvent(int32_t type, void* data, int32_t value, const char* name);
+    void deliverMulticast(OrvGigETL_SIGNAL& signal, OrvGigETL_MULTICAST_MESSAGE& data);
 
     std::unique_ptr<gigefilter::FilterDevice> device_;
     gigefilter::FilterRequestBlock block_{};

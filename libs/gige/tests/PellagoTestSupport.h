@@ -11,6 +11,7 @@
 #include "StreamingChannel.h"
 
 #include <arpa/inet.h>
+#include <dirent.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -20,6 +21,7 @@
 #include <cstring>
 #include <functional>
 #include <mutex>
+#include <set>
 #include <stdexcept>
 #include <string>
 #include <thread>
@@ -51,6 +53,20 @@ inline void put32(Bytes& b, uint32_t v)
 {
     put16(b, static_cast<uint16_t>(v >> 16));
     put16(b, static_cast<uint16_t>(v));
+}
+
+// The descriptors the process holds.
+inline std::set<int> openDescriptors()
+{
+    std::set<int> fds;
+    DIR* dir = ::opendir("/proc/self/fd");
+    const int own = ::dirfd(dir);
+    while (dirent* e = ::readdir(dir)) {
+        if (e->d_name[0] != '.' && std::atoi(e->d_name) != own)
+            fds.insert(std::atoi(e->d_name));
+    }
+    ::closedir(dir);
+    return fds;
 }
 
 // Big-endian words, as a GVCP payload.

@@ -1,6 +1,5 @@
 #include "PellagoTestSupport.h"
 
-#include <dirent.h>
 #include <fcntl.h>
 #include <sys/resource.h>
 
@@ -11,19 +10,6 @@
 using namespace pellagotest;
 
 namespace {
-
-std::set<int> openDescriptors()
-{
-    std::set<int> fds;
-    DIR* dir = ::opendir("/proc/self/fd");
-    const int own = ::dirfd(dir);
-    while (dirent* e = ::readdir(dir)) {
-        if (e->d_name[0] != '.' && std::atoi(e->d_name) != own)
-            fds.insert(std::atoi(e->d_name));
-    }
-    ::closedir(dir);
-    return fds;
-}
 
 bool isOpen(int fd)
 {

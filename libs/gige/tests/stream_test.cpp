@@ -1,6 +1,5 @@
 #include "PellagoTestSupport.h"
 
-#include <dirent.h>
 
 #include <gtest/gtest.h>
 
@@ -12,19 +11,6 @@ using namespace pellagotest;
 using Block = gigefilter::FilterRequestBlock;
 
 namespace {
-
-std::set<int> openDescriptors()
-{
-    std::set<int> fds;
-    DIR* dir = ::opendir("/proc/self/fd");
-    const int own = ::dirfd(dir);
-    while (dirent* e = ::readdir(dir)) {
-        if (e->d_name[0] != '.' && std::atoi(e->d_name) != own)
-            fds.insert(std::atoi(e->d_name));
-    }
-    ::closedir(dir);
-    return fds;
-}
 
 // A scripted stream driver: answers open, create, buffer info, release,
 // destroy and close at once; a wait takes the next scripted event, or
