@@ -1,7 +1,7 @@
 # Test helpers shared by every module.
 #
-# suite_add_gtest(<name> SOURCES <files...> LIBS <targets...>)
-#   A GoogleTest program; each TEST becomes one CTest case.
+# suite_add_gtest(<name> SOURCES <files...> LIBS <targets...> [PROPERTIES <p v...>])
+#   A GoogleTest program; each TEST becomes one CTest case, with PROPERTIES.
 # suite_add_qtest(<name> SOURCES <files...> LIBS <targets...>)
 #   A Qt Test program run on the offscreen platform.
 # suite_add_tests_from_glob(LIBS <targets...>)
@@ -28,7 +28,7 @@ function(_suite_test_env target)
 endfunction()
 
 function(suite_add_gtest name)
-    cmake_parse_arguments(ARG "" "" "SOURCES;LIBS" ${ARGN})
+    cmake_parse_arguments(ARG "" "" "SOURCES;LIBS;PROPERTIES" ${ARGN})
     add_executable(${name} ${ARG_SOURCES})
     target_link_libraries(${name} PRIVATE ${ARG_LIBS} GTest::gtest GTest::gtest_main GTest::gmock Threads::Threads)
     set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${SUITE_TEST_BIN_DIR})
@@ -45,7 +45,7 @@ function(suite_add_gtest name)
     gtest_discover_tests(${name}
         DISCOVERY_MODE PRE_TEST
         DISCOVERY_TIMEOUT 60
-        PROPERTIES TIMEOUT 300)
+        PROPERTIES TIMEOUT 300 ${ARG_PROPERTIES})
 endfunction()
 
 function(suite_add_qtest name)

@@ -1,0 +1,316 @@
+// The library as a host loads it, against a GigE Vision camera simulator
+// from another project (arv-fake-gv-camera-0.8, listening on 127.0.0.1).
+#include "Pellago.h"
+
+#include <arpa/inet.h>
+#include <dlfcn.h>
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <QXmlStreamReader>
+
+#include <chrono>
+#include <cstring>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+constexpr uint32_t kLoopback = 0x7F000001;
+constexpr uint16_t kGvcpPort = 3956;
+const char* kSimulator = "arv-fake-gv-camera-0.8";
+
+// A plain UDP socket of the test's own, for discovery and a second controller.
+class PlainSocket {
+public:
+    PlainSocket()
+    {
+        fd_ = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+        sockaddr_in a{};
+        a.sin_family = AF_INET;
+        a.sin_addr.s_addr = htonl(kLoopback);
+        ::bind(fd_, reinterpret_cast<sockaddr*>(&a), sizeof a);
+    }
+    ~PlainSocket() { ::close(fd_); }
+
+    // Sends a command to the camera; the reply, or nothing within `ms`.
+    Bytes exchange(const Bytes& command, int ms)
+    {
+        sockaddr_in to{};
+        to.sin_family = AF_INET;
+        to.sin_addr.s_addr = htonl(kLoopback);
+        to.sin_port = htons(kGvcpPort);
+        ::sendto(fd_, command.data(), command.size(), 0, reinterpret_cast<sockaddr*>(&to), sizeof to);
+        pollfd p{fd_, POLLIN, 0};
+        if (::poll(&p, 1, ms) <= 0)
+            return {};
+        uint8_t buffer[1024];
+        const ssize_t n = ::recv(fd_, buffer, sizeof buffer, 0);
+        return n > 0 ? Bytes(buffer, buffer + n) : Bytes{};
+    }
+
+private:
+    int fd_ = -1;
+};
+
+Bytes discoveryCommand(uint16_t id)
+{
+    return {0x42, 0x11, 0x00, 0x02, 0x00, 0x00, uint8_t(id >> 8), uint8_t(id)};
+}
+
+Bytes writeRegisterCommand(uint16_t id, uint32_t address, uint32_t value)
+{
+    Bytes b = {0x42, 0x01, 0x00, 0x82, 0x00, 0x08, uint8_t(id >> 8), uint8_t(id)};
+    for (uint32_t w : {address, value})
+        for (int s = 24; s >= 0; s -= 8)
+            b.push_back(uint8_t(w >> s));
+    return b;
+}
+
+// Runs the simulator for the life of the object; stopped by its process id.
+class Simulator {
+public:
+    Simulator()
+    {
+        pid_ = ::fork();
+        if (pid_ == 0) {
+            const int null = ::open("/dev/null", O_RDWR);
+            ::dup2(null, 1);
+            ::dup2(null, 2);
+            ::execlp(kSimulator, kSimulator, "-i", "127.0.0.1", static_cast<char*>(nullptr));
+            ::_exit(127);
+        }
+    }
+    ~Simulator()
+    {
+        if (pid_ > 0) {
+            ::kill(pid_, SIGTERM);
+            int status = 0;
+            ::waitpid(pid_, &status, 0);
+        }
+    }
+
+    // Waits until the camera answers discovery; its answer, or nothing.
+    Bytes discover()
+    {
+        PlainSocket s;
+        for (int i = 0; i < 100; ++i) {
+            Bytes reply = s.exchange(discoveryCommand(uint16_t(i + 1)), 100);
+            if (reply.size() >= 8 + 40)
+                return reply;
+            int status = 0;
+            if (::waitpid(pid_, &status, WNOHANG) == pid_) {
+                pid_ = -1;
+                break;
+            }
+        }
+        return {};
+    }
+
+private:
+    pid_t pid_ = -1;
+};
+
+bool simulatorInstalled()
+{
+    return std::system((std::string("command -v ") + kSimulator + " >/dev/null 2>&1").c_str()) == 0;
+}
+
+// The library's exports, taken by name as a host does.
+struct Library {
+    void* handle = nullptr;
+    decltype(&::openCamera) openCamera = nullptr;
+    decltype(&::closeCamera) closeCamera = nullptr;
+    decltype(&::GVCPTransport) transport = nullptr;
+    decltype(&::GVCPTransportEx) transportEx = nullptr;
+    decltype(&::getErrorMessage) errorMessage = nullptr;
+
+    Library()
+    {
+        handle = ::dlopen(SUITE_BIN_DIR "/libPellago.so", RTLD_NOW | RTLD_LOCAL);
+        if (!handle)
+            return;
+        openCamera = reinterpret_cast<decltype(openCamera)>(::dlsym(handle, "openCamera"));
+        closeCamera = reinterpret_cast<decltype(closeCamera)>(::dlsym(handle, "closeCamera"));
+        transport = reinterpret_cast<decltype(transport)>(::dlsym(handle, "GVCPTransport"));
+        transportEx = reinterpret_cast<decltype(transportEx)>(::dlsym(handle, "GVCPTransportEx"));
+        errorMessage = reinterpret_cast<decltype(errorMessage)>(::dlsym(handle, "getErrorMessage"));
+    }
+    ~Library()
+    {
+        if (handle)
+            ::dlclose(handle);
+    }
+    bool complete() const { return openCamera && closeCamera && transport && transportEx && errorMessage; }
+};
+
+uint32_t be32(const uint8_t* p)
+{
+    return uint32_t(p[0]) << 24 | uint32_t(p[1]) << 16 | uint32_t(p[2]) << 8 | p[3];
+}
+
+Bytes be(std::initializer_list<uint32_t> values)
+{
+    Bytes b;
+    for (uint32_t w : values)
+        for (int s = 24; s >= 0; s -= 8)
+            b.push_back(uint8_t(w >> s));
+    return b;
+}
+
+class FakeCamera : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        if (!simulatorInstalled())
+            GTEST_SKIP() << kSimulator << " is not installed (Debian package aravis-tools)";
+        ASSERT_TRUE(lib.complete()) << ::dlerror();
+        const Bytes discovery = simulator.discover();
+        ASSERT_GE(discovery.size(), 48u) << "the simulator did not answer discovery";
+        ASSERT_EQ(discovery[3], 0x03);  // DISCOVERY_ACK
+        cameraIp = be32(discovery.data() + 8 + 36);
+        ASSERT_EQ(lib.openCamera(&camera, cameraIp, kGvcpPort), 0);
+    }
+    void TearDown() override
+    {
+        if (camera) {
+            EXPECT_EQ(lib.closeCamera(camera), 0);
+        }
+    }
+
+    int readRegister(uint32_t address, uint32_t* value)
+    {
+        const Bytes request = be({address});
+        uint8_t ack[4] = {};
+        const int result = lib.transport(camera, OrvGigETL_READREG_CMD, 4, request.data(), 4, ack);
+        *value = be32(ack);
+        return result;
+    }
+    int writeRegister(uint32_t address, uint32_t value)
+    {
+        const Bytes request = be({address, value});
+        uint8_t ack[4] = {};
+        return lib.transport(camera, OrvGigETL_WRITEREG_CMD, 8, request.data(), 4, ack);
+    }
+    int readMemory(uint32_t address, uint32_t count, uint8_t* out)
+    {
+        const Bytes request = be({address, count});
+        uint8_t ack[540] = {};
+        const int result = lib.transport(camera, OrvGigETL_READMEM_CMD, 8, request.data(),
+                                         int32_t(4 + count), ack);
+        if (result == 0) {
+            EXPECT_EQ(be32(ack), address);
+            std::memcpy(out, ack + 4, count);
+        }
+        return result;
+    }
+
+    Library lib;
+    Simulator simulator;
+    uint32_t cameraIp = 0;
+    void* camera = nullptr;
+};
+
+}  // namespace
+
+TEST_F(FakeCamera, RegistersAndTheWholeDescriptionFile)
+{
+    EXPECT_EQ(cameraIp, kLoopback);
+    uint32_t value = 0xFFFFFFFF;
+    ASSERT_EQ(readRegister(0x0A00, &value), 0);  // control channel privilege
+    EXPECT_EQ(value, 0u);
+    ASSERT_EQ(readRegister(0x0938, &value), 0);  // heartbeat time-out
+    EXPECT_GT(value, 0u);
+
+    uint8_t url[512];
+    ASSERT_EQ(readMemory(0x0200, 512, url), 0);
+    const std::string text(reinterpret_cast<char*>(url), strnlen(reinterpret_cast<char*>(url), 512));
+    ASSERT_EQ(text.rfind("Local:", 0), 0u) << text;
+    const size_t a = text.find(';'), b = text.rfind(';');
+    ASSERT_NE(a, b);
+    const uint32_t xmlAddress = uint32_t(std::stoul(text.substr(a + 1, b - a - 1), nullptr, 16));
+    const uint32_t xmlSize = uint32_t(std::stoul(text.substr(b + 1), nullptr, 16));
+    ASSERT_GT(xmlSize, 1000u);
+    EXPECT_NE(text.find(".xml"), std::string::npos);
+
+    std::string xml;
+    for (uint32_t done = 0; done < xmlSize;) {
+        const uint32_t chunk = std::min<uint32_t>(536, (xmlSize - done + 3) & ~3u);
+        uint8_t part[536];
+        ASSERT_EQ(readMemory(xmlAddress + done, chunk, part), 0) << done;
+        xml.append(reinterpret_cast<char*>(part), std::min(chunk, xmlSize - done));
+        done += chunk;
+    }
+    xml.resize(strnlen(xml.c_str(), xml.size()));
+    EXPECT_EQ(xml.rfind("<?xml", 0), 0u);
+    QXmlStreamReader reader(QByteArray::fromStdString(xml));
+    int elements = 0;
+    bool rootSeen = false;
+    while (!reader.atEnd()) {
+        if (reader.readNext() == QXmlStreamReader::StartElement) {
+            rootSeen = rootSeen || reader.name() == QLatin1String("RegisterDescription");
+            ++elements;
+        }
+    }
+    EXPECT_FALSE(reader.hasError()) << reader.errorString().toStdString();
+    EXPECT_TRUE(rootSeen);
+    EXPECT_GT(elements, 100);
+
+    // A register the description names: Width, written and read back.
+    const auto after = [&](const std::string& key, size_t from) {
+        const size_t at = xml.find(key, from);
+        return at == std::string::npos ? at : at + key.size();
+    };
+    const size_t width = after("<Integer Name=\"Width\"", 0);
+    ASSERT_NE(width, std::string::npos);
+    const size_t valueAt = after("<pValue>", width);
+    const std::string node = xml.substr(valueAt, xml.find('<', valueAt) - valueAt);
+    const size_t regAt = after("<IntReg Name=\"" + node + "\"", 0);
+    ASSERT_NE(regAt, std::string::npos) << node;
+    const uint32_t widthRegister = uint32_t(std::stoul(xml.substr(after("<Address>", regAt)), nullptr, 0));
+    ASSERT_EQ(writeRegister(0x0A00, 2), 0);
+    ASSERT_EQ(writeRegister(widthRegister, 320), 0);
+    ASSERT_EQ(readRegister(widthRegister, &value), 0);
+    EXPECT_EQ(value, 320u);
+}
+
+TEST_F(FakeCamera, ControlIsKeptByHeartbeatAndLostAfterSilence)
+{
+    ASSERT_EQ(writeRegister(0x0A00, 2), 0);
+    ASSERT_EQ(writeRegister(0x0938, 1200), 0);
+    uint32_t value = 0;
+    ASSERT_EQ(readRegister(0x0938, &value), 0);
+    ASSERT_EQ(value, 1200u);
+
+    // While the host reads every third of the time-out, a second controller
+    // is refused: an error status, or (as this simulator does) no answer.
+    PlainSocket other;
+    for (int i = 0; i < 6; ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(400));
+        ASSERT_EQ(readRegister(0x0A00, &value), 0);
+        EXPECT_EQ(value, 2u);
+        if (i % 2 == 1) {
+            const Bytes reply = other.exchange(writeRegisterCommand(uint16_t(i), 0x0A00, 2), 150);
+            if (!reply.empty()) {
+                EXPECT_EQ(reply[0] << 8 | reply[1], 0x8006);
+            }
+        }
+    }
+
+    // After a longer silence the other one takes control, and the host's
+    // next write is no longer answered.
+    std::this_thread::sleep_for(std::chrono::milliseconds(2500));
+    const Bytes taken = other.exchange(writeRegisterCommand(100, 0x0A00, 2), 500);
+    ASSERT_GE(taken.size(), 8u);
+    EXPECT_EQ(taken[0] << 8 | taken[1], 0);
+    EXPECT_EQ(writeRegister(0x0938, 3000), OrvGigETL_CAMERA_COMMUNICATION_TIMEOUT);
+    EXPECT_STREQ(lib.errorMessage(OrvGigETL_CAMERA_COMMUNICATION_TIMEOUT), "OrvGigETL_CAMERA_COMMUNICATION_TIMEOUT");
+}

@@ -1,0 +1,48 @@
+#include "FilterDevice.h"
+
+#include <map>
+#include <mutex>
+
+namespace gigefilter {
+
+namespace {
+
+struct DeviceTable {
+    std::mutex lock;
+    std::map<std::string, FilterDeviceFactory> factories;
+};
+
+// Lives for the process, so devices may be opened during static destruction.
+DeviceTable& table()
+{
+    static DeviceTable* instance = new DeviceTable;
+    return *instance;
+}
+
+}  // namespace
+
+void registerFilterDevice(const std::string& path, FilterDeviceFactory factory)
+{
+    DeviceTable& t = table();
+    std::lock_guard<std::mutex> hold(t.lock);
+    if (factory)
+        t.factories[path] = std::move(factory);
+    else
+        t.factories.erase(path);
+}
+
+std::unique_ptr<FilterDevice> openFilterDevice(const std::string& path)
+{
+    FilterDeviceFactory factory;
+    {
+        DeviceTable& t = table();
+        std::lock_guard<std::mutex> hold(t.lock);
+        auto it = t.factories.find(path);
+        if (it == t.factories.end())
+            return nullptr;
+        factory = it->second;
+    }
+    return factory();
+}
+
+}  // namespace gigefilter
