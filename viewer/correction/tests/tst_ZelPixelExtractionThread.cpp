@@ -37,30 +37,29 @@ Image mono8(int w, int h, std::vector<uint8_t> values)
     return img;
 }
 
-Image raw8(quint64 format, int w, int h, std::vector<uint8_t> values)
+// The camera's own values in the second block, 8-bit or 16-bit.
+Image cameraValues(quint64 format, int w, int h, std::vector<uint8_t> bytes, std::vector<uint16_t> words)
 {
     Image img;
-    img.second8 = std::move(values);
+    img.second8 = std::move(bytes);
+    img.second16 = std::move(words);
     img.first.assign(size_t(w) * h * 4, 0);
     img.info.pixels = img.first.data();
-    img.info.secondBlock = img.second8.data();
+    img.info.secondBlock = img.second16.empty() ? static_cast<void*>(img.second8.data()) : img.second16.data();
     img.info.width = uint32_t(w);
     img.info.height = uint32_t(h);
     img.info.pixelType = format;
     return img;
 }
 
+Image raw8(quint64 format, int w, int h, std::vector<uint8_t> values)
+{
+    return cameraValues(format, w, h, std::move(values), {});
+}
+
 Image words(quint64 format, int w, int h, std::vector<uint16_t> values)
 {
-    Image img;
-    img.second16 = std::move(values);
-    img.first.assign(size_t(w) * h * 4, 0);
-    img.info.pixels = img.first.data();
-    img.info.secondBlock = img.second16.data();
-    img.info.width = uint32_t(w);
-    img.info.height = uint32_t(h);
-    img.info.pixelType = format;
-    return img;
+    return cameraValues(format, w, h, {}, std::move(values));
 }
 
 struct Counts
