@@ -1,6 +1,7 @@
 #include "ZelAssistantXml.h"
 
 #include <QDomDocument>
+#include <QFile>
 #include <QSaveFile>
 #include <QTextStream>
 
@@ -39,5 +40,17 @@ bool saveDomDocument(const QDomDocument& document, const QString& fileName, QStr
     }
     if (!file.commit())
         return fail(file.errorString());
+    return true;
+}
+
+bool loadAssistantDocument(const QString& fileName, const QString& rootName, QDomDocument& document)
+{
+    QFile file(fileName);
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
+        return false;
+    QDomDocument parsed;
+    if (!parsed.setContent(&file, false) || parsed.documentElement().tagName() != rootName)
+        return false;
+    document = parsed;
     return true;
 }

@@ -15,3 +15,7 @@ QDomElement createAssistantDocument(QDomDocument& document, const QString& rootN
 // *errorString when given.
 bool saveDomDocument(const QDomDocument& document, const QString& fileName,
                      QString* errorString = nullptr);
+
+// Reads an assistant file into `document` when it is well-formed XML whose
+// root element has the given name; false, and `document` untouched, otherwise.
+bool loadAssistantDocument(const QString& fileName, const QString& rootName, QDomDocument& document);

@@ -2,7 +2,6 @@
 
 #include "ZelAssistantXml.h"
 
-#include <QFile>
 
 #include <cmath>
 
@@ -55,15 +54,8 @@ void ZelLUTSettingsFile::appendSelector(const ZelLUTSelectorEntry& entry)
 
 bool ZelLUTSettingsFile::load(const QString& fileName, QList<ZelLUTSelectorEntry>& entries)
 {
-    QFile file(fileName);
-    if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
+    if (!loadAssistantDocument(fileName, rootName, m_document))
         return false;
-    QDomDocument parsed;
-    if (!parsed.setContent(&file, false))
-        return false;
-    if (parsed.documentElement().tagName() != rootName)
-        return false;
-    m_document = parsed;
     readSelectors(entries);
     return true;
 }

@@ -4,7 +4,6 @@
 #include "ZelSequencerItem.h"
 #include "ZelSequencerModel.h"
 
-#include <QFile>
 #include <QRegularExpression>
 
 #include <cmath>
@@ -85,13 +84,8 @@ bool ZelSequencerSettingDocument::parseValue(const QString& featureName, const Q
 
 bool ZelSequencerSettingDocument::load(const QString& fileName, QList<ZelSequencerItem*>& sets)
 {
-    QFile file(fileName);
-    if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
-        return false;
     QDomDocument parsed;
-    if (!parsed.setContent(&file, false))
-        return false;
-    if (parsed.documentElement().tagName() != rootName)
+    if (!loadAssistantDocument(fileName, rootName, parsed))
         return false;
     const QList<QDomElement> elements = setElements(parsed);
     if (elements.size() > maxSets)
