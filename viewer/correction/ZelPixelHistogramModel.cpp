@@ -3,13 +3,9 @@
 #include "ZelPixelHistogramData.h"
 #include "ZelUtil.h"
 
-#include <QFont>
-
 #include <algorithm>
 
-namespace {
-
-QString monoName(quint64 format)
+QString ZelPixelHistogramModel::MonoFormatName(quint64 format)
 {
     switch (uint32_t(format)) {
     case 0x01080001: return QStringLiteral("Mono8");
@@ -21,7 +17,12 @@ QString monoName(quint64 format)
     }
 }
 
-} // namespace
+QFont ZelPixelHistogramModel::HeadingFont()
+{
+    QFont font(QStringLiteral("sans"), 10);
+    font.setBold(true);
+    return font;
+}
 
 ZelPixelHistogramModel::ZelPixelHistogramModel(QObject* parent)
     : QAbstractTableModel(parent)
@@ -74,17 +75,14 @@ QVariant ZelPixelHistogramModel::headerData(int section, Qt::Orientation orienta
         return QVariant();
     if (role == PixelFormatRole)
         return pixelFormat;
-    if (role == Qt::FontRole) {
-        QFont font(QStringLiteral("sans"), 10);
-        font.setBold(true);
-        return font;
-    }
+    if (role == Qt::FontRole)
+        return HeadingFont();
     if (role != Qt::DisplayRole)
         return QVariant();
     const bool colour = pixelFormat != 0 && ZelUtil::IsColorFormat(pixelFormat);
     switch (section) {
     case 0: return QStringLiteral("Pixel Value");
-    case 1: return colour ? QStringLiteral("R") : QVariant(monoName(pixelFormat));
+    case 1: return colour ? QStringLiteral("R") : QVariant(MonoFormatName(pixelFormat));
     case 2: return colour ? QVariant(QStringLiteral("G")) : QVariant();
     case 3: return colour ? QVariant(QStringLiteral("B")) : QVariant();
     default: return QVariant();

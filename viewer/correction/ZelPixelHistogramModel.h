@@ -2,6 +2,7 @@
 #define ZELPIXELHISTOGRAMMODEL_H
 
 #include <QAbstractTableModel>
+#include <QFont>
 #include <QRect>
 
 #include <vector>
@@ -28,6 +29,11 @@ public:
     bool setData(const QModelIndex& index, const QVariant& value, int role = Qt::EditRole) override;
     bool setHeaderData(int section, Qt::Orientation orientation, const QVariant& value,
                        int role = Qt::EditRole) override;
+
+    // "Mono8" ... "Mono16" for the mono formats shown; empty for others.
+    static QString MonoFormatName(quint64 format);
+    // The bold font of both histogram tables' headings.
+    static QFont HeadingFont();
 
     // Count of one channel (0 red or mono, 1 green, 2 blue) at a value.
     qulonglong count(int channel, int value) const;

@@ -4,30 +4,17 @@
 #include "ZelUtil.h"
 
 #include <QBrush>
-#include <QFont>
 
 namespace {
 
 QStringList bandNames(quint64 format)
 {
-    switch (uint32_t(format)) {
-    case 0x01080001: return {QStringLiteral("Mono8")};
-    case 0x01100003: return {QStringLiteral("Mono10")};
-    case 0x01100005: return {QStringLiteral("Mono12")};
-    case 0x010C0006: return {QStringLiteral("Mono12Packed")};
-    case 0x01100007: return {QStringLiteral("Mono16")};
-    default: break;
-    }
+    const QString mono = ZelPixelHistogramModel::MonoFormatName(format);
+    if (!mono.isEmpty())
+        return {mono};
     if (format != 0 && ZelUtil::IsColorFormat(format))
         return {QStringLiteral("Red"), QStringLiteral("Green"), QStringLiteral("Blue")};
     return {};
-}
-
-QFont boldFont()
-{
-    QFont font(QStringLiteral("sans"), 10);
-    font.setBold(true);
-    return font;
 }
 
 } // namespace
@@ -63,7 +50,7 @@ QVariant ZelPixelHistogramStatModel::data(const QModelIndex& index, int role) co
         default: return QVariant();
         }
     case Qt::FontRole:
-        return index.column() == 0 ? QVariant(boldFont()) : QVariant();
+        return index.column() == 0 ? QVariant(ZelPixelHistogramModel::HeadingFont()) : QVariant();
     case Qt::TextAlignmentRole:
         return int(Qt::AlignCenter);
     case Qt::BackgroundRole:
@@ -87,7 +74,7 @@ QVariant ZelPixelHistogramStatModel::headerData(int section, Qt::Orientation ori
     if (orientation != Qt::Horizontal)
         return QVariant();
     if (role == Qt::FontRole)
-        return boldFont();
+        return ZelPixelHistogramModel::HeadingFont();
     if (role != Qt::DisplayRole)
         return QVariant();
     static const char* const titles[] = {"Band", "Mean", "Mode (Count)", "Mode (Value)"};
