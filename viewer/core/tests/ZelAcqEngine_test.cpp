@@ -288,7 +288,7 @@ TEST_F(ZelAcqEngineTest, APauseAskedForAfterTheStopRequestDoesNotHangStop)
     std::atomic<bool> stopped{false};
     std::atomic<bool> rescued{false};
     std::thread watchdog([&] {
-        QDeadlineTimer deadline(8000);
+        QDeadlineTimer deadline(20000);
         while (!stopped && !deadline.hasExpired())
             QThread::msleep(5);
         if (!stopped) {
@@ -307,7 +307,7 @@ TEST_F(ZelAcqEngineTest, APauseAskedForAfterTheStopRequestDoesNotHangStop)
     ASSERT_TRUE(rig.start());
     const int before = rig.record.produced;
     ASSERT_TRUE(rig.frames(2, 2));
-    EXPECT_TRUE(spinUntil([&] { return rig.record.produced == before + 2; }, 3000));
+    EXPECT_TRUE(spinUntil([&] { return rig.record.produced == before + 2; }, 30000));
     rig.engine->Stop();
 }
 
