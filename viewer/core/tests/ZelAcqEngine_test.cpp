@@ -283,6 +283,9 @@ TEST_F(ZelAcqEngineTest, APauseAskedForAfterTheStopRequestDoesNotHangStop)
         Qt::DirectConnection);
     rig.stream("frame", "1");
     ASSERT_TRUE(spinUntil([&] { return produced.load(); }));
+    // The record counts through a queued connection: let it see that image
+    // now, not in the middle of the next run's count.
+    ASSERT_TRUE(spinUntil([&] { return rig.record.produced == 1; }));
 
     // Releases a producer that would otherwise never end, so the test ends.
     std::atomic<bool> stopped{false};
