@@ -27,17 +27,19 @@ namespace gvsp {
 
 using Bytes = std::vector<uint8_t>;
 
-inline uint8_t pixel(uint32_t x, uint32_t y, uint16_t blockId)
+inline uint8_t pixel(uint32_t x, uint32_t y, uint16_t blockId, uint32_t modulus = 256)
 {
-    return static_cast<uint8_t>(x + y + blockId);
+    return static_cast<uint8_t>((x + y + blockId) % modulus);
 }
 
-// Whether `data` is the whole image of `blockId`.
-inline bool isPattern(const uint8_t* data, uint32_t width, uint32_t height, uint16_t blockId)
+// Whether `data` is the whole image of `blockId`; the simulator from
+// aravis-tools ramps modulo 255.
+inline bool isPattern(const uint8_t* data, uint32_t width, uint32_t height, uint16_t blockId,
+                      uint32_t modulus = 256)
 {
     for (uint32_t y = 0; y < height; ++y)
         for (uint32_t x = 0; x < width; ++x)
-            if (data[y * width + x] != pixel(x, y, blockId))
+            if (data[y * width + x] != pixel(x, y, blockId, modulus))
                 return false;
     return true;
 }

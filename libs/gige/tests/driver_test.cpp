@@ -80,8 +80,9 @@ protected:
     }
     size_t linesWith(const std::string& text)
     {
+        const std::vector<std::string> lines = sink.take();
         size_t n = 0;
-        for (const std::string& line : sink.take())
+        for (const std::string& line : lines)
             n += line.find(text) != std::string::npos;
         return n;
     }

@@ -563,7 +563,7 @@ private:
                 b.blockId = blockId;
                 b.status.assign(capacity_, 0);
                 b.askedAt.assign(capacity_, 0);
-                b.shown.assign(capacity_, 1);
+                b.shown.assign(capacity_ + 3, 1);  // room for the closing entry
                 f.buffer = static_cast<int>(i);
                 break;
             }
