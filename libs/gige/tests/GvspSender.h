@@ -206,16 +206,20 @@ private:
             paceStart_ = Clock::now();
         paced_ += bytes + 28;
         const auto due = paceStart_ + std::chrono::nanoseconds(paced_ * 1000000000ull / o_.bytesPerSecond);
+        // Sleeps when far enough ahead, so the resend thread gets its turn.
+        if (due - Clock::now() > std::chrono::microseconds(200))
+            std::this_thread::sleep_until(due);
         while (Clock::now() < due) {
         }
     }
 
-    // Images kept for resends: the last few block ids.
+    // Images that may be sent again: the last 1024 block ids (an image is
+    // made again from its id).
     void remember(uint16_t blockId)
     {
         std::lock_guard<std::mutex> hold(lock_);
         recent_.push_back(blockId);
-        if (recent_.size() > 16)
+        if (recent_.size() > 1024)
             recent_.erase(recent_.begin());
     }
 

@@ -31,7 +31,7 @@ struct DriverOptions {
     int gapWaitMs = 5;
     // A packet asked for again after this long without an answer; after
     // three requests the frame is abandoned.
-    int resendRetryMs = 20;
+    int resendRetryMs = 50;
     // Packets after the last one received count as missing once a newer
     // frame has begun or nothing came for this long.
     int tailWaitMs = 10;
