@@ -277,9 +277,14 @@ PELLAGO_API OrvGigETL_STATUS setMulticastMembership(void* handle, uint32_t group
     if (!stream)
         return OrvGigETL_OK;
     // The socket's own membership follows, or the kernel, still a member,
-    // would answer the next query and undo the leave.
-    socketMembership(*stream, group, join);
-    return sendReport(*stream, group, join) ? OrvGigETL_OK : OrvGigETL_MULTICAST_MANAGEMENT_FAILED;
+    // would answer the next query and undo the leave: joined before the
+    // report, dropped after the leave.
+    if (join)
+        socketMembership(*stream, group, true);
+    const bool sent = sendReport(*stream, group, join);
+    if (!join)
+        socketMembership(*stream, group, false);
+    return sent ? OrvGigETL_OK : OrvGigETL_MULTICAST_MANAGEMENT_FAILED;
 }
 
 PELLAGO_API OrvGigETL_STATUS closeMulticastStream(void* handle, uint32_t group)
