@@ -324,6 +324,7 @@ private:
             if (closed_)
                 return false;
             const int64_t now = options_.clock();
+            const int received = receive(now);
             checkTimers(now);
             if (!ready_.empty()) {
                 reply(block, ready_.front(), now);
@@ -333,7 +334,7 @@ private:
             if (resendEvent(block, now))
                 return true;
             const int64_t left = start + kWaitMs * 1000000LL - now;
-            if (receive(now) > 0 && left > 0)
+            if (received > 0 && left > 0)
                 continue;
             if (left <= 0 || socket_ < 0) {
                 emptyReply(block, now);
