@@ -95,7 +95,16 @@ public:
     // Packet `id` of image `blockId`: 0 the leader, 1..n data, n + 1 the trailer.
     Bytes packet(uint16_t blockId, uint32_t id) const
     {
-        Bytes p = header(blockId, id == 0 ? 1 : id == dataPackets() + 1 ? 2 : 3, id);
+        Bytes p;
+        fill(p, blockId, id);
+        return p;
+    }
+
+    // Writes packet `id` of image `blockId` into `p`, reusing its storage.
+    void fill(Bytes& p, uint16_t blockId, uint32_t id) const
+    {
+        p.clear();
+        putHeader(p, blockId, id == 0 ? 1 : id == dataPackets() + 1 ? 2 : 3, id);
         if (id == 0) {
             put16(p, 0);
             put16(p, 1);  // image
@@ -115,18 +124,26 @@ public:
         } else {
             const uint32_t offset = (id - 1) * payloadSize();
             const uint32_t length = std::min(payloadSize(), imageBytes() - offset);
-            for (uint32_t i = offset; i < offset + length; ++i)
-                p.push_back(pixel(i % o_.width, i / o_.width, blockId));
+            const size_t at = p.size();
+            p.resize(at + length);
+            uint8_t* out = p.data() + at;
+            // Row by row: along a row the pattern counts up by one.
+            for (uint32_t i = offset; i < offset + length;) {
+                const uint32_t x = i % o_.width, y = i / o_.width;
+                const uint32_t run = std::min(o_.width - x, offset + length - i);
+                const uint8_t first = pixel(x, y, blockId);
+                for (uint32_t k = 0; k < run; ++k)
+                    out[k] = static_cast<uint8_t>(first + k);
+                out += run;
+                i += run;
+            }
         }
-        return p;
     }
 
     static Bytes header(uint16_t blockId, uint8_t format, uint32_t id)
     {
         Bytes p;
-        put16(p, 0);
-        put16(p, blockId);
-        put32(p, static_cast<uint32_t>(format) << 24 | (id & 0xFFFFFF));
+        putHeader(p, blockId, format, id);
         return p;
     }
 
@@ -145,15 +162,22 @@ public:
     {
         remember(blockId);
         const uint32_t count = dataPackets() + 2;
+        size_t queued = 0, bytes = 0;
         for (uint32_t id = 0; id < count; ++id) {
             if (skip(id) || lose()) {
                 ++lost_;
                 continue;
             }
-            const Bytes p = packet(blockId, id);
-            send(p);
-            pace(p.size());
+            fill(batch_[queued], blockId, id);
+            bytes += batch_[queued].size();
+            if (++queued == kBatch) {
+                sendBatch(queued);
+                pace(bytes);
+                queued = bytes = 0;
+            }
         }
+        sendBatch(queued);
+        pace(bytes);
     }
     void sendImage(uint16_t blockId)
     {
@@ -161,6 +185,36 @@ public:
     }
 
 private:
+    static constexpr size_t kBatch = 32;
+
+    // Sends the first `count` datagrams of the batch in one call.
+    void sendBatch(size_t count)
+    {
+        mmsghdr messages[kBatch] = {};
+        iovec vectors[kBatch];
+        for (size_t i = 0; i < count; ++i) {
+            vectors[i] = {batch_[i].data(), batch_[i].size()};
+            messages[i].msg_hdr.msg_iov = &vectors[i];
+            messages[i].msg_hdr.msg_iovlen = 1;
+            messages[i].msg_hdr.msg_name = &destination_;
+            messages[i].msg_hdr.msg_namelen = sizeof destination_;
+        }
+        for (size_t done = 0; done < count;) {
+            const int n = ::sendmmsg(data_, messages + done, static_cast<unsigned>(count - done), 0);
+            if (n <= 0)
+                break;
+            done += static_cast<size_t>(n);
+        }
+        sent_ += count;
+    }
+
+    static void putHeader(Bytes& p, uint16_t blockId, uint8_t format, uint32_t id)
+    {
+        put16(p, 0);
+        put16(p, blockId);
+        put32(p, static_cast<uint32_t>(format) << 24 | (id & 0xFFFFFF));
+    }
+
     static void put16(Bytes& b, uint16_t v)
     {
         b.push_back(static_cast<uint8_t>(v >> 8));
@@ -204,7 +258,7 @@ private:
         using Clock = std::chrono::steady_clock;
         if (paceStart_ == Clock::time_point{})
             paceStart_ = Clock::now();
-        paced_ += bytes + 28;
+        paced_ += bytes;
         const auto due = paceStart_ + std::chrono::nanoseconds(paced_ * 1000000000ull / o_.bytesPerSecond);
         // Sleeps when far enough ahead, so the resend thread gets its turn.
         if (due - Clock::now() > std::chrono::microseconds(200))
@@ -266,6 +320,7 @@ private:
     std::vector<uint16_t> recent_;
     std::thread resender_;
     std::chrono::steady_clock::time_point paceStart_{};
+    Bytes batch_[kBatch];
     uint64_t paced_ = 0;
 };
 

@@ -34,7 +34,7 @@ struct DriverOptions {
     int resendRetryMs = 50;
     // Packets after the last one received count as missing once a newer
     // frame has begun or nothing came for this long.
-    int tailWaitMs = 10;
+    int tailWaitMs = 50;
 };
 
 std::unique_ptr<FilterDevice> makeUserSpaceDriver(const DriverOptions& options = {});
