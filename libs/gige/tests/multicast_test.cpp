@@ -12,6 +12,7 @@
 #include <linux/if_packet.h>
 #include <net/if.h>
 #include <sched.h>
+#include <signal.h>
 #include <sys/wait.h>
 
 #include <gtest/gtest.h>
@@ -203,7 +204,7 @@ struct ImageWait {
 };
 
 // The namespace's checks; ends the process with 0 when all hold.
-[[noreturn]] void multicastInANamespace()
+void multicastInANamespace()
 {
     ReportCatcher catcher;
     CHILD_CHECK(catcher.valid(), "no packet socket on lo");
@@ -263,12 +264,15 @@ struct ImageWait {
     CHILD_CHECK(openDescriptors() == before, "closeStream left descriptors behind");
     ::close(blocker);
     CHILD_CHECK(closeCamera(camera) == 0, "closeCamera");
-    ::_exit(0);
 }
 
 }  // namespace
 
-TEST(Multicast, MembershipReportsAndImagesInANetworkNamespace)
+namespace {
+
+// Runs `checks` in a child with a network namespace of its own; the
+// child's exit status and messages decide the test.
+void inANamespace(void (*checks)())
 {
     int pipeFds[2];
     ASSERT_EQ(::pipe(pipeFds), 0);
@@ -282,7 +286,8 @@ TEST(Multicast, MembershipReportsAndImagesInANetworkNamespace)
             || !(run("ip link add d0 type dummy") || run("ip link add d0 type veth peer name d1"))
             || !run("ip addr add 10.9.9.1/24 dev d0") || !run("ip link set d0 up"))
             ::_exit(78);
-        multicastInANamespace();
+        checks();
+        ::_exit(0);
     }
     ::close(pipeFds[1]);
     std::string message;
@@ -296,6 +301,115 @@ TEST(Multicast, MembershipReportsAndImagesInANetworkNamespace)
     if (WEXITSTATUS(status) == 77)
         GTEST_SKIP() << "this machine refuses a network namespace (unshare needs CAP_SYS_ADMIN)";
     if (WEXITSTATUS(status) == 78)
-        GTEST_SKIP() << "the namespace could not be set up with ip (iproute2) and a dummy adapter";
+        GTEST_SKIP() << "the namespace could not be set up with ip (iproute2) and a second adapter";
+    if (WEXITSTATUS(status) == 79)
+        GTEST_SKIP() << message;
     EXPECT_EQ(WEXITSTATUS(status), 0) << message;
+}
+
+int writeRegister(void* camera, uint32_t address, uint32_t value)
+{
+    const Bytes data = words({address, value});
+    uint8_t ack[4];
+    return GVCPTransport(camera, OrvGigETL_WRITEREG_CMD, 8, data.data(), 4, ack);
+}
+
+uint32_t readRegister(void* camera, uint32_t address)
+{
+    const Bytes data = words({address});
+    uint8_t ack[4] = {};
+    if (GVCPTransport(camera, OrvGigETL_READREG_CMD, 4, data.data(), 4, ack) != 0)
+        return 0;
+    return get32(Bytes(ack, ack + 4), 0);
+}
+
+struct SimulatorImages {
+    std::mutex lock;
+    std::condition_variable changed;
+    int whole = 0;
+    int other = 0;
+    uint32_t width = 0, height = 0;
+
+    static int32_t callback(const OrvGigETL_SIGNAL* s, void* context)
+    {
+        auto* self = static_cast<SimulatorImages*>(context);
+        if (s->type != OrvGigETL_SIGNAL_FRAME_COMPLETED && s->type != OrvGigETL_SIGNAL_FRAME_ABANDONED)
+            return 0;
+        const auto* r = static_cast<const ImageRecord*>(s->data);
+        const bool whole = s->type == OrvGigETL_SIGNAL_FRAME_COMPLETED
+                           && r->frameSize == self->width * self->height
+                           && gvsp::isPattern(static_cast<const uint8_t*>(r->frameData), self->width,
+                                              self->height, uint16_t(r->blockId), 255);
+        std::lock_guard<std::mutex> hold(self->lock);
+        ++(whole ? self->whole : self->other);
+        self->changed.notify_all();
+        return 0;
+    }
+};
+
+// The camera simulator of aravis-tools inside the namespace, streaming to
+// the group.
+void simulatorToTheGroup()
+{
+    if (std::system("command -v arv-fake-gv-camera-0.8 >/dev/null 2>&1") != 0) {
+        std::fputs("arv-fake-gv-camera-0.8 is not installed (Debian package aravis-tools)", stderr);
+        ::_exit(79);
+    }
+    const pid_t simulator = ::fork();
+    if (simulator == 0) {
+        const int null = ::open("/dev/null", O_RDWR);
+        ::dup2(null, 1);
+        ::dup2(null, 2);
+        ::execlp("arv-fake-gv-camera-0.8", "arv-fake-gv-camera-0.8", "-i", "127.0.0.1", static_cast<char*>(nullptr));
+        ::_exit(127);
+    }
+    void* camera = nullptr;
+    CHILD_CHECK(openCamera(&camera, kLoopback, 3956) == 0, "openCamera");
+    bool answered = false;
+    for (int i = 0; i < 50 && !answered; ++i) {
+        answered = writeRegister(camera, 0x0A00, 2) == 0;  // control
+        if (!answered)
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    CHILD_CHECK(answered, "the simulator did not answer");
+    // Its description file names these registers: Width, Height, the frame
+    // period and the acquisition command.
+    SimulatorImages images;
+    images.width = readRegister(camera, 0x100);
+    images.height = readRegister(camera, 0x104);
+    CHILD_CHECK(images.width > 0 && images.height > 0, "no image size");
+    CHILD_CHECK(writeRegister(camera, 0x138, 20000) == 0, "frame period");
+    void* stream = nullptr;
+    uint16_t port = 0;
+    const int32_t result = addMulticastStream(camera, &stream, kGroup, kLoopback, &port,
+                                              int32_t(images.width * images.height), 8, 1500, 0,
+                                              &SimulatorImages::callback, &images);
+    CHILD_CHECK(result == 0, "addMulticastStream: %d", result);
+    CHILD_CHECK(writeRegister(camera, 0x0D00, port) == 0, "SCP");
+    CHILD_CHECK(writeRegister(camera, 0x0D04, 1500) == 0, "SCPS");
+    CHILD_CHECK(writeRegister(camera, 0x0D18, kGroup) == 0, "SCDA");
+    CHILD_CHECK(writeRegister(camera, 0x124, 1) == 0, "acquisition start");
+    {
+        std::unique_lock<std::mutex> hold(images.lock);
+        images.changed.wait_for(hold, std::chrono::seconds(10), [&] { return images.whole >= 10; });
+    }
+    writeRegister(camera, 0x124, 0);
+    CHILD_CHECK(closeMulticastStream(stream, kGroup) == 0, "closeMulticastStream");
+    closeCamera(camera);
+    ::kill(simulator, SIGTERM);
+    ::waitpid(simulator, nullptr, 0);
+    std::lock_guard<std::mutex> hold(images.lock);
+    CHILD_CHECK(images.whole >= 10 && images.other == 0, "%d whole images, %d others", images.whole, images.other);
+}
+
+}  // namespace
+
+TEST(Multicast, MembershipReportsAndImagesInANetworkNamespace)
+{
+    inANamespace(&multicastInANamespace);
+}
+
+TEST(Multicast, CameraSimulatorStreamsToTheGroup)
+{
+    inANamespace(&simulatorToTheGroup);
 }
