@@ -2,6 +2,7 @@
 // from our sender at 1 GbE, 10 GbE and line rate, and from the camera
 // simulator of aravis-tools at its largest image. Figures: MB/s, images/s,
 // receive-thread CPU per image and packets lost.
+#include "CameraSimulator.h"
 #include "GvspSender.h"
 #include "Pellago.h"
 
@@ -148,14 +149,7 @@ int writeRegister(void* camera, uint32_t address, uint32_t value)
 // 2048 x 2048 Mono8 from arv-fake-gv-camera-0.8 as fast as it makes them.
 void BM_ReceiveFromFakeCamera(benchmark::State& state)
 {
-    const pid_t simulator = ::fork();
-    if (simulator == 0) {
-        const int null = ::open("/dev/null", O_RDWR);
-        ::dup2(null, 1);
-        ::dup2(null, 2);
-        ::execlp("arv-fake-gv-camera-0.8", "arv-fake-gv-camera-0.8", "-i", "127.0.0.1", static_cast<char*>(nullptr));
-        ::_exit(127);
-    }
+    const pid_t simulator = gvsp::startCameraSimulator();
     std::this_thread::sleep_for(std::chrono::milliseconds(500));
     void* camera = nullptr;
     openCamera(&camera, 0x7F000001, 3956);
@@ -187,8 +181,7 @@ void BM_ReceiveFromFakeCamera(benchmark::State& state)
         report(state, tally, seconds, 0);
     }
     closeCamera(camera);
-    ::kill(simulator, SIGTERM);
-    ::waitpid(simulator, nullptr, 0);
+    gvsp::stopCameraSimulator(simulator);
 }
 BENCHMARK(BM_ReceiveFromFakeCamera)->Unit(benchmark::kMillisecond)->Iterations(2)->UseRealTime();
 

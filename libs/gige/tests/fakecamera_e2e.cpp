@@ -13,6 +13,7 @@
 
 #include <gtest/gtest.h>
 
+#include "CameraSimulator.h"
 #include "GvspSender.h"
 
 #include <QXmlStreamReader>
@@ -31,7 +32,6 @@ namespace {
 using Bytes = std::vector<uint8_t>;
 constexpr uint32_t kLoopback = 0x7F000001;
 constexpr uint16_t kGvcpPort = 3956;
-const char* kSimulator = "arv-fake-gv-camera-0.8";
 
 // A plain UDP socket of the test's own, for discovery and a second controller.
 class PlainSocket {
@@ -84,26 +84,8 @@ Bytes writeRegisterCommand(uint16_t id, uint32_t address, uint32_t value)
 class Simulator {
 public:
     // `lossPerThousand`: GVSP packets the simulator drops on purpose.
-    explicit Simulator(int lossPerThousand = 0)
-    {
-        const std::string loss = std::to_string(lossPerThousand);
-        pid_ = ::fork();
-        if (pid_ == 0) {
-            const int null = ::open("/dev/null", O_RDWR);
-            ::dup2(null, 1);
-            ::dup2(null, 2);
-            ::execlp(kSimulator, kSimulator, "-i", "127.0.0.1", "-r", loss.c_str(), static_cast<char*>(nullptr));
-            ::_exit(127);
-        }
-    }
-    ~Simulator()
-    {
-        if (pid_ > 0) {
-            ::kill(pid_, SIGTERM);
-            int status = 0;
-            ::waitpid(pid_, &status, 0);
-        }
-    }
+    explicit Simulator(int lossPerThousand = 0) : pid_(gvsp::startCameraSimulator(lossPerThousand)) {}
+    ~Simulator() { gvsp::stopCameraSimulator(pid_); }
 
     // Waits until the camera answers discovery; its answer, or nothing.
     Bytes discover()
@@ -125,11 +107,6 @@ public:
 private:
     pid_t pid_ = -1;
 };
-
-bool simulatorInstalled()
-{
-    return std::system((std::string("command -v ") + kSimulator + " >/dev/null 2>&1").c_str()) == 0;
-}
 
 // The library's exports, taken by name as a host does.
 struct Library {
@@ -227,8 +204,8 @@ class FakeCamera : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        if (!simulatorInstalled())
-            GTEST_SKIP() << kSimulator << " is not installed (Debian package aravis-tools)";
+        if (!gvsp::cameraSimulatorInstalled())
+            GTEST_SKIP() << gvsp::kCameraSimulator << " is not installed (Debian package aravis-tools)";
         ASSERT_TRUE(lib.complete()) << ::dlerror();
         simulator = std::make_unique<Simulator>(lossPerThousand());
         const Bytes discovery = simulator->discover();

@@ -3,6 +3,7 @@
 // multicast range routed to it, a second adapter: dummy, or one end of a
 // virtual pair where the kernel has no dummy driver), the reports a raw
 // socket catches, the kernel's group lists and an image sent to the group.
+#include "CameraSimulator.h"
 #include "GvspSender.h"
 #include "Multicast.h"
 #include "PellagoTestSupport.h"
@@ -351,18 +352,11 @@ struct SimulatorImages {
 // the group.
 void simulatorToTheGroup()
 {
-    if (std::system("command -v arv-fake-gv-camera-0.8 >/dev/null 2>&1") != 0) {
+    if (!gvsp::cameraSimulatorInstalled()) {
         std::fputs("arv-fake-gv-camera-0.8 is not installed (Debian package aravis-tools)", stderr);
         ::_exit(79);
     }
-    const pid_t simulator = ::fork();
-    if (simulator == 0) {
-        const int null = ::open("/dev/null", O_RDWR);
-        ::dup2(null, 1);
-        ::dup2(null, 2);
-        ::execlp("arv-fake-gv-camera-0.8", "arv-fake-gv-camera-0.8", "-i", "127.0.0.1", static_cast<char*>(nullptr));
-        ::_exit(127);
-    }
+    const pid_t simulator = gvsp::startCameraSimulator();
     void* camera = nullptr;
     CHILD_CHECK(openCamera(&camera, kLoopback, 3956) == 0, "openCamera");
     bool answered = false;
@@ -396,8 +390,7 @@ void simulatorToTheGroup()
     writeRegister(camera, 0x124, 0);
     CHILD_CHECK(closeMulticastStream(stream, kGroup) == 0, "closeMulticastStream");
     closeCamera(camera);
-    ::kill(simulator, SIGTERM);
-    ::waitpid(simulator, nullptr, 0);
+    gvsp::stopCameraSimulator(simulator);
     std::lock_guard<std::mutex> hold(images.lock);
     CHILD_CHECK(images.whole >= 10 && images.other == 0, "%d whole images, %d others", images.whole, images.other);
 }
