@@ -238,6 +238,30 @@ PELLAGO_API OrvGigETL_STATUS addStreamFromIP(void* camera, void** stream, const 
                                              int32_t driverParameter,
                                              OrvGigETL_StreamCallback callback, void* context);
 
+/* Adds a stream the camera sends to multicast `group`: binds a socket to
+ * the group and `*port` (0: the first free port derived from the group,
+ * written back), joins the group on the adapter of `hostIp` and reports the
+ * membership (IGMPv2, from a raw socket: -233 without the right to open
+ * one). The rest as addStream. */
+PELLAGO_API OrvGigETL_STATUS addMulticastStream(void* camera, void** stream, uint32_t group, uint32_t hostIp,
+                                                uint16_t* port, int32_t bufferSize, int32_t bufferCount,
+                                                int32_t packetSize, int32_t driverParameter,
+                                                OrvGigETL_StreamCallback callback, void* context);
+
+/* addMulticastStream from another source (0: the camera). */
+PELLAGO_API OrvGigETL_STATUS addMulticastStreamFromIP(void* camera, void** stream, uint32_t group, uint32_t hostIp,
+                                                      uint16_t* port, uint32_t sourceIp, int32_t bufferSize,
+                                                      int32_t bufferCount, int32_t packetSize,
+                                                      int32_t driverParameter, OrvGigETL_StreamCallback callback,
+                                                      void* context);
+
+/* Leaves or joins `group` again: the socket's membership and one IGMP
+ * report or leave. -233 when the report could not be sent. */
+PELLAGO_API OrvGigETL_STATUS setMulticastMembership(void* stream, uint32_t group, bool join);
+
+/* Ends a multicast stream as closeStream does and leaves `group`. */
+PELLAGO_API OrvGigETL_STATUS closeMulticastStream(void* stream, uint32_t group);
+
 /* Accepts frames completed from now on, or rejects every frame. */
 PELLAGO_API OrvGigETL_STATUS enableStream(void* stream, bool enable);
 

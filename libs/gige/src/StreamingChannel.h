@@ -6,6 +6,7 @@
 #include "FilterDevice.h"
 #include "FilterRequestBlock.h"
 #include "PellagoInternal.h"
+#include "UserSpaceDriver.h"
 
 #include <atomic>
 #include <condition_variable>
@@ -18,7 +19,6 @@
 
 namespace pellago {
 
-constexpr const char* kFilterDevicePath = "\\\\.\\OrvGigE";
 constexpr uint32_t kImageRecordMagic = 0x92645470;
 
 // The next instance id: the library's own generator, seeded once from the

@@ -294,16 +294,32 @@ private:
 // Where the library looks for its driver: \\.\OrvGigE
 inline const std::string kDriverPath = "\\\\.\\OrvGigE";
 
+// Puts `factory` (empty: no device at all) under the driver's path for the
+// life of the object, then the one that was there.
+class DriverPathScope {
+public:
+    explicit DriverPathScope(gigefilter::FilterDeviceFactory factory)
+        : previous_(gigefilter::filterDeviceFactory(kDriverPath))
+    {
+        gigefilter::registerFilterDevice(kDriverPath, std::move(factory));
+    }
+    ~DriverPathScope() { gigefilter::registerFilterDevice(kDriverPath, previous_); }
+    DriverPathScope(const DriverPathScope&) = delete;
+    DriverPathScope& operator=(const DriverPathScope&) = delete;
+
+private:
+    gigefilter::FilterDeviceFactory previous_;
+};
+
 // Puts a scripted device under the driver's path for the life of the object.
 class DeviceScope {
 public:
     explicit DeviceScope(ScriptedDevice::Answer answer, std::function<void()> onClose = nullptr)
+        : path_([this, answer, onClose] {
+              return std::make_unique<ScriptedDevice>(answer, &requests, &lock, onClose);
+          })
     {
-        gigefilter::registerFilterDevice(kDriverPath, [this, answer, onClose] {
-            return std::make_unique<ScriptedDevice>(answer, &requests, &lock, onClose);
-        });
     }
-    ~DeviceScope() { gigefilter::registerFilterDevice(kDriverPath, nullptr); }
 
     std::vector<ScriptedDevice::Request> taken()
     {
@@ -314,6 +330,7 @@ public:
 private:
     std::mutex lock;
     std::vector<ScriptedDevice::Request> requests;
+    DriverPathScope path_;
 };
 
 }  // namespace pellagotest

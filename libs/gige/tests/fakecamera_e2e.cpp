@@ -13,9 +13,15 @@
 
 #include <gtest/gtest.h>
 
+#include "CameraSimulator.h"
+#include "GvspSender.h"
+
 #include <QXmlStreamReader>
 
 #include <chrono>
+#include <condition_variable>
+#include <memory>
+#include <mutex>
 #include <cstring>
 #include <string>
 #include <thread>
@@ -26,7 +32,6 @@ namespace {
 using Bytes = std::vector<uint8_t>;
 constexpr uint32_t kLoopback = 0x7F000001;
 constexpr uint16_t kGvcpPort = 3956;
-const char* kSimulator = "arv-fake-gv-camera-0.8";
 
 // A plain UDP socket of the test's own, for discovery and a second controller.
 class PlainSocket {
@@ -78,25 +83,9 @@ Bytes writeRegisterCommand(uint16_t id, uint32_t address, uint32_t value)
 // Runs the simulator for the life of the object; stopped by its process id.
 class Simulator {
 public:
-    Simulator()
-    {
-        pid_ = ::fork();
-        if (pid_ == 0) {
-            const int null = ::open("/dev/null", O_RDWR);
-            ::dup2(null, 1);
-            ::dup2(null, 2);
-            ::execlp(kSimulator, kSimulator, "-i", "127.0.0.1", static_cast<char*>(nullptr));
-            ::_exit(127);
-        }
-    }
-    ~Simulator()
-    {
-        if (pid_ > 0) {
-            ::kill(pid_, SIGTERM);
-            int status = 0;
-            ::waitpid(pid_, &status, 0);
-        }
-    }
+    // `lossPerThousand`: GVSP packets the simulator drops on purpose.
+    explicit Simulator(int lossPerThousand = 0) : pid_(gvsp::startCameraSimulator(lossPerThousand)) {}
+    ~Simulator() { gvsp::stopCameraSimulator(pid_); }
 
     // Waits until the camera answers discovery; its answer, or nothing.
     Bytes discover()
@@ -119,11 +108,6 @@ private:
     pid_t pid_ = -1;
 };
 
-bool simulatorInstalled()
-{
-    return std::system((std::string("command -v ") + kSimulator + " >/dev/null 2>&1").c_str()) == 0;
-}
-
 // The library's exports, taken by name as a host does.
 struct Library {
     void* handle = nullptr;
@@ -132,6 +116,8 @@ struct Library {
     decltype(&::GVCPTransport) transport = nullptr;
     decltype(&::GVCPTransportEx) transportEx = nullptr;
     decltype(&::getErrorMessage) errorMessage = nullptr;
+    decltype(&::addStream) addStream = nullptr;
+    decltype(&::closeStream) closeStream = nullptr;
 
     Library()
     {
@@ -143,13 +129,18 @@ struct Library {
         transport = reinterpret_cast<decltype(transport)>(::dlsym(handle, "GVCPTransport"));
         transportEx = reinterpret_cast<decltype(transportEx)>(::dlsym(handle, "GVCPTransportEx"));
         errorMessage = reinterpret_cast<decltype(errorMessage)>(::dlsym(handle, "getErrorMessage"));
+        addStream = reinterpret_cast<decltype(addStream)>(::dlsym(handle, "addStream"));
+        closeStream = reinterpret_cast<decltype(closeStream)>(::dlsym(handle, "closeStream"));
     }
     ~Library()
     {
         if (handle)
             ::dlclose(handle);
     }
-    bool complete() const { return openCamera && closeCamera && transport && transportEx && errorMessage; }
+    bool complete() const
+    {
+        return openCamera && closeCamera && transport && transportEx && errorMessage && addStream && closeStream;
+    }
 };
 
 uint32_t be32(const uint8_t* p)
@@ -166,14 +157,58 @@ Bytes be(std::initializer_list<uint32_t> values)
     return b;
 }
 
+// What the stream callback got: each frame checked against the simulator's
+// ramp (pixel = x + y + block id, mod 255) while its buffer is still the
+// host's to read.
+struct Delivered {
+    int32_t type;
+    uint32_t blockId;
+    bool exact;
+    uint32_t lostFrames;
+};
+
+struct StreamSink {
+    std::mutex lock;
+    std::condition_variable changed;
+    std::vector<Delivered> frames;
+    uint32_t width = 0, height = 0;
+
+    static int32_t callback(const OrvGigETL_SIGNAL* s, void* context)
+    {
+        auto* self = static_cast<StreamSink*>(context);
+        if (s->type != OrvGigETL_SIGNAL_FRAME_COMPLETED && s->type != OrvGigETL_SIGNAL_FRAME_ABANDONED)
+            return 0;
+        const auto* r = static_cast<const ImageRecord*>(s->data);
+        const bool exact = s->type == OrvGigETL_SIGNAL_FRAME_COMPLETED && r->frameData
+                           && r->frameSize == self->width * self->height
+                           && gvsp::isPattern(static_cast<const uint8_t*>(r->frameData), self->width, self->height,
+                                              static_cast<uint16_t>(r->blockId), 255);
+        std::lock_guard<std::mutex> hold(self->lock);
+        self->frames.push_back({s->type, r->blockId, exact, r->lostFrames});
+        self->changed.notify_all();
+        return 0;
+    }
+    size_t count()
+    {
+        std::lock_guard<std::mutex> hold(lock);
+        return frames.size();
+    }
+};
+
+uint16_t nextBlockId(uint32_t id)
+{
+    return id == 65535 ? 1 : uint16_t(id + 1);
+}
+
 class FakeCamera : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        if (!simulatorInstalled())
-            GTEST_SKIP() << kSimulator << " is not installed (Debian package aravis-tools)";
+        if (!gvsp::cameraSimulatorInstalled())
+            GTEST_SKIP() << gvsp::kCameraSimulator << " is not installed (Debian package aravis-tools)";
         ASSERT_TRUE(lib.complete()) << ::dlerror();
-        const Bytes discovery = simulator.discover();
+        simulator = std::make_unique<Simulator>(lossPerThousand());
+        const Bytes discovery = simulator->discover();
         ASSERT_GE(discovery.size(), 48u) << "the simulator did not answer discovery";
         ASSERT_EQ(discovery[3], 0x03);  // DISCOVERY_ACK
         cameraIp = be32(discovery.data() + 8 + 36);
@@ -213,8 +248,98 @@ protected:
         return result;
     }
 
+    virtual int lossPerThousand() const { return 0; }
+
+    // The description file the URL at 0x0200 names.
+    std::string readXml()
+    {
+        uint8_t url[512];
+        EXPECT_EQ(readMemory(0x0200, 512, url), 0);
+        const std::string text(reinterpret_cast<char*>(url), strnlen(reinterpret_cast<char*>(url), 512));
+        EXPECT_EQ(text.rfind("Local:", 0), 0u) << text;
+        EXPECT_NE(text.find(".xml"), std::string::npos);
+        const size_t a = text.find(';'), b = text.rfind(';');
+        if (a == std::string::npos || a == b)
+            return {};
+        const uint32_t xmlAddress = uint32_t(std::stoul(text.substr(a + 1, b - a - 1), nullptr, 16));
+        const uint32_t xmlSize = uint32_t(std::stoul(text.substr(b + 1), nullptr, 16));
+        EXPECT_GT(xmlSize, 1000u);
+        std::string xml;
+        for (uint32_t done = 0; done < xmlSize;) {
+            const uint32_t chunk = std::min<uint32_t>(536, (xmlSize - done + 3) & ~3u);
+            uint8_t part[536];
+            if (readMemory(xmlAddress + done, chunk, part) != 0) {
+                ADD_FAILURE() << "READMEM at " << done;
+                return {};
+            }
+            xml.append(reinterpret_cast<char*>(part), std::min(chunk, xmlSize - done));
+            done += chunk;
+        }
+        xml.resize(strnlen(xml.c_str(), xml.size()));
+        return xml;
+    }
+
+    // The address of the register behind feature `name` (a `kind` element
+    // whose pValue is an IntReg); 0 when the description has none.
+    static uint32_t registerAddress(const std::string& xml, const std::string& kind, const std::string& name)
+    {
+        const auto after = [&](const std::string& key, size_t from) {
+            const size_t at = xml.find(key, from);
+            return at == std::string::npos ? at : at + key.size();
+        };
+        const size_t feature = after("<" + kind + " Name=\"" + name + "\"", 0);
+        if (feature == std::string::npos)
+            return 0;
+        const size_t valueAt = after("<pValue>", feature);
+        const std::string node = xml.substr(valueAt, xml.find('<', valueAt) - valueAt);
+        const size_t regAt = after("<IntReg Name=\"" + node + "\"", 0);
+        if (regAt == std::string::npos)
+            return 0;
+        return uint32_t(std::stoul(xml.substr(after("<Address>", regAt)), nullptr, 0));
+    }
+
+    // Streams `images` frames from the simulator to a unicast stream on
+    // 127.0.0.1, sized by the registers its description names.
+    void streamImages(size_t images, uint32_t periodUs, StreamSink& sink)
+    {
+        const std::string xml = readXml();
+        const uint32_t widthRegister = registerAddress(xml, "Integer", "Width");
+        const uint32_t heightRegister = registerAddress(xml, "Integer", "Height");
+        const uint32_t formatRegister = registerAddress(xml, "Enumeration", "PixelFormat");
+        const uint32_t periodRegister = registerAddress(xml, "Integer", "AcquisitionFramePeriod");
+        const uint32_t acquisitionRegister = registerAddress(xml, "Command", "AcquisitionStart");
+        ASSERT_TRUE(widthRegister && heightRegister && formatRegister && periodRegister && acquisitionRegister);
+        ASSERT_EQ(writeRegister(0x0A00, 2), 0);
+        uint32_t format = 0;
+        ASSERT_EQ(readRegister(widthRegister, &sink.width), 0);
+        ASSERT_EQ(readRegister(heightRegister, &sink.height), 0);
+        ASSERT_EQ(readRegister(formatRegister, &format), 0);
+        ASSERT_EQ(format, 0x01080001u);  // Mono8
+        ASSERT_EQ(writeRegister(periodRegister, periodUs), 0);
+
+        const uint32_t host = kLoopback;
+        uint16_t port = 0;
+        void* stream = nullptr;
+        ASSERT_EQ(lib.addStream(camera, &stream, &host, &port, int32_t(sink.width * sink.height), 16, 1500, 0,
+                                &StreamSink::callback, &sink),
+                  0);
+        EXPECT_EQ(writeRegister(0x0D00, port), 0);        // stream channel port
+        EXPECT_EQ(writeRegister(0x0D04, 1500), 0);        // packet size
+        EXPECT_EQ(writeRegister(0x0D18, kLoopback), 0);   // destination
+        EXPECT_EQ(writeRegister(acquisitionRegister, 1), 0);
+        const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+        uint32_t value = 0;
+        while (sink.count() < images && std::chrono::steady_clock::now() < until) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(300));
+            readRegister(0x0A00, &value);  // keeps control
+        }
+        EXPECT_EQ(writeRegister(acquisitionRegister, 0), 0);
+        EXPECT_EQ(lib.closeStream(stream), 0);
+        ASSERT_GE(sink.frames.size(), images);
+    }
+
     Library lib;
-    Simulator simulator;
+    std::unique_ptr<Simulator> simulator;
     uint32_t cameraIp = 0;
     void* camera = nullptr;
 };
@@ -230,26 +355,7 @@ TEST_F(FakeCamera, RegistersAndTheWholeDescriptionFile)
     ASSERT_EQ(readRegister(0x0938, &value), 0);  // heartbeat time-out
     EXPECT_GT(value, 0u);
 
-    uint8_t url[512];
-    ASSERT_EQ(readMemory(0x0200, 512, url), 0);
-    const std::string text(reinterpret_cast<char*>(url), strnlen(reinterpret_cast<char*>(url), 512));
-    ASSERT_EQ(text.rfind("Local:", 0), 0u) << text;
-    const size_t a = text.find(';'), b = text.rfind(';');
-    ASSERT_NE(a, b);
-    const uint32_t xmlAddress = uint32_t(std::stoul(text.substr(a + 1, b - a - 1), nullptr, 16));
-    const uint32_t xmlSize = uint32_t(std::stoul(text.substr(b + 1), nullptr, 16));
-    ASSERT_GT(xmlSize, 1000u);
-    EXPECT_NE(text.find(".xml"), std::string::npos);
-
-    std::string xml;
-    for (uint32_t done = 0; done < xmlSize;) {
-        const uint32_t chunk = std::min<uint32_t>(536, (xmlSize - done + 3) & ~3u);
-        uint8_t part[536];
-        ASSERT_EQ(readMemory(xmlAddress + done, chunk, part), 0) << done;
-        xml.append(reinterpret_cast<char*>(part), std::min(chunk, xmlSize - done));
-        done += chunk;
-    }
-    xml.resize(strnlen(xml.c_str(), xml.size()));
+    const std::string xml = readXml();
     EXPECT_EQ(xml.rfind("<?xml", 0), 0u);
     QXmlStreamReader reader(QByteArray::fromStdString(xml));
     int elements = 0;
@@ -265,17 +371,8 @@ TEST_F(FakeCamera, RegistersAndTheWholeDescriptionFile)
     EXPECT_GT(elements, 100);
 
     // A register the description names: Width, written and read back.
-    const auto after = [&](const std::string& key, size_t from) {
-        const size_t at = xml.find(key, from);
-        return at == std::string::npos ? at : at + key.size();
-    };
-    const size_t width = after("<Integer Name=\"Width\"", 0);
-    ASSERT_NE(width, std::string::npos);
-    const size_t valueAt = after("<pValue>", width);
-    const std::string node = xml.substr(valueAt, xml.find('<', valueAt) - valueAt);
-    const size_t regAt = after("<IntReg Name=\"" + node + "\"", 0);
-    ASSERT_NE(regAt, std::string::npos) << node;
-    const uint32_t widthRegister = uint32_t(std::stoul(xml.substr(after("<Address>", regAt)), nullptr, 0));
+    const uint32_t widthRegister = registerAddress(xml, "Integer", "Width");
+    ASSERT_NE(widthRegister, 0u);
     ASSERT_EQ(writeRegister(0x0A00, 2), 0);
     ASSERT_EQ(writeRegister(widthRegister, 320), 0);
     ASSERT_EQ(readRegister(widthRegister, &value), 0);
@@ -313,4 +410,55 @@ TEST_F(FakeCamera, ControlIsKeptByHeartbeatAndLostAfterSilence)
     EXPECT_EQ(taken[0] << 8 | taken[1], 0);
     EXPECT_EQ(writeRegister(0x0938, 3000), OrvGigETL_CAMERA_COMMUNICATION_TIMEOUT);
     EXPECT_STREQ(lib.errorMessage(OrvGigETL_CAMERA_COMMUNICATION_TIMEOUT), "OrvGigETL_CAMERA_COMMUNICATION_TIMEOUT");
+}
+
+TEST_F(FakeCamera, StreamedImagesAreWholeAndInOrderAcrossTheBlockIdWrap)
+{
+    StreamSink sink;
+    streamImages(180, 10000, sink);
+    ASSERT_FALSE(sink.frames.empty());
+    bool wrapped = false;
+    for (size_t i = 0; i < sink.frames.size(); ++i) {
+        const Delivered& d = sink.frames[i];
+        EXPECT_EQ(d.type, OrvGigETL_SIGNAL_FRAME_COMPLETED) << d.blockId;
+        EXPECT_TRUE(d.exact) << d.blockId;
+        EXPECT_EQ(d.lostFrames, 0u);
+        if (i > 0) {
+            EXPECT_EQ(d.blockId, nextBlockId(sink.frames[i - 1].blockId));
+            wrapped = wrapped || (d.blockId == 1 && sink.frames[i - 1].blockId == 65535);
+        }
+    }
+    EXPECT_TRUE(wrapped) << "first block id " << sink.frames.front().blockId;
+}
+
+// The simulator drops packets and ignores resends.
+class LossyFakeCamera : public FakeCamera {
+protected:
+    int lossPerThousand() const override { return 10; }
+};
+
+TEST_F(LossyFakeCamera, EveryImageIsWholeAbandonedOrCountedLost)
+{
+    StreamSink sink;
+    streamImages(60, 20000, sink);
+    size_t completed = 0;
+    for (size_t i = 0; i < sink.frames.size(); ++i) {
+        const Delivered& d = sink.frames[i];
+        if (d.type == OrvGigETL_SIGNAL_FRAME_COMPLETED) {
+            EXPECT_TRUE(d.exact) << d.blockId;
+            ++completed;
+        } else {
+            EXPECT_EQ(d.type, OrvGigETL_SIGNAL_FRAME_ABANDONED);
+        }
+        if (i == 0)
+            continue;
+        const Delivered& before = sink.frames[i - 1];
+        if (d.blockId > before.blockId) {
+            // Missing block ids and abandoned frames are counted lost.
+            const uint32_t gap = d.blockId - before.blockId - 1;
+            EXPECT_EQ(d.lostFrames - before.lostFrames, gap + (d.type == OrvGigETL_SIGNAL_FRAME_ABANDONED))
+                << d.blockId;
+        }
+    }
+    EXPECT_GT(completed, 0u);
 }

@@ -316,7 +316,10 @@ TEST_F(Streams, WithoutDriverOrAdapterTheAddFails)
 {
     const std::set<int> before = openDescriptors();
     void* stream = nullptr;
-    EXPECT_EQ(add(&stream), OrvGigETL_OPENING_STREAMING_CHANNEL_FAILED);
+    {
+        DriverPathScope none(nullptr);
+        EXPECT_EQ(add(&stream), OrvGigETL_OPENING_STREAMING_CHANNEL_FAILED);
+    }
     {
         StreamDriver driver;
         const uint32_t nowhere = 0x0AFFFFFE;  // 10.255.255.254, on no adapter

@@ -32,6 +32,9 @@ using FilterDeviceFactory = std::function<std::unique_ptr<FilterDevice>()>;
 // Puts a device under `path`; an empty factory removes it.
 void registerFilterDevice(const std::string& path, FilterDeviceFactory factory);
 
+// The factory under `path`; empty when there is none.
+FilterDeviceFactory filterDeviceFactory(const std::string& path);
+
 // Opens the device under `path`; null when there is none.
 std::unique_ptr<FilterDevice> openFilterDevice(const std::string& path);
 

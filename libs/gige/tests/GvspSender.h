@@ -1,0 +1,327 @@
+// A GVSP 1.x camera of our own for tests and benchmarks: Mono8 images
+// patterned by block id (pixel = x + y + block id, mod 256), sent from
+// 127.0.0.1 in packets of a given size, paced or at line rate, with a loss
+// per thousand; it answers PACKETRESEND on its control socket (the port a
+// host opens the camera on). Single packets can be sent by hand for the
+// cases a real camera does not produce.
+#pragma once
+
+#include <arpa/inet.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cstdint>
+#include <cstring>
+#include <map>
+#include <mutex>
+#include <random>
+#include <stdexcept>
+#include <thread>
+#include <vector>
+
+namespace gvsp {
+
+using Bytes = std::vector<uint8_t>;
+
+inline uint8_t pixel(uint32_t x, uint32_t y, uint16_t blockId, uint32_t modulus = 256)
+{
+    return static_cast<uint8_t>((x + y + blockId) % modulus);
+}
+
+// Whether `data` is the whole image of `blockId`; the simulator from
+// aravis-tools ramps modulo 255.
+inline bool isPattern(const uint8_t* data, uint32_t width, uint32_t height, uint16_t blockId,
+                      uint32_t modulus = 256)
+{
+    for (uint32_t y = 0; y < height; ++y)
+        for (uint32_t x = 0; x < width; ++x)
+            if (data[y * width + x] != pixel(x, y, blockId, modulus))
+                return false;
+    return true;
+}
+
+class Sender {
+public:
+    struct Options {
+        uint32_t width = 64;
+        uint32_t height = 48;
+        uint32_t packetSize = 576;  // IP, UDP and GVSP headers included
+        int lossPerThousand = 0;
+        bool honourResend = true;
+        uint32_t sourceIp = 0x7F000001;  // host order
+        uint64_t bytesPerSecond = 0;     // 0: line rate
+        uint32_t seed = 1;
+    };
+
+    explicit Sender(const Options& options) : o_(options), random_(options.seed)
+    {
+        data_ = openSocket(o_.sourceIp);
+        control_ = openSocket(0x7F000001);
+        controlPort_ = portOf(control_);
+        const int size = 8 * 1024 * 1024;
+        ::setsockopt(data_, SOL_SOCKET, SO_SNDBUF, &size, sizeof size);
+        resender_ = std::thread([this] { serveResends(); });
+    }
+
+    ~Sender()
+    {
+        stop_ = true;
+        resender_.join();
+        ::close(data_);
+        ::close(control_);
+    }
+
+    uint16_t controlPort() const { return controlPort_; }
+    uint32_t payloadSize() const { return o_.packetSize - 36; }
+    uint32_t imageBytes() const { return o_.width * o_.height; }
+    uint32_t dataPackets() const { return (imageBytes() + payloadSize() - 1) / payloadSize(); }
+    uint64_t packetsSent() const { return sent_; }
+    uint64_t packetsLost() const { return lost_; }
+    uint64_t resendsServed() const { return resent_; }
+    uint64_t resendRequests() const { return resendRequests_; }
+
+    void setDestination(uint16_t port, uint32_t ip = 0x7F000001)
+    {
+        destination_ = {};
+        destination_.sin_family = AF_INET;
+        destination_.sin_addr.s_addr = htonl(ip);
+        destination_.sin_port = htons(port);
+    }
+
+    // Packet `id` of image `blockId`: 0 the leader, 1..n data, n + 1 the trailer.
+    Bytes packet(uint16_t blockId, uint32_t id) const
+    {
+        Bytes p;
+        fill(p, blockId, id);
+        return p;
+    }
+
+    // Writes packet `id` of image `blockId` into `p`, reusing its storage.
+    void fill(Bytes& p, uint16_t blockId, uint32_t id) const
+    {
+        p.clear();
+        putHeader(p, blockId, id == 0 ? 1 : id == dataPackets() + 1 ? 2 : 3, id);
+        if (id == 0) {
+            put16(p, 0);
+            put16(p, 1);  // image
+            put32(p, 0);
+            put32(p, 1000u * blockId);  // timestamp
+            put32(p, 0x01080001);       // Mono8
+            put32(p, o_.width);
+            put32(p, o_.height);
+            put32(p, 0);
+            put32(p, 0);
+            put16(p, 0);
+            put16(p, 0);
+        } else if (id == dataPackets() + 1) {
+            put16(p, 0);
+            put16(p, 1);
+            put32(p, o_.height);
+        } else {
+            const uint32_t offset = (id - 1) * payloadSize();
+            const uint32_t length = std::min(payloadSize(), imageBytes() - offset);
+            const size_t at = p.size();
+            p.resize(at + length);
+            uint8_t* out = p.data() + at;
+            // Row by row: along a row the pattern counts up by one.
+            for (uint32_t i = offset; i < offset + length;) {
+                const uint32_t x = i % o_.width, y = i / o_.width;
+                const uint32_t run = std::min(o_.width - x, offset + length - i);
+                const uint8_t first = pixel(x, y, blockId);
+                for (uint32_t k = 0; k < run; ++k)
+                    out[k] = static_cast<uint8_t>(first + k);
+                out += run;
+                i += run;
+            }
+        }
+    }
+
+    static Bytes header(uint16_t blockId, uint8_t format, uint32_t id)
+    {
+        Bytes p;
+        putHeader(p, blockId, format, id);
+        return p;
+    }
+
+    // Sends one datagram as it stands (no loss).
+    void send(const Bytes& p)
+    {
+        ::sendto(data_, p.data(), p.size(), 0, reinterpret_cast<const sockaddr*>(&destination_),
+                 sizeof destination_);
+        ++sent_;
+    }
+
+    // Sends the whole image `blockId`, each packet lost at the set ratio;
+    // `skip` leaves out the packets it is true for (they count as lost).
+    template <typename Skip>
+    void sendImage(uint16_t blockId, Skip skip)
+    {
+        remember(blockId);
+        const uint32_t count = dataPackets() + 2;
+        size_t queued = 0, bytes = 0;
+        for (uint32_t id = 0; id < count; ++id) {
+            if (skip(id) || lose()) {
+                ++lost_;
+                continue;
+            }
+            fill(batch_[queued], blockId, id);
+            bytes += batch_[queued].size();
+            if (++queued == kBatch) {
+                sendBatch(queued);
+                pace(bytes);
+                queued = bytes = 0;
+            }
+        }
+        sendBatch(queued);
+        pace(bytes);
+    }
+    void sendImage(uint16_t blockId)
+    {
+        sendImage(blockId, [](uint32_t) { return false; });
+    }
+
+private:
+    static constexpr size_t kBatch = 32;
+
+    // Sends the first `count` datagrams of the batch in one call.
+    void sendBatch(size_t count)
+    {
+        mmsghdr messages[kBatch] = {};
+        iovec vectors[kBatch];
+        for (size_t i = 0; i < count; ++i) {
+            vectors[i] = {batch_[i].data(), batch_[i].size()};
+            messages[i].msg_hdr.msg_iov = &vectors[i];
+            messages[i].msg_hdr.msg_iovlen = 1;
+            messages[i].msg_hdr.msg_name = &destination_;
+            messages[i].msg_hdr.msg_namelen = sizeof destination_;
+        }
+        for (size_t done = 0; done < count;) {
+            const int n = ::sendmmsg(data_, messages + done, static_cast<unsigned>(count - done), 0);
+            if (n <= 0)
+                break;
+            done += static_cast<size_t>(n);
+        }
+        sent_ += count;
+    }
+
+    static void putHeader(Bytes& p, uint16_t blockId, uint8_t format, uint32_t id)
+    {
+        put16(p, 0);
+        put16(p, blockId);
+        put32(p, static_cast<uint32_t>(format) << 24 | (id & 0xFFFFFF));
+    }
+
+    static void put16(Bytes& b, uint16_t v)
+    {
+        b.push_back(static_cast<uint8_t>(v >> 8));
+        b.push_back(static_cast<uint8_t>(v));
+    }
+    static void put32(Bytes& b, uint32_t v)
+    {
+        put16(b, static_cast<uint16_t>(v >> 16));
+        put16(b, static_cast<uint16_t>(v));
+    }
+
+    static int openSocket(uint32_t ip)
+    {
+        const int fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+        sockaddr_in a{};
+        a.sin_family = AF_INET;
+        a.sin_addr.s_addr = htonl(ip);
+        if (fd < 0 || ::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0)
+            throw std::runtime_error("GVSP sender socket");
+        return fd;
+    }
+    static uint16_t portOf(int fd)
+    {
+        sockaddr_in a{};
+        socklen_t length = sizeof a;
+        ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &length);
+        return ntohs(a.sin_port);
+    }
+
+    bool lose()
+    {
+        if (o_.lossPerThousand <= 0)
+            return false;
+        return static_cast<int>(random_() % 1000) < o_.lossPerThousand;
+    }
+
+    void pace(size_t bytes)
+    {
+        if (o_.bytesPerSecond == 0)
+            return;
+        using Clock = std::chrono::steady_clock;
+        if (paceStart_ == Clock::time_point{})
+            paceStart_ = Clock::now();
+        paced_ += bytes;
+        const auto due = paceStart_ + std::chrono::nanoseconds(paced_ * 1000000000ull / o_.bytesPerSecond);
+        // Sleeps when far enough ahead, so the resend thread gets its turn.
+        if (due - Clock::now() > std::chrono::microseconds(200))
+            std::this_thread::sleep_until(due);
+        while (Clock::now() < due) {
+        }
+    }
+
+    // Images that may be sent again: the last 1024 block ids (an image is
+    // made again from its id).
+    void remember(uint16_t blockId)
+    {
+        std::lock_guard<std::mutex> hold(lock_);
+        recent_.push_back(blockId);
+        if (recent_.size() > 1024)
+            recent_.erase(recent_.begin());
+    }
+
+    void serveResends()
+    {
+        while (!stop_) {
+            pollfd p{control_, POLLIN, 0};
+            if (::poll(&p, 1, 20) <= 0)
+                continue;
+            uint8_t m[64];
+            const ssize_t n = ::recv(control_, m, sizeof m, 0);
+            if (n != 20 || m[0] != 0x42 || m[2] != 0x00 || m[3] != 0x40)
+                continue;
+            ++resendRequests_;
+            if (!o_.honourResend)
+                continue;
+            const uint16_t blockId = static_cast<uint16_t>(m[10] << 8 | m[11]);
+            const uint32_t first = uint32_t(m[12]) << 24 | uint32_t(m[13]) << 16 | uint32_t(m[14]) << 8 | m[15];
+            const uint32_t last = uint32_t(m[16]) << 24 | uint32_t(m[17]) << 16 | uint32_t(m[18]) << 8 | m[19];
+            {
+                std::lock_guard<std::mutex> hold(lock_);
+                if (std::find(recent_.begin(), recent_.end(), blockId) == recent_.end())
+                    continue;
+            }
+            for (uint32_t id = first; id <= last && id <= dataPackets() + 1; ++id) {
+                send(packet(blockId, id));
+                ++resent_;
+            }
+        }
+    }
+
+    Options o_;
+    std::minstd_rand random_;
+    int data_ = -1;
+    int control_ = -1;
+    uint16_t controlPort_ = 0;
+    sockaddr_in destination_{};
+    std::atomic<bool> stop_{false};
+    std::atomic<uint64_t> sent_{0};
+    std::atomic<uint64_t> lost_{0};
+    std::atomic<uint64_t> resent_{0};
+    std::atomic<uint64_t> resendRequests_{0};
+    std::mutex lock_;
+    std::vector<uint16_t> recent_;
+    std::thread resender_;
+    std::chrono::steady_clock::time_point paceStart_{};
+    Bytes batch_[kBatch];
+    uint64_t paced_ = 0;
+};
+
+}  // namespace gvsp

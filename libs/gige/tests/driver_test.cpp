@@ -1,0 +1,255 @@
+// The user-space driver behind the library, fed by our GVSP sender on
+// loopback: what reaches the stream callback for whole, reordered,
+// repeated, lossy, oversized and foreign images.
+#include "GvspSender.h"
+#include "PellagoTestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <condition_variable>
+
+using namespace pellagotest;
+
+namespace {
+
+struct Got {
+    int32_t type;
+    uint32_t blockId;
+    bool exact;
+    bool hasData;
+    uint32_t size;
+    uint32_t lostFrames;
+    uint32_t resent;
+};
+
+// What a host sees: frames checked against the pattern in the callback.
+struct Frames {
+    std::mutex lock;
+    std::condition_variable changed;
+    std::vector<Got> got;
+    uint32_t width = 0, height = 0;
+
+    static int32_t callback(const OrvGigETL_SIGNAL* s, void* context)
+    {
+        auto* self = static_cast<Frames*>(context);
+        if (s->type != OrvGigETL_SIGNAL_FRAME_COMPLETED && s->type != OrvGigETL_SIGNAL_FRAME_ABANDONED)
+            return 0;
+        const auto* r = static_cast<const ImageRecord*>(s->data);
+        const bool exact = r->frameData && r->frameSize == self->width * self->height
+                           && gvsp::isPattern(static_cast<const uint8_t*>(r->frameData), self->width,
+                                              self->height, static_cast<uint16_t>(r->blockId));
+        std::lock_guard<std::mutex> hold(self->lock);
+        self->got.push_back({s->type, r->blockId, exact, r->frameData != nullptr, r->frameSize, r->lostFrames,
+                             r->resentPackets});
+        self->changed.notify_all();
+        return 0;
+    }
+    std::vector<Got> waitFor(size_t count, int ms = 5000)
+    {
+        std::unique_lock<std::mutex> hold(lock);
+        changed.wait_for(hold, std::chrono::milliseconds(ms), [&] { return got.size() >= count; });
+        return got;
+    }
+};
+
+class Driver : public ::testing::Test {
+protected:
+    void start(const gvsp::Sender::Options& options, int32_t bufferSize = -1, int32_t bufferCount = 4)
+    {
+        sender = std::make_unique<gvsp::Sender>(options);
+        frames.width = options.width;
+        frames.height = options.height;
+        ASSERT_EQ(openCamera(&camera, kLoopback, sender->controlPort()), 0);
+        ASSERT_EQ(registerMessageCallback(camera, 4, nullptr, &LineSink::callback, &sink), 0);
+        const uint32_t host = kLoopback;
+        uint16_t port = 0;
+        ASSERT_EQ(addStream(camera, &stream, &host, &port, bufferSize < 0 ? int32_t(sender->imageBytes()) : bufferSize,
+                            bufferCount, int32_t(options.packetSize), 0, &Frames::callback, &frames),
+                  0);
+        sender->setDestination(port);
+        streamPort = port;
+    }
+    void TearDown() override
+    {
+        if (stream) {
+            EXPECT_EQ(closeStream(stream), 0);
+        }
+        if (camera) {
+            EXPECT_EQ(closeCamera(camera), 0);
+        }
+    }
+    size_t linesWith(const std::string& text)
+    {
+        const std::vector<std::string> lines = sink.take();
+        size_t n = 0;
+        for (const std::string& line : lines)
+            n += line.find(text) != std::string::npos;
+        return n;
+    }
+
+    // A loaded machine may stall the sender mid-image or keep its resend
+    // thread waiting: the driver takes a silent tail as lost, and asks
+    // again, only after 200 ms.
+    DriverPathScope driver{[] {
+        gigefilter::DriverOptions options;
+        options.resendRetryMs = 200;
+        options.tailWaitMs = 200;
+        return gigefilter::makeUserSpaceDriver(options);
+    }};
+    std::unique_ptr<gvsp::Sender> sender;
+    void* camera = nullptr;
+    void* stream = nullptr;
+    uint16_t streamPort = 0;
+    Frames frames;
+    LineSink sink;
+};
+
+struct ImageCase {
+    const char* name;
+    bool honourResend;
+    std::function<void(gvsp::Sender&, uint16_t)> send;
+    int32_t type;
+    bool resendExpected;
+};
+
+}  // namespace
+
+TEST_F(Driver, ImagesReorderedRepeatedOrLostArriveWholeOrAreAbandoned)
+{
+    const uint16_t id = 5;
+    const std::vector<ImageCase> cases = {
+        {"in order", true, [](gvsp::Sender& s, uint16_t b) { s.sendImage(b); }, 1, false},
+        {"reordered", true,
+         [](gvsp::Sender& s, uint16_t b) {
+             s.send(s.packet(b, 0));
+             s.send(s.packet(b, 2));
+             s.send(s.packet(b, 1));
+             s.sendImage(b, [](uint32_t i) { return i < 3; });
+         },
+         1, false},
+        {"repeated", true,
+         [](gvsp::Sender& s, uint16_t b) {
+             s.sendImage(b, [](uint32_t i) { return i >= 5; });
+             s.send(s.packet(b, 3));
+             s.sendImage(b, [](uint32_t i) { return i < 5; });
+             s.send(s.packet(b, 3));
+         },
+         1, false},
+        {"lost payload", true, [](gvsp::Sender& s, uint16_t b) { s.sendImage(b, [](uint32_t i) { return i == 3; }); },
+         1, true},
+        {"lost leader", true, [](gvsp::Sender& s, uint16_t b) { s.sendImage(b, [](uint32_t i) { return i == 0; }); },
+         1, true},
+        {"lost trailer", true,
+         [](gvsp::Sender& s, uint16_t b) { s.sendImage(b, [&s](uint32_t i) { return i == s.dataPackets() + 1; }); },
+         1, true},
+        {"lost payload, no resend", false,
+         [](gvsp::Sender& s, uint16_t b) { s.sendImage(b, [](uint32_t i) { return i == 3; }); }, 2, true},
+    };
+    for (const ImageCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        gvsp::Sender::Options o;
+        o.honourResend = c.honourResend;
+        start(o);
+        sink.take();
+        c.send(*sender, id);
+        const auto got = frames.waitFor(1);
+        ASSERT_EQ(got.size(), 1u);
+        EXPECT_EQ(got[0].type, c.type);
+        EXPECT_EQ(got[0].blockId, id);
+        EXPECT_EQ(got[0].exact, c.type == 1);
+        EXPECT_EQ(got[0].lostFrames, c.type == 1 ? 0u : 1u);
+        EXPECT_EQ(sender->resendRequests() > 0, c.resendExpected);
+        if (c.type == 1) {
+            EXPECT_EQ(got[0].resent > 0, c.resendExpected);
+        }
+        if (!c.honourResend) {
+            EXPECT_EQ(sender->resendRequests(), 3u);  // three requests, then given up
+        }
+        EXPECT_EQ(linesWith("ResendPacket for BlockID: 5") > 0, c.resendExpected);
+        EXPECT_EQ(closeStream(stream), 0);
+        EXPECT_EQ(closeCamera(camera), 0);
+        stream = camera = nullptr;
+        frames.got.clear();
+    }
+}
+
+TEST_F(Driver, ImageLargerThanItsBufferIsAbandonedUnwritten)
+{
+    gvsp::Sender::Options o;
+    start(o, int32_t(o.width * o.height) - 100);
+    sender->sendImage(7);
+    sender->sendImage(8);
+    const auto got = frames.waitFor(2);
+    ASSERT_EQ(got.size(), 2u);
+    for (const Got& g : got) {
+        EXPECT_EQ(g.type, OrvGigETL_SIGNAL_FRAME_ABANDONED);
+        EXPECT_LE(g.size, o.width * o.height - 100);
+    }
+}
+
+TEST_F(Driver, FrameWithoutAFreeBufferIsAbandonedAndOrderIsKept)
+{
+    gvsp::Sender::Options o;
+    o.width = 1024;
+    o.height = 512;  // 512 KiB: one buffer is one slot
+    o.packetSize = 1500;
+    o.honourResend = false;
+    start(o, int32_t(o.width * o.height), 1);
+    sender->sendImage(10, [](uint32_t i) { return i == 4; });  // waits for a packet
+    sender->sendImage(11);                                      // finds no buffer
+    const auto got = frames.waitFor(2);
+    ASSERT_EQ(got.size(), 2u);
+    EXPECT_EQ(got[0].blockId, 10u);
+    EXPECT_EQ(got[0].type, OrvGigETL_SIGNAL_FRAME_ABANDONED);
+    EXPECT_EQ(got[1].blockId, 11u);
+    EXPECT_EQ(got[1].type, OrvGigETL_SIGNAL_FRAME_ABANDONED);
+    EXPECT_FALSE(got[1].hasData);
+    // The buffer came back: the next image is whole.
+    sender->sendImage(12);
+    const auto after = frames.waitFor(3);
+    ASSERT_EQ(after.size(), 3u);
+    EXPECT_EQ(after[2].type, OrvGigETL_SIGNAL_FRAME_COMPLETED);
+    EXPECT_TRUE(after[2].exact);
+}
+
+TEST_F(Driver, PacketsFromAnotherSourceAreIgnored)
+{
+    gvsp::Sender::Options o;
+    start(o);
+    gvsp::Sender::Options foreign = o;
+    foreign.sourceIp = 0x7F000002;  // 127.0.0.2
+    gvsp::Sender other(foreign);
+    other.setDestination(streamPort);
+    other.sendImage(20);
+    EXPECT_TRUE(frames.waitFor(1, 400).empty());
+    sender->sendImage(21);
+    const auto got = frames.waitFor(1);
+    ASSERT_EQ(got.size(), 1u);
+    EXPECT_EQ(got[0].blockId, 21u);
+    EXPECT_TRUE(got[0].exact);
+}
+
+TEST_F(Driver, StreamOfLossyImagesRecoversEveryOne)
+{
+    gvsp::Sender::Options o;
+    o.width = 640;
+    o.height = 480;
+    o.packetSize = 1500;
+    o.lossPerThousand = 10;
+    o.bytesPerSecond = 30000000;  // slow enough for a sanitizer build
+    // Frames after one that waits for a resend wait too, in their buffers:
+    // one buffer per image, however long a loaded machine keeps the resends.
+    const int images = 40;
+    start(o, int32_t(o.width * o.height), images);
+    uint16_t id = 65520;  // across the wrap: 65535 is followed by 1
+    for (int i = 0; i < images; ++i, id = id == 65535 ? 1 : uint16_t(id + 1))
+        sender->sendImage(id);
+    const auto got = frames.waitFor(images, 20000);
+    ASSERT_EQ(got.size(), size_t(images));
+    EXPECT_GT(sender->packetsLost(), 0u);
+    for (const Got& g : got) {
+        EXPECT_EQ(g.type, OrvGigETL_SIGNAL_FRAME_COMPLETED) << g.blockId;
+        EXPECT_TRUE(g.exact) << g.blockId;
+        EXPECT_EQ(g.lostFrames, 0u);
+    }
+}

@@ -1,0 +1,674 @@
+#include "UserSpaceDriver.h"
+
+#include "FilterRequestBlock.h"
+
+#include <arpa/inet.h>
+#include <dirent.h>
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cstdlib>
+#include <cstring>
+#include <deque>
+#include <vector>
+
+namespace gigefilter {
+
+const char* const kFilterDevicePath = "\\\\.\\OrvGigE";
+
+namespace {
+
+constexpr uint32_t kStatusNoSocket = kStatusCreationFailed;
+constexpr uint32_t kStatusRefused = 4;
+constexpr int kBatch = 64;
+constexpr size_t kMaxDatagram = 9216;  // jumbo frames
+constexpr int kWaitMs = 100;
+constexpr int kMaxRequests = 3;
+constexpr size_t kFinishedIds = 64;
+constexpr uint32_t kReorderWindow = 32;
+
+enum PacketFormat : uint8_t { kLeader = 1, kTrailer = 2, kPayload = 3 };
+
+uint32_t be32(const uint8_t* p)
+{
+    return uint32_t(p[0]) << 24 | uint32_t(p[1]) << 16 | uint32_t(p[2]) << 8 | p[3];
+}
+
+uint16_t be16(const uint8_t* p)
+{
+    return static_cast<uint16_t>(p[0] << 8 | p[1]);
+}
+
+int64_t steadyTicks()
+{
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
+// The datagram socket of this process bound to `port`.
+int findBoundSocket(uint16_t port)
+{
+    DIR* dir = ::opendir("/proc/self/fd");
+    if (!dir)
+        return -1;
+    int found = -1;
+    const int own = ::dirfd(dir);
+    while (dirent* e = ::readdir(dir)) {
+        if (e->d_name[0] == '.')
+            continue;
+        const int fd = std::atoi(e->d_name);
+        if (fd == own)
+            continue;
+        int type = 0;
+        socklen_t length = sizeof type;
+        sockaddr_in bound{};
+        socklen_t boundLength = sizeof bound;
+        if (::getsockopt(fd, SOL_SOCKET, SO_TYPE, &type, &length) == 0 && type == SOCK_DGRAM
+            && ::getsockname(fd, reinterpret_cast<sockaddr*>(&bound), &boundLength) == 0
+            && bound.sin_family == AF_INET && ntohs(bound.sin_port) == port) {
+            found = ::fcntl(fd, F_DUPFD_CLOEXEC, 0);
+            break;
+        }
+    }
+    ::closedir(dir);
+    return found;
+}
+
+class UserSpaceDriver : public FilterDevice {
+public:
+    explicit UserSpaceDriver(const DriverOptions& options)
+        : options_(options), wake_(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK))
+    {
+        if (!options_.clock)
+            options_.clock = &steadyTicks;
+        datagrams_.resize(kBatch * kMaxDatagram);
+        for (int i = 0; i < kBatch; ++i) {
+            vectors_[i] = {&datagrams_[i * kMaxDatagram], kMaxDatagram};
+            messages_[i].msg_hdr.msg_iov = &vectors_[i];
+            messages_[i].msg_hdr.msg_iovlen = 1;
+        }
+    }
+
+    ~UserSpaceDriver() override
+    {
+        closeSocket();
+        if (wake_ >= 0)
+            ::close(wake_);
+        std::free(memory_);
+    }
+
+    bool request(uint32_t code, void* data, uint32_t inSize, uint32_t outSize, uint32_t* returned) override
+    {
+        *returned = 0;
+        if (closed_ || inSize < sizeof(FilterRequestBlock) || outSize < sizeof(FilterRequestBlock))
+            return false;
+        auto& block = *static_cast<FilterRequestBlock*>(data);
+        takeBackResendRun();
+        bool ok = true;
+        switch (code) {
+        case kOpenChannel:
+            openChannel(block);
+            break;
+        case kCloseChannel:
+            closeSocket();
+            ended_ = true;
+            block.status = kStatusOk;
+            break;
+        case kCreateBuffers:
+            createBuffers(block);
+            break;
+        case kDestroyBuffers:
+            destroyBuffers();
+            block.status = kStatusOk;
+            break;
+        case kBufferInfo:
+            if (block.bufferInfoRequest == kBufferInfoRequest)
+                bufferInfo(block);
+            else
+                block.status = kStatusOk;  // the probe: answered
+            break;
+        case kReleaseBlock:
+            release(block.blockId);
+            block.status = kStatusOk;
+            break;
+        case kWaitForEvent:
+            ok = wait(block);
+            break;
+        default:
+            block.status = kStatusRefused;
+            break;
+        }
+        if (!ok)
+            return false;
+        block.marker = kReplyMarker;
+        *returned = sizeof(FilterRequestBlock);
+        return true;
+    }
+
+    void close() override
+    {
+        closed_ = true;
+        const uint64_t one = 1;
+        if (::write(wake_, &one, sizeof one) < 0) {
+            // The flag alone ends the next wait within its poll period.
+        }
+    }
+
+private:
+    struct Frame {
+        int buffer = -1;  // -1: none was free
+        uint16_t blockId = 0;
+        bool done = false;
+        uint32_t event = 0;
+        // Filled while packets arrive.
+        bool leader = false;
+        bool trailer = false;
+        uint32_t total = 0;  // packets with leader and trailer, once known
+        uint32_t leaderTotal = 0;
+        uint32_t highest = 0;
+        uint32_t received = 0;
+        uint32_t bytes = 0;
+        uint32_t resent = 0;
+        bool ended = false;  // a newer frame has begun
+        int64_t first = 0;
+        int64_t last = 0;
+        int64_t finished = 0;
+        uint64_t timestamp = 0;
+        uint32_t values[5] = {};
+    };
+
+    struct Buffer {
+        uint8_t* data = nullptr;
+        bool free = true;
+        uint16_t blockId = 0;
+        std::vector<int32_t> status;     // per packet id: 1 received, 0 missing, -n asked n times
+        std::vector<int64_t> askedAt;
+        std::vector<int32_t> shown;      // what a resend event hands out
+    };
+
+    struct Event {
+        uint32_t type;
+        Frame frame;
+    };
+
+    void openChannel(FilterRequestBlock& block)
+    {
+        if (block.version != kInterfaceVersion) {
+            block.status = kStatusEnd;
+            return;
+        }
+        closeSocket();
+        const uint16_t port = static_cast<uint16_t>(block.streamPort[0] << 8 | block.streamPort[1]);
+        socket_ = findBoundSocket(port);
+        if (socket_ < 0) {
+            block.status = kStatusNoSocket;
+            return;
+        }
+        const int on = 1;
+        ::setsockopt(socket_, SOL_SOCKET, SO_RXQ_OVFL, &on, sizeof on);
+        const int size = 32 * 1024 * 1024;
+        if (::setsockopt(socket_, SOL_SOCKET, SO_RCVBUFFORCE, &size, sizeof size) != 0)
+            ::setsockopt(socket_, SOL_SOCKET, SO_RCVBUF, &size, sizeof size);
+        sourceIp_ = block.sourceIpNet;
+        payloadSize_ = block.payloadSize;
+        if (block.driverParameter > 0)
+            frameTimeout_ = static_cast<int64_t>(block.driverParameter) * 1000000;
+        else
+            frameTimeout_ = static_cast<int64_t>(options_.frameTimeoutMs) * 1000000;
+        ended_ = false;
+        drops_ = 0;
+        block.oldStyleCounter = 0;
+        block.status = kStatusOk;
+    }
+
+    void closeSocket()
+    {
+        if (socket_ >= 0)
+            ::close(socket_);
+        socket_ = -1;
+    }
+
+    void createBuffers(FilterRequestBlock& block)
+    {
+        destroyBuffers();
+        const uint64_t count = block.slotCount, size = block.bufferSize;
+        if (count == 0 || size == 0 || payloadSize_ == 0 || static_cast<int32_t>(payloadSize_) < 0) {
+            block.status = kStatusBufferAllocation;
+            return;
+        }
+        memory_ = static_cast<uint8_t*>(std::malloc(count * size));
+        if (!memory_) {
+            block.status = kStatusBufferAllocation;
+            return;
+        }
+        bufferSize_ = static_cast<uint32_t>(size);
+        capacity_ = static_cast<uint32_t>(size / payloadSize_ + 3);
+        buffers_.resize(count);
+        for (uint64_t i = 0; i < count; ++i) {
+            buffers_[i].data = memory_ + i * size;
+            buffers_[i].free = true;
+        }
+        block.status = kStatusOk;  // the scratch block is not kept
+    }
+
+    void destroyBuffers()
+    {
+        buffers_.clear();
+        frames_.clear();
+        ready_.clear();
+        finishedIds_.clear();
+        shownBuffer_ = -1;
+        std::free(memory_);
+        memory_ = nullptr;
+    }
+
+    void bufferInfo(FilterRequestBlock& block)
+    {
+        if (block.bufferIndex >= buffers_.size()) {
+            block.status = kStatusRefused;
+            return;
+        }
+        block.frameData = buffers_[block.bufferIndex].data;
+        block.status = kStatusOk;
+    }
+
+    void release(uint16_t blockId)
+    {
+        for (Buffer& b : buffers_) {
+            if (!b.free && b.blockId == blockId && !inFlight(&b - buffers_.data())) {
+                b.free = true;
+                return;
+            }
+        }
+    }
+
+    bool inFlight(ptrdiff_t buffer) const
+    {
+        for (const Frame& f : frames_)
+            if (f.buffer == buffer)
+                return true;
+        return false;
+    }
+
+    // Entries the library counted down in the last resend event.
+    void takeBackResendRun()
+    {
+        if (shownBuffer_ < 0 || static_cast<size_t>(shownBuffer_) >= buffers_.size())
+            return;
+        Buffer& b = buffers_[shownBuffer_];
+        for (uint32_t id = shownFirst_; id <= shownLast_; ++id) {
+            if (b.status[id] != 1 && b.shown[id] < b.status[id]) {
+                b.status[id] = b.shown[id];
+                b.askedAt[id] = options_.clock();
+            }
+        }
+        shownBuffer_ = -1;
+    }
+
+    bool wait(FilterRequestBlock& block)
+    {
+        if (ended_) {
+            block.status = kStatusEnd;
+            return true;
+        }
+        const int64_t start = options_.clock();
+        for (;;) {
+            if (closed_)
+                return false;
+            const int64_t now = options_.clock();
+            const int received = receive(now);
+            checkTimers(now);
+            if (!ready_.empty()) {
+                reply(block, ready_.front(), now);
+                ready_.pop_front();
+                return true;
+            }
+            if (resendEvent(block, now))
+                return true;
+            const int64_t left = start + kWaitMs * 1000000LL - now;
+            if (received > 0 && left > 0)
+                continue;
+            if (left <= 0 || socket_ < 0) {
+                emptyReply(block, now);
+                return true;
+            }
+            const int64_t timer = nextTimer(now);
+            const int64_t sleep = std::min(left, timer);
+            pollfd fds[2] = {{socket_, POLLIN, 0}, {wake_, POLLIN, 0}};
+            const int ms = static_cast<int>(std::max<int64_t>(1, (sleep + 999999) / 1000000));
+            ::poll(fds, 2, ms);
+        }
+    }
+
+    void emptyReply(FilterRequestBlock& block, int64_t now)
+    {
+        block.status = kStatusOk;
+        block.eventType = 0;
+        block.eventTime = now;
+    }
+
+    void reply(FilterRequestBlock& block, const Event& e, int64_t now)
+    {
+        const Frame& f = e.frame;
+        block.status = kStatusOk;
+        block.eventType = e.type;
+        block.eventTime = now;
+        block.blockId = f.blockId;
+        block.startBlockId = f.blockId;
+        block.frameSize = e.type == kEventStartOfTransfer ? expectedBytes(f) : f.bytes;
+        block.frameData = f.buffer >= 0 && e.type != kEventStartOfTransfer ? buffers_[f.buffer].data : nullptr;
+        block.resentPackets = f.resent;
+        block.completionTime = f.finished;
+        block.transferDuration = f.last - f.first;
+        block.cameraTimestamp = f.timestamp;
+        std::memcpy(block.frameValues, f.values, sizeof f.values);
+        block.packetStatus = nullptr;
+        block.packetCountLess3 = 0;
+    }
+
+    static uint32_t expectedBytes(const Frame& f)
+    {
+        const uint64_t bits = (f.values[0] >> 16) & 0xFF;
+        return static_cast<uint32_t>(uint64_t(f.values[1]) * f.values[2] * bits / 8);
+    }
+
+    Buffer* bufferOf(const Frame& f) { return f.buffer >= 0 ? &buffers_[f.buffer] : nullptr; }
+
+    // The number of packets a frame has, as far as it is known.
+    uint32_t knownTotal(const Frame& f) const
+    {
+        if (f.trailer)
+            return f.total;
+        if (f.leaderTotal)
+            return f.leaderTotal;
+        return f.highest + 2;  // the trailer, guessed right after the last
+    }
+
+    // Whether any packet of a frame may be missing now: a hole below the
+    // highest id, or a tail that is known to be over.
+    bool mayMiss(const Frame& f, int64_t now) const
+    {
+        if (f.received < f.highest + 1)
+            return true;
+        const bool tailOver = f.ended || now - f.last >= options_.tailWaitMs * 1000000LL;
+        return tailOver && f.received < knownTotal(f);
+    }
+
+    // Whether packet `id` of a frame is missing and due to be asked for,
+    // or has been asked for too often.
+    enum class Missing { No, Due, Waiting, GivenUp };
+    Missing missing(const Frame& f, const Buffer& b, uint32_t id, int64_t now) const
+    {
+        if (b.status[id] == 1)
+            return Missing::No;
+        const bool known = id < f.highest || f.ended || now - f.last >= options_.tailWaitMs * 1000000LL;
+        if (!known)
+            return Missing::No;
+        if (b.status[id] == 0) {
+            const bool settled = now - f.last >= options_.gapWaitMs * 1000000LL || f.highest > id + kReorderWindow;
+            return settled || id >= f.highest ? Missing::Due : Missing::Waiting;
+        }
+        if (now - b.askedAt[id] < options_.resendRetryMs * 1000000LL)
+            return Missing::Waiting;
+        return b.status[id] <= -kMaxRequests ? Missing::GivenUp : Missing::Due;
+    }
+
+    // Hands the library the first run of due packets of the oldest frame
+    // that has one: the other entries show as received.
+    bool resendEvent(FilterRequestBlock& block, int64_t now)
+    {
+        for (Frame& f : frames_) {
+            Buffer* b = bufferOf(f);
+            if (f.done || !b || !mayMiss(f, now))
+                continue;
+            const uint32_t total = std::min(knownTotal(f), capacity_);
+            uint32_t id = 0;
+            while (id < total && missing(f, *b, id, now) != Missing::Due)
+                ++id;
+            if (id == total)
+                continue;
+            const uint32_t first = id;
+            while (id < total && missing(f, *b, id, now) == Missing::Due)
+                ++id;
+            const uint32_t last = id - 1;
+            const uint32_t shownCount = std::max<uint32_t>(last + 2, 3);
+            std::fill(b->shown.begin(), b->shown.begin() + shownCount, 1);
+            for (uint32_t i = first; i <= last; ++i)
+                b->shown[i] = b->status[i];
+            shownBuffer_ = f.buffer;
+            shownFirst_ = first;
+            shownLast_ = last;
+            Event e{kEventResend, f};
+            reply(block, e, now);
+            block.packetStatus = b->shown.data();
+            block.packetCountLess3 = shownCount - 3;
+            return true;
+        }
+        return false;
+    }
+
+    void checkTimers(int64_t now)
+    {
+        for (Frame& f : frames_) {
+            if (f.done)
+                continue;
+            if (now - f.last >= frameTimeout_) {
+                finish(f, kEventFrameAbandoned, now);
+                continue;
+            }
+            Buffer* b = bufferOf(f);
+            if (!b || !mayMiss(f, now))
+                continue;
+            const uint32_t total = std::min(knownTotal(f), capacity_);
+            for (uint32_t id = 0; id < total; ++id) {
+                if (missing(f, *b, id, now) == Missing::GivenUp) {
+                    finish(f, kEventFrameAbandoned, now);
+                    break;
+                }
+            }
+        }
+        deliverInOrder();
+    }
+
+    int64_t nextTimer(int64_t now) const
+    {
+        int64_t next = kWaitMs * 1000000LL;
+        for (const Frame& f : frames_) {
+            if (f.done)
+                continue;
+            next = std::min(next, f.last + frameTimeout_ - now);
+            next = std::min(next, std::max<int64_t>(1000000, f.last + options_.tailWaitMs * 1000000LL - now));
+            if (f.received != 0)
+                next = std::min<int64_t>(next, options_.resendRetryMs * 1000000LL / 2);
+        }
+        return std::max<int64_t>(next, 1000000);
+    }
+
+    void finish(Frame& f, uint32_t event, int64_t now)
+    {
+        f.done = true;
+        f.event = event;
+        f.finished = now;
+        if (finishedIds_.size() == kFinishedIds)
+            finishedIds_.pop_front();
+        finishedIds_.push_back(f.blockId);
+    }
+
+    // Frames leave in the order they began.
+    void deliverInOrder()
+    {
+        while (!frames_.empty() && frames_.front().done) {
+            ready_.push_back({frames_.front().event, frames_.front()});
+            frames_.pop_front();
+        }
+    }
+
+    int receive(int64_t now)
+    {
+        if (socket_ < 0)
+            return 0;
+        for (int i = 0; i < kBatch; ++i) {
+            messages_[i].msg_hdr.msg_name = &from_[i];
+            messages_[i].msg_hdr.msg_namelen = sizeof from_[i];
+            messages_[i].msg_hdr.msg_control = control_[i];
+            messages_[i].msg_hdr.msg_controllen = sizeof control_[i];
+            messages_[i].msg_hdr.msg_flags = 0;
+        }
+        const int n = ::recvmmsg(socket_, messages_, kBatch, MSG_DONTWAIT, nullptr);
+        for (int i = 0; i < n; ++i) {
+            const msghdr& h = messages_[i].msg_hdr;
+            for (cmsghdr* c = CMSG_FIRSTHDR(const_cast<msghdr*>(&h)); c; c = CMSG_NXTHDR(const_cast<msghdr*>(&h), c)) {
+                if (c->cmsg_level == SOL_SOCKET && c->cmsg_type == SO_RXQ_OVFL) {
+                    uint32_t dropped = 0;
+                    std::memcpy(&dropped, CMSG_DATA(c), sizeof dropped);
+                    if (dropped > drops_) {
+                        drops_ = dropped;
+                        ready_.push_back({kEventBandwidthExceeded, Frame{}});
+                    }
+                }
+            }
+            if (sourceIp_ != 0 && from_[i].sin_addr.s_addr != sourceIp_)
+                continue;  // not from the channel's source
+            if (h.msg_flags & MSG_TRUNC)
+                continue;
+            packet(&datagrams_[i * kMaxDatagram], messages_[i].msg_len, now);
+        }
+        deliverInOrder();
+        return n;
+    }
+
+    Frame* frameOf(uint16_t blockId, int64_t now)
+    {
+        for (Frame& f : frames_)
+            if (f.blockId == blockId)
+                return f.done ? nullptr : &f;
+        if (std::find(finishedIds_.begin(), finishedIds_.end(), blockId) != finishedIds_.end())
+            return nullptr;  // late or repeated packets of a frame already given
+        for (Frame& f : frames_)
+            f.ended = true;
+        Frame f;
+        f.blockId = blockId;
+        f.first = f.last = now;
+        for (size_t i = 0; i < buffers_.size(); ++i) {
+            Buffer& b = buffers_[i];
+            if (b.free && !inFlight(static_cast<ptrdiff_t>(i))) {
+                b.free = false;
+                b.blockId = blockId;
+                b.status.assign(capacity_, 0);
+                b.askedAt.assign(capacity_, 0);
+                b.shown.assign(capacity_ + 3, 1);  // room for the closing entry
+                f.buffer = static_cast<int>(i);
+                break;
+            }
+        }
+        frames_.push_back(f);
+        if (f.buffer < 0)
+            finish(frames_.back(), kEventFrameAbandoned, now);  // no free buffer
+        return frames_.back().done ? nullptr : &frames_.back();
+    }
+
+    void packet(const uint8_t* p, size_t size, int64_t now)
+    {
+        if (size < 8 || buffers_.empty())
+            return;
+        const uint16_t blockId = be16(p + 2);
+        const uint8_t format = p[4];
+        const uint32_t id = be32(p + 4) & 0xFFFFFF;
+        if (blockId == 0 || (format & 0x80))
+            return;  // not GVSP 1.x
+        Frame* f = frameOf(blockId, now);
+        if (!f)
+            return;
+        Buffer& b = buffers_[f->buffer];
+        if (id >= capacity_) {
+            finish(*f, kEventFrameAbandoned, now);  // beyond its buffer
+            return;
+        }
+        if (b.status[id] == 1)
+            return;  // a duplicate
+        const uint8_t* body = p + 8;
+        const size_t length = size - 8;
+        switch (format & 0x0F) {
+        case kLeader:
+            if (length < 36)
+                return;
+            f->leader = true;
+            f->timestamp = uint64_t(be32(body + 4)) << 32 | be32(body + 8);
+            for (int i = 0; i < 5; ++i)
+                f->values[i] = be32(body + 12 + 4 * i);
+            if (be16(body + 2) == 1 && be16(body + 32) == 0 && be16(body + 34) == 0) {
+                const uint64_t bytes = expectedBytes(*f);
+                f->leaderTotal = static_cast<uint32_t>((bytes + payloadSize_ - 1) / payloadSize_ + 2);
+            }
+            ready_.push_back({kEventStartOfTransfer, *f});
+            break;
+        case kTrailer:
+            f->trailer = true;
+            f->total = id + 1;
+            break;
+        case kPayload: {
+            const uint64_t offset = uint64_t(id - 1) * payloadSize_;
+            if (id == 0 || length > payloadSize_ || offset + length > bufferSize_) {
+                finish(*f, kEventFrameAbandoned, now);  // never written past the buffer
+                return;
+            }
+            std::memcpy(b.data + offset, body, length);
+            f->bytes = std::max<uint32_t>(f->bytes, static_cast<uint32_t>(offset + length));
+            break;
+        }
+        default:
+            return;
+        }
+        if (b.status[id] < 0)
+            ++f->resent;
+        b.status[id] = 1;
+        ++f->received;
+        f->highest = std::max(f->highest, id);
+        f->last = now;
+        if (f->trailer && f->received == f->total)
+            finish(*f, kEventFrameCompleted, now);
+    }
+
+    DriverOptions options_;
+    std::atomic<bool> closed_{false};
+    int wake_ = -1;
+    int socket_ = -1;
+    bool ended_ = false;
+    uint32_t sourceIp_ = 0;  // network byte order
+    uint32_t payloadSize_ = 0;
+    uint32_t bufferSize_ = 0;
+    uint32_t capacity_ = 0;  // packet ids a buffer can hold
+    int64_t frameTimeout_ = 0;
+    uint32_t drops_ = 0;
+    uint8_t* memory_ = nullptr;
+    std::vector<Buffer> buffers_;
+    std::deque<Frame> frames_;
+    std::deque<Event> ready_;
+    std::deque<uint16_t> finishedIds_;
+    int shownBuffer_ = -1;
+    uint32_t shownFirst_ = 0;
+    uint32_t shownLast_ = 0;
+
+    std::vector<uint8_t> datagrams_;
+    iovec vectors_[kBatch];
+    mmsghdr messages_[kBatch] = {};
+    sockaddr_in from_[kBatch];
+    alignas(cmsghdr) uint8_t control_[kBatch][CMSG_SPACE(sizeof(uint32_t))];
+};
+
+}  // namespace
+
+std::unique_ptr<FilterDevice> makeUserSpaceDriver(const DriverOptions& options)
+{
+    return std::make_unique<UserSpaceDriver>(options);
+}
+
+}  // namespace gigefilter

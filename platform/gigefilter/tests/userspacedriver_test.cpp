@@ -1,0 +1,174 @@
+// The user-space packet-filter device on its own: requests straight from
+// the test, GVSP datagrams from a plain socket on loopback.
+#include "FilterRequestBlock.h"
+#include "UserSpaceDriver.h"
+
+#include <arpa/inet.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <thread>
+#include <vector>
+
+using namespace gigefilter;
+using Clock = std::chrono::steady_clock;
+
+namespace {
+
+int boundSocket(uint16_t* port)
+{
+    const int fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof a;
+    if (::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0
+        || ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &length) != 0)
+        return -1;
+    *port = ntohs(a.sin_port);
+    return fd;
+}
+
+// A device with an open channel of four 4096-byte buffers on a socket of
+// the test's own.
+class Device : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        socket = boundSocket(&port);
+        ASSERT_GE(socket, 0);
+        device = makeUserSpaceDriver();
+        block.version = kInterfaceVersion;
+        block.streamPort[0] = uint8_t(port >> 8);
+        block.streamPort[1] = uint8_t(port);
+        block.sourceIpNet = htonl(INADDR_LOOPBACK);
+        block.payloadSize = 1000;
+        ASSERT_TRUE(call(kOpenChannel));
+        ASSERT_EQ(block.status, kStatusOk);
+        block.slotCount = 4;
+        block.bufferSize = 4096;
+        ASSERT_TRUE(call(kCreateBuffers));
+        ASSERT_EQ(block.status, kStatusOk);
+    }
+    void TearDown() override { ::close(socket); }
+
+    bool call(uint32_t code)
+    {
+        uint32_t returned = 0;
+        block.marker = kRequestMarker;
+        const bool ok = device->request(code, &block, sizeof block, sizeof block, &returned);
+        return ok && returned == sizeof block && block.marker == kReplyMarker;
+    }
+
+    int socket = -1;
+    uint16_t port = 0;
+    std::unique_ptr<FilterDevice> device;
+    FilterRequestBlock block{};
+};
+
+}  // namespace
+
+TEST(UserSpaceDriver, ProbeAndRefusedOpens)
+{
+    auto device = makeUserSpaceDriver();
+    FilterRequestBlock block{};
+    uint32_t returned = 0;
+    block.status = kStatusProbe;
+    ASSERT_TRUE(device->request(kBufferInfo, &block, sizeof block, sizeof block, &returned));
+    EXPECT_EQ(returned, sizeof block);
+    EXPECT_EQ(block.status, kStatusOk);
+    EXPECT_EQ(block.marker, kReplyMarker);
+
+    block.version = 0x01040000;  // another interface version
+    ASSERT_TRUE(device->request(kOpenChannel, &block, sizeof block, sizeof block, &returned));
+    EXPECT_EQ(block.status, kStatusEnd);
+    block.version = kInterfaceVersion;
+    block.streamPort[0] = 0;
+    block.streamPort[1] = 1;  // no socket of this process is bound to port 1
+    ASSERT_TRUE(device->request(kOpenChannel, &block, sizeof block, sizeof block, &returned));
+    EXPECT_EQ(block.status, kStatusCreationFailed);
+    block.bufferInfoRequest = kBufferInfoRequest;
+    block.bufferIndex = 0;  // no buffers yet
+    ASSERT_TRUE(device->request(kBufferInfo, &block, sizeof block, sizeof block, &returned));
+    EXPECT_NE(block.status, kStatusOk);
+}
+
+TEST_F(Device, BufferAddressesAndAnEmptyWait)
+{
+    std::vector<void*> addresses;
+    for (uint32_t i = 0; i < 5; ++i) {
+        block.bufferInfoRequest = kBufferInfoRequest;
+        block.bufferIndex = i;
+        ASSERT_TRUE(call(kBufferInfo));
+        if (i < 4) {
+            EXPECT_EQ(block.status, kStatusOk);
+            addresses.push_back(block.frameData);
+        } else {
+            EXPECT_NE(block.status, kStatusOk);
+        }
+    }
+    for (size_t i = 1; i < addresses.size(); ++i)
+        EXPECT_GE(static_cast<uint8_t*>(addresses[i]) - static_cast<uint8_t*>(addresses[i - 1]), 4096);
+
+    const auto began = Clock::now();
+    block.eventType = 0;
+    ASSERT_TRUE(call(kWaitForEvent));
+    const auto took = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - began).count();
+    EXPECT_EQ(block.status, kStatusOk);
+    EXPECT_EQ(block.eventType, 0u);
+    EXPECT_GE(took, 90);
+    EXPECT_LT(took, 1000);
+
+    ASSERT_TRUE(call(kCloseChannel));
+    ASSERT_TRUE(call(kWaitForEvent));
+    EXPECT_EQ(block.status, kStatusEnd);  // the thread's end
+}
+
+TEST_F(Device, CloseWakesAWaitInProgress)
+{
+    std::atomic<bool> returned{false};
+    std::atomic<bool> result{true};
+    std::thread waiter([&] {
+        for (int i = 0; i < 100 && result; ++i)
+            result = call(kWaitForEvent);
+        returned = true;
+    });
+    std::this_thread::sleep_for(std::chrono::milliseconds(150));
+    device->close();
+    waiter.join();
+    EXPECT_TRUE(returned);
+    EXPECT_FALSE(result);
+    EXPECT_FALSE(call(kWaitForEvent));  // every later request fails at once
+}
+
+TEST_F(Device, SocketDropsGiveBandwidthEvent)
+{
+    // The test shrinks the socket's queue after the device took it, and
+    // floods it before the next wait.
+    const int small = 1;
+    ASSERT_EQ(::setsockopt(socket, SOL_SOCKET, SO_RCVBUF, &small, sizeof small), 0);
+    const int sender = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    sockaddr_in to{};
+    to.sin_family = AF_INET;
+    to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    to.sin_port = htons(port);
+    std::vector<uint8_t> payload(1008, 0);
+    payload[3] = 7;     // block id 7
+    payload[4] = 3;     // data packet
+    payload[7] = 1;     // packet id 1
+    for (int i = 0; i < 200; ++i)
+        ::sendto(sender, payload.data(), payload.size(), 0, reinterpret_cast<sockaddr*>(&to), sizeof to);
+    // A datagram queued after the drops carries their count.
+    bool bandwidth = false;
+    for (int i = 0; i < 5 && !bandwidth; ++i) {
+        ASSERT_TRUE(call(kWaitForEvent));
+        bandwidth = block.status == kStatusOk && block.eventType == kEventBandwidthExceeded;
+        ::sendto(sender, payload.data(), payload.size(), 0, reinterpret_cast<sockaddr*>(&to), sizeof to);
+    }
+    ::close(sender);
+    EXPECT_TRUE(bandwidth);
+}
