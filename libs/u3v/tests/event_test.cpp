@@ -48,15 +48,6 @@ std::vector<std::uint8_t> bytes(const std::string& hex)
     return out;
 }
 
-// Runs f on another thread; fails the test when it has not returned in 5 s.
-template <typename F>
-void withinWatchdog(F f, const char* what)
-{
-    auto done = std::async(std::launch::async, f);
-    ASSERT_EQ(done.wait_for(5s), std::future_status::ready) << what << " hangs";
-    done.get();
-}
-
 class PexlinEvent : public SimBus {
 protected:
     void SetUp() override
@@ -261,7 +252,7 @@ TEST_F(PexlinEvent, CloseIsPromptWhateverTheTimeOut)
             ASSERT_EQ(U3V_OpenEvent(dev_, control_, &event, keepEvent, timeout), 0);
             if (idle)
                 std::this_thread::sleep_for(150ms);
-            withinWatchdog([event] { EXPECT_EQ(U3V_CloseEvent(event), 0); }, "close");
+            withinWatchdog([event] { EXPECT_EQ(U3V_CloseEvent(event), 0); }, "close", 5s);
         }
     }
 }
@@ -278,6 +269,6 @@ TEST_F(PexlinEvent, UnpluggedDeviceIsNotPolledInALoop)
     // Failed reads are followed by a pause: a handful, not thousands.
     EXPECT_LT(reads, 30u);
     EXPECT_GT(reads, 0u);
-    withinWatchdog([this] { EXPECT_EQ(U3V_CloseEvent(event_), 0); }, "close after unplug");
+    withinWatchdog([this] { EXPECT_EQ(U3V_CloseEvent(event_), 0); }, "close after unplug", 5s);
     event_ = nullptr;
 }

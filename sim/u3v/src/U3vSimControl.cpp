@@ -30,7 +30,7 @@ const char* const kHelp =
     "    stream kinds, counted in frames (refuse-submit: in submissions):\n"
     "           stall <ms> short-transfer <index> lost-trailer [gap ms] trailer-id\n"
     "           trailer-status <code> leader-magic payload-type <type>\n"
-    "           short-leader [bytes] refuse-submit\n"
+    "           short-leader [bytes] refuse-submit [1: its data is lost too]\n"
     "fault.clear <name>\n"
     "manifest <name> [size=n] [count=n] [damage]\n"
     "memory.read <name> <address> <count>    memory.write <name> <address> <hex bytes>\n"

@@ -67,7 +67,7 @@ void SimDevice::beginFrameLocked(Clock::time_point now)
     ++counts_.frames;
     frame_ = FrameFaults{};
     frame_.trailerBlockId = block_;
-    Clock::time_point due = now;
+    Clock::time_point due = std::max(now, lastDue_); // lastDue_ may hold an idle gap
     if (fps_ > 0) {
         due = lastDue_ + period(fps_);
         if (due < now - period(fps_))
@@ -184,8 +184,20 @@ int SimDevice::submitAsync(SimAsync* t, std::uint8_t* buffer, int size)
     std::int64_t v = 0;
     if (size < 0 || (size > 0 && !buffer))
         return usb::ErrorInvalid;
-    if (takeStreamFault("refuse-submit", &v))
+    if (takeStreamFault("refuse-submit", &v)) {
+        // Value 1: the data meant for this transfer is lost as well, so the
+        // later transfers of the frame still get theirs.
+        std::size_t ahead = pending_.size();
+        for (Message& m : messages_) {
+            if (m.dropped)
+                continue;
+            if (ahead-- == 0) {
+                m.dropped = v == 1;
+                break;
+            }
+        }
         return usb::ErrorIo;
+    }
     t->buffer = buffer;
     t->size = size;
     t->state = SimAsync::Pending;
