@@ -182,11 +182,11 @@ TEST(PexlinHost, StreamsLargeImagesWithAnEventOnTheWay)
         SCOPED_TRACE(i);
         U3V_IMAGE_INFO info{};
         ASSERT_EQ(api.getImage(stream, image.data(), 5000, &info), 0);
-        EXPECT_EQ(info.sizeX, 2448u);
-        EXPECT_EQ(info.sizeY, 2048u);
-        EXPECT_EQ(info.missingTransfers, 0u);
+        EXPECT_EQ(+info.sizeX, 2448u);
+        EXPECT_EQ(+info.sizeY, 2048u);
+        EXPECT_EQ(+info.missingTransfers, 0u);
         if (i > 0) {
-            EXPECT_GT(info.blockId, previous);
+            EXPECT_GT(+info.blockId, previous);
         }
         previous = info.blockId;
         ASSERT_TRUE(u3vsim::matchesPattern(image.data(), info.blockId, image.size()));
@@ -237,12 +237,12 @@ TEST(PexlinHost, LeaderTrailerAndEventBytesOnTheWire)
 
     const uint8_t pixels[8] = {0, 0, 0, 0, 1, 0, 0, 0}; // words 0 and 1 of block 0
     EXPECT_EQ(std::memcmp(image, pixels, 8), 0);
-    EXPECT_EQ(info.blockId, 0u);
-    EXPECT_EQ(info.timestamp, 1000000000u);
-    EXPECT_EQ(info.pixelFormat, 0x01080001u);
-    EXPECT_EQ(info.offsetX, 1u);
-    EXPECT_EQ(info.offsetY, 2u);
-    EXPECT_EQ(info.paddingX, 3u);
+    EXPECT_EQ(+info.blockId, 0u);
+    EXPECT_EQ(+info.timestamp, 1000000000u);
+    EXPECT_EQ(+info.pixelFormat, 0x01080001u);
+    EXPECT_EQ(+info.offsetX, 1u);
+    EXPECT_EQ(+info.offsetY, 2u);
+    EXPECT_EQ(+info.paddingX, 3);
 
     const std::string packets = simRun(control, "record.packets cam");
     EXPECT_EQ(packets,

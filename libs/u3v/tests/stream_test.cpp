@@ -17,6 +17,14 @@ const char* const kSmall = "width=640 height=480";
 constexpr std::uint32_t kSmallPayload = 640 * 480;
 constexpr int kSmallTransfers = 7;
 
+// U3V_IMAGE_INFO's fields unpacked, so that checks may bind to them.
+struct ImageInfo {
+    std::uint64_t blockId = 0, timestamp = 0;
+    std::uint32_t pixelFormat = 0, sizeX = 0, sizeY = 0, offsetX = 0, offsetY = 0;
+    std::uint16_t paddingX = 0;
+    std::uint32_t missingTransfers = 0;
+};
+
 class PexlinStream : public SimBus {
 public:
     void TearDown() override
@@ -41,8 +49,18 @@ public:
     U3V_STATUS take(std::uint32_t timeoutMs = 10000)
     {
         image_.assign(stream_->requiredPayloadSize, 0);
-        info_ = U3V_IMAGE_INFO{};
-        return U3V_GetImage(stream_, image_.data(), timeoutMs, &info_);
+        U3V_IMAGE_INFO packed{};
+        const U3V_STATUS status = U3V_GetImage(stream_, image_.data(), timeoutMs, &packed);
+        info_.blockId = packed.blockId;
+        info_.timestamp = packed.timestamp;
+        info_.pixelFormat = packed.pixelFormat;
+        info_.sizeX = packed.sizeX;
+        info_.sizeY = packed.sizeY;
+        info_.offsetX = packed.offsetX;
+        info_.offsetY = packed.offsetY;
+        info_.paddingX = packed.paddingX;
+        info_.missingTransfers = packed.missingTransfers;
+        return status;
     }
 
     bool imageMatches() const
@@ -52,7 +70,7 @@ public:
 
     U3V_Stream* stream_ = nullptr;
     std::vector<std::uint8_t> image_;
-    U3V_IMAGE_INFO info_{};
+    ImageInfo info_;
 };
 
 } // namespace
