@@ -445,12 +445,13 @@ U3V_Stream::Outcome U3V_Stream::receive(U3V_ImageBuffer& buffer)
             device->Log(U3V_LOG_ERROR, " get leader Err %d\n", got);
         return needsPause(rc) || needsPause(got) ? Outcome::AgainAfterPause : Outcome::Again;
     }
-    const std::uint8_t* l = leader_.data();
-    if (got < 4 || get32(l) != kLeaderMagic) {
+    GenericLeader leader{};
+    std::memcpy(&leader, leader_.data(), sizeof leader);
+    if (got < 4 || leader.nMagicKey != LEADER_MAGIC_KEY) {
         device->Log(U3V_LOG_ERROR, "(pGenericLeader->nMagicKey != LEADER_MAGIC_KEY %d\n", got);
         return Outcome::Again;
     }
-    if (got < kLeaderFields || get16(l + 18) != 1) {
+    if (got < kLeaderFields || leader.payloadType != 1) {
         device->Log(U3V_LOG_ERROR, "check if leader correct %d\n", got);
         return Outcome::Again;
     }
@@ -512,26 +513,26 @@ U3V_Stream::Outcome U3V_Stream::receive(U3V_ImageBuffer& buffer)
     slots_[last] = kSlotIdle;
     if (r < 0)
         return needsPause(r) ? Outcome::AgainAfterPause : Outcome::Again;
-    const std::uint8_t* tr = trailer_.data();
-    if (r < kTrailerFields || get32(tr) != kTrailerMagic)
+    GenericTrailer trailer{};
+    std::memcpy(&trailer, trailer_.data(), sizeof trailer);
+    if (r < kTrailerFields || trailer.nMagicKey != TRAILER_MAGIC_KEY)
         return Outcome::Again;
-    const std::uint64_t leaderId = get64(l + 8), trailerId = get64(tr + 8);
-    if (leaderId != trailerId) {
+    if (leader.blockId != trailer.blockId) {
         device->Log(U3V_LOG_ERROR,
                     "Leader block id != trailer block id. Expected -> %lld, actual -> %lld",
-                    (long long)leaderId, (long long)trailerId);
+                    (long long)leader.blockId, (long long)trailer.blockId);
         return Outcome::Again;
     }
-    buffer.blockId = leaderId;
-    buffer.timestamp = get64(l + 20);
-    buffer.pixelFormat = get32(l + 28);
-    buffer.sizeX = get32(l + 32);
-    buffer.sizeY = get32(l + 36);
-    buffer.offsetX = get32(l + 40);
-    buffer.offsetY = get32(l + 44);
-    buffer.paddingX = get16(l + 48);
+    buffer.blockId = leader.blockId;
+    buffer.timestamp = leader.timestamp;
+    buffer.pixelFormat = leader.pixelFormat;
+    buffer.sizeX = leader.sizeX;
+    buffer.sizeY = leader.sizeY;
+    buffer.offsetX = leader.offsetX;
+    buffer.offsetY = leader.offsetY;
+    buffer.paddingX = leader.paddingX;
     buffer.missing = missing;
-    buffer.trailerStatus = get16(tr + 16);
+    buffer.trailerStatus = trailer.status;
     return Outcome::Received;
 }
 

@@ -18,11 +18,41 @@ static_assert(sizeof(U3V_IMAGE_INFO) == 42, "U3V_IMAGE_INFO is 42 packed bytes")
 
 namespace pexlin {
 
-constexpr std::uint32_t kLeaderMagic = 0x4C563355;  // "U3VL"
-constexpr std::uint32_t kTrailerMagic = 0x54563355; // "U3VT"
+constexpr std::uint32_t LEADER_MAGIC_KEY = 0x4C563355; // "U3VL"
+constexpr std::uint32_t TRAILER_MAGIC_KEY = 0x54563355; // "U3VT"
+
+// The image leader and trailer as they arrive (little-endian, packed).
+#pragma pack(push, 1)
+struct GenericLeader {
+    std::uint32_t nMagicKey;
+    std::uint16_t reserved0;
+    std::uint16_t leaderSize;
+    std::uint64_t blockId;
+    std::uint16_t reserved1;
+    std::uint16_t payloadType;
+    std::uint64_t timestamp;
+    std::uint32_t pixelFormat;
+    std::uint32_t sizeX;
+    std::uint32_t sizeY;
+    std::uint32_t offsetX;
+    std::uint32_t offsetY;
+    std::uint16_t paddingX;
+};
+struct GenericTrailer {
+    std::uint32_t nMagicKey;
+    std::uint16_t reserved0;
+    std::uint16_t trailerSize;
+    std::uint64_t blockId;
+    std::uint16_t status;
+};
+#pragma pack(pop)
+static_assert(sizeof(GenericLeader) == 50 && sizeof(GenericTrailer) == 18,
+              "leader and trailer fields as they arrive");
+static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__, "records are read as they arrive");
+
 // Bytes of the leader and trailer fields read: a shorter one fails.
-constexpr int kLeaderFields = 50;
-constexpr int kTrailerFields = 18;
+constexpr int kLeaderFields = int(sizeof(GenericLeader));
+constexpr int kTrailerFields = int(sizeof(GenericTrailer));
 // Device-given leader and trailer sizes above this are refused.
 constexpr std::uint32_t kMaxLeaderTrailerSize = 64 * 1024;
 // Transfers per image above this are refused.
