@@ -239,10 +239,7 @@ U3V_STATUS U3V_Stream::prepare()
 U3V_STATUS U3V_Stream::Start()
 {
     if (open && (streaming || running()))
-        Stop(nullptr, nullptr);
-    if (running()) {
-        stopThread();
-    }
+        Stop(nullptr, nullptr); // a start while acquiring stops first
     if (!open) {
         device->Log(U3V_LOG_ERROR, "Stream interface not open.");
         return U3V_STATUS_STREAM_NOT_OPEN;
@@ -268,15 +265,20 @@ U3V_STATUS U3V_Stream::Start()
     return 0;
 }
 
-void U3V_Stream::stopThread()
+void U3V_Stream::signalStop()
 {
     requestStop();
     {
         std::lock_guard<std::mutex> lock(queueMutex_);
-        imageReady_ = true;
+        imageReady_ = true; // a waiting U3V_GetImage wakes
     }
     imageReadyCv_.notify_all();
     startEvent_.set();
+}
+
+void U3V_Stream::stopThread()
+{
+    signalStop();
     {
         std::lock_guard<std::mutex> lock(submitMutex_);
         if (usb::Backend* usb = usb::backend())
@@ -304,14 +306,7 @@ U3V_STATUS U3V_Stream::Stop(std::uint64_t* first, std::uint64_t* second)
         device->Log(U3V_LOG_ERROR, "Stream interface not open.");
         return U3V_STATUS_STREAM_NOT_OPEN;
     }
-    if (!stopRequested()) {
-        requestStop();
-        {
-            std::lock_guard<std::mutex> lock(queueMutex_);
-            imageReady_ = true;
-        }
-        imageReadyCv_.notify_all();
-    }
+    signalStop();
     // The thread is stopped whatever the disable returned.
     const U3V_STATUS status = Enable(false);
     stopThread();

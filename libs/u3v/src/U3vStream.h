@@ -140,6 +140,8 @@ private:
 
     U3V_STATUS Enable(bool on);
     U3V_STATUS prepare();
+    void signalStop();
+    // Stops, cancels every transfer, joins the thread and frees the contexts.
     void stopThread();
     void freeTransfers();
     std::size_t takeBuffer();

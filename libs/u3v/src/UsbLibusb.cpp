@@ -305,9 +305,12 @@ public:
         auto* a = static_cast<LibusbAsync*>(transfer);
         if (!a)
             return ErrorInvalid;
-        std::lock_guard<std::mutex> lock(a->mutex);
-        if (!a->inFlight || a->done)
-            return 0;
+        {
+            std::lock_guard<std::mutex> lock(a->mutex);
+            if (!a->inFlight || a->done)
+                return 0;
+        }
+        // Unlocked: libusb may complete the transfer from within the call.
         const int rc = libusb_cancel_transfer(a->transfer);
         return rc == 0 || rc == LIBUSB_ERROR_NOT_FOUND ? 0 : mapError(rc);
     }

@@ -4,6 +4,7 @@
 
 #include "Pexlin.h"
 #include "PexlinUsb.h"
+#include "U3vControl.h"
 #include "U3vSim.h"
 
 #include <gtest/gtest.h>
@@ -76,6 +77,27 @@ bool eventually(P pred, std::chrono::seconds limit = std::chrono::seconds(20))
     }
     return true;
 }
+
+// The camera "SIMU3V000001" opened a second time, with a control channel
+// marked open as far as the event and stream channels need it. It claims no
+// interface, so it releases none.
+struct SecondOpening {
+    SecondOpening()
+    {
+        EXPECT_EQ(U3V_OpenDevice("SIMU3V000001", &device, keepLog, 7), 0);
+        channel = std::make_unique<U3V_Control>(device);
+        channel->open = 1;
+        channel->sbrmAddress = u3vsim::kSbrmAddress;
+    }
+    ~SecondOpening()
+    {
+        channel->device = nullptr;
+        channel.reset();
+        EXPECT_EQ(U3V_CloseDevice(device), 0);
+    }
+    U3V_Device* device = nullptr;
+    std::unique_ptr<U3V_Control> channel;
+};
 
 // Every test starts on an empty simulated bus.
 class SimBus : public ::testing::Test {

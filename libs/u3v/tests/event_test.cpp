@@ -211,18 +211,12 @@ TEST_F(PexlinEvent, EventInterfaceHeldByAnotherHandle)
     openCamera();
     ASSERT_EQ(U3V_OpenEvent(dev_, control_, &event_, keepEvent, 100), 0);
     // A second opening of the same camera cannot claim the event interface.
-    U3V_Device* second = nullptr;
-    ASSERT_EQ(U3V_OpenDevice("SIMU3V000001", &second, keepLog, 7), 0);
-    // Its control channel, opened as far as the event channel needs.
-    U3V_Control channel(second);
-    channel.open = 1;
-    channel.sbrmAddress = u3vsim::kSbrmAddress;
+    SecondOpening second;
     U3V_Event* event = nullptr;
-    EXPECT_EQ(U3V_OpenEvent(second, &channel, &event, keepEvent, 100), U3V_STATUS_CLAIM_EVENT);
+    EXPECT_EQ(U3V_OpenEvent(second.device, second.channel.get(), &event, keepEvent, 100),
+              U3V_STATUS_CLAIM_EVENT);
     EXPECT_EQ(event, nullptr);
     EXPECT_TRUE(logged(4, "Can't open/claiming event interface."));
-    channel.device = nullptr; // it claimed nothing to release
-    EXPECT_EQ(U3V_CloseDevice(second), 0);
 }
 
 TEST_F(PexlinEvent, NullPointersAndClosedChannel)

@@ -95,6 +95,43 @@ void onEvent(uint32_t id, uint64_t timestamp, uint32_t, uint32_t)
     events().arrived.notify_all();
 }
 
+// A camera on the simulated bus opened through the exports with its control,
+// event and stream channels, acquiring; closed in the reverse order.
+struct Camera {
+    Api api;
+    SimControl control = nullptr;
+    U3V_Device* device = nullptr;
+    U3V_Control* channel = nullptr;
+    U3V_Event* event = nullptr;
+    U3V_Stream* stream = nullptr;
+
+    void open(const std::string& setup)
+    {
+        control = loadOnSimulatedBus(api);
+        ASSERT_NE(control, nullptr) << "the library did not load the simulated bus";
+        simRun(control, "world.clear");
+        simRun(control, ("device.add cam " + setup).c_str());
+        uint16_t count = 0;
+        ASSERT_EQ(api.discover(&count), 0);
+        ASSERT_EQ(count, 1);
+        ASSERT_EQ(api.openDevice("SIMU3V000001", &device, nullptr, 0), 0);
+        ASSERT_EQ(api.openControl(device, &channel), 0);
+        ASSERT_EQ(api.openEvent(device, channel, &event, onEvent, 100), 0);
+        ASSERT_EQ(api.openStream(device, channel, &stream, 1000), 0);
+        ASSERT_EQ(api.start(stream, 0), 0);
+    }
+
+    void close()
+    {
+        uint64_t first = 1, second = 1;
+        EXPECT_EQ(api.stop(stream, &first, &second), 0);
+        EXPECT_EQ(api.closeStream(stream), 0);
+        EXPECT_EQ(api.closeEvent(event), 0);
+        EXPECT_EQ(api.closeControl(channel), 0);
+        EXPECT_EQ(api.closeDevice(device), 0);
+    }
+};
+
 } // namespace
 
 TEST(PexlinHost, DiscoversOpensAndReadsOnTheSimulatedDevice)
@@ -157,31 +194,15 @@ TEST(PexlinHost, WithoutTheSimulatedDeviceNoCameraIsFound)
 // checked against its block id, with a test event on the way.
 TEST(PexlinHost, StreamsLargeImagesWithAnEventOnTheWay)
 {
-    Api api;
-    const SimControl control = loadOnSimulatedBus(api);
-    ASSERT_NE(control, nullptr) << "the library did not load the simulated bus";
-    simRun(control, "world.clear");
-    simRun(control, "device.add cam width=2448 height=2048");
-
-    uint16_t count = 0;
-    ASSERT_EQ(api.discover(&count), 0);
-    ASSERT_EQ(count, 1);
-    U3V_Device* device = nullptr;
-    U3V_Control* channel = nullptr;
-    U3V_Event* event = nullptr;
-    U3V_Stream* stream = nullptr;
-    ASSERT_EQ(api.openDevice("SIMU3V000001", &device, nullptr, 0), 0);
-    ASSERT_EQ(api.openControl(device, &channel), 0);
-    ASSERT_EQ(api.openEvent(device, channel, &event, onEvent, 100), 0);
-    ASSERT_EQ(api.openStream(device, channel, &stream, 1000), 0);
-    ASSERT_EQ(api.start(stream, 0), 0);
-
+    Camera cam;
+    ASSERT_NO_FATAL_FAILURE(cam.open("width=2448 height=2048"));
+    Api& api = cam.api;
     std::vector<uint8_t> image(2448 * 2048);
     uint64_t previous = 0;
     for (int i = 0; i < 100; ++i) {
         SCOPED_TRACE(i);
         U3V_IMAGE_INFO info{};
-        ASSERT_EQ(api.getImage(stream, image.data(), 5000, &info), 0);
+        ASSERT_EQ(api.getImage(cam.stream, image.data(), 5000, &info), 0);
         EXPECT_EQ(+info.sizeX, 2448u);
         EXPECT_EQ(+info.sizeY, 2048u);
         EXPECT_EQ(+info.missingTransfers, 0u);
@@ -191,7 +212,7 @@ TEST(PexlinHost, StreamsLargeImagesWithAnEventOnTheWay)
         previous = info.blockId;
         ASSERT_TRUE(u3vsim::matchesPattern(image.data(), info.blockId, image.size()));
         if (i == 50) {
-            EXPECT_EQ(api.testEvent(event), 0);
+            EXPECT_EQ(api.testEvent(cam.event), 0);
         }
     }
     {
@@ -201,39 +222,21 @@ TEST(PexlinHost, StreamsLargeImagesWithAnEventOnTheWay)
         EXPECT_EQ(events().seen[0].first, 0x4FFFu); // the device's test event
     }
 
-    uint64_t first = 1, second = 1;
-    EXPECT_EQ(api.stop(stream, &first, &second), 0);
-    EXPECT_EQ(api.closeStream(stream), 0);
-    EXPECT_EQ(api.closeEvent(event), 0);
-    EXPECT_EQ(api.closeControl(channel), 0);
-    EXPECT_EQ(api.closeDevice(device), 0);
+    cam.close();
 }
 
 // The bytes on the wire: leader, trailer and test event of a small camera,
 // against packets written out by hand.
 TEST(PexlinHost, LeaderTrailerAndEventBytesOnTheWire)
 {
-    Api api;
-    const SimControl control = loadOnSimulatedBus(api);
-    ASSERT_NE(control, nullptr);
-    simRun(control, "world.clear");
+    Camera cam;
     // One image now, the next in ten seconds.
-    simRun(control, "device.add cam width=4 height=2 offset-x=1 offset-y=2 padding-x=3 fps=0.1");
-    uint16_t count = 0;
-    ASSERT_EQ(api.discover(&count), 0);
-    U3V_Device* device = nullptr;
-    U3V_Control* channel = nullptr;
-    U3V_Event* event = nullptr;
-    U3V_Stream* stream = nullptr;
-    ASSERT_EQ(api.openDevice("SIMU3V000001", &device, nullptr, 0), 0);
-    ASSERT_EQ(api.openControl(device, &channel), 0);
-    ASSERT_EQ(api.openEvent(device, channel, &event, onEvent, 100), 0);
-    ASSERT_EQ(api.openStream(device, channel, &stream, 1000), 0);
-    ASSERT_EQ(api.start(stream, 0), 0);
+    ASSERT_NO_FATAL_FAILURE(cam.open("width=4 height=2 offset-x=1 offset-y=2 padding-x=3 fps=0.1"));
+    Api& api = cam.api;
     uint8_t image[8] = {};
     U3V_IMAGE_INFO info{};
-    ASSERT_EQ(api.getImage(stream, image, 5000, &info), 0);
-    EXPECT_EQ(api.testEvent(event), 0);
+    ASSERT_EQ(api.getImage(cam.stream, image, 5000, &info), 0);
+    EXPECT_EQ(api.testEvent(cam.event), 0);
 
     const uint8_t pixels[8] = {0, 0, 0, 0, 1, 0, 0, 0}; // words 0 and 1 of block 0
     EXPECT_EQ(std::memcmp(image, pixels, 8), 0);
@@ -244,7 +247,7 @@ TEST(PexlinHost, LeaderTrailerAndEventBytesOnTheWire)
     EXPECT_EQ(+info.offsetY, 2u);
     EXPECT_EQ(+info.paddingX, 3);
 
-    const std::string packets = simRun(control, "record.packets cam");
+    const std::string packets = simRun(cam.control, "record.packets cam");
     EXPECT_EQ(packets,
               "leader "
               "5533564C" "0000" "3400" "0000000000000000" "0000" "0100" "00CA9A3B00000000"
@@ -256,10 +259,5 @@ TEST(PexlinHost, LeaderTrailerAndEventBytesOnTheWire)
               "55335645" "0000" "000C" "0C00" "0000" "0000" "FF4F" "E803000000000000"
               "\n");
 
-    uint64_t first = 1, second = 1;
-    EXPECT_EQ(api.stop(stream, &first, &second), 0);
-    EXPECT_EQ(api.closeStream(stream), 0);
-    EXPECT_EQ(api.closeEvent(event), 0);
-    EXPECT_EQ(api.closeControl(channel), 0);
-    EXPECT_EQ(api.closeDevice(device), 0);
+    cam.close();
 }

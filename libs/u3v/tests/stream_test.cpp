@@ -379,17 +379,12 @@ TEST_F(PexlinStream, OpenFailures)
     // The interface held by another opening of the camera.
     sim("world.clear");
     openStream();
-    U3V_Device* second = nullptr;
-    ASSERT_EQ(U3V_OpenDevice("SIMU3V000001", &second, keepLog, 7), 0);
-    U3V_Control channel(second);
-    channel.open = 1;
-    channel.sbrmAddress = u3vsim::kSbrmAddress;
+    SecondOpening second;
     U3V_Stream* stream = nullptr;
-    EXPECT_EQ(U3V_OpenStream(second, &channel, &stream, 100), U3V_STATUS_CLAIM_STREAM);
+    EXPECT_EQ(U3V_OpenStream(second.device, second.channel.get(), &stream, 100),
+              U3V_STATUS_CLAIM_STREAM);
     EXPECT_TRUE(logged(4, "Can't open/claiming stream interface."));
     EXPECT_EQ(U3V_CloseStream(stream), 0);
-    channel.device = nullptr; // it claimed nothing to release
-    EXPECT_EQ(U3V_CloseDevice(second), 0);
 }
 
 TEST_F(PexlinStream, DeviceSizesOutOfRangeAreRefusedAtStart)
