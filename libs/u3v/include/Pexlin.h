@@ -75,9 +75,25 @@ typedef struct U3V_DEVICE_INFO {
 } U3V_DEVICE_INFO;
 #pragma pack(pop)
 
+/* One delivered image, as U3V_GetImage writes it. */
+#pragma pack(push, 1)
+typedef struct U3V_IMAGE_INFO {
+    uint64_t blockId;
+    uint64_t timestamp;
+    uint32_t pixelFormat;
+    uint32_t sizeX;
+    uint32_t sizeY;
+    uint32_t offsetX;
+    uint32_t offsetY;
+    uint16_t paddingX;
+    uint32_t missingTransfers;
+} U3V_IMAGE_INFO;
+#pragma pack(pop)
+
 typedef struct U3V_Device U3V_Device;
 typedef struct U3V_Control U3V_Control;
 typedef struct U3V_Event U3V_Event;
+typedef struct U3V_Stream U3V_Stream;
 
 typedef void (*U3V_LOG_CALLBACK)(int32_t level, const char* text);
 typedef void (*U3V_PROGRESS_CALLBACK)(int32_t percent);
@@ -111,6 +127,18 @@ PEXLIN_API U3V_STATUS U3V_OpenEvent(U3V_Device* device, U3V_Control* control, U3
                                     U3V_EVENT_CALLBACK callback, uint32_t timeoutMs);
 PEXLIN_API U3V_STATUS U3V_CloseEvent(U3V_Event* event);
 PEXLIN_API U3V_STATUS U3V_TestEvent(U3V_Event* event);
+
+PEXLIN_API U3V_STATUS U3V_OpenStream(U3V_Device* device, U3V_Control* control,
+                                     U3V_Stream** stream, uint32_t timeoutMs);
+PEXLIN_API U3V_STATUS U3V_CloseStream(U3V_Stream* stream);
+PEXLIN_API U3V_STATUS U3V_AcquisitionStart(U3V_Stream* stream, uint32_t unused);
+PEXLIN_API U3V_STATUS U3V_AcquisitionStop(U3V_Stream* stream, uint64_t* first, uint64_t* second);
+PEXLIN_API U3V_STATUS U3V_GetImage(U3V_Stream* stream, void* buffer, uint32_t timeoutMs,
+                                   U3V_IMAGE_INFO* info);
+PEXLIN_API U3V_STATUS U3V_GetBufferCount(U3V_Stream* stream, uint32_t* count);
+PEXLIN_API U3V_STATUS U3V_SetBufferCount(U3V_Stream* stream, uint32_t count);
+PEXLIN_API U3V_STATUS U3V_GetTransferSize(U3V_Stream* stream, uint32_t* size);
+PEXLIN_API U3V_STATUS U3V_SetTransferSize(U3V_Stream* stream, uint32_t size);
 
 #ifdef __cplusplus
 }

@@ -28,10 +28,10 @@ protected:
     bool stopRequested() const { return stop_.load(std::memory_order_acquire); }
     // Sleeps up to ms, ending early when a stop is requested.
     void waitForStop(std::uint32_t ms);
-
-private:
+    // Sets the stop flag without waiting; Start clears it.
     void requestStop();
 
+private:
     std::thread thread_;
     std::atomic<bool> stop_{false};
     std::mutex stopMutex_;

@@ -5,6 +5,7 @@
 #include "Library.h"
 #include "U3vControl.h"
 #include "U3vEvent.h"
+#include "U3vStream.h"
 
 #include <cstring>
 #include <memory>
@@ -194,6 +195,87 @@ U3V_STATUS U3V_TestEvent(U3V_Event* event)
     if (!event)
         return U3V_STATUS_NULL_HANDLE;
     return guarded([&] { return event->TestEvent(); });
+}
+
+U3V_STATUS U3V_OpenStream(U3V_Device* device, U3V_Control* control, U3V_Stream** stream,
+                          uint32_t timeoutMs)
+{
+    if (!device || !control || !stream)
+        return U3V_STATUS_NULL_HANDLE;
+    return guarded([&]() -> U3V_STATUS {
+        *stream = nullptr;
+        auto* channel = new U3V_Stream(device, control);
+        *stream = channel; // kept also when opening fails
+        return channel->Open(timeoutMs);
+    });
+}
+
+U3V_STATUS U3V_CloseStream(U3V_Stream* stream)
+{
+    if (!stream)
+        return U3V_STATUS_NULL_HANDLE;
+    return guarded([&]() -> U3V_STATUS {
+        stream->Close();
+        delete stream;
+        return 0;
+    });
+}
+
+U3V_STATUS U3V_AcquisitionStart(U3V_Stream* stream, uint32_t)
+{
+    if (!stream)
+        return U3V_STATUS_NULL_HANDLE;
+    return guarded([&] { return stream->Start(); });
+}
+
+U3V_STATUS U3V_AcquisitionStop(U3V_Stream* stream, uint64_t* first, uint64_t* second)
+{
+    if (!stream)
+        return U3V_STATUS_NULL_HANDLE;
+    return guarded([&]() -> U3V_STATUS {
+        const U3V_STATUS status = stream->Stop(first, second);
+        if (status == 0 && (!first || !second))
+            return U3V_STATUS_NULL_HANDLE; // stopped all the same
+        return status;
+    });
+}
+
+U3V_STATUS U3V_GetImage(U3V_Stream* stream, void* buffer, uint32_t timeoutMs,
+                        U3V_IMAGE_INFO* info)
+{
+    if (!stream)
+        return U3V_STATUS_NULL_HANDLE;
+    return guarded([&] { return stream->GetImage(buffer, timeoutMs, info); });
+}
+
+U3V_STATUS U3V_GetBufferCount(U3V_Stream* stream, uint32_t* count)
+{
+    if (!stream || !count)
+        return U3V_STATUS_NULL_HANDLE;
+    *count = stream->bufferCount;
+    return 0;
+}
+
+U3V_STATUS U3V_SetBufferCount(U3V_Stream* stream, uint32_t count)
+{
+    if (!stream)
+        return U3V_STATUS_NULL_HANDLE;
+    return stream->SetBufferCount(count);
+}
+
+U3V_STATUS U3V_GetTransferSize(U3V_Stream* stream, uint32_t* size)
+{
+    if (!stream || !size)
+        return U3V_STATUS_NULL_HANDLE;
+    *size = stream->transferSize;
+    return 0;
+}
+
+U3V_STATUS U3V_SetTransferSize(U3V_Stream* stream, uint32_t size)
+{
+    if (!stream)
+        return U3V_STATUS_NULL_HANDLE;
+    return stream->SetTransferSize(size);
 }
 
 } // extern "C"

@@ -1,5 +1,6 @@
 #include "U3vControl.h"
 
+#include "Bytes.h"
 #include "Library.h"
 #include "MemZip.h"
 #include "Sha1.h"
@@ -17,30 +18,6 @@ using namespace pexlin;
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-void put16(std::uint8_t* p, std::uint16_t v)
-{
-    p[0] = std::uint8_t(v);
-    p[1] = std::uint8_t(v >> 8);
-}
-
-void put32(std::uint8_t* p, std::uint32_t v)
-{
-    put16(p, std::uint16_t(v));
-    put16(p + 2, std::uint16_t(v >> 16));
-}
-
-void put64(std::uint8_t* p, std::uint64_t v)
-{
-    put32(p, std::uint32_t(v));
-    put32(p + 4, std::uint32_t(v >> 32));
-}
-
-std::uint16_t get16(const std::uint8_t* p) { return std::uint16_t(p[0] | p[1] << 8); }
-
-std::uint32_t get32(const std::uint8_t* p) { return get16(p) | std::uint32_t(get16(p + 2)) << 16; }
-
-std::uint64_t get64(const std::uint8_t* p) { return get32(p) | std::uint64_t(get32(p + 4)) << 32; }
 
 void putHeader(std::uint8_t* p, std::uint16_t command, std::uint16_t length, std::uint16_t id)
 {

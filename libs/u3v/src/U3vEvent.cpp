@@ -1,17 +1,11 @@
 #include "U3vEvent.h"
 
+#include "Bytes.h"
+
 #include <algorithm>
 #include <cstdio>
 
 using namespace pexlin;
-
-namespace {
-
-std::uint16_t get16(const std::uint8_t* p) { return std::uint16_t(p[0] | p[1] << 8); }
-std::uint32_t get32(const std::uint8_t* p) { return get16(p) | std::uint32_t(get16(p + 2)) << 16; }
-std::uint64_t get64(const std::uint8_t* p) { return get32(p) | std::uint64_t(get32(p + 4)) << 32; }
-
-} // namespace
 
 U3V_STATUS U3V_Event::Open(U3V_EVENT_CALLBACK cb, std::uint32_t timeout)
 {

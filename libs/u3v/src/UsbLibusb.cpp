@@ -4,6 +4,9 @@
 #include <libusb.h>
 
 #include <algorithm>
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
 #include <set>
 
 namespace pexlin::usb {
@@ -44,6 +47,64 @@ public:
 };
 
 LibusbHandle* cast(Handle* handle) { return static_cast<LibusbHandle*>(handle); }
+
+// One libusb transfer object, reused for every submission of the context.
+// The completion callback runs on whichever thread handles libusb's events.
+class LibusbAsync : public AsyncTransfer {
+public:
+    LibusbAsync(libusb_context* context, libusb_device_handle* handle, std::uint8_t endpoint)
+        : context(context), handle(handle), endpoint(endpoint), transfer(libusb_alloc_transfer(0)) {}
+    ~LibusbAsync() override { libusb_free_transfer(transfer); }
+
+    libusb_context* context;
+    libusb_device_handle* handle;
+    std::uint8_t endpoint;
+    libusb_transfer* transfer;
+    std::mutex mutex;
+    bool inFlight = false; // submitted and not yet reaped
+    bool done = false;     // the callback has run
+    int result = 0;
+};
+
+void LIBUSB_CALL onTransferDone(libusb_transfer* t)
+{
+    auto* a = static_cast<LibusbAsync*>(t->user_data);
+    std::lock_guard<std::mutex> lock(a->mutex);
+    switch (t->status) {
+    case LIBUSB_TRANSFER_COMPLETED: a->result = t->actual_length; break;
+    case LIBUSB_TRANSFER_TIMED_OUT: a->result = ErrorTimeout; break;
+    case LIBUSB_TRANSFER_CANCELLED: a->result = ErrorCancelled; break;
+    case LIBUSB_TRANSFER_STALL: a->result = ErrorPipe; break;
+    case LIBUSB_TRANSFER_NO_DEVICE: a->result = ErrorNoDevice; break;
+    case LIBUSB_TRANSFER_OVERFLOW: a->result = ErrorOverflow; break;
+    default: a->result = ErrorIo; break;
+    }
+    a->done = true;
+}
+
+bool isDone(LibusbAsync* a)
+{
+    std::lock_guard<std::mutex> lock(a->mutex);
+    return a->done;
+}
+
+// Handles libusb's events until the transfer's callback has run or the
+// deadline passes; another thread may be the one handling them.
+void waitDone(LibusbAsync* a, const std::chrono::steady_clock::time_point* deadline)
+{
+    using namespace std::chrono;
+    while (!isDone(a)) {
+        microseconds slice = milliseconds(50);
+        if (deadline) {
+            const auto left = duration_cast<microseconds>(*deadline - steady_clock::now());
+            if (left.count() <= 0)
+                return;
+            slice = std::min(slice, left);
+        }
+        timeval tv{0, long(slice.count())};
+        libusb_handle_events_timeout_completed(a->context, &tv, nullptr);
+    }
+}
 
 DeviceDesc describe(libusb_device* device)
 {
@@ -181,6 +242,95 @@ public:
     {
         return transfer(handle, std::uint8_t(endpoint | 0x80),
                         static_cast<unsigned char*>(data), size, timeoutMs);
+    }
+
+    AsyncTransfer* setupAsync(Handle* handle, int endpoint) override
+    {
+        if (!handle)
+            return nullptr;
+        auto* a = new LibusbAsync(context_, cast(handle)->raw, std::uint8_t(endpoint | 0x80));
+        if (!a->transfer) {
+            delete a;
+            return nullptr;
+        }
+        return a;
+    }
+
+    int submitAsync(AsyncTransfer* transfer, void* buffer, int size) override
+    {
+        auto* a = static_cast<LibusbAsync*>(transfer);
+        if (!a || size < 0)
+            return ErrorInvalid;
+        std::lock_guard<std::mutex> lock(a->mutex);
+        if (a->inFlight)
+            return ErrorBusy;
+        libusb_fill_bulk_transfer(a->transfer, a->handle, a->endpoint,
+                                  static_cast<unsigned char*>(buffer), size, onTransferDone, a, 0);
+        a->done = false;
+        const int rc = libusb_submit_transfer(a->transfer);
+        if (rc != 0)
+            return mapError(rc);
+        a->inFlight = true;
+        return 0;
+    }
+
+    int reapAsync(AsyncTransfer* transfer, int timeoutMs) override
+    {
+        auto* a = static_cast<LibusbAsync*>(transfer);
+        if (!a)
+            return ErrorInvalid;
+        {
+            std::lock_guard<std::mutex> lock(a->mutex);
+            if (!a->inFlight)
+                return ErrorInvalid;
+        }
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+        waitDone(a, timeoutMs > 0 ? &deadline : nullptr);
+        bool timedOut = false;
+        if (!isDone(a)) {
+            // Cancelled here; libusb writes the buffer until its callback ran.
+            timedOut = true;
+            libusb_cancel_transfer(a->transfer);
+            waitDone(a, nullptr);
+        }
+        std::lock_guard<std::mutex> lock(a->mutex);
+        a->inFlight = false;
+        if (timedOut && a->result == ErrorCancelled)
+            return ErrorTimeout;
+        return a->result;
+    }
+
+    int cancelAsync(AsyncTransfer* transfer) override
+    {
+        auto* a = static_cast<LibusbAsync*>(transfer);
+        if (!a)
+            return ErrorInvalid;
+        {
+            std::lock_guard<std::mutex> lock(a->mutex);
+            if (!a->inFlight || a->done)
+                return 0;
+        }
+        // Unlocked: libusb may complete the transfer from within the call.
+        const int rc = libusb_cancel_transfer(a->transfer);
+        return rc == 0 || rc == LIBUSB_ERROR_NOT_FOUND ? 0 : mapError(rc);
+    }
+
+    int freeAsync(AsyncTransfer* transfer) override
+    {
+        auto* a = static_cast<LibusbAsync*>(transfer);
+        if (!a)
+            return ErrorInvalid;
+        bool inFlight = false;
+        {
+            std::lock_guard<std::mutex> lock(a->mutex);
+            inFlight = a->inFlight && !a->done;
+        }
+        if (inFlight) {
+            libusb_cancel_transfer(a->transfer);
+            waitDone(a, nullptr);
+        }
+        delete a;
+        return 0;
     }
 
 private:

@@ -388,6 +388,11 @@ public:
     int clearHalt(pexlin::usb::Handle*, unsigned) override { throw std::bad_alloc(); }
     int bulkWrite(pexlin::usb::Handle*, int, const void*, int, int) override { throw std::bad_alloc(); }
     int bulkRead(pexlin::usb::Handle*, int, void*, int, int) override { throw std::bad_alloc(); }
+    pexlin::usb::AsyncTransfer* setupAsync(pexlin::usb::Handle*, int) override { throw std::bad_alloc(); }
+    int submitAsync(pexlin::usb::AsyncTransfer*, void*, int) override { throw std::bad_alloc(); }
+    int reapAsync(pexlin::usb::AsyncTransfer*, int) override { throw std::bad_alloc(); }
+    int cancelAsync(pexlin::usb::AsyncTransfer*) override { return 0; }
+    int freeAsync(pexlin::usb::AsyncTransfer*) override { return 0; }
 };
 
 } // namespace

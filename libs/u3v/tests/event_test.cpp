@@ -48,15 +48,6 @@ std::vector<std::uint8_t> bytes(const std::string& hex)
     return out;
 }
 
-// Runs f on another thread; fails the test when it has not returned in 5 s.
-template <typename F>
-void withinWatchdog(F f, const char* what)
-{
-    auto done = std::async(std::launch::async, f);
-    ASSERT_EQ(done.wait_for(5s), std::future_status::ready) << what << " hangs";
-    done.get();
-}
-
 class PexlinEvent : public SimBus {
 protected:
     void SetUp() override
@@ -220,18 +211,12 @@ TEST_F(PexlinEvent, EventInterfaceHeldByAnotherHandle)
     openCamera();
     ASSERT_EQ(U3V_OpenEvent(dev_, control_, &event_, keepEvent, 100), 0);
     // A second opening of the same camera cannot claim the event interface.
-    U3V_Device* second = nullptr;
-    ASSERT_EQ(U3V_OpenDevice("SIMU3V000001", &second, keepLog, 7), 0);
-    // Its control channel, opened as far as the event channel needs.
-    U3V_Control channel(second);
-    channel.open = 1;
-    channel.sbrmAddress = u3vsim::kSbrmAddress;
+    SecondOpening second;
     U3V_Event* event = nullptr;
-    EXPECT_EQ(U3V_OpenEvent(second, &channel, &event, keepEvent, 100), U3V_STATUS_CLAIM_EVENT);
+    EXPECT_EQ(U3V_OpenEvent(second.device, second.channel.get(), &event, keepEvent, 100),
+              U3V_STATUS_CLAIM_EVENT);
     EXPECT_EQ(event, nullptr);
     EXPECT_TRUE(logged(4, "Can't open/claiming event interface."));
-    channel.device = nullptr; // it claimed nothing to release
-    EXPECT_EQ(U3V_CloseDevice(second), 0);
 }
 
 TEST_F(PexlinEvent, NullPointersAndClosedChannel)
@@ -261,7 +246,7 @@ TEST_F(PexlinEvent, CloseIsPromptWhateverTheTimeOut)
             ASSERT_EQ(U3V_OpenEvent(dev_, control_, &event, keepEvent, timeout), 0);
             if (idle)
                 std::this_thread::sleep_for(150ms);
-            withinWatchdog([event] { EXPECT_EQ(U3V_CloseEvent(event), 0); }, "close");
+            withinWatchdog([event] { EXPECT_EQ(U3V_CloseEvent(event), 0); }, "close", 5s);
         }
     }
 }
@@ -278,6 +263,6 @@ TEST_F(PexlinEvent, UnpluggedDeviceIsNotPolledInALoop)
     // Failed reads are followed by a pause: a handful, not thousands.
     EXPECT_LT(reads, 30u);
     EXPECT_GT(reads, 0u);
-    withinWatchdog([this] { EXPECT_EQ(U3V_CloseEvent(event_), 0); }, "close after unplug");
+    withinWatchdog([this] { EXPECT_EQ(U3V_CloseEvent(event_), 0); }, "close after unplug", 5s);
     event_ = nullptr;
 }

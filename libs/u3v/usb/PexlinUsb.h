@@ -1,7 +1,8 @@
 // The USB layer under libPexlin.so: the synchronous bulk and descriptor calls
-// the library makes, behind one interface with two back-ends (libusb-1.0 for
-// real devices, a simulated device for tests). Every call returns a byte
-// count or 0 on success, and a negative value on failure.
+// and the asynchronous bulk transfers the library makes, behind one interface
+// with two back-ends (libusb-1.0 for real devices, a simulated device for
+// tests). Every call returns a byte count or 0 on success, and a negative
+// value on failure.
 #pragma once
 
 #include <cstddef>
@@ -21,6 +22,7 @@ enum Error : int {
     ErrorTimeout = -110,
     ErrorInvalid = -22,
     ErrorNotSupported = -95,
+    ErrorCancelled = -125, // the transfer was cancelled before it completed
 };
 
 struct EndpointDesc {
@@ -70,6 +72,13 @@ public:
     virtual ~Handle() = default;
 };
 
+// One asynchronous bulk IN transfer context: set up for an endpoint, then
+// submitted and reaped any number of times, one transfer at a time.
+class AsyncTransfer {
+public:
+    virtual ~AsyncTransfer() = default;
+};
+
 class Backend {
 public:
     virtual ~Backend() = default;
@@ -93,6 +102,22 @@ public:
                           int timeoutMs) = 0;
     virtual int bulkRead(Handle* handle, int endpoint, void* data, int size,
                          int timeoutMs) = 0;
+
+    // Asynchronous bulk reads. setupAsync gives a context for an IN endpoint
+    // (null on failure). submitAsync queues one transfer into buffer; the
+    // buffer stays the device's until the transfer is reaped. reapAsync waits
+    // up to timeoutMs (0 or less: without limit) and returns the bytes
+    // received or a negative value; a reap that times out cancels the
+    // transfer and returns ErrorTimeout only once the buffer can no longer be
+    // written. Reaping a context with nothing submitted gives ErrorInvalid.
+    // cancelAsync may be called from any thread: the transfer's reap then
+    // returns promptly (ErrorCancelled unless it had completed). freeAsync
+    // cancels what is still submitted, waits for it and deletes the context.
+    virtual AsyncTransfer* setupAsync(Handle* handle, int endpoint) = 0;
+    virtual int submitAsync(AsyncTransfer* transfer, void* buffer, int size) = 0;
+    virtual int reapAsync(AsyncTransfer* transfer, int timeoutMs) = 0;
+    virtual int cancelAsync(AsyncTransfer* transfer) = 0;
+    virtual int freeAsync(AsyncTransfer* transfer) = 0;
 };
 
 // The back-end in use: chosen when the library loads (the simulated device

@@ -2,14 +2,17 @@
 //
 // A device has the descriptor tree of a USB3 Vision camera (control, event
 // and stream interfaces), answers U3VCP commands on its control endpoints
-// from a sparse register memory (ABRM, SBRM, manifest and GenICam file), and
-// records every command, transfer and cleared halt. Faults come from command
-// lines (see U3vSimControl.cpp, "help").
+// from a sparse register memory (ABRM, SBRM, SIRM, EIRM, manifest and GenICam
+// file), sends event packets, streams images into the transfers submitted on
+// its stream endpoint, and records every command, control transfer and
+// cleared halt. Faults come from command lines (see U3vSimControl.cpp,
+// "help").
 #pragma once
 
 #include "PexlinUsb.h"
 
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
@@ -35,6 +38,12 @@ constexpr std::uint64_t kFileAddress = 0x00200000;
 constexpr std::uint64_t kSirmAddress = 0x00030000;
 constexpr std::uint64_t kEirmAddress = 0x00032000;
 constexpr std::uint16_t kTestEventId = 0x4FFF;
+constexpr std::uint32_t kMono8 = 0x01080001;
+constexpr std::uint32_t kImageLeaderSize = 52;
+constexpr std::uint32_t kImageTrailerSize = 32;
+// Leader timestamps: a start value and one step per block.
+constexpr std::uint64_t kTimestampBase = 1000000000;
+constexpr std::uint64_t kTimestampStep = 1000000;
 
 struct Transfer {
     int endpoint = 0;
@@ -78,6 +87,43 @@ struct DeviceSetup {
     bool eirm = true;  // SBRM + 0x04 bit 1
     bool sirm = true;  // SBRM + 0x04 bit 0
     std::uint32_t eventTransfer = 1024;
+    // Stream: image geometry, the required sizes it announces in the SIRM
+    // (payload 0: width x height at the format's bits per pixel), the
+    // alignment exponent, frames per second (0: as fast as the host queues)
+    // and whether payloads are written at all.
+    std::uint32_t width = 1920, height = 1200;
+    std::uint32_t pixelFormat = kMono8;
+    std::uint32_t offsetX = 0, offsetY = 0;
+    std::uint16_t paddingX = 0;
+    std::uint64_t payload = 0;
+    std::uint32_t alignExponent = 0;
+    std::uint32_t leaderSize = kImageLeaderSize;
+    std::uint32_t trailerSize = kImageTrailerSize;
+    double fps = 0;
+    bool fill = true;
+};
+
+class SimDevice;
+
+// An asynchronous transfer context on a simulated device; its state is
+// guarded by the device's lock.
+class SimAsync : public usb::AsyncTransfer {
+public:
+    SimAsync(std::shared_ptr<SimDevice> d, int ep) : device(std::move(d)), endpoint(ep) {}
+    enum State { Idle, Pending, Done };
+    std::shared_ptr<SimDevice> device;
+    int endpoint;
+    State state = Idle;
+    std::uint8_t* buffer = nullptr;
+    int size = 0;
+    int result = 0;
+};
+
+struct StreamCounts {
+    std::uint64_t submissions = 0; // submissions served, refused ones included
+    std::uint64_t frames = 0;      // frames begun
+    std::uint64_t pending = 0;     // transfers submitted and not reaped
+    bool enabled = false;
 };
 
 class SimDevice : public usb::Device {
@@ -107,6 +153,22 @@ public:
                                                  const std::vector<std::uint8_t>& data);
     // Reads of the event endpoint served so far.
     std::uint64_t eventReads() const;
+
+    // Asynchronous transfers on the stream endpoint.
+    int submitAsync(SimAsync* transfer, std::uint8_t* buffer, int size);
+    int reapAsync(SimAsync* transfer, int timeoutMs);
+    int cancelAsync(SimAsync* transfer);
+    // Takes a context out of the stream before it is deleted.
+    void forgetAsync(SimAsync* transfer);
+    void setPace(double fps);
+    void setFill(bool fill);
+    StreamCounts streamCounts() const;
+    // SIRM writes in order: register offset and 32-bit value.
+    std::vector<std::pair<std::uint32_t, std::uint32_t>> sirmWrites() const;
+    // The last leader, trailer and event packet sent, as sent.
+    std::vector<std::uint8_t> lastLeader() const;
+    std::vector<std::uint8_t> lastTrailer() const;
+    std::vector<std::uint8_t> lastEvent() const;
     // The device goes away: every transfer fails from now on.
     void unplug();
 
@@ -128,6 +190,27 @@ private:
     void respond(const std::uint8_t* command, int size);
     bool takeFault(const std::string& kind, bool isRead, std::uint64_t address, Fault* hit);
     bool takeTransferFault(const std::string& kind);
+    bool takeStreamFault(const std::string& kind, std::int64_t* value);
+    void writeSirm(std::uint64_t address, const std::uint8_t* data, std::size_t size);
+    void pumpLocked();
+    void beginFrameLocked(std::chrono::steady_clock::time_point now);
+    void queueEventLocked(std::vector<std::uint8_t> packet);
+
+    // One transfer's worth of the stream as the device sends it.
+    struct Message {
+        enum Kind { Leader, Payload, Trailer } kind;
+        int size;
+        std::uint64_t offset; // into the payload
+        std::chrono::steady_clock::time_point due;
+        bool dropped;
+    };
+    // Faults of the frame being sent.
+    struct FrameFaults {
+        bool badMagic = false;
+        std::uint16_t payloadType = 1;
+        std::uint64_t trailerBlockId = 0;
+        std::uint16_t trailerStatus = 0;
+    };
 
     DeviceSetup setup_;
     usb::DeviceDesc desc_;
@@ -147,6 +230,21 @@ private:
     std::condition_variable eventArrived_;
     std::uint64_t eventReads_ = 0;
     std::uint64_t clock_ = 1000;
+    std::vector<std::uint8_t> lastEvent_;
+
+    double fps_ = 0;
+    bool fill_ = true;
+    std::deque<SimAsync*> pending_;
+    std::deque<Message> messages_;
+    std::condition_variable streamChanged_;
+    bool streaming_ = false;
+    std::uint64_t nextBlock_ = 0;
+    std::uint64_t block_ = 0;
+    FrameFaults frame_;
+    std::chrono::steady_clock::time_point lastDue_{};
+    StreamCounts counts_;
+    std::vector<std::pair<std::uint32_t, std::uint32_t>> sirmWrites_;
+    std::vector<std::uint8_t> lastLeader_, lastTrailer_;
 };
 
 // The devices on the simulated bus, in bus order, and the USB layer over
@@ -173,6 +271,11 @@ public:
     int bulkWrite(usb::Handle* handle, int endpoint, const void* data, int size,
                   int timeoutMs) override;
     int bulkRead(usb::Handle* handle, int endpoint, void* data, int size, int timeoutMs) override;
+    usb::AsyncTransfer* setupAsync(usb::Handle* handle, int endpoint) override;
+    int submitAsync(usb::AsyncTransfer* transfer, void* buffer, int size) override;
+    int reapAsync(usb::AsyncTransfer* transfer, int timeoutMs) override;
+    int cancelAsync(usb::AsyncTransfer* transfer) override;
+    int freeAsync(usb::AsyncTransfer* transfer) override;
 
 private:
     World();

@@ -2,6 +2,7 @@
 #include "U3vSim.h"
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <functional>
 #include <map>
@@ -19,18 +20,28 @@ const char* const kHelp =
     "               no-interfaces|unreadable\n"
     "          missing-string=1..8 response=<ms> caps=<bits>\n"
     "          event-transfer=<bytes>\n"
-    "    flags: unopenable claimed no-event no-stream no-eirm no-sirm plain\n"
+    "          width height pixel-format offset-x offset-y padding-x payload=<bytes>\n"
+    "          align=<exponent> leader=<bytes> trailer=<bytes> fps=<frames per second>\n"
+    "    flags: unopenable claimed no-event no-stream no-eirm no-sirm plain no-fill\n"
     "device.remove <name>             unplugged\n"
     "fault <name> <kind> [value] [count=n|always] [after=n] [on=read|write] [from=address]\n"
     "    kinds: write-fail read-fail silent late prefix command id status <code>\n"
     "           pending <ms> short short-written\n"
+    "    stream kinds, counted in frames (refuse-submit: in submissions):\n"
+    "           stall <ms> short-transfer <index> lost-trailer [gap ms] trailer-id\n"
+    "           trailer-status <code> leader-magic payload-type <type>\n"
+    "           short-leader [bytes] refuse-submit [1: its data is lost too]\n"
     "fault.clear <name>\n"
     "manifest <name> [size=n] [count=n] [damage]\n"
     "memory.read <name> <address> <count>    memory.write <name> <address> <hex bytes>\n"
     "record.commands|record.transfers|record.halts|record.clear <name>\n"
     "xml <name>                       the device's GenICam file, unpacked\n"
     "event <name> <id> [timestamp] [hex data]    event.raw <name> <hex bytes>\n"
-    "event.reads <name>               reads of the event endpoint served\n";
+    "event.reads <name>               reads of the event endpoint served\n"
+    "stream <name> [fps=<n>] [fill=on|off]\n"
+    "stream.counts <name>             submissions frames pending enabled\n"
+    "record.sirm <name>               SIRM writes in order: offset value\n"
+    "record.packets <name>            the last leader, trailer and event sent\n";
 
 std::vector<std::string> splitWords(const std::string& line)
 {
@@ -133,6 +144,17 @@ bool deviceAdd(const Words& w, std::string& reply)
         else if (key == "response" && number(value, &n)) s.responseMs = std::uint32_t(n);
         else if (key == "caps" && number(value, &n)) s.capabilities = std::uint32_t(n);
         else if (key == "event-transfer" && number(value, &n)) s.eventTransfer = std::uint32_t(n);
+        else if (key == "width" && number(value, &n)) s.width = std::uint32_t(n);
+        else if (key == "height" && number(value, &n)) s.height = std::uint32_t(n);
+        else if (key == "pixel-format" && number(value, &n)) s.pixelFormat = std::uint32_t(n);
+        else if (key == "offset-x" && number(value, &n)) s.offsetX = std::uint32_t(n);
+        else if (key == "offset-y" && number(value, &n)) s.offsetY = std::uint32_t(n);
+        else if (key == "padding-x" && number(value, &n)) s.paddingX = std::uint16_t(n);
+        else if (key == "payload" && number(value, &n)) s.payload = n;
+        else if (key == "align" && number(value, &n)) s.alignExponent = std::uint32_t(n);
+        else if (key == "leader" && number(value, &n)) s.leaderSize = std::uint32_t(n);
+        else if (key == "trailer" && number(value, &n)) s.trailerSize = std::uint32_t(n);
+        else if (key == "fps" && !value.empty()) s.fps = std::atof(value.c_str());
         else if (key == "class" && std::sscanf(value.c_str(), "%x/%x/%x", &c1, &c2, &c3) == 3) {
             s.cls = std::uint8_t(c1);
             s.subClass = std::uint8_t(c2);
@@ -145,6 +167,7 @@ bool deviceAdd(const Words& w, std::string& reply)
         else if (a == "plain") s.zipped = false;
         else if (a == "no-eirm") s.eirm = false;
         else if (a == "no-sirm") s.sirm = false;
+        else if (a == "no-fill") s.fill = false;
         else {
             reply = "unknown argument " + a;
             return false;
@@ -162,7 +185,10 @@ bool fault(const Words& w, std::string& reply)
     f.kind = w[2];
     static const char* const kinds[] = {"write-fail", "read-fail", "silent", "late", "prefix",
                                         "command", "id", "status", "pending", "short",
-                                        "short-written"};
+                                        "short-written", "stall", "short-transfer",
+                                        "lost-trailer", "trailer-id", "trailer-status",
+                                        "leader-magic", "payload-type", "short-leader",
+                                        "refuse-submit"};
     bool known = false;
     for (const char* k : kinds)
         known = known || f.kind == k;
@@ -334,6 +360,53 @@ const std::map<std::string, Handler>& handlers()
              auto d = named(w, 2, r);
              if (d)
                  r = std::to_string(d->eventReads());
+             return bool(d);
+         }},
+        {"stream", [](const Words& w, std::string& r) {
+             auto d = named(w, 2, r);
+             if (!d)
+                 return false;
+             for (std::size_t i = 2; i < w.size(); ++i) {
+                 if (w[i].rfind("fps=", 0) == 0)
+                     d->setPace(std::atof(w[i].c_str() + 4));
+                 else if (w[i] == "fill=on" || w[i] == "fill=off")
+                     d->setFill(w[i] == "fill=on");
+                 else {
+                     r = "bad argument " + w[i];
+                     return false;
+                 }
+             }
+             return true;
+         }},
+        {"stream.counts", [](const Words& w, std::string& r) {
+             auto d = named(w, 2, r);
+             if (d) {
+                 const StreamCounts c = d->streamCounts();
+                 r = std::to_string(c.submissions) + " " + std::to_string(c.frames) + " "
+                   + std::to_string(c.pending) + " " + (c.enabled ? "1" : "0");
+             }
+             return bool(d);
+         }},
+        {"record.sirm", [](const Words& w, std::string& r) {
+             auto d = named(w, 2, r);
+             if (d) {
+                 char line[32];
+                 for (const auto& [offset, value] : d->sirmWrites()) {
+                     std::snprintf(line, sizeof line, "%02X %u\n", offset, value);
+                     r += line;
+                 }
+             }
+             return bool(d);
+         }},
+        {"record.packets", [](const Words& w, std::string& r) {
+             auto d = named(w, 2, r);
+             if (d) {
+                 const auto leader = d->lastLeader(), trailer = d->lastTrailer(),
+                            event = d->lastEvent();
+                 r = "leader " + hex(leader.data(), leader.size()) + "\ntrailer "
+                   + hex(trailer.data(), trailer.size()) + "\nevent "
+                   + hex(event.data(), event.size()) + "\n";
+             }
              return bool(d);
          }},
         {"xml", [](const Words& w, std::string& r) {

@@ -1,4 +1,5 @@
 #include "U3vSim.h"
+#include "U3vSimBytes.h"
 
 #include "MemZip.h"
 
@@ -11,12 +12,6 @@ namespace {
 constexpr std::uint32_t kPrefix = 0x43563355; // "U3VC"
 constexpr std::uint64_t kPageSize = 4096;
 
-void put16(std::uint8_t* p, std::uint16_t v) { p[0] = std::uint8_t(v); p[1] = std::uint8_t(v >> 8); }
-void put32(std::uint8_t* p, std::uint32_t v) { put16(p, std::uint16_t(v)); put16(p + 2, std::uint16_t(v >> 16)); }
-void put64(std::uint8_t* p, std::uint64_t v) { put32(p, std::uint32_t(v)); put32(p + 4, std::uint32_t(v >> 32)); }
-std::uint16_t get16(const std::uint8_t* p) { return std::uint16_t(p[0] | p[1] << 8); }
-std::uint32_t get32(const std::uint8_t* p) { return get16(p) | std::uint32_t(get16(p + 2)) << 16; }
-std::uint64_t get64(const std::uint8_t* p) { return get32(p) | std::uint64_t(get32(p + 4)) << 32; }
 
 std::vector<std::uint8_t> acknowledge(std::uint16_t status, std::uint16_t command,
                                       std::uint16_t id, const std::uint8_t* data,
@@ -85,7 +80,8 @@ std::string genicamXml(const DeviceSetup& s)
 
 } // namespace
 
-SimDevice::SimDevice(DeviceSetup setup) : setup_(std::move(setup)), xml_(genicamXml(setup_))
+SimDevice::SimDevice(DeviceSetup setup)
+    : setup_(std::move(setup)), xml_(genicamXml(setup_)), fps_(setup_.fps), fill_(setup_.fill)
 {
     buildTree();
     // ABRM: versions, the text registers, and the bootstrap addresses.
@@ -122,6 +118,18 @@ SimDevice::SimDevice(DeviceSetup setup) : setup_(std::move(setup)), xml_(genicam
     writeMemory(kSbrmAddress + 0x2C, b, 8);
     put32(b, 0x20);
     writeMemory(kSbrmAddress + 0x34, b, 4);
+    // SIRM: alignment, required sizes; the layout registers start at zero.
+    put32(b, setup_.alignExponent << 24);
+    writeMemory(kSirmAddress + 0x00, b, 4);
+    const std::uint64_t payload = setup_.payload != 0
+        ? setup_.payload
+        : std::uint64_t(setup_.width) * setup_.height * ((setup_.pixelFormat >> 16) & 0xFF) / 8;
+    put64(b, payload);
+    writeMemory(kSirmAddress + 0x08, b, 8);
+    put32(b, setup_.leaderSize);
+    writeMemory(kSirmAddress + 0x10, b, 4);
+    put32(b, setup_.trailerSize);
+    writeMemory(kSirmAddress + 0x14, b, 4);
     put32(b, 1); // event enable, set at power-up
     writeMemory(kEirmAddress + 0x00, b, 4);
     put32(b, setup_.eventTransfer);
@@ -302,10 +310,10 @@ void SimDevice::respond(const std::uint8_t* command, int size)
     } else {
         const std::size_t count = std::size_t(size - 20);
         writeLocked(address, command + 20, count);
-        if (address == kEirmAddress + 0x08 && count >= 4 && get32(command + 20) != 0) {
-            eventQueue_.push_back(eventPacket(kTestEventId, clock_++, {}));
-            eventArrived_.notify_all();
-        }
+        if (address == kEirmAddress + 0x08 && count >= 4 && get32(command + 20) != 0)
+            queueEventLocked(eventPacket(kTestEventId, clock_++, {}));
+        if (address >= kSirmAddress && address < kSirmAddress + 0x44)
+            writeSirm(address, command + 20, count);
         std::uint16_t written = std::uint16_t(count);
         if (takeFault("short-written", isRead, address, &f))
             written = std::uint16_t(written - 1);
@@ -424,11 +432,21 @@ std::vector<std::uint8_t> SimDevice::eventPacket(std::uint16_t id, std::uint64_t
 
 void SimDevice::sendEvent(std::vector<std::uint8_t> packet)
 {
-    {
-        std::lock_guard<std::mutex> lock(mutex_);
-        eventQueue_.push_back(std::move(packet));
-    }
+    std::lock_guard<std::mutex> lock(mutex_);
+    queueEventLocked(std::move(packet));
+}
+
+void SimDevice::queueEventLocked(std::vector<std::uint8_t> packet)
+{
+    lastEvent_ = packet;
+    eventQueue_.push_back(std::move(packet));
     eventArrived_.notify_all();
+}
+
+std::vector<std::uint8_t> SimDevice::lastEvent() const
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    return lastEvent_;
 }
 
 std::uint64_t SimDevice::eventReads() const
@@ -442,8 +460,15 @@ void SimDevice::unplug()
     {
         std::lock_guard<std::mutex> lock(mutex_);
         gone = true;
+        // Submitted transfers fail at once.
+        for (SimAsync* t : pending_) {
+            t->state = SimAsync::Done;
+            t->result = usb::ErrorNoDevice;
+        }
+        pending_.clear();
     }
     eventArrived_.notify_all();
+    streamChanged_.notify_all();
 }
 
 void SimDevice::addFault(const Fault& fault)

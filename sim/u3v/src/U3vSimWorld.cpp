@@ -171,6 +171,43 @@ int World::bulkRead(usb::Handle* handle, int endpoint, void* data, int size, int
                                           timeoutMs);
 }
 
+usb::AsyncTransfer* World::setupAsync(usb::Handle* handle, int endpoint)
+{
+    SimHandle* h = handle ? cast(handle) : nullptr;
+    if (!h || (endpoint | 0x80) != kStreamIn || !h->device->setup().streamInterface)
+        return nullptr;
+    return new SimAsync(h->device, endpoint);
+}
+
+int World::submitAsync(usb::AsyncTransfer* transfer, void* buffer, int size)
+{
+    auto* t = static_cast<SimAsync*>(transfer);
+    return t ? t->device->submitAsync(t, static_cast<std::uint8_t*>(buffer), size)
+             : usb::ErrorInvalid;
+}
+
+int World::reapAsync(usb::AsyncTransfer* transfer, int timeoutMs)
+{
+    auto* t = static_cast<SimAsync*>(transfer);
+    return t ? t->device->reapAsync(t, timeoutMs) : usb::ErrorInvalid;
+}
+
+int World::cancelAsync(usb::AsyncTransfer* transfer)
+{
+    auto* t = static_cast<SimAsync*>(transfer);
+    return t ? t->device->cancelAsync(t) : usb::ErrorInvalid;
+}
+
+int World::freeAsync(usb::AsyncTransfer* transfer)
+{
+    auto* t = static_cast<SimAsync*>(transfer);
+    if (!t)
+        return usb::ErrorInvalid;
+    t->device->forgetAsync(t);
+    delete t;
+    return 0;
+}
+
 } // namespace u3vsim
 
 pexlin::usb::Backend* PexlinUsbSimBackend()
