@@ -388,10 +388,10 @@ QStringList ZelSequencerWidget::applySettings()
     }
     const QStringList lines = lineNames();
     for (int k = 0; k < lines.size(); ++k) {
-        QComboBox* box = lineBox(lines.at(k));
-        if (!box || box->count() == 0)
+        if (!write("LineSelector", k, lineLabel("LineSelector", lines.at(k))))
             continue;
-        if (write("LineSelector", k, lineLabel("LineSelector", lines.at(k))))
+        QComboBox* box = lineBox(lines.at(k));
+        if (box && box->count() > 0)
             write("LineSource", box->currentIndex(), lineLabel("LineSource", lines.at(k)));
     }
     return failed;

@@ -22,24 +22,24 @@ SimConvert::Image imageOf(const ORV_BUFFER_INFO& info)
 }
 
 int convert(const char* name, const ORV_BUFFER_INFO& source, void* destination, uint32_t destinationSize,
-            int (*conversion)(const SimConvert::Image&, void*, uint64_t))
+            int (*conversion)(const SimConvert::Image&, void*, uint64_t, unsigned))
 {
     SimCall call(name, 0, SimCall::WorksWithoutLibrary);
     call.arg("width", source.width).arg("height", source.height).arg("pixelType", source.pixelType)
         .arg("destinationSize", destinationSize);
     if (int rc = call.enter())
         return rc;
-    return call.result(conversion(imageOf(source), destination, destinationSize));
+    return call.result(conversion(imageOf(source), destination, destinationSize, SimConvert::defaultThreads()));
 }
 
-int toBgrx(const SimConvert::Image& image, void* destination, uint64_t size)
+int toBgrx(const SimConvert::Image& image, void* destination, uint64_t size, unsigned threads)
 {
-    return SimConvert::colorToBgr(image, destination, size, 4);
+    return SimConvert::colorToBgr(image, destination, size, 4, threads);
 }
 
-int toBgr(const SimConvert::Image& image, void* destination, uint64_t size)
+int toBgr(const SimConvert::Image& image, void* destination, uint64_t size, unsigned threads)
 {
-    return SimConvert::colorToBgr(image, destination, size, 3);
+    return SimConvert::colorToBgr(image, destination, size, 3, threads);
 }
 
 int save(const char* name, const ORV_BUFFER_INFO* image, const char* fileName, int32_t fileType)

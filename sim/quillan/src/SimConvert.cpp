@@ -6,6 +6,8 @@
 
 #include <algorithm>
 #include <cstring>
+#include <system_error>
+#include <thread>
 #include <type_traits>
 #include <vector>
 
@@ -52,19 +54,51 @@ const Info* acceptFormat(const Image& s, bool (*accepts)(const Info&))
     return (f && accepts(*f)) ? f : nullptr;
 }
 
-// Runs rowFn(y, destinationRow) for each row that both the source and the
-// destination hold; zeroes destination rows the source lacks.
-template <class RowFn>
-int forEachRow(const Image& s, const Info& f, void* dst, uint64_t dstSize, uint64_t outRowBytes, RowFn rowFn)
+// A band of rows is worth a thread of its own from this many pixels on.
+constexpr uint64_t minBandPixels = uint64_t(1) << 18;
+
+// Converts rows 0 .. rows - 1 in up to `threads` bands side by side, the
+// first on the calling thread. makeRow() gives each band its own row
+// function rowFn(y, destinationRow).
+template <class MakeRow>
+void convertBands(uint32_t rows, uint32_t width, unsigned threads, uint8_t* out, uint64_t outRowBytes,
+                  MakeRow makeRow)
+{
+    auto band = [&](uint32_t first, uint32_t end) {
+        auto rowFn = makeRow();
+        for (uint32_t y = first; y < end; ++y)
+            rowFn(y, out + uint64_t(y) * outRowBytes);
+    };
+    const uint64_t rowsPerBand = std::max<uint64_t>(1, minBandPixels / width);
+    const uint32_t bands = uint32_t(std::max<uint64_t>(1, std::min<uint64_t>(threads, rows / rowsPerBand)));
+    auto bandStart = [&](uint32_t b) { return uint32_t(uint64_t(rows) * b / bands); };
+    std::vector<std::thread> workers;
+    workers.reserve(bands - 1);
+    for (uint32_t b = 1; b < bands; ++b) {
+        try {
+            workers.emplace_back(band, bandStart(b), bandStart(b + 1));
+        } catch (const std::system_error&) {
+            band(bandStart(b), bandStart(b + 1));   // no thread to be had
+        }
+    }
+    band(0, bandStart(1));
+    for (std::thread& t : workers)
+        t.join();
+}
+
+// Converts each row that both the source and the destination hold (see
+// convertBands); zeroes destination rows the source lacks.
+template <class MakeRow>
+int forEachRow(const Image& s, const Info& f, void* dst, uint64_t dstSize, uint64_t outRowBytes, unsigned threads,
+               MakeRow makeRow)
 {
     if (!dst || s.width == 0 || s.height == 0 || !s.pixels)
         return ORV_ERROR_INVALID_ARGUMENT;
     uint8_t* out = static_cast<uint8_t*>(dst);
     const uint64_t dstRows = std::min<uint64_t>(s.height, dstSize / outRowBytes);
     const uint32_t srcRows = sourceRows(f, s);
-    uint64_t y = 0;
-    for (; y < std::min<uint64_t>(dstRows, srcRows); ++y)
-        rowFn(uint32_t(y), out + y * outRowBytes);
+    const uint64_t y = std::min<uint64_t>(dstRows, srcRows);
+    convertBands(uint32_t(y), s.width, threads, out, outRowBytes, makeRow);
     if (y < dstRows)
         std::memset(out + y * outRowBytes, 0, (dstRows - y) * outRowBytes);
     return (dstRows < s.height || srcRows < s.height) ? ORV_ERROR_INVALID_ARGUMENT : ORV_SUCCESS;
@@ -324,37 +358,46 @@ private:
 };
 
 template <class K, typename T, int Bpp, bool Scale>
-int demosaic(const Image& s, const Info& f, void* dst, uint64_t dstSize, unsigned shift)
+int demosaic(const Image& s, const Info& f, void* dst, uint64_t dstSize, unsigned shift, unsigned threads)
 {
-    RowSource<T, K> rows(f, s);
     const uint32_t h = std::max<uint32_t>(1, sourceRows(f, s));
-    return forEachRow(s, f, dst, dstSize, uint64_t(s.width) * Bpp, [&](uint32_t y, uint8_t* out) {
-        const T* c = rows.row(y);
-        const T* u = rows.row(reflect(int64_t(y) - 1, h));
-        const T* d = rows.row(reflect(int64_t(y) + 1, h));
-        const bool greenEven = SimPixelFormat::siteColor(f.cfa, 0, y) == 1;
-        const bool redRow = SimPixelFormat::siteColor(f.cfa, greenEven ? 1 : 0, y) == 0;
-        if (redRow)
-            K::template demosaicRow<T, Bpp, Scale, true>(u, c, d, s.width, greenEven, shift, out);
-        else
-            K::template demosaicRow<T, Bpp, Scale, false>(u, c, d, s.width, greenEven, shift, out);
+    return forEachRow(s, f, dst, dstSize, uint64_t(s.width) * Bpp, threads, [&] {
+        return [&, rows = RowSource<T, K>(f, s)](uint32_t y, uint8_t* out) mutable {
+            const T* c = rows.row(y);
+            const T* u = rows.row(reflect(int64_t(y) - 1, h));
+            const T* d = rows.row(reflect(int64_t(y) + 1, h));
+            const bool greenEven = SimPixelFormat::siteColor(f.cfa, 0, y) == 1;
+            const bool redRow = SimPixelFormat::siteColor(f.cfa, greenEven ? 1 : 0, y) == 0;
+            if (redRow)
+                K::template demosaicRow<T, Bpp, Scale, true>(u, c, d, s.width, greenEven, shift, out);
+            else
+                K::template demosaicRow<T, Bpp, Scale, false>(u, c, d, s.width, greenEven, shift, out);
+        };
     });
 }
 
+// A row function that needs no state of its own, for every band.
+template <class RowFn>
+auto eachBand(RowFn rowFn)
+{
+    return [rowFn] { return rowFn; };
+}
+
 template <class K, int Bpp>
-int colorToBgrN(const Image& s, const Info& f, void* dst, uint64_t dstSize)
+int colorToBgrN(const Image& s, const Info& f, void* dst, uint64_t dstSize, unsigned threads)
 {
     if (f.layout == Layout::Triple) {
         const uint8_t* in = static_cast<const uint8_t*>(s.pixels);
-        return forEachRow(s, f, dst, dstSize, uint64_t(s.width) * Bpp, [&](uint32_t y, uint8_t* out) {
-            const uint8_t* p = in + size_t(y) * s.width * 3;
-            for (uint32_t x = 0; x < s.width; ++x, p += 3)
+        const uint32_t w = s.width;
+        return forEachRow(s, f, dst, dstSize, uint64_t(w) * Bpp, threads, eachBand([in, w](uint32_t y, uint8_t* out) {
+            const uint8_t* p = in + size_t(y) * w * 3;
+            for (uint32_t x = 0; x < w; ++x, p += 3)
                 putPixel<Bpp>(out, x, p[2], p[1], p[0]);
-        });
+        }));
     }
     if (f.layout == Layout::Byte)
-        return demosaic<K, uint8_t, Bpp, false>(s, f, dst, dstSize, 0);
-    return demosaic<K, uint16_t, Bpp, true>(s, f, dst, dstSize, unsigned(f.significantBits - 8));
+        return demosaic<K, uint8_t, Bpp, false>(s, f, dst, dstSize, 0, threads);
+    return demosaic<K, uint16_t, Bpp, true>(s, f, dst, dstSize, unsigned(f.significantBits - 8), threads);
 }
 
 bool isPacked12(const Info& i) { return i.layout == Layout::Packed12; }
@@ -362,71 +405,94 @@ bool isWord16(const Info& i) { return i.layout == Layout::Word16; }
 bool isDisplayColour(const Info& i) { return i.color && i.displaySupported; }
 
 template <class K>
-int packed12To8With(const Image& src, void* dst, uint64_t dstSize)
+int packed12To8With(const Image& src, void* dst, uint64_t dstSize, unsigned threads)
 {
     const Info* f = acceptFormat(src, isPacked12);
     if (!f)
         return ORV_ERROR_NOT_AVAILABLE;
     const unsigned shift = unsigned(f->significantBits - 8);
     const uint8_t* in = static_cast<const uint8_t*>(src.pixels);
-    return forEachRow(src, *f, dst, dstSize, src.width, [&](uint32_t y, uint8_t* out) {
-        K::packed12To8(in, uint64_t(y) * src.width, src.width, shift, out);
-    });
+    const uint32_t w = src.width;
+    return forEachRow(src, *f, dst, dstSize, w, threads, eachBand([in, w, shift](uint32_t y, uint8_t* out) {
+        K::packed12To8(in, uint64_t(y) * w, w, shift, out);
+    }));
 }
 
 template <class K>
-int packed12To16With(const Image& src, void* dst, uint64_t dstSize)
+int packed12To16With(const Image& src, void* dst, uint64_t dstSize, unsigned threads)
 {
     const Info* f = acceptFormat(src, isPacked12);
     if (!f)
         return ORV_ERROR_NOT_AVAILABLE;
     const unsigned shift = unsigned(16 - f->significantBits);
     const uint8_t* in = static_cast<const uint8_t*>(src.pixels);
-    return forEachRow(src, *f, dst, dstSize, uint64_t(src.width) * 2, [&](uint32_t y, uint8_t* out) {
-        K::packed12To16(in, uint64_t(y) * src.width, src.width, shift, out);
-    });
+    const uint32_t w = src.width;
+    return forEachRow(src, *f, dst, dstSize, uint64_t(w) * 2, threads, eachBand([in, w, shift](uint32_t y, uint8_t* out) {
+        K::packed12To16(in, uint64_t(y) * w, w, shift, out);
+    }));
 }
 
 template <class K>
-int word16To8With(const Image& src, void* dst, uint64_t dstSize)
+int word16To8With(const Image& src, void* dst, uint64_t dstSize, unsigned threads)
 {
     const Info* f = acceptFormat(src, isWord16);
     if (!f)
         return ORV_ERROR_NOT_AVAILABLE;
     const unsigned shift = unsigned(f->significantBits - 8);
     const uint8_t* in = static_cast<const uint8_t*>(src.pixels);
-    return forEachRow(src, *f, dst, dstSize, src.width, [&](uint32_t y, uint8_t* out) {
-        K::word16To8(in + size_t(y) * src.width * 2, 0, src.width, shift, out);
-    });
+    const uint32_t w = src.width;
+    return forEachRow(src, *f, dst, dstSize, w, threads, eachBand([in, w, shift](uint32_t y, uint8_t* out) {
+        K::word16To8(in + size_t(y) * w * 2, 0, w, shift, out);
+    }));
 }
 
 template <class K>
-int colorToBgrWith(const Image& src, void* dst, uint64_t dstSize, int bytesPerPixel)
+int colorToBgrWith(const Image& src, void* dst, uint64_t dstSize, int bytesPerPixel, unsigned threads)
 {
     const Info* f = acceptFormat(src, isDisplayColour);
     if (!f || (bytesPerPixel != 3 && bytesPerPixel != 4))
         return ORV_ERROR_NOT_AVAILABLE;
-    return bytesPerPixel == 4 ? colorToBgrN<K, 4>(src, *f, dst, dstSize) : colorToBgrN<K, 3>(src, *f, dst, dstSize);
+    return bytesPerPixel == 4 ? colorToBgrN<K, 4>(src, *f, dst, dstSize, threads)
+                              : colorToBgrN<K, 3>(src, *f, dst, dstSize, threads);
 }
 
 } // namespace
 
-int packed12To8(const Image& src, void* dst, uint64_t dstSize) { return packed12To8With<Fast>(src, dst, dstSize); }
-int packed12To16(const Image& src, void* dst, uint64_t dstSize) { return packed12To16With<Fast>(src, dst, dstSize); }
-int word16To8(const Image& src, void* dst, uint64_t dstSize) { return word16To8With<Fast>(src, dst, dstSize); }
+unsigned defaultThreads() { return std::max(1u, std::min(4u, std::thread::hardware_concurrency())); }
+
+int packed12To8(const Image& src, void* dst, uint64_t dstSize, unsigned threads)
+{
+    return packed12To8With<Fast>(src, dst, dstSize, threads);
+}
+int packed12To16(const Image& src, void* dst, uint64_t dstSize, unsigned threads)
+{
+    return packed12To16With<Fast>(src, dst, dstSize, threads);
+}
+int word16To8(const Image& src, void* dst, uint64_t dstSize, unsigned threads)
+{
+    return word16To8With<Fast>(src, dst, dstSize, threads);
+}
+int colorToBgr(const Image& src, void* dst, uint64_t dstSize, int bytesPerPixel, unsigned threads)
+{
+    return colorToBgrWith<Fast>(src, dst, dstSize, bytesPerPixel, threads);
+}
+
+int packed12To8(const Image& src, void* dst, uint64_t dstSize) { return packed12To8(src, dst, dstSize, 1); }
+int packed12To16(const Image& src, void* dst, uint64_t dstSize) { return packed12To16(src, dst, dstSize, 1); }
+int word16To8(const Image& src, void* dst, uint64_t dstSize) { return word16To8(src, dst, dstSize, 1); }
 int colorToBgr(const Image& src, void* dst, uint64_t dstSize, int bytesPerPixel)
 {
-    return colorToBgrWith<Fast>(src, dst, dstSize, bytesPerPixel);
+    return colorToBgr(src, dst, dstSize, bytesPerPixel, 1);
 }
 
 namespace Reference {
 
-int packed12To8(const Image& src, void* dst, uint64_t dstSize) { return packed12To8With<Plain>(src, dst, dstSize); }
-int packed12To16(const Image& src, void* dst, uint64_t dstSize) { return packed12To16With<Plain>(src, dst, dstSize); }
-int word16To8(const Image& src, void* dst, uint64_t dstSize) { return word16To8With<Plain>(src, dst, dstSize); }
+int packed12To8(const Image& src, void* dst, uint64_t dstSize) { return packed12To8With<Plain>(src, dst, dstSize, 1); }
+int packed12To16(const Image& src, void* dst, uint64_t dstSize) { return packed12To16With<Plain>(src, dst, dstSize, 1); }
+int word16To8(const Image& src, void* dst, uint64_t dstSize) { return word16To8With<Plain>(src, dst, dstSize, 1); }
 int colorToBgr(const Image& src, void* dst, uint64_t dstSize, int bytesPerPixel)
 {
-    return colorToBgrWith<Plain>(src, dst, dstSize, bytesPerPixel);
+    return colorToBgrWith<Plain>(src, dst, dstSize, bytesPerPixel, 1);
 }
 
 } // namespace Reference

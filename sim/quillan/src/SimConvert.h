@@ -28,6 +28,16 @@ int word16To8(const Image& src, void* dst, uint64_t dstSize);
 // every site keeps its colour.
 int colorToBgr(const Image& src, void* dst, uint64_t dstSize, int bytesPerPixel);
 
+// The same on up to `threads` threads at once (the calling thread among
+// them), a band of rows each once the image is large enough; the bytes and
+// results are those of the conversions above.
+int packed12To8(const Image& src, void* dst, uint64_t dstSize, unsigned threads);
+int packed12To16(const Image& src, void* dst, uint64_t dstSize, unsigned threads);
+int word16To8(const Image& src, void* dst, uint64_t dstSize, unsigned threads);
+int colorToBgr(const Image& src, void* dst, uint64_t dstSize, int bytesPerPixel, unsigned threads);
+// The thread count the SDK's exports convert with.
+unsigned defaultThreads();
+
 // The same conversions one pixel at a time, without SIMD: the results the
 // conversions above must give, byte for byte.
 namespace Reference {

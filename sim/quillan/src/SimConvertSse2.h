@@ -87,6 +87,9 @@ inline void putQuads(uint8_t* out, __m128i b, __m128i g, __m128i r)
     }
 }
 
+// Three-byte pixels go out two at a time in 8-byte stores, so the row must
+// hold a pixel after the block: the last store reaches two bytes into it
+// (x86 is little-endian).
 template <int Bpp, uint32_t N>
 inline void putBlock(uint8_t* out, __m128i b, __m128i g, __m128i r)
 {
@@ -95,8 +98,12 @@ inline void putBlock(uint8_t* out, __m128i b, __m128i g, __m128i r)
     } else {
         uint8_t quads[N * 4];
         putQuads<N>(quads, b, g, r);
-        for (uint32_t i = 0; i < N; ++i)
-            std::memcpy(out + 3 * i, quads + 4 * i, 3);
+        for (uint32_t i = 0; i < N; i += 2) {
+            uint64_t pair;
+            std::memcpy(&pair, quads + 4 * i, 8);
+            pair = (pair & 0xFFFFFFu) | ((pair >> 8) & 0xFFFFFF000000u);
+            std::memcpy(out + 3 * i, &pair, 8);
+        }
     }
 }
 

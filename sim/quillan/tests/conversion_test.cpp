@@ -335,3 +335,60 @@ TEST(FastKernels, MatchThePlainKernelsByteForByte)
     // and the generic triples.
     EXPECT_EQ(compared, (15 + 6 + 6 + 21 + 21) * 16 * 4);
 }
+
+// Large images convert in bands of rows on several threads; the bands meet
+// without a seam, and short sources and destinations end where they do on
+// one thread. 1023 x 771 pixels make three bands.
+TEST(FastKernels, BandsOnSeveralThreadsMatchThePlainKernels)
+{
+    struct Case {
+        const char* name;
+        std::function<int(const Image&, void*, uint64_t)> threaded;
+        int (*reference)(const Image&, void*, uint64_t);
+        int outBytes;
+        uint32_t format;
+    };
+    const Case cases[] = {
+        {"16to8", [](const Image& s, void* d, uint64_t n) { return SimConvert::word16To8(s, d, n, 3); },
+         SimConvert::Reference::word16To8, 1, PF::Mono12},
+        {"12to8", [](const Image& s, void* d, uint64_t n) { return SimConvert::packed12To8(s, d, n, 3); },
+         SimConvert::Reference::packed12To8, 1, PF::Mono12Packed},
+        {"12to16", [](const Image& s, void* d, uint64_t n) { return SimConvert::packed12To16(s, d, n, 3); },
+         SimConvert::Reference::packed12To16, 2, PF::BayerRG12Packed},
+        {"bgrx 8", [](const Image& s, void* d, uint64_t n) { return SimConvert::colorToBgr(s, d, n, 4, 3); },
+         referenceBgrx, 4, PF::BayerGR8},
+        {"bgrx 16", [](const Image& s, void* d, uint64_t n) { return SimConvert::colorToBgr(s, d, n, 4, 4); },
+         referenceBgrx, 4, PF::BayerBG16},
+        {"bgrx packed", [](const Image& s, void* d, uint64_t n) { return SimConvert::colorToBgr(s, d, n, 4, 3); },
+         referenceBgrx, 4, PF::BayerGB12Packed},
+        {"bgr 8", [](const Image& s, void* d, uint64_t n) { return SimConvert::colorToBgr(s, d, n, 3, 3); },
+         referenceBgr, 3, PF::BayerRG8},
+    };
+    constexpr uint32_t w = 1023, h = 771;
+    std::mt19937 random(71);
+    for (const Case& c : cases) {
+        const PF::Info* f = PF::find(c.format);
+        ASSERT_TRUE(f) << c.name;
+        const size_t full = size_t(PF::imageBytes(*f, w, h));
+        const size_t outRow = size_t(w) * c.outBytes;
+        // Whole; a source short of its last row; a destination ending inside
+        // the second band.
+        const std::pair<size_t, size_t> runs[] = {{full, outRow * h}, {full - 1, outRow * h}, {full, outRow * 300 + 5}};
+        for (const auto& [source, destination] : runs) {
+            const ExactSource src(source, random);
+            Image img;
+            img.pixels = src.data();
+            img.width = w;
+            img.height = h;
+            img.size = uint32_t(source);
+            img.pixelType = c.format;
+            Guarded threaded(destination), plain(destination);
+            std::fill(plain.bytes.begin(), plain.bytes.end(), 0xEE);
+            const int result = c.threaded(img, threaded.data(), destination);
+            ASSERT_EQ(result, c.reference(img, plain.data(), destination)) << c.name;
+            ASSERT_EQ(result, source == full && destination == outRow * h ? 0 : -1006) << c.name;
+            ASSERT_TRUE(threaded.bytes == plain.bytes) << c.name << " source " << source << " destination " << destination;
+            ASSERT_TRUE(threaded.guardIntact());
+        }
+    }
+}

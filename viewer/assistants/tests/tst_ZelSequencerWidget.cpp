@@ -184,27 +184,69 @@ void TestZelSequencerWidget::applyWritesInOrder()
 void TestZelSequencerWidget::applyReportsFailures_data()
 {
     QTest::addColumn<QString>("failure");
-    QTest::addColumn<QString>("reported");
-    QTest::newRow("SeqSelector <- 3") << "feature.fail %1 SeqSelector set -1007 after=3 count=1"
-                                      << "SeqSelector (set 3)";
-    QTest::newRow("one value") << "feature.fail %1 PWMMax set -1007 after=4 count=1" << "PWMMax (set 4)";
-    QTest::newRow("LineSelector") << "feature.fail %1 LineSelector set -1007 count=1"
-                                  << "LineSelector (line Sequencer Input)";
+    QTest::addColumn<bool>("beforeOpening");
+    QTest::addColumn<QString>("reported");   // empty: none failed
+    QTest::addColumn<QStringList>("notWrittenToSet0");
+    QTest::newRow("SeqSelector <- 3") << "feature.fail %1 SeqSelector set -1007 after=3 count=1" << false
+                                      << "SeqSelector (set 3)" << QStringList();
+    QTest::newRow("one value") << "feature.fail %1 PWMMax set -1007 after=4 count=1" << false << "PWMMax (set 4)"
+                               << QStringList();
+    QTest::newRow("LineSelector") << "feature.fail %1 LineSelector set -1007 count=1" << false
+                                  << "LineSelector (line Sequencer Input)" << QStringList();
+    QTest::newRow("unreadable cell at opening")
+        << "feature.fail %1 SeqPulseBStop get -1007 count=1" << true << "" << QStringList{"SeqPulseBStop"};
+    QTest::newRow("unreadable period at opening")
+        << "feature.fail %1 PWMMax get -1007 count=1" << true << ""
+        << QStringList{"PWMMax", "PWMChange0", "PWMChange1", "PWMChange2", "PWMChange3"};
+    QTest::newRow("box without items") << "feature.fail %1 SeqTriggermode info -1007 always" << true << ""
+                                       << QStringList();
 }
 
 void TestZelSequencerWidget::applyReportsFailures()
 {
     QFETCH(QString, failure);
+    QFETCH(bool, beforeOpening);
     QFETCH(QString, reported);
+    QFETCH(QStringList, notWrittenToSet0);
+    prime(0, "PWMMax", 3333);
+    prime(0, "PWMChange2", 1667);
+    if (beforeOpening)
+        QCOMPARE(run(failure.arg(module)), 0);
     open();
+    if (beforeOpening)
+        QCOMPARE(run("fault.clear"), 0);
+    if (failure.contains("SeqTriggermode"))
+        QCOMPARE(window->form().cmbSeqTriggerMode->count(), 0);
     QVERIFY(model()->removeRows(5, 11));
-    QCOMPARE(run(failure.arg(module)), 0);
+    if (!beforeOpening)
+        QCOMPARE(run(failure.arg(module)), 0);
     ZelDialogs::Script script;
     const QStringList writes = session.writesDuring([this] { window->form().btnApplySettings->click(); }, {});
     QCOMPARE(script.count(), 1);
-    QCOMPARE(script.last().icon, QMessageBox::Warning);
     QCOMPARE(script.last().title, QString("Sequencer"));
-    QCOMPARE(script.last().text, "Apply Sequencer Settings Failed!\n" + reported);
+    if (reported.isEmpty()) {
+        QCOMPARE(script.last().icon, QMessageBox::Information);
+        QCOMPARE(script.last().text, QString("Apply Sequencer Settings Successful!"));
+    } else {
+        QCOMPARE(script.last().icon, QMessageBox::Warning);
+        QCOMPARE(script.last().text, "Apply Sequencer Settings Failed!\n" + reported);
+    }
+    QStringList written;
+    for (const QString& w : writes)
+        written << w.section('=', 0, 0).section('!', 0, 0);
+    // Every line is selected, those without a box too; a box without items writes nothing.
+    QCOMPARE(written.count("LineSelector"), 8);
+    QCOMPARE(written.count("SeqTriggermode"), window->form().cmbSeqTriggerMode->count() > 0 ? 1 : 0);
+    const int set0 = writes.indexOf("SeqSelector=0 0");
+    const int set1 = writes.indexOf("SeqSelector=1 0");
+    QVERIFY(set0 >= 0 && set1 > set0);
+    QStringList expectedSet0{"SeqInterval", "SeqPulseAStart", "SeqPulseAStop", "SeqPulseBStart", "SeqPulseBStop",
+                             "PWMMax", "PWMChange0", "PWMChange1", "PWMChange2", "PWMChange3"};
+    for (const QString& name : notWrittenToSet0)
+        expectedSet0.removeAll(name);
+    QCOMPARE(written.mid(set0 + 1, set1 - set0 - 1), expectedSet0);
+    if (notWrittenToSet0.isEmpty())
+        QVERIFY(writes.contains("PWMChange2=1666 0"));
     if (reported.startsWith("SeqSelector")) {
         // Nothing of set 3 lands on set 2.
         const int failed = writes.indexOf("SeqSelector=3 -1007");
