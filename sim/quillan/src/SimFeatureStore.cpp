@@ -983,6 +983,22 @@ int SimFeatureStore::setEntryAvailable(const std::string& name, const std::strin
     return invalidate(name);
 }
 
+int SimFeatureStore::renameEntry(const std::string& name, const std::string& entry, const std::string& newName)
+{
+    {
+        std::lock_guard<std::mutex> lock(mutex());
+        SimFeature* f = findMutable(name);
+        if (!f || f->type != SimType::Enumeration)
+            return kNotAvailable;
+        auto e = std::find_if(f->entries.begin(), f->entries.end(),
+                              [&](const SimEnumEntry& x) { return x.name == entry; });
+        if (e == f->entries.end() || newName.empty())
+            return kOutOfRange;
+        e->name = newName;
+    }
+    return invalidate(name);
+}
+
 int SimFeatureStore::addFault(const std::string& name, SimOp op, SimFault fault)
 {
     std::lock_guard<std::mutex> lock(mutex());

@@ -103,6 +103,7 @@ public:
     int setLocked(const std::string& name, bool locked);
     int setReadable(const std::string& name, bool readable);
     int setEntryAvailable(const std::string& name, const std::string& entry, bool available);
+    int renameEntry(const std::string& name, const std::string& entry, const std::string& newName);
     int addFault(const std::string& name, SimOp op, SimFault fault);
     void clearFaults();
     int setSlow(const std::string& name, int ms);
