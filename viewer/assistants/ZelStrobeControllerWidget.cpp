@@ -216,7 +216,9 @@ void ZelStrobeControllerWidget::fillRow(int row, const QString& name, double dur
         ui.sbDelay[row]->setValue(delay);
         ui.cmbInv[row]->setChecked(!positive);
     }
-    shown[row] = {duration, delay, !positive};
+    shown[row][int(Setting::Duration)] = duration;
+    shown[row][int(Setting::Delay)] = delay;
+    shown[row][int(Setting::Polarity)] = positive ? 0 : 1;
     ZelStrobeControlPlot* plot = ui.StrobeControlPlot;
     plot->addChannel(name);
     plot->setDurationMax(name, durationMax);
@@ -285,31 +287,29 @@ void ZelStrobeControllerWidget::showSetting(int row, Setting setting, double val
         const QSignalBlocker blocker(ui.sbDuration[row]);
         ui.sbDuration[row]->setValue(value);
         plot->setDuration(laneName(row), value);
-        shown[row].duration = value;
         break;
     }
     case Setting::Delay: {
         const QSignalBlocker blocker(ui.sbDelay[row]);
         ui.sbDelay[row]->setValue(value);
         plot->setDelay(laneName(row), value);
-        shown[row].delay = value;
         break;
     }
     case Setting::Polarity: {
         const QSignalBlocker blocker(ui.cmbInv[row]);
         ui.cmbInv[row]->setChecked(value != 0);
         plot->setPolarity(laneName(row), value == 0);
-        shown[row].inverted = value != 0;
         break;
     }
+    case Setting::Count:
+        return;
     }
+    shown[row][int(setting)] = value;
 }
 
 void ZelStrobeControllerWidget::writeSetting(int row, Setting setting, double value)
 {
-    const double previous = setting == Setting::Duration ? shown[row].duration
-                            : setting == Setting::Delay  ? shown[row].delay
-                                                         : double(shown[row].inverted);
+    const double previous = shown[row][int(setting)];
     const char* feature = settingFeature[int(setting)];
     if (!featureManager->SetValue(strobeSelector, QVariant(qint64(row)), false)) {
         // Nothing may land on another output; a re-read would read one.
@@ -320,12 +320,7 @@ void ZelStrobeControllerWidget::writeSetting(int row, Setting setting, double va
     }
     const QVariant written = setting == Setting::Polarity ? QVariant(qint64(value)) : QVariant(value);
     if (featureManager->SetValue(feature, written, false)) {
-        if (setting == Setting::Polarity)
-            shown[row].inverted = value != 0;
-        else if (setting == Setting::Delay)
-            shown[row].delay = value;
-        else
-            shown[row].duration = value;
+        shown[row][int(setting)] = value;
         return;
     }
     // Refused: the row shows what the camera holds.

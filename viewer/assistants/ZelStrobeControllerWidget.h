@@ -55,13 +55,8 @@ private slots:
     void _onLineHovered(QString lineId, QString state, QString timeStamp);
 
 private:
-    // What a row shows, so that a refused write can put it back.
-    struct Shown {
-        double duration = 0;
-        double delay = 0;
-        bool inverted = false;
-    };
-    enum class Setting { Duration, Delay, Polarity };
+    // The written settings of a row; polarity as its entry index.
+    enum class Setting { Duration, Delay, Polarity, Count };
 
     void buildForm();
     void readCamera();
@@ -87,7 +82,8 @@ private:
     ORV_FEATURE_HANDLE strobeDelay = 0;
     ORV_FEATURE_HANDLE exposureTime = 0;
     ORV_FEATURE_HANDLE strobePolarity = 0;
-    Shown shown[rowCount];
+    // What each row shows, so that a refused write can put it back.
+    double shown[rowCount][int(Setting::Count)] = {};
 };
 
 #endif // ZELSTROBECONTROLLERWIDGET_H

@@ -143,6 +143,9 @@ private:
     bool lockedNow(const SimFeature& f, bool readOnly) const;
     int checkFault(SimFeature& f, SimOp op);
     int setFlag(const std::string& name, bool SimFeature::*flag, bool value);
+    // Applies change to one entry of an enumeration and fires its
+    // invalidation; change returns false to refuse.
+    int changeEntry(const std::string& name, const std::string& entry, const std::function<bool(SimEnumEntry&)>& change);
     int checkRegister(SimFeature& f, uint64_t offset, size_t length, bool write, bool readOnly);
     int validate(const SimFeature& f, const SimSelection& sel, const SimValue& v) const;
     int writeLocked(SimFeature& f, const SimSelection& sel, const SimValue& v);

@@ -209,12 +209,14 @@ void TestZelIOConfigWidget::refusedWritesPutTheBoxBack()
     ZelIOConfigItem* line = item(2);
     QSignalSpy toggled(line, &ZelIOConfigItem::lineInvertCheckBoxToggled);
     QSignalSpy chosen(line, &ZelIOConfigItem::lineSourceComboBoxCurrentIndexChanged);
-    const QStringList got = session.writesDuring([&] {
+    const auto choose = [&] {
         if (source)
             line->sourceBox->setCurrentIndex(1);
         else
             line->inverterBox->checkBox()->click();
-    }, {"LineSelector", "LineInverter", "LineSource"});
+    };
+    const QStringList features{"LineSelector", "LineInverter", "LineSource"};
+    const QStringList got = session.writesDuring(choose, features);
     QCOMPARE(got, writes);
     QCOMPARE(refresh.count(), refreshes);
     // Back at the camera's value, without a further write.
@@ -222,12 +224,7 @@ void TestZelIOConfigWidget::refusedWritesPutTheBoxBack()
     QCOMPARE(line->sourceBox->currentText(), QString("Off"));
     QCOMPARE(toggled.count() + chosen.count(), 1);
     // The next choice is written again.
-    const QStringList again = session.writesDuring([&] {
-        if (source)
-            line->sourceBox->setCurrentIndex(1);
-        else
-            line->inverterBox->checkBox()->click();
-    }, {"LineSelector", "LineInverter", "LineSource"});
+    const QStringList again = session.writesDuring(choose, features);
     QCOMPARE(again.size(), 2);
     QVERIFY2(again.last().endsWith(" 0"), qPrintable(again.last()));
 }
