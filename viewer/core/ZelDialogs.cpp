@@ -1,5 +1,6 @@
 #include "ZelDialogs.h"
 
+#include <QColorDialog>
 #include <QFileInfo>
 #include <QRegularExpression>
 
@@ -110,6 +111,8 @@ QVariant ZelDialogs::defaultAnswer(const Request& request)
                                                                                  : QMessageBox::NoButton));
     case Kind::OpenFileNames:
         return QStringList();
+    case Kind::Color:
+        return QColor();
     default:
         return QString();
     }
@@ -269,4 +272,17 @@ QString ZelDialogs::getExistingDirectory(QWidget* parent, const QString& caption
     if (scripted(fileRequest(Kind::ExistingDirectory, parent, caption, dir, QString(), options), &answer))
         return answer.toString();
     return QFileDialog::getExistingDirectory(parent, caption, dir, options);
+}
+
+QColor ZelDialogs::getColor(const QColor& initial, QWidget* parent, const QString& title)
+{
+    Request request;
+    request.kind = Kind::Color;
+    request.hasParent = parent != nullptr;
+    request.title = title;
+    const OpenDialog open;
+    QVariant answer;
+    if (scripted(request, &answer))
+        return answer.value<QColor>();
+    return QColorDialog::getColor(initial, parent, title);
 }

@@ -1,6 +1,7 @@
 #ifndef ZELDIALOGS_H
 #define ZELDIALOGS_H
 
+#include <QColor>
 #include <QFileDialog>
 #include <QList>
 #include <QMessageBox>
@@ -21,7 +22,8 @@ public:
         OpenFileName,
         OpenFileNames,
         SaveFileName,
-        ExistingDirectory
+        ExistingDirectory,
+        Color
     };
 
     // One request as the caller made it.
@@ -40,7 +42,8 @@ public:
 
     // While alive, answers every dialog from its queue instead of showing it.
     // An answer is a QMessageBox::StandardButton for a message box, a QString
-    // for a file or folder dialog and a QStringList for a multi-file dialog.
+    // for a file or folder dialog, a QStringList for a multi-file dialog and a
+    // QColor for a colour dialog (an invalid colour: cancelled).
     // With an empty queue a message box answers its default button (or Ok
     // when it has one, else NoButton) and a file dialog answers as cancelled.
     // Scripts nest: the newest one answers. On the offscreen platform a
@@ -99,6 +102,11 @@ public:
                                    QFileDialog::Options options = QFileDialog::Options());
     static QString getExistingDirectory(QWidget* parent, const QString& caption, const QString& dir = QString(),
                                         QFileDialog::Options options = QFileDialog::ShowDirsOnly);
+
+    // A colour chosen in a modal colour dialog; an invalid colour when the
+    // operator cancels.
+    static QColor getColor(const QColor& initial = Qt::white, QWidget* parent = nullptr,
+                           const QString& title = QString());
 
     // A name typed without a suffix gets the first suffix of the selected
     // filter (the first filter when none is selected), as the save dialog

@@ -7,11 +7,14 @@
 #include "ZelCameraDataStream.h"
 #include "ZelDialogs.h"
 #include "ZelFeatureManager.h"
+#include "ZelIOConfigWidget.h"
 #include "ZelImageViewWidget.h"
 #include "ZelLUTWidget.h"
+#include "ZelLineStatusWidget.h"
 #include "ZelPixelHistogramWidget.h"
 #include "ZelPropertyWidget.h"
 #include "ZelSequencerWidget.h"
+#include "ZelStrobeControllerWidget.h"
 #include "ZelThreadImageWriter.h"
 #include "ZelUtil.h"
 
@@ -39,6 +42,20 @@ const ZelCameraWindow::ToolHook* ZelCameraWindow::toolHook(ZelCameraTool tool)
         {ZelCameraTool::Lut,
          [](ZelCameraWindow* w) -> QWidget* {
              return new ZelLUTWidget(w->m_camera->remoteDeviceFeatures, w->m_title, w);
+         }},
+        {ZelCameraTool::LineStatus,
+         [](ZelCameraWindow* w) -> QWidget* {
+             return new ZelLineStatusWidget(w->m_camera->remoteDeviceFeatures, w->m_title, w);
+         }},
+        {ZelCameraTool::StrobeController,
+         [](ZelCameraWindow* w) -> QWidget* {
+             return new ZelStrobeControllerWidget(w->m_camera->remoteDeviceFeatures, w->m_title, w);
+         }},
+        {ZelCameraTool::IOConfig,
+         [](ZelCameraWindow* w) -> QWidget* {
+             auto* io = new ZelIOConfigWidget(w->m_camera->remoteDeviceFeatures, w->m_title, w);
+             QObject::connect(io, &ZelIOConfigWidget::requestInvalidate, w, &ZelCameraWindow::_onRefreshClicked);
+             return io;
          }},
         {ZelCameraTool::PixelHistogram,
          [](ZelCameraWindow* w) -> QWidget* { return new ZelPixelHistogramWidget(w->m_title, w); }},

@@ -341,10 +341,11 @@ void TestZelMainWindow::readOnlyWindowHasNoAssistants()
     window.onCameraSelected(g1);
     window.mdiArea()->setActiveSubWindow(window._findSubWindow(g1.cameraKey()));
     QVERIFY(window.findChild<QAction*>("actionLUT_Widget")->isEnabled());
-    // Each entry answers for its own tool: one the viewer lacks is not offered.
-    QVERIFY(window.findChild<QAction*>("actionSequencer")->isEnabled());
-    for (const char* missing : {"actionIO_Config", "actionColorCorrection"})
-        QVERIFY2(!window.findChild<QAction*>(missing)->isEnabled(), missing);
+    // Each entry answers for its own tool: one this camera cannot serve is not offered.
+    for (const char* offered : {"actionSequencer", "actionIO_Config", "actionLine_Status_Visualizer",
+                                "actionStrobe_Controller"})
+        QVERIFY2(window.findChild<QAction*>(offered)->isEnabled(), offered);
+    QVERIFY(!window.findChild<QAction*>("actionColorCorrection")->isEnabled());
     window.findChild<QAction*>("actionLUT_Widget")->trigger();
     QCOMPARE(window._findSubWindow(g1.cameraKey())->widget()->findChildren<ZelLUTWidget*>().size(), 1);
 

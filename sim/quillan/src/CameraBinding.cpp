@@ -144,6 +144,10 @@ void bindFeatures(const std::shared_ptr<SimCamera>& camera, const std::shared_pt
         };
         return hooks;
     };
+    features->setAcquiringProbe([weak] {
+        auto s = weak.lock();
+        return s && s->acquiring();
+    });
     SimFeatureStore& remote = features->remote();
     remote.bindExternal("AcquisitionStart", command(&StreamState::acquisitionStart));
     remote.bindExternal("AcquisitionStop", command(&StreamState::acquisitionStop));

@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <fstream>
 #include <map>
+#include <mutex>
 #include <sstream>
 
 namespace quillan {
@@ -118,14 +119,45 @@ int64_t selected(Sel sel, size_t i)
     return i < sel.values.size() ? sel.values[i] : 0;
 }
 
-bool blinking(int periodMs)
+int64_t nowUs()
 {
     using namespace std::chrono;
-    const auto ms = duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
-    return (ms / periodMs) % 2 == 1;
+    return duration_cast<microseconds>(steady_clock::now().time_since_epoch()).count();
+}
+
+bool blinking(int periodMs)
+{
+    return (nowUs() / 1000 / periodMs) % 2 == 1;
 }
 
 } // namespace
+
+// Test-control state of the lines: pinned levels by LineSelector entry
+// value, and whether the camera streams. Its lock is taken under the store's.
+struct SimLineSignals {
+    std::mutex mutex;
+    std::map<int64_t, bool> pinned;
+    std::function<bool()> acquiring;
+
+    bool pin(int64_t line, bool* level)
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        auto it = pinned.find(line);
+        if (it == pinned.end())
+            return false;
+        *level = it->second;
+        return true;
+    }
+    bool streaming()
+    {
+        std::function<bool()> probe;
+        {
+            std::lock_guard<std::mutex> lock(mutex);
+            probe = acquiring;
+        }
+        return probe && probe();
+    }
+};
 
 // ---------------------------------------------------------------------------
 // Pixel formats
@@ -156,7 +188,8 @@ int64_t SimCameraFeatures::payloadBytes(int64_t width, int64_t height, uint32_t 
 // ---------------------------------------------------------------------------
 
 SimCameraFeatures::SimCameraFeatures(SimCameraProfile profile)
-    : profile_(std::move(profile)), group_(std::make_shared<SimStoreGroup>())
+    : profile_(std::move(profile)), group_(std::make_shared<SimStoreGroup>()),
+      lineSignals_(std::make_shared<SimLineSignals>())
 {
     SimMemoryConfig mc;
     mc.bigEndian = profile_.bigEndian();
@@ -186,6 +219,27 @@ SimCameraFeatures::SimCameraFeatures(SimCameraProfile profile)
 }
 
 SimCameraFeatures::~SimCameraFeatures() = default;
+
+int SimCameraFeatures::pinLine(const std::string& line, int level)
+{
+    for (const SimLineDef& l : profile_.lines) {
+        if (l.name != line)
+            continue;
+        std::lock_guard<std::mutex> lock(lineSignals_->mutex);
+        if (level < 0)
+            lineSignals_->pinned.erase(l.value);
+        else
+            lineSignals_->pinned[l.value] = level != 0;
+        return kOk;
+    }
+    return ORV_ERROR_NOT_AVAILABLE;
+}
+
+void SimCameraFeatures::setAcquiringProbe(std::function<bool()> probe)
+{
+    std::lock_guard<std::mutex> lock(lineSignals_->mutex);
+    lineSignals_->acquiring = std::move(probe);
+}
 
 void SimCameraFeatures::buildRemote()
 {
@@ -384,12 +438,34 @@ void SimCameraFeatures::buildRemote()
         };
         s.define(source);
 
-        // Inputs follow a signal that toggles every 500 ms; outputs follow
-        // their source (Off is low) and the inverter.
-        auto statusOf = [lineOf](Store st, Sel sel) {
+        // Each input toggles with a period of its own (500 ms, 750 ms, ...).
+        // Outputs follow their source: Off is low, ExposureActive is high
+        // during each exposure while the camera streams, any other source
+        // toggles every 250 ms. The inverter applies last; a pinned level
+        // replaces the whole signal.
+        std::map<int64_t, int> inputPeriod;
+        for (const SimLineDef& l : p.lines)
+            if (!l.output)
+                inputPeriod[l.value] = 500 + 250 * int(inputPeriod.size());
+        std::shared_ptr<SimLineSignals> signals = lineSignals_;
+        int64_t exposureEntry = -1;
+        for (const SimEnumEntry& e : sourceEntries)
+            if (e.name == "ExposureActive")
+                exposureEntry = e.value;
+        auto exposing = [signals](Store st) {
+            if (!st.find("ExposureTime") || !signals->streaming())
+                return false;
+            const double fps = st.find("AcquisitionFrameRate") ? st.valueOf("AcquisitionFrameRate").f : 30.0;
+            const int64_t period = fps > 0 ? int64_t(1e6 / fps) : 0;
+            return period > 0 && double(nowUs() % period) < st.valueOf("ExposureTime").f;
+        };
+        auto statusOf = [lineOf, inputPeriod, signals, exposureEntry, exposing](Store st, Sel sel) {
             const SimLineDef* l = lineOf(sel);
             if (!l)
                 return false;
+            bool pinned = false;
+            if (signals->pin(l->value, &pinned))
+                return pinned;
             const SimFeature* inv = st.find("LineInverter");
             SimSelection one = sel;
             bool level;
@@ -397,9 +473,12 @@ void SimCameraFeatures::buildRemote()
                 const SimFeature* src = st.find("LineSource");
                 auto it = src->instances.find(one.key());
                 const int64_t v = it != src->instances.end() ? it->second.i : src->instanceDefault(st, one).i;
-                level = v != 0 && blinking(250);
+                if (v == exposureEntry)
+                    level = exposing(st);
+                else
+                    level = v != 0 && blinking(250);
             } else {
-                level = blinking(500);
+                level = blinking(inputPeriod.at(l->value));
             }
             auto it = inv->instances.find(one.key());
             const bool inverted = it != inv->instances.end() && it->second.i != 0;

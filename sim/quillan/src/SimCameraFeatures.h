@@ -12,6 +12,7 @@
 #include "SimFeatureStore.h"
 #include "SimImageGenerator.h"
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -63,6 +64,13 @@ public:
     // Text the alternative description adds to DeviceFirmwareVersion.
     std::string firmwareSuffix();
 
+    // Pins the level of the line of that LineSelector entry name: 0, 1, or
+    // -1 to let it follow its own signal again. -1009 for an unknown line.
+    int pinLine(const std::string& line, int level);
+    // Whether the camera streams now; outputs with the source ExposureActive
+    // are high during each exposure while it does.
+    void setAcquiringProbe(std::function<bool()> probe);
+
     // Power-up: the values of the set UserSetDefault names, memory reset.
     void powerUp();
 
@@ -88,6 +96,7 @@ private:
 
     SimCameraProfile profile_;
     std::shared_ptr<SimStoreGroup> group_;
+    std::shared_ptr<struct SimLineSignals> lineSignals_;
     std::unique_ptr<SimFeatureStore> remote_;
     std::unique_ptr<SimFeatureStore> device_;
     std::unique_ptr<SimFeatureStore> stream_;

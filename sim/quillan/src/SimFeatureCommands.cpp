@@ -137,14 +137,34 @@ const bool registered = [] {
     SimControl::add("feature.available", "<module> <feature> 0/1", flagCommand(&SimFeatureStore::setAvailable));
     SimControl::add("feature.locked", "<module> <feature> 0/1", flagCommand(&SimFeatureStore::setLocked));
     SimControl::add("feature.readable", "<module> <feature> 0/1", flagCommand(&SimFeatureStore::setReadable));
-    SimControl::add("feature.entry", "<module> <feature> <entry> available 0/1",
+    SimControl::add("feature.entry", "<module> <feature> <entry> available 0/1 | name <text>",
                     [](const SimControlArgs& a, std::string& reply) {
                         SimFeatureStore* s = storeArg(a, reply);
+                        const char* usage = "usage: <module> <feature> <entry> available 0/1 | name <text>";
+                        if (!s || a.size() < 5)
+                            return reply.empty() ? (reply = usage, kRefused) : kRefused;
+                        if (a[3] == "name")
+                            return done(s->renameEntry(a[1], a[2], a[4]), reply, a[1]);
                         bool on = false;
-                        if (!s || a.size() < 5 || a[3] != "available" || !flag(a, 4, &on, reply))
-                            return reply.empty() ? (reply = "usage: <module> <feature> <entry> available 0/1", kRefused) : kRefused;
+                        if (a[3] != "available" || !flag(a, 4, &on, reply))
+                            return reply.empty() ? (reply = usage, kRefused) : kRefused;
                         return done(s->setEntryAvailable(a[1], a[2], on), reply, a[1]);
                     });
+    SimControl::add("line.level", "<device> <line> 0|1|signal", [](const SimControlArgs& a, std::string& reply) {
+        auto cam = cameraArg(a, reply);
+        if (!cam)
+            return kRefused;
+        if (a.size() < 3 || (a[2] != "0" && a[2] != "1" && a[2] != "signal")) {
+            reply = "usage: <device> <line> 0|1|signal";
+            return kRefused;
+        }
+        const int level = a[2] == "signal" ? -1 : a[2] == "1" ? 1 : 0;
+        if (cam->pinLine(a[1], level) != 0) {
+            reply = "no line " + a[1];
+            return kRefused;
+        }
+        return 0;
+    });
     SimControl::add("feature.fail", "<module> <feature> get/set/info/enum/execute <code> [count=n] [after=n] [always]",
                     [](const SimControlArgs& a, std::string& reply) {
                         const std::vector<std::string> pos = a.positional();

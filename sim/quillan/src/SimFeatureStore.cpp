@@ -967,7 +967,8 @@ int SimFeatureStore::setReadable(const std::string& name, bool readable)
     return setFlag(name, &SimFeature::readableOverride, readable);
 }
 
-int SimFeatureStore::setEntryAvailable(const std::string& name, const std::string& entry, bool available)
+int SimFeatureStore::changeEntry(const std::string& name, const std::string& entry,
+                                 const std::function<bool(SimEnumEntry&)>& change)
 {
     {
         std::lock_guard<std::mutex> lock(mutex());
@@ -976,11 +977,28 @@ int SimFeatureStore::setEntryAvailable(const std::string& name, const std::strin
             return kNotAvailable;
         auto e = std::find_if(f->entries.begin(), f->entries.end(),
                               [&](const SimEnumEntry& x) { return x.name == entry; });
-        if (e == f->entries.end())
+        if (e == f->entries.end() || !change(*e))
             return kOutOfRange;
-        e->available = available;
     }
     return invalidate(name);
+}
+
+int SimFeatureStore::setEntryAvailable(const std::string& name, const std::string& entry, bool available)
+{
+    return changeEntry(name, entry, [available](SimEnumEntry& e) {
+        e.available = available;
+        return true;
+    });
+}
+
+int SimFeatureStore::renameEntry(const std::string& name, const std::string& entry, const std::string& newName)
+{
+    return changeEntry(name, entry, [&newName](SimEnumEntry& e) {
+        if (newName.empty())
+            return false;
+        e.name = newName;
+        return true;
+    });
 }
 
 int SimFeatureStore::addFault(const std::string& name, SimOp op, SimFault fault)

@@ -103,6 +103,7 @@ public:
     int setLocked(const std::string& name, bool locked);
     int setReadable(const std::string& name, bool readable);
     int setEntryAvailable(const std::string& name, const std::string& entry, bool available);
+    int renameEntry(const std::string& name, const std::string& entry, const std::string& newName);
     int addFault(const std::string& name, SimOp op, SimFault fault);
     void clearFaults();
     int setSlow(const std::string& name, int ms);
@@ -142,6 +143,9 @@ private:
     bool lockedNow(const SimFeature& f, bool readOnly) const;
     int checkFault(SimFeature& f, SimOp op);
     int setFlag(const std::string& name, bool SimFeature::*flag, bool value);
+    // Applies change to one entry of an enumeration and fires its
+    // invalidation; change returns false to refuse.
+    int changeEntry(const std::string& name, const std::string& entry, const std::function<bool(SimEnumEntry&)>& change);
     int checkRegister(SimFeature& f, uint64_t offset, size_t length, bool write, bool readOnly);
     int validate(const SimFeature& f, const SimSelection& sel, const SimValue& v) const;
     int writeLocked(SimFeature& f, const SimSelection& sel, const SimValue& v);

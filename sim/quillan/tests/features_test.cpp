@@ -622,3 +622,77 @@ TEST_F(Features, ManyThreadsListAndReadFeaturesAtOnce)
         th.join();
     EXPECT_EQ(failures.load(), 0);
 }
+
+TEST_F(Features, LineLevelsPinnedByTestControlAndOutputsFollowTheExposure)
+{
+    Camera c = open("orv_gev_tl.cti", "gev-if-1", "GEV-G7-0007");
+    const uint32_t r = c.remote;
+    auto all = [&] {
+        int64_t v = 0;
+        EXPECT_EQ(OrvFeatureGetValueInt64(r, feature(r, "LineStatusAll"), &v, false, true), 0);
+        return v;
+    };
+    auto status = [&](const char* line) {
+        EXPECT_EQ(OrvFeatureSetValueEnum(r, feature(r, "LineSelector"), line, false), 0);
+        bool v = false;
+        EXPECT_EQ(OrvFeatureGetValueBool(r, feature(r, "LineStatus"), &v, false, false), 0);
+        return v;
+    };
+    // Pinned levels replace the signal, by the entry's value as bit number;
+    // there is no bit for value 64.
+    for (const char* line : {"Sequencer Input", "Trigger Input", "Output 0", "Output 1", "Output 2", "Output 3",
+                             "Aux Line 35", "Aux Line 64"})
+        control(std::string("line.level G7 \"") + line + "\" 0");
+    EXPECT_EQ(all(), 0);
+    control("line.level G7 \"Aux Line 35\" 1");
+    control("line.level G7 \"Output 0\" 1");
+    control("line.level G7 \"Aux Line 64\" 1");
+    EXPECT_EQ(all(), (int64_t(1) << 35) | (int64_t(1) << 8));
+    EXPECT_TRUE(status("Aux Line 35"));
+    EXPECT_TRUE(status("Aux Line 64"));
+    EXPECT_FALSE(status("Trigger Input"));
+    control("line.level G7 \"Aux Line 35\" signal");
+    char reply[256] = {};
+    size_t size = sizeof reply;
+    EXPECT_EQ(OrvSimControl("line.level G7 \"No Line\" 1", reply, &size), -1006);
+    size = sizeof reply;
+    EXPECT_EQ(OrvSimControl("line.level G7 \"Output 0\" high", reply, &size), -1006);
+    size = sizeof reply;
+    EXPECT_EQ(OrvSimControl("feature.set remote:G7 LineStatusAll 5", reply, &size), -1006)
+        << "the camera computes it";
+
+    // G1's Line2 with the source ExposureActive: high during the exposure
+    // while the camera streams. An exposure of a whole frame period keeps it
+    // high throughout.
+    Camera g1cam = g1();
+    const uint32_t g = g1cam.remote;
+    ASSERT_EQ(OrvFeatureSetValueEnum(g, feature(g, "LineSelector"), "Line2", false), 0);
+    ASSERT_EQ(OrvFeatureSetValueEnum(g, feature(g, "LineSource"), "ExposureActive", false), 0);
+    ASSERT_EQ(OrvFeatureSetValueFloat(g, feature(g, "AcquisitionFrameRate"), 1, false), 0);
+    ASSERT_EQ(OrvFeatureSetValueFloat(g, feature(g, "ExposureTime"), 1000000, false), 0);
+    auto line2 = [&] {
+        int64_t v = 0;
+        EXPECT_EQ(OrvFeatureGetValueInt64(g, feature(g, "LineStatusAll"), &v, false, true), 0);
+        return (v >> 2) & 1;
+    };
+    EXPECT_EQ(line2(), 0);
+    ASSERT_EQ(OrvFeatureCommandExecute(g, feature(g, "AcquisitionStart"), 1000, false), 0);
+    EXPECT_EQ(line2(), 1);
+    ASSERT_EQ(OrvFeatureCommandExecute(g, feature(g, "AcquisitionStop"), 1000, false), 0);
+    EXPECT_EQ(line2(), 0);
+}
+
+TEST_F(Features, EnumerationEntriesAreRenamedByTestControl)
+{
+    Camera c = g1();
+    const uint32_t r = c.remote;
+    control("feature.entry G1 StrobePolarity negative name Positive");
+    char name[256] = {};
+    int64_t value = 0;
+    ASSERT_EQ(OrvFeatureEnumSubFeatures(r, feature(r, "StrobePolarity"), 1, name, sizeof name, &value), 0);
+    EXPECT_STREQ(name, "Positive");
+    EXPECT_EQ(value, 1);
+    char reply[256] = {};
+    size_t size = sizeof reply;
+    EXPECT_EQ(OrvSimControl("feature.entry G1 StrobePolarity nothing name x", reply, &size), -1006);
+}

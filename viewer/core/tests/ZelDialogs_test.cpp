@@ -57,6 +57,18 @@ TEST(ZelDialogsScript, AnswersFileDialogs)
     EXPECT_EQ(requests[3].title, "Load Settings");
 }
 
+TEST(ZelDialogsScript, AnswersColourDialogs)
+{
+    ZelDialogs::Script script;
+    script.answer(QColor(Qt::red));
+    EXPECT_EQ(ZelDialogs::getColor(), QColor(Qt::red));
+    // Nothing queued: cancelled, an invalid colour.
+    EXPECT_FALSE(ZelDialogs::getColor(Qt::blue).isValid());
+    ASSERT_EQ(script.count(), 2);
+    EXPECT_EQ(script.last().kind, ZelDialogs::Kind::Color);
+    EXPECT_FALSE(script.last().hasParent);
+}
+
 TEST(ZelDialogsScript, NewestScriptAnswers)
 {
     ZelDialogs::Script outer;
@@ -86,6 +98,7 @@ TEST(ZelDialogsOffscreen, UnscriptedDialogDoesNotHang)
     EXPECT_EQ(ZelDialogs::question(nullptr, "Upload", "Store?", QMessageBox::Yes | QMessageBox::No, QMessageBox::No),
               QMessageBox::No);
     EXPECT_TRUE(ZelDialogs::getOpenFileName(nullptr, "Import Map", "/tmp", "txt (*.txt)").isNull());
+    EXPECT_FALSE(ZelDialogs::getColor().isValid());
 }
 
 TEST(ZelDialogsSaveName, TakesTheSuffixOfTheSelectedFilter)

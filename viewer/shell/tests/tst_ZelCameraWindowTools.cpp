@@ -9,11 +9,14 @@
 #include "ZelCameraWindowSeam.h"
 #include "ZelDialogs.h"
 #include "ZelFeatureManager.h"
+#include "ZelIOConfigTable.h"
+#include "ZelIOConfigWidget.h"
 #include "ZelImageViewWidget.h"
 #include "ZelLUTWidget.h"
 #include "ZelPropertyWidget.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QDir>
 #include <QFile>
 #include <QMenu>
@@ -49,6 +52,7 @@ private slots:
     void saveUserSet_data();
     void saveUserSet();
     void progressDialog();
+    void ioConfigWritesRefreshTheTree();
 
 private:
     ZelCameraWindow* openWindow(const QString& deviceId, const QString& producer = "orv_gev_tl.cti",
@@ -372,6 +376,21 @@ void TestZelCameraWindowTools::progressDialog()
     dialogs.answer(QMessageBox::Yes);
     window->onProgressBarValueChanged(true, 100);
     QCOMPARE(dialogs.last().text, QString("   Save Setting successful     "));
+}
+
+void TestZelCameraWindowTools::ioConfigWritesRefreshTheTree()
+{
+    QVERIFY(openWindow("GEV-G1-0001"));
+    window->onShowIOConfigWidget();
+    auto* io = qobject_cast<ZelIOConfigWidget*>(window->tool(ZelCameraTool::IOConfig));
+    QVERIFY(io);
+    QCOMPARE(io->lineItems().size(), 4);
+    // The window's refresh reads the transport-layer lock before the tree.
+    const QString log =
+        session.callsDuring([&] { io->lineItems().at(2)->inverterBox->checkBox()->click(); });
+    const int written = log.indexOf("feature=\"LineInverter\"");
+    QVERIFY2(written >= 0, qPrintable(log));
+    QVERIFY2(log.indexOf("TLParamsLocked", written) > written, qPrintable(log));
 }
 
 QTEST_MAIN(TestZelCameraWindowTools)
