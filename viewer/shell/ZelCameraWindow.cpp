@@ -231,6 +231,12 @@ void ZelCameraWindow::connectView()
             &ZelCameraWindow::onShowDefectPixelCorrectionWidget);
     connect(v, &ZelImageViewWidget::actionViewerActionGenerateShadingMap, this,
             &ZelCameraWindow::onShowShadingCorrectionWidget);
+    connect(v, &ZelImageViewWidget::actionViewerActionsLoadShadingMap, this, &ZelCameraWindow::onImportShadingMap);
+    connect(v, &ZelImageViewWidget::actionViewerSelectMap0, this, &ZelCameraWindow::onSelectMap0);
+    connect(v, &ZelImageViewWidget::actionViewerSelectMap1, this, &ZelCameraWindow::onSelectMap1);
+    connect(v, &ZelImageViewWidget::actionViewerSelectMap2, this, &ZelCameraWindow::onSelectMap2);
+    connect(v, &ZelImageViewWidget::actionViewerActionShadingEnableCorrection, this,
+            &ZelCameraWindow::onEnableShadingCorrection);
     // The view's state slots are its own (private): connected by name.
     connect(this, SIGNAL(updateDefectPixelStatus(bool, bool, bool)), v,
             SLOT(_onViewerInitDefectPixelCorection(bool, bool, bool)));

@@ -9,9 +9,11 @@
 #include "ZelFeatureManager.h"
 #include "ZelImageViewWidget.h"
 #include "ZelLUTWidget.h"
+#include "ZelNUShadingCorrection.h"
 #include "ZelPixelHistogramWidget.h"
 #include "ZelPropertyWidget.h"
 #include "ZelSequencerWidget.h"
+#include "ZelShadingCorrection.h"
 #include "ZelThreadImageWriter.h"
 #include "ZelUtil.h"
 
@@ -29,6 +31,18 @@ QString storedFolder(const char* key)
 
 } // namespace
 
+namespace {
+
+template <class Tool>
+QWidget* buildShadingTool(ZelCameraWindow* w, ZelCamera* camera, const QString& title, bool bigEndian)
+{
+    auto* tool = new Tool(camera->deviceFeatures, camera->remoteDeviceFeatures, title, bigEndian, w);
+    QObject::connect(tool, &Tool::actionViewerUpdateProcessBar, w, &ZelCameraWindow::onProgressBarValueChanged);
+    return tool;
+}
+
+} // namespace
+
 // To add a tool: include its header and give it an entry here. The entry
 // builds the tool with the window as parent and makes the tool's own
 // connections; the window connects destroyed, offers the tool's menu
@@ -42,6 +56,14 @@ const ZelCameraWindow::ToolHook* ZelCameraWindow::toolHook(ZelCameraTool tool)
          }},
         {ZelCameraTool::PixelHistogram,
          [](ZelCameraWindow* w) -> QWidget* { return new ZelPixelHistogramWidget(w->m_title, w); }},
+        {ZelCameraTool::BlockShading,
+         [](ZelCameraWindow* w) -> QWidget* {
+             return buildShadingTool<ZelShadingCorrection>(w, w->m_camera, w->m_title, w->m_bigEndian);
+         }},
+        {ZelCameraTool::NUShading,
+         [](ZelCameraWindow* w) -> QWidget* {
+             return buildShadingTool<ZelNUShadingCorrection>(w, w->m_camera, w->m_title, w->m_bigEndian);
+         }},
         {ZelCameraTool::Sequencer,
          [](ZelCameraWindow* w) -> QWidget* {
              auto* sequencer = new ZelSequencerWidget(w->m_camera->remoteDeviceFeatures, w->m_title, w);
@@ -163,10 +185,65 @@ void ZelCameraWindow::onInitDefectPixelCorection()
 
 void ZelCameraWindow::onInitShadingCorection()
 {
-    const ZelCameraTool tool = m_nuShadingSupported ? ZelCameraTool::NUShading : ZelCameraTool::BlockShading;
-    if (!ensureTool(tool))
+    const ZelCameraTool kind = m_nuShadingSupported ? ZelCameraTool::NUShading : ZelCameraTool::BlockShading;
+    auto* tool = static_cast<ZelShadingTool*>(ensureTool(kind));
+    if (!tool)
         return;
+    bool enabled = false;
+    tool->getCorrectionEnabled(&enabled);
+    QVariant map;
+    tool->getMapSelect(map);
+    emit updateShadingStatus(enabled, map.toInt(), tool->isParamLocked());
     ensureProgressDialog();
+}
+
+ZelShadingTool* ZelCameraWindow::shadingTool() const
+{
+    if (QWidget* block = m_tools[int(ZelCameraTool::BlockShading)])
+        return static_cast<ZelShadingTool*>(block);
+    return static_cast<ZelShadingTool*>(m_tools[int(ZelCameraTool::NUShading)]);
+}
+
+void ZelCameraWindow::onEnableShadingCorrection(bool enabled)
+{
+    if (ZelShadingTool* tool = shadingTool()) {
+        Busy busy(this);
+        tool->setCorrectionEnabled(enabled);
+    }
+}
+
+void ZelCameraWindow::selectShadingMap(int map, bool enabled)
+{
+    ZelShadingTool* tool = shadingTool();
+    if (!tool || !enabled)
+        return;
+    Busy busy(this);
+    tool->setMapSelect(QVariant(map));
+}
+
+void ZelCameraWindow::onSelectMap0(bool enabled) { selectShadingMap(0, enabled); }
+void ZelCameraWindow::onSelectMap1(bool enabled) { selectShadingMap(1, enabled); }
+void ZelCameraWindow::onSelectMap2(bool enabled) { selectShadingMap(2, enabled); }
+
+void ZelCameraWindow::onImportShadingMap()
+{
+    if (auto* nonUniform = static_cast<ZelNUShadingCorrection*>(m_tools[int(ZelCameraTool::NUShading)])) {
+        bool loaded;
+        {
+            Busy busy(this);
+            loaded = nonUniform->LoadMap();
+            if (loaded)
+                nonUniform->upload_shading_map();
+        }
+        if (!loaded)
+            ZelDialogs::information(this, QStringLiteral("Load Map"), QStringLiteral("Load Map failed!"));
+        return;
+    }
+    if (auto* block = static_cast<ZelShadingCorrection*>(m_tools[int(ZelCameraTool::BlockShading)])) {
+        Busy busy(this);
+        if (block->importMap())
+            block->uploadMap();
+    }
 }
 
 void ZelCameraWindow::_onAssistantWidgetDestroyed(QObject* tool)

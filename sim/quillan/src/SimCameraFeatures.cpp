@@ -878,6 +878,22 @@ std::string SimCameraFeatures::defectMapText(int map)
     return out.str();
 }
 
+SimCameraFeatures::ShadingSnapshot SimCameraFeatures::shadingSnapshot()
+{
+    std::lock_guard<std::mutex> lock(group_->mutex);
+    ShadingSnapshot snapshot;
+    const SimMemoryConfig& c = memory_.config();
+    if (!c.shading)
+        return snapshot;
+    snapshot.bytes = memory_.shadingMap(memory_.shadingSelect());
+    snapshot.written = memory_.shadingWritten(memory_.shadingSelect());
+    if (c.gridOffsets) {
+        snapshot.offsetX = (0u - c.gridX) & 15u;
+        snapshot.offsetY = (0u - c.gridY) & 15u;
+    }
+    return snapshot;
+}
+
 std::string SimCameraFeatures::shadingMapText(int map)
 {
     std::lock_guard<std::mutex> lock(group_->mutex);

@@ -58,6 +58,8 @@ void SimDeviceMemory::reset()
     }
     for (auto& s : shading_)
         s.clear();
+    for (auto& w : shadingWritten_)
+        w.clear();
 }
 
 int SimDeviceMemory::setMapSelect(uint32_t v)
@@ -172,6 +174,10 @@ int SimDeviceMemory::access(uint64_t address, void* data, size_t length, bool wr
             if (map.empty())
                 map.assign(size_t(config_.shadingLength), 0);
             std::memcpy(map.data() + offset, bytes, length);
+            std::vector<bool>& written = shadingWritten_[shadingSelect_];
+            if (written.empty())
+                written.assign(size_t((config_.shadingLength + 3) / 4), false);
+            std::fill(written.begin() + long(offset / 4), written.begin() + long((offset + length + 3) / 4), true);
             note("Shading_MapBuffer");
         } else if (map.empty()) {
             std::memset(bytes, 0, length);

@@ -78,6 +78,9 @@ public:
     std::vector<std::pair<uint32_t, uint32_t>> defectEntries(int map) const;
     // Bytes of one shading map (empty while never written).
     const std::vector<uint8_t>& shadingMap(int map) const { return shading_[map]; }
+    // Per 32-bit word of a shading map: written since power-up (empty while
+    // never written).
+    const std::vector<bool>& shadingWritten(int map) const { return shadingWritten_[map]; }
 
     uint32_t decodeWord(const uint8_t* bytes) const;
     void encodeWord(uint32_t v, uint8_t* bytes) const;
@@ -103,6 +106,7 @@ private:
     std::vector<uint8_t> maps_[2];
     int shadingSelect_ = 0;
     std::vector<uint8_t> shading_[kShadingMaps];
+    std::vector<bool> shadingWritten_[kShadingMaps];
     std::vector<Fault> faults_;
 };
 

@@ -1,0 +1,278 @@
+#include "ZelShadingCorrection.h"
+
+#include "ZelDialogs.h"
+#include "ZelFeatureManager.h"
+#include "ZelPixmapLabel.h"
+
+#include <QApplication>
+#include <QFile>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QListWidget>
+#include <QPushButton>
+#include <QTextStream>
+#include <QVBoxLayout>
+
+namespace {
+
+constexpr quint32 gridOffsetXRegister = 0x105FFFC4;
+constexpr quint32 gridOffsetYRegister = 0x105FFFC8;
+
+struct WaitCursor {
+    WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
+    ~WaitCursor() { QApplication::restoreOverrideCursor(); }
+};
+
+const char* const generateToolTip =
+    "<html><head/><body><p>generate map from the  resulting dark and bright mean images. </p><p><br/></p></body></html>";
+
+} // namespace
+
+ZelShadingCorrection::ZelShadingCorrection(ZelFeatureManager* deviceRegisters, ZelFeatureManager* remoteDevice,
+                                           const QString& cameraName, bool bigEndian, QWidget* parent)
+    : ZelShadingTool(deviceRegisters, remoteDevice, bigEndian, parent)
+{
+    buildForm();
+    setWindowTitle(QStringLiteral("Shading Correction (") + cameraName + QStringLiteral(")"));
+    m_input.list = listImagePath;
+    m_input.deleteButton = btnDeleteImage;
+    m_input.label = lblMeanImage;
+    m_input.accumulate = [this](QImage& mean, const QImage& image, int a) {
+        return m_accumulator.accumulate(mean, image, a);
+    };
+    m_input.count = [this] { return m_accumulator.count(); };
+    m_input.reset = [this] { m_accumulator.reset(); };
+    m_input.incompatibleText = QStringLiteral(": Incompatible Image!");
+    m_input.reportSetImage = true;
+
+    QVariant revision;
+    if (m_remoteDevice && m_remoteDevice->GetValue("Shading_Revision", revision))
+        m_revision = int(revision.toLongLong());
+    if (m_revision == 5) {
+        quint32 value = 0;
+        if (readRegisterWord(gridOffsetXRegister, value))
+            m_offsetX = int((0u - value) & 15u);
+        if (readRegisterWord(gridOffsetYRegister, value))
+            m_offsetY = int((0u - value) & 15u);
+    }
+}
+
+ZelShadingCorrection::~ZelShadingCorrection() = default;
+
+void ZelShadingCorrection::buildForm()
+{
+    if (objectName().isEmpty())
+        setObjectName(QStringLiteral("ZelShadingCorrection"));
+    resize(480, 620);
+    setMinimumSize(480, 600);
+    setLocale(QLocale(QLocale::English, QLocale::Germany));
+
+    auto* layout = new QVBoxLayout(this);
+    label_3 = new QLabel(QStringLiteral(" Input Image Paths:"), this);
+    label_3->setObjectName(QStringLiteral("label_3"));
+    layout->addWidget(label_3);
+
+    auto* listRow = new QHBoxLayout;
+    listImagePath = new QListWidget(this);
+    listImagePath->setObjectName(QStringLiteral("listImagePath"));
+    listImagePath->setMaximumHeight(80);
+    listImagePath->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+    listImagePath->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    listRow->addWidget(listImagePath);
+    auto* listButtons = new QVBoxLayout;
+    btnAddImage = new QPushButton(QStringLiteral("Add"), this);
+    btnAddImage->setObjectName(QStringLiteral("btnAddImage"));
+    btnDeleteImage = new QPushButton(QStringLiteral("Delete"), this);
+    btnDeleteImage->setObjectName(QStringLiteral("btnDeleteImage"));
+    btnDeleteImage->setEnabled(false);
+    listButtons->addWidget(btnAddImage);
+    listButtons->addWidget(btnDeleteImage);
+    listButtons->addStretch();
+    listRow->addLayout(listButtons);
+    layout->addLayout(listRow);
+
+    label_5 = new QLabel(QStringLiteral("Resulting Mean Image:"), this);
+    label_5->setObjectName(QStringLiteral("label_5"));
+    layout->addWidget(label_5);
+    lblMeanImage = new ZelPixmapLabel(this);
+    lblMeanImage->setObjectName(QStringLiteral("lblMeanImage"));
+    lblMeanImage->setFrameShape(QFrame::StyledPanel);
+    lblMeanImage->setFrameShadow(QFrame::Plain);
+    lblMeanImage->setAlignment(Qt::AlignCenter);
+    layout->addWidget(lblMeanImage, 1);
+
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch();
+    btnGenerateMap = new QPushButton(QStringLiteral("Generate Map"), this);
+    btnGenerateMap->setObjectName(QStringLiteral("btnGenerateMap"));
+    btnGenerateMap->setMinimumSize(100, 30);
+    btnGenerateMap->setToolTip(QString::fromLatin1(generateToolTip));
+    btnUploadMapToCam = new QPushButton(QStringLiteral("Upload Map To Camera"), this);
+    btnUploadMapToCam->setObjectName(QStringLiteral("btnUploadMapToCam"));
+    btnUploadMapToCam->setMinimumSize(120, 30);
+    btnUploadMapToCam->setEnabled(false);
+    btnSaveMapToFile = new QPushButton(QStringLiteral("Save Map To File "), this);
+    btnSaveMapToFile->setObjectName(QStringLiteral("btnSaveMapToFile"));
+    btnSaveMapToFile->setMinimumSize(120, 30);
+    btnSaveMapToFile->setEnabled(false);
+    buttons->addWidget(btnGenerateMap);
+    buttons->addWidget(btnUploadMapToCam);
+    buttons->addWidget(btnSaveMapToFile);
+    layout->addLayout(buttons);
+
+    QMetaObject::connectSlotsByName(this);
+}
+
+void ZelShadingCorrection::on_btnAddImage_clicked()
+{
+    addImageFiles(m_input);
+}
+
+void ZelShadingCorrection::on_btnDeleteImage_clicked()
+{
+    removeSelectedImages(m_input);
+}
+
+void ZelShadingCorrection::on_listImagePath_itemPressed(QListWidgetItem* item)
+{
+    btnDeleteImage->setEnabled(true);
+    listImagePath->setCurrentItem(item);
+}
+
+void ZelShadingCorrection::allocateMap()
+{
+    m_map = ZelBlockShadingMap();
+    btnUploadMapToCam->setEnabled(false);
+    btnSaveMapToFile->setEnabled(false);
+}
+
+bool ZelShadingCorrection::generateMap()
+{
+    allocateMap();
+    m_map = ZelBlockShadingMap::generate(lblMeanImage->image(), m_offsetX, m_offsetY);
+    return !m_map.isEmpty();
+}
+
+void ZelShadingCorrection::on_btnGenerateMap_clicked()
+{
+    WaitCursor wait;
+    const bool locked = isParamLocked();
+    btnUploadMapToCam->setEnabled(false);
+    btnSaveMapToFile->setEnabled(false);
+    if (lblMeanImage->image().isNull() || m_accumulator.count() == 0) {
+        ZelDialogs::information(this, QStringLiteral(" Generate Map  "),
+                                QStringLiteral("generate map failed: missing image parameters"));
+        return;
+    }
+    if (generateMap()) {
+        ZelDialogs::information(this, QStringLiteral("Generate Map"), QStringLiteral(" generate map successful!"));
+        btnSaveMapToFile->setEnabled(true);
+        btnUploadMapToCam->setEnabled(!locked);
+    } else {
+        ZelDialogs::critical(this, QStringLiteral("Generate Map"), QStringLiteral(" generate map failed!"));
+    }
+}
+
+void ZelShadingCorrection::on_btnSaveMapToFile_clicked()
+{
+    if (exportMap())
+        ZelDialogs::information(this, QStringLiteral("Save Map"), QStringLiteral("save to file  successful!"));
+}
+
+bool ZelShadingCorrection::exportMap()
+{
+    const QString folder = storedFolder();
+    const QString name =
+        ZelDialogs::getSaveFileName(nullptr, QStringLiteral("Export Map "), folder, QStringLiteral("txt (*.txt)"));
+    QFile file(name);
+    if (name.isEmpty() || !file.open(QIODevice::WriteOnly | QIODevice::Text))
+        return false;
+    bool written = true;
+    if (!m_map.isEmpty()) {
+        const QByteArray text = m_map.toText().toUtf8();
+        written = file.write(text) == text.size();
+    }
+    written = file.flush() && written && file.error() == QFileDevice::NoError;
+    file.close();
+    rememberFolder(name);
+    if (!written)
+        ZelDialogs::critical(this, QStringLiteral("Save Map"), QStringLiteral("save to file  failed!"));
+    return written;
+}
+
+void ZelShadingCorrection::sensorGrid(int* columns, int* rows)
+{
+    *columns = *rows = 0;
+    QVariant width, height;
+    if (!m_remoteDevice || !m_remoteDevice->GetValue("WidthMax", width) ||
+        !m_remoteDevice->GetValue("HeightMax", height))
+        return;
+    *columns = ZelBlockShadingMap::gridColumns(int(width.toLongLong()), m_offsetX);
+    *rows = ZelBlockShadingMap::gridRows(int(height.toLongLong()), m_offsetY);
+}
+
+bool ZelShadingCorrection::importMap()
+{
+    const QString folder = storedFolder();
+    const QString name =
+        ZelDialogs::getOpenFileName(nullptr, QStringLiteral("Import Map"), folder, QStringLiteral("txt (*.txt)"));
+    QFile file(name);
+    if (name.isEmpty() || !file.open(QIODevice::ReadOnly | QIODevice::Text))
+        return false;
+    QTextStream stream(&file);
+    const QString text = stream.read(ZelBlockShadingMap::maxTextLength);
+    int columns = 0, rows = 0;
+    sensorGrid(&columns, &rows);
+    ZelBlockShadingMap map;
+    switch (map.parse(text, columns, rows)) {
+    case ZelBlockShadingMap::ParseResult::Loaded:
+        break;
+    case ZelBlockShadingMap::ParseResult::Comment:
+        ZelDialogs::critical(this, QStringLiteral("Load Map "), QStringLiteral("  Load Map Failed:  invalid map"));
+        return false;
+    case ZelBlockShadingMap::ParseResult::TooFewFields:
+        ZelDialogs::critical(this, QStringLiteral("Load Map"), QStringLiteral("  Load Map Failed:  invalid map"));
+        return false;
+    default:
+        ZelDialogs::critical(this, QStringLiteral("Load Map"), QStringLiteral("  Load Map Failed: invalid map"));
+        return false;
+    }
+    allocateMap();
+    m_map = std::move(map);
+    rememberFolder(name);
+    return true;
+}
+
+bool ZelShadingCorrection::uploadMap()
+{
+    if (m_map.isEmpty()) {
+        ZelDialogs::information(this, QStringLiteral("Upload Map"), QStringLiteral(" upload failed: empty map"));
+        return false;
+    }
+    const int count = m_map.count();
+    for (int i = 1; i < count; i += 2)
+        emit actionViewerUpdateProcessBar(false, int(qint64(100) * i / count));
+    if (count % 2)
+        emit actionViewerUpdateProcessBar(false, int(qint64(100) * (count - 1) / count));
+    const QByteArray bytes = m_map.pack(m_bigEndian);
+    const qint64 total = 2 * qint64(count);
+    for (int offset = 0; offset < bytes.size(); offset += chunkSize) {
+        const int length = std::min(chunkSize, bytes.size() - offset);
+        emit actionViewerUpdateProcessBar(false, int(100 * offset / total));
+        if (!writeRegisters(mapAddress + quint32(offset), bytes, offset, length)) {
+            uploadFailed(QStringLiteral("Upload Map"),
+                         length == chunkSize ? QStringLiteral(" upload failed") : QStringLiteral("upload failed"));
+            return false;
+        }
+    }
+    if (m_remoteDevice)
+        m_remoteDevice->SetValue("Shading_Control", QVariant(qint64(1)));
+    emit actionViewerUpdateProcessBar(true, 100);
+    return true;
+}
+
+void ZelShadingCorrection::on_btnUploadMapToCam_clicked()
+{
+    if (mayUpload())
+        uploadMap();
+}

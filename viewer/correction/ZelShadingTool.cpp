@@ -1,0 +1,220 @@
+#include "ZelShadingTool.h"
+
+#include "ZelAppSettings.h"
+#include "ZelDialogs.h"
+#include "ZelFeatureManager.h"
+#include "ZelPixmapLabel.h"
+
+#include <QApplication>
+#include <QCryptographicHash>
+#include <QFile>
+#include <QFileInfo>
+#include <QListWidget>
+#include <QPushButton>
+#include <QtEndian>
+
+namespace {
+
+const QString directoryGroup = QStringLiteral("Directory");
+const QString folderKey = QStringLiteral("SHCSettingsFileDir");
+
+struct WaitCursor {
+    WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
+    ~WaitCursor() { QApplication::restoreOverrideCursor(); }
+};
+
+// The file's bytes and the image they hold.
+QImage loadImage(const QString& path, QByteArray* bytes)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return QImage();
+    *bytes = file.readAll();
+    return QImage::fromData(bytes->isEmpty() ? QByteArray() : *bytes);
+}
+
+} // namespace
+
+ZelShadingTool::ZelShadingTool(ZelFeatureManager* deviceRegisters, ZelFeatureManager* remoteDevice, bool bigEndian,
+                               QWidget* parent)
+    : QWidget(parent, Qt::Window)
+    , m_deviceRegisters(deviceRegisters)
+    , m_remoteDevice(remoteDevice)
+    , m_bigEndian(bigEndian)
+{
+    setAttribute(Qt::WA_DeleteOnClose);
+    m_folder = storedFolder();
+}
+
+ZelShadingTool::~ZelShadingTool() = default;
+
+bool ZelShadingTool::getMapSelect(QVariant& value)
+{
+    return m_remoteDevice && m_remoteDevice->GetValue("Shading_MapSelect", value);
+}
+
+void ZelShadingTool::setMapSelect(const QVariant& value)
+{
+    if (m_remoteDevice)
+        m_remoteDevice->SetValue("Shading_MapSelect", value);
+}
+
+bool ZelShadingTool::getCorrectionEnabled(bool* enabled)
+{
+    QVariant value;
+    if (!m_remoteDevice || !m_remoteDevice->GetValue("Shading_Control", value))
+        return false;
+    *enabled = value.toLongLong() != 0;
+    return true;
+}
+
+void ZelShadingTool::setCorrectionEnabled(bool enabled)
+{
+    if (m_remoteDevice)
+        m_remoteDevice->SetValue("Shading_Control", QVariant(uint(enabled ? 1 : 0)));
+}
+
+bool ZelShadingTool::isParamLocked()
+{
+    QVariant value(qint64(0));
+    if (!m_remoteDevice || !m_remoteDevice->GetValue("TLParamsLocked", value))
+        return false;
+    return value.toLongLong() == 1;
+}
+
+bool ZelShadingTool::mayUpload()
+{
+    if (!isParamLocked())
+        return true;
+    ZelDialogs::critical(this, QStringLiteral("Upload Map"),
+                         QStringLiteral("stop streaming before uploading map to camera"));
+    return false;
+}
+
+void ZelShadingTool::uploadFailed(const QString& title, const QString& text)
+{
+    // The full value resets the camera window's progress display.
+    emit actionViewerUpdateProcessBar(false, 100);
+    ZelDialogs::information(this, title, text);
+}
+
+bool ZelShadingTool::readRegisterWord(quint32 address, quint32& value)
+{
+    quint32 word = 0;
+    size_t length = sizeof word;
+    if (!m_deviceRegisters || !m_deviceRegisters->GetRegister(address, &word, &length))
+        return false;
+    value = m_bigEndian ? qbswap(word) : word;
+    return true;
+}
+
+bool ZelShadingTool::writeRegisters(quint32 address, const QByteArray& bytes, int offset, int length)
+{
+    size_t size = size_t(length);
+    return m_deviceRegisters && m_deviceRegisters->SetRegister(address, bytes.constData() + offset, &size);
+}
+
+QString ZelShadingTool::storedFolder()
+{
+    return ZelAppSettings::instance()->value(directoryGroup, folderKey).toString();
+}
+
+void ZelShadingTool::rememberFolder(const QString& chosenFile)
+{
+    if (chosenFile.isEmpty())
+        return;
+    const QString folder = QFileInfo(chosenFile).absolutePath();
+    if (folder == m_folder)
+        return;
+    ZelAppSettings::instance()->setValue(directoryGroup, folderKey, folder);
+    m_folder = folder;
+}
+
+QByteArray ZelShadingTool::fingerprint(const QByteArray& fileBytes)
+{
+    return QCryptographicHash::hash(fileBytes, QCryptographicHash::Sha1);
+}
+
+void ZelShadingTool::addImageFiles(ImageInput& input)
+{
+    WaitCursor wait;
+    const QStringList paths = ZelDialogs::getOpenFileNames(nullptr, QStringLiteral("image paths"), m_folder,
+                                                           QStringLiteral("bmp (*.bmp)"));
+    for (const QString& path : paths) {
+        if (!input.list->findItems(path, Qt::MatchExactly).isEmpty())
+            continue;
+        addImage(path, input);
+    }
+    if (!paths.isEmpty())
+        rememberFolder(paths.first());
+}
+
+bool ZelShadingTool::addImage(const QString& path, ImageInput& input)
+{
+    QByteArray bytes;
+    const QImage image = loadImage(path, &bytes);
+    if (image.isNull()) {
+        ZelDialogs::critical(this, QStringLiteral("Load Image"), path + QStringLiteral("Failed!"));
+        return false;
+    }
+    if (!ZelMeanImageAccumulator::isSupported(image)) {
+        ZelDialogs::information(this, QStringLiteral("Load Image"), path + QStringLiteral(": Image Format Not Supported!"));
+        return false;
+    }
+    if (m_imageSize.isValid() && image.size() != m_imageSize) {
+        ZelDialogs::information(this, QStringLiteral("Load Image:"), path + input.incompatibleText);
+        return false;
+    }
+    if (input.count() >= ZelMeanImageAccumulator::maxImages) {
+        ZelDialogs::information(this, QStringLiteral("Load Image"),
+                                path + QStringLiteral(": no more than 256 images can be averaged!"));
+        return false;
+    }
+    QImage mean = input.label->image();
+    const bool first = input.count() == 0;
+    if (input.accumulate(mean, image, 1) != ZelMeanImageAccumulator::Done) {
+        if (input.reportSetImage && !first)
+            ZelDialogs::information(this, QStringLiteral("setImage:"), path + QStringLiteral(": setImage image failed!"));
+        ZelDialogs::critical(this, QStringLiteral("Load Image"), QStringLiteral("Out of memory!"));
+        return false;
+    }
+    input.label->setImage(mean);
+    m_imageSize = image.size();
+    auto* item = new QListWidgetItem(path, input.list);
+    item->setData(Qt::UserRole, fingerprint(bytes));
+    return true;
+}
+
+void ZelShadingTool::removeSelectedImages(ImageInput& input)
+{
+    WaitCursor wait;
+    const QList<QListWidgetItem*> selected = input.list->selectedItems();
+    for (QListWidgetItem* item : selected) {
+        const QString path = item->text();
+        QByteArray bytes;
+        const QImage image = loadImage(path, &bytes);
+        if (image.isNull()) {
+            if (input.reportFailedReload)
+                ZelDialogs::critical(this, QStringLiteral("Load Image"), path + QStringLiteral("Failed!"));
+        } else if (image.size() == m_imageSize && fingerprint(bytes) == item->data(Qt::UserRole).toByteArray()) {
+            // A file changed on disk since it was added is not subtracted.
+            QImage mean = input.label->image();
+            if (input.accumulate(mean, image, -1) == ZelMeanImageAccumulator::Done) {
+                if (input.count() > 0)
+                    input.label->setImage(mean);
+                else
+                    input.label->setImage(QImage());
+            }
+        }
+        delete item;
+    }
+    if (input.list->selectedItems().isEmpty())
+        input.deleteButton->setEnabled(false);
+    if (input.list->count() == 0) {
+        input.reset();
+        input.label->setImage(QImage());
+        input.label->clear();
+        if (!anyImages())
+            m_imageSize = QSize();
+    }
+}
