@@ -529,12 +529,14 @@ void SimCameraFeatures::buildRemote()
         };
         select.invalidates = {"DefectPixelCorrection_MapSize"};
         s.define(select);
+        // Both report what the memory reports, so a test can make them lie.
         SimFeature size = integer("DefectPixelCorrection_MapSize", "DefectPixelCorrectionControl", 0,
-                                  memory_.config().capacity, 0, SimAccess::RO);
+                                  0xFFFFFFFFll, 0, SimAccess::RO);
         size.compute = [mem](Store, Sel) { return SimValue::ofInt(mem->mapSize()); };
         s.define(size);
         SimFeature max = integer("DefectPixelCorrection_MapMaxSize", "DefectPixelCorrectionControl", 0,
-                                 memory_.config().capacity, memory_.config().capacity, SimAccess::RO);
+                                 0xFFFFFFFFll, memory_.config().capacity, SimAccess::RO);
+        max.compute = [mem](Store, Sel) { return SimValue::ofInt(mem->reportedCapacity()); };
         s.define(max);
     }
 
@@ -863,6 +865,18 @@ void SimCameraFeatures::clearFaults()
     device_->clearFaults();
     if (stream_)
         stream_->clearFaults();
+}
+
+bool SimCameraFeatures::reportDefectMap(int64_t size, int64_t capacity)
+{
+    {
+        std::lock_guard<std::mutex> lock(group_->mutex);
+        if (!memory_.config().defect)
+            return false;
+        memory_.setReported(size, capacity);
+    }
+    fireNames(*remote_, {"DefectPixelCorrection_MapSize", "DefectPixelCorrection_MapMaxSize"});
+    return true;
 }
 
 std::string SimCameraFeatures::defectMapText(int map)

@@ -42,6 +42,8 @@ public:
     void clearFaults();
     // "x,y" per line of the entries of a defect map (the active one for -1).
     std::string defectMapText(int map);
+    // Map size and capacity the camera reports; -1 reports the real value.
+    bool reportDefectMap(int64_t size, int64_t capacity);
     // Byte count and 16-bit words of a shading map (the selected one for -1).
     std::string shadingMapText(int map);
     // The selected shading map as the camera applies it, with the words

@@ -50,6 +50,8 @@ void SimDeviceMemory::reset()
     for (auto& m : maps_)
         m.assign(size_t(config_.capacity) * 4, 0xFF);
     mapSizes_[0] = mapSizes_[1] = 0;
+    mapWritten_[0] = mapWritten_[1] = 0;
+    reportedSize_ = reportedCapacity_ = -1;
     if (config_.defect) {
         const uint32_t w = config_.sensorWidth, h = config_.sensorHeight;
         const std::pair<uint32_t, uint32_t> factory[] = {{5, 7}, {100, 200}, {w - 1, h - 1}};
@@ -202,8 +204,18 @@ int SimDeviceMemory::access(uint64_t address, void* data, size_t length, bool wr
         if (write) {
             std::memcpy(map.data() + offset, bytes, length);
             const uint32_t words = uint32_t((offset + length + 3) / 4);
-            // An upload sets the size; a test poke only extends it.
-            mapSizes_[mapSelect_] = rules ? words : std::max(words, mapSizes_[mapSelect_]);
+            if (rules) {
+                // The camera counts the words written since the last clear,
+                // up to the end marker.
+                uint32_t& written = mapWritten_[mapSelect_];
+                written = std::max(written, words);
+                uint32_t size = 0;
+                while (size < written && decodeWord(&map[4 * size]) != 0xFFFFFFFFu)
+                    ++size;
+                mapSizes_[mapSelect_] = size;
+            } else {
+                mapSizes_[mapSelect_] = std::max(words, mapSizes_[mapSelect_]); // a test poke only extends it
+            }
             note("DefectPixelCorrection_MapSize");
         } else {
             std::memcpy(bytes, map.data() + offset, length);
@@ -248,7 +260,7 @@ int SimDeviceMemory::access(uint64_t address, void* data, size_t length, bool wr
         case Reg::Control: v = control_; break;
         case Reg::Select: v = mapSelect_; break;
         case Reg::Size: v = mapSize(); break;
-        case Reg::Capacity: v = config_.capacity; break;
+        case Reg::Capacity: v = reportedCapacity(); break;
         case Reg::Probe: v = config_.probeRevision; break;
         case Reg::GridX: v = config_.gridX; break;
         case Reg::GridY: v = config_.gridY; break;
@@ -276,7 +288,7 @@ int SimDeviceMemory::access(uint64_t address, void* data, size_t length, bool wr
         if (v != 1)
             return kOutOfRange;
         std::fill(maps_[1].begin(), maps_[1].end(), 0xFF);
-        mapSizes_[1] = 0;
+        mapSizes_[1] = mapWritten_[1] = 0;
         note("DefectPixelCorrection_MapSize");
         return kOk;
     default:
