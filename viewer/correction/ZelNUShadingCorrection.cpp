@@ -284,23 +284,23 @@ bool ZelNUShadingCorrection::SaveMap(const QString& path)
 void ZelNUShadingCorrection::on_btnSaveMapToFile_clicked()
 {
     const QString name =
-        ZelDialogs::getSaveFileName(nullptr, QStringLiteral("Export Map "), m_folder, QStringLiteral("bin (*.bin)"));
+        ZelDialogs::getSaveFileName(nullptr, QStringLiteral("Export Map "), m_access.folder(), QStringLiteral("bin (*.bin)"));
     const bool saved = SaveMap(name);
     ZelDialogs::information(this, QStringLiteral("Save Map"),
                             saved ? QStringLiteral("save to file  successful!") : QStringLiteral("save to file  failed!"));
-    rememberFolder(name);
+    m_access.rememberFolder(name);
 }
 
 bool ZelNUShadingCorrection::LoadMap()
 {
     const QString name =
-        ZelDialogs::getOpenFileName(nullptr, QStringLiteral("Import Map"), m_folder, QStringLiteral("bin (*.bin)"));
+        ZelDialogs::getOpenFileName(nullptr, QStringLiteral("Import Map"), m_access.folder(), QStringLiteral("bin (*.bin)"));
     const ZelNUShadingMap::LoadResult result = m_map.load(name);
     if (result == ZelNUShadingMap::LoadResult::OpenFailed)
         ZelDialogs::information(this, QStringLiteral("fopen  Exception "), QStringLiteral("xx"));
     else if (result != ZelNUShadingMap::LoadResult::Loaded)
         ZelDialogs::information(this, QStringLiteral("fread Exception "), QStringLiteral("xx"));
-    rememberFolder(name);
+    m_access.rememberFolder(name);
     if (result != ZelNUShadingMap::LoadResult::Loaded) {
         ZelDialogs::information(this, QStringLiteral("    Status Error: "), QStringLiteral("Error"));
         return false;
@@ -310,47 +310,47 @@ bool ZelNUShadingCorrection::LoadMap()
 
 bool ZelNUShadingCorrection::upload_shading_map()
 {
-    ORV_FEATURE_HANDLE buffer = m_remoteDevice ? m_remoteDevice->FindByName("Shading_MapBuffer") : 0;
+    // The register feature lives on the remote device, which also writes it.
+    ZelFeatureManager* remote = m_access.remoteDevice();
+    ORV_FEATURE_HANDLE buffer = remote ? remote->FindByName("Shading_MapBuffer") : 0;
     if (!buffer)
         ZelTrace(8, "%s Shading_MapBuffer feature not found", "ZelNUShadingCorrection::upload_shading_map");
     if (m_map.isEmpty()) {
         ZelDialogs::information(this, QStringLiteral("Upload Map"), QStringLiteral(" upload failed: missing maps"));
         return false;
     }
-    QVariant width, height;
-    if (!m_remoteDevice || !m_remoteDevice->GetValue("WidthMax", width) ||
-        !m_remoteDevice->GetValue("HeightMax", height) || width.toLongLong() != m_map.width ||
-        height.toLongLong() != m_map.height) {
+    qint64 width = 0, height = 0;
+    if (!sensorSize(&width, &height) || width != m_map.width || height != m_map.height) {
         ZelDialogs::information(this, QStringLiteral("Upload NUC Map"),
                                 QStringLiteral("upload failed: the map has %1 x %2 pixels, the camera expects %3 x %4")
                                     .arg(m_map.width)
                                     .arg(m_map.height)
-                                    .arg(width.toLongLong())
-                                    .arg(height.toLongLong()));
+                                    .arg(width)
+                                    .arg(height));
         return false;
     }
-    const QByteArray bytes = m_map.pack(m_bigEndian);
+    const QByteArray bytes = m_map.pack(m_access.bigEndian());
     const qint64 total = bytes.size();
     for (int offset = 0; offset < bytes.size(); offset += chunkSize) {
         const int length = std::min(chunkSize, bytes.size() - offset);
         emit actionViewerUpdateProcessBar(false, int(100 * offset / total));
         size_t size = size_t(length);
         const bool written =
-            buffer ? m_remoteDevice->SetBuffer(buffer, bytes.constData() + offset, &size, quint32(offset))
-                   : writeRegisters(mapAddress + quint32(offset), bytes, offset, length);
+            buffer ? remote->SetBuffer(buffer, bytes.constData() + offset, &size, quint32(offset))
+                   : m_access.writeBytes(mapAddress + quint32(offset), bytes.constData() + offset, size_t(length));
         if (!written) {
             uploadFailed(QStringLiteral("Upload NUC Map"), QStringLiteral("upload failed"));
             return false;
         }
     }
     // The correction goes on only over a whole map.
-    m_remoteDevice->SetValue("Shading_Control", QVariant(qint64(1)));
+    m_access.setFeature("Shading_Control", QVariant(qint64(1)));
     emit actionViewerUpdateProcessBar(true, 100);
     return true;
 }
 
 void ZelNUShadingCorrection::on_btnUploadMapToCam_clicked()
 {
-    if (mayUpload())
+    if (m_access.mayUpload(this))
         upload_shading_map();
 }

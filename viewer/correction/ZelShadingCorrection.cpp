@@ -46,13 +46,13 @@ ZelShadingCorrection::ZelShadingCorrection(ZelFeatureManager* deviceRegisters, Z
     m_input.reportSetImage = true;
 
     QVariant revision;
-    if (m_remoteDevice && m_remoteDevice->GetValue("Shading_Revision", revision))
+    if (m_access.getFeature("Shading_Revision", revision))
         m_revision = int(revision.toLongLong());
     if (m_revision == 5) {
         quint32 value = 0;
-        if (readRegisterWord(gridOffsetXRegister, value))
+        if (m_access.readWord(gridOffsetXRegister, value))
             m_offsetX = int((0u - value) & 15u);
-        if (readRegisterWord(gridOffsetYRegister, value))
+        if (m_access.readWord(gridOffsetYRegister, value))
             m_offsetY = int((0u - value) & 15u);
     }
 }
@@ -181,7 +181,7 @@ void ZelShadingCorrection::on_btnSaveMapToFile_clicked()
 
 bool ZelShadingCorrection::exportMap()
 {
-    const QString folder = storedFolder();
+    const QString folder = m_access.storedFolder();
     const QString name =
         ZelDialogs::getSaveFileName(nullptr, QStringLiteral("Export Map "), folder, QStringLiteral("txt (*.txt)"));
     QFile file(name);
@@ -194,7 +194,7 @@ bool ZelShadingCorrection::exportMap()
     }
     written = file.flush() && written && file.error() == QFileDevice::NoError;
     file.close();
-    rememberFolder(name);
+    m_access.rememberFolder(name);
     if (!written)
         ZelDialogs::critical(this, QStringLiteral("Save Map"), QStringLiteral("save to file  failed!"));
     return written;
@@ -203,17 +203,16 @@ bool ZelShadingCorrection::exportMap()
 void ZelShadingCorrection::sensorGrid(int* columns, int* rows)
 {
     *columns = *rows = 0;
-    QVariant width, height;
-    if (!m_remoteDevice || !m_remoteDevice->GetValue("WidthMax", width) ||
-        !m_remoteDevice->GetValue("HeightMax", height))
+    qint64 width = 0, height = 0;
+    if (!sensorSize(&width, &height))
         return;
-    *columns = ZelBlockShadingMap::gridColumns(int(width.toLongLong()), m_offsetX);
-    *rows = ZelBlockShadingMap::gridRows(int(height.toLongLong()), m_offsetY);
+    *columns = ZelBlockShadingMap::gridColumns(int(width), m_offsetX);
+    *rows = ZelBlockShadingMap::gridRows(int(height), m_offsetY);
 }
 
 bool ZelShadingCorrection::importMap()
 {
-    const QString folder = storedFolder();
+    const QString folder = m_access.storedFolder();
     const QString name =
         ZelDialogs::getOpenFileName(nullptr, QStringLiteral("Import Map"), folder, QStringLiteral("txt (*.txt)"));
     QFile file(name);
@@ -239,7 +238,7 @@ bool ZelShadingCorrection::importMap()
     }
     allocateMap();
     m_map = std::move(map);
-    rememberFolder(name);
+    m_access.rememberFolder(name);
     return true;
 }
 
@@ -254,25 +253,24 @@ bool ZelShadingCorrection::uploadMap()
         emit actionViewerUpdateProcessBar(false, int(qint64(100) * i / count));
     if (count % 2)
         emit actionViewerUpdateProcessBar(false, int(qint64(100) * (count - 1) / count));
-    const QByteArray bytes = m_map.pack(m_bigEndian);
+    const QByteArray bytes = m_map.pack(m_access.bigEndian());
     const qint64 total = 2 * qint64(count);
     for (int offset = 0; offset < bytes.size(); offset += chunkSize) {
         const int length = std::min(chunkSize, bytes.size() - offset);
         emit actionViewerUpdateProcessBar(false, int(100 * offset / total));
-        if (!writeRegisters(mapAddress + quint32(offset), bytes, offset, length)) {
+        if (!m_access.writeBytes(mapAddress + quint32(offset), bytes.constData() + offset, size_t(length))) {
             uploadFailed(QStringLiteral("Upload Map"),
                          length == chunkSize ? QStringLiteral(" upload failed") : QStringLiteral("upload failed"));
             return false;
         }
     }
-    if (m_remoteDevice)
-        m_remoteDevice->SetValue("Shading_Control", QVariant(qint64(1)));
+    m_access.setFeature("Shading_Control", QVariant(qint64(1)));
     emit actionViewerUpdateProcessBar(true, 100);
     return true;
 }
 
 void ZelShadingCorrection::on_btnUploadMapToCam_clicked()
 {
-    if (mayUpload())
+    if (m_access.mayUpload(this))
         uploadMap();
 }

@@ -1,22 +1,15 @@
 #include "ZelShadingTool.h"
 
-#include "ZelAppSettings.h"
 #include "ZelDialogs.h"
-#include "ZelFeatureManager.h"
 #include "ZelPixmapLabel.h"
 
 #include <QApplication>
 #include <QCryptographicHash>
 #include <QFile>
-#include <QFileInfo>
 #include <QListWidget>
 #include <QPushButton>
-#include <QtEndian>
 
 namespace {
-
-const QString directoryGroup = QStringLiteral("Directory");
-const QString folderKey = QStringLiteral("SHCSettingsFileDir");
 
 struct WaitCursor {
     WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
@@ -38,31 +31,27 @@ QImage loadImage(const QString& path, QByteArray* bytes)
 ZelShadingTool::ZelShadingTool(ZelFeatureManager* deviceRegisters, ZelFeatureManager* remoteDevice, bool bigEndian,
                                QWidget* parent)
     : QWidget(parent, Qt::Window)
-    , m_deviceRegisters(deviceRegisters)
-    , m_remoteDevice(remoteDevice)
-    , m_bigEndian(bigEndian)
+    , m_access(deviceRegisters, remoteDevice, bigEndian, QStringLiteral("SHCSettingsFileDir"))
 {
     setAttribute(Qt::WA_DeleteOnClose);
-    m_folder = storedFolder();
 }
 
 ZelShadingTool::~ZelShadingTool() = default;
 
 bool ZelShadingTool::getMapSelect(QVariant& value)
 {
-    return m_remoteDevice && m_remoteDevice->GetValue("Shading_MapSelect", value);
+    return m_access.getFeature("Shading_MapSelect", value);
 }
 
 void ZelShadingTool::setMapSelect(const QVariant& value)
 {
-    if (m_remoteDevice)
-        m_remoteDevice->SetValue("Shading_MapSelect", value);
+    m_access.setFeature("Shading_MapSelect", value);
 }
 
 bool ZelShadingTool::getCorrectionEnabled(bool* enabled)
 {
     QVariant value;
-    if (!m_remoteDevice || !m_remoteDevice->GetValue("Shading_Control", value))
+    if (!m_access.getFeature("Shading_Control", value))
         return false;
     *enabled = value.toLongLong() != 0;
     return true;
@@ -70,25 +59,22 @@ bool ZelShadingTool::getCorrectionEnabled(bool* enabled)
 
 void ZelShadingTool::setCorrectionEnabled(bool enabled)
 {
-    if (m_remoteDevice)
-        m_remoteDevice->SetValue("Shading_Control", QVariant(uint(enabled ? 1 : 0)));
+    m_access.setFeature("Shading_Control", QVariant(uint(enabled ? 1 : 0)));
 }
 
 bool ZelShadingTool::isParamLocked()
 {
-    QVariant value(qint64(0));
-    if (!m_remoteDevice || !m_remoteDevice->GetValue("TLParamsLocked", value))
-        return false;
-    return value.toLongLong() == 1;
+    return m_access.isParamLocked();
 }
 
-bool ZelShadingTool::mayUpload()
+bool ZelShadingTool::sensorSize(qint64* width, qint64* height)
 {
-    if (!isParamLocked())
-        return true;
-    ZelDialogs::critical(this, QStringLiteral("Upload Map"),
-                         QStringLiteral("stop streaming before uploading map to camera"));
-    return false;
+    QVariant w, h;
+    if (!m_access.getFeature("WidthMax", w) || !m_access.getFeature("HeightMax", h))
+        return false;
+    *width = w.toLongLong();
+    *height = h.toLongLong();
+    return true;
 }
 
 void ZelShadingTool::uploadFailed(const QString& title, const QString& text)
@@ -96,38 +82,6 @@ void ZelShadingTool::uploadFailed(const QString& title, const QString& text)
     // The full value resets the camera window's progress display.
     emit actionViewerUpdateProcessBar(false, 100);
     ZelDialogs::information(this, title, text);
-}
-
-bool ZelShadingTool::readRegisterWord(quint32 address, quint32& value)
-{
-    quint32 word = 0;
-    size_t length = sizeof word;
-    if (!m_deviceRegisters || !m_deviceRegisters->GetRegister(address, &word, &length))
-        return false;
-    value = m_bigEndian ? qbswap(word) : word;
-    return true;
-}
-
-bool ZelShadingTool::writeRegisters(quint32 address, const QByteArray& bytes, int offset, int length)
-{
-    size_t size = size_t(length);
-    return m_deviceRegisters && m_deviceRegisters->SetRegister(address, bytes.constData() + offset, &size);
-}
-
-QString ZelShadingTool::storedFolder()
-{
-    return ZelAppSettings::instance()->value(directoryGroup, folderKey).toString();
-}
-
-void ZelShadingTool::rememberFolder(const QString& chosenFile)
-{
-    if (chosenFile.isEmpty())
-        return;
-    const QString folder = QFileInfo(chosenFile).absolutePath();
-    if (folder == m_folder)
-        return;
-    ZelAppSettings::instance()->setValue(directoryGroup, folderKey, folder);
-    m_folder = folder;
 }
 
 QByteArray ZelShadingTool::fingerprint(const QByteArray& fileBytes)
@@ -138,7 +92,7 @@ QByteArray ZelShadingTool::fingerprint(const QByteArray& fileBytes)
 void ZelShadingTool::addImageFiles(ImageInput& input)
 {
     WaitCursor wait;
-    const QStringList paths = ZelDialogs::getOpenFileNames(nullptr, QStringLiteral("image paths"), m_folder,
+    const QStringList paths = ZelDialogs::getOpenFileNames(nullptr, QStringLiteral("image paths"), m_access.folder(),
                                                            QStringLiteral("bmp (*.bmp)"));
     for (const QString& path : paths) {
         if (!input.list->findItems(path, Qt::MatchExactly).isEmpty())
@@ -146,7 +100,7 @@ void ZelShadingTool::addImageFiles(ImageInput& input)
         addImage(path, input);
     }
     if (!paths.isEmpty())
-        rememberFolder(paths.first());
+        m_access.rememberFolder(paths.first());
 }
 
 bool ZelShadingTool::addImage(const QString& path, ImageInput& input)

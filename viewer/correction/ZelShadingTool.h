@@ -1,6 +1,7 @@
 #ifndef ZELSHADINGTOOL_H
 #define ZELSHADINGTOOL_H
 
+#include "ZelCorrectionMapAccess.h"
 #include "ZelMeanImageAccumulator.h"
 
 #include <QByteArray>
@@ -34,8 +35,8 @@ public:
     // TLParamsLocked reads exactly 1 (the camera streams).
     bool isParamLocked();
 
-    bool isBigEndian() const { return m_bigEndian; }
-    QString shadingFolder() const { return m_folder; }
+    bool isBigEndian() const { return m_access.bigEndian(); }
+    QString shadingFolder() const { return m_access.folder(); }
     // The size every image must have; empty while no image is held.
     QSize imageSize() const { return m_imageSize; }
 
@@ -69,24 +70,12 @@ protected:
     // list is empty.
     virtual bool anyImages() const = 0;
 
-    // The shading folder as the settings hold it now.
-    static QString storedFolder();
-    // Stores the folder of a chosen file when it differs from the held one.
-    void rememberFolder(const QString& chosenFile);
-    // The upload refusal while the camera streams; true when it may go on.
-    bool mayUpload();
+    // WidthMax and HeightMax of the camera; false when unreadable.
+    bool sensorSize(qint64* width, qint64* height);
     // A failed upload takes the camera window's progress display down.
     void uploadFailed(const QString& title, const QString& text);
 
-    // One 32-bit word of the device registers in host order.
-    bool readRegisterWord(quint32 address, quint32& value);
-    // Writes raw bytes into the device registers.
-    bool writeRegisters(quint32 address, const QByteArray& bytes, int offset, int length);
-
-    ZelFeatureManager* m_deviceRegisters = nullptr;
-    ZelFeatureManager* m_remoteDevice = nullptr;
-    bool m_bigEndian = true;
-    QString m_folder;
+    ZelCorrectionMapAccess m_access;
     QSize m_imageSize;
 
 private:
