@@ -3,9 +3,9 @@
 #include "ZelDialogs.h"
 #include "ZelFeatureManager.h"
 #include "ZelPixmapLabel.h"
+#include "ZelWaitCursor.h"
 #include "ZelTrace.h"
 
-#include <QApplication>
 #include <QFrame>
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -22,14 +22,6 @@ namespace {
 
 const QString defaultGain = QString::number(1.1, 'g', 6);
 const QString defaultOffset = QStringLiteral("16");
-
-struct WaitCursor {
-    WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
-    ~WaitCursor() { QApplication::restoreOverrideCursor(); }
-};
-
-const char* const generateToolTip =
-    "<html><head/><body><p>generate map from the  resulting dark and bright mean images. </p><p><br/></p></body></html>";
 
 } // namespace
 
@@ -74,37 +66,11 @@ QWidget* ZelNUShadingCorrection::buildTab(const QString& name, const QString& la
     auto* label = new QLabel(QStringLiteral(" Image Paths:"), tab);
     label->setObjectName(labelName);
     layout->addWidget(label);
-    auto* row = new QHBoxLayout;
-    *list = new QListWidget(tab);
-    (*list)->setObjectName(listName);
-    (*list)->setMaximumHeight(80);
-    (*list)->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
-    (*list)->setSelectionMode(QAbstractItemView::ExtendedSelection);
-    row->addWidget(*list);
-    auto* column = new QVBoxLayout;
-    *add = new QPushButton(QStringLiteral("Add"), tab);
-    (*add)->setObjectName(addName);
-    *remove = new QPushButton(QStringLiteral("Delete"), tab);
-    (*remove)->setObjectName(deleteName);
-    (*remove)->setEnabled(false);
-    column->addWidget(*add);
-    column->addWidget(*remove);
-    column->addStretch();
-    row->addLayout(column);
-    layout->addLayout(row);
+    addImageListRow(layout, tab, listName, addName, deleteName, list, add, remove);
     auto* meanLabel = new QLabel(QStringLiteral("Resulting Mean Image:"), tab);
     meanLabel->setObjectName(meanLabelName);
     layout->addWidget(meanLabel);
-    auto* frame = new QFrame(tab);
-    frame->setObjectName(frameName);
-    frame->setFrameShape(QFrame::StyledPanel);
-    frame->setFrameShadow(QFrame::Plain);
-    auto* frameLayout = new QVBoxLayout(frame);
-    *meanImage = new ZelPixmapLabel(frame);
-    (*meanImage)->setObjectName(meanImageName);
-    (*meanImage)->setAlignment(Qt::AlignCenter);
-    frameLayout->addWidget(*meanImage);
-    layout->addWidget(frame, 1);
+    *meanImage = addMeanImage(layout, tab, meanImageName, frameName);
     return tab;
 }
 
@@ -159,24 +125,9 @@ void ZelNUShadingCorrection::buildForm()
     targets->setColumnStretch(3, 1);
     layout->addLayout(targets);
 
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch();
-    btnGenerateMap = new QPushButton(QStringLiteral("Generate NUC Map"), this);
-    btnGenerateMap->setObjectName(QStringLiteral("btnGenerateMap"));
-    btnGenerateMap->setMinimumSize(100, 30);
-    btnGenerateMap->setToolTip(QString::fromLatin1(generateToolTip));
-    btnUploadMapToCam = new QPushButton(QStringLiteral("Upload NUC Map To Camera"), this);
-    btnUploadMapToCam->setObjectName(QStringLiteral("btnUploadMapToCam"));
-    btnUploadMapToCam->setMinimumSize(115, 30);
-    btnUploadMapToCam->setEnabled(false);
-    btnSaveMapToFile = new QPushButton(QStringLiteral("Save NUC Map To File"), this);
-    btnSaveMapToFile->setObjectName(QStringLiteral("btnSaveMapToFile"));
-    btnSaveMapToFile->setMinimumSize(115, 30);
-    btnSaveMapToFile->setEnabled(false);
-    buttons->addWidget(btnGenerateMap);
-    buttons->addWidget(btnUploadMapToCam);
-    buttons->addWidget(btnSaveMapToFile);
-    layout->addLayout(buttons);
+    addMapButtons(layout, QStringLiteral("Generate NUC Map"), QStringLiteral("Upload NUC Map To Camera"),
+                  QStringLiteral("Save NUC Map To File"), 115, &btnGenerateMap, &btnUploadMapToCam,
+                  &btnSaveMapToFile);
 
     QMetaObject::connectSlotsByName(this);
 }
@@ -264,7 +215,7 @@ void ZelNUShadingCorrection::on_btnGenerateMap_clicked()
     }
     bool generated;
     {
-        WaitCursor wait;
+        ZelWaitCursor wait;
         generated = generateMap();
     }
     if (generated) {

@@ -3,8 +3,8 @@
 #include "ZelDialogs.h"
 #include "ZelFeatureManager.h"
 #include "ZelPixmapLabel.h"
+#include "ZelWaitCursor.h"
 
-#include <QApplication>
 #include <QFile>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -17,14 +17,6 @@ namespace {
 
 constexpr quint32 gridOffsetXRegister = 0x105FFFC4;
 constexpr quint32 gridOffsetYRegister = 0x105FFFC8;
-
-struct WaitCursor {
-    WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
-    ~WaitCursor() { QApplication::restoreOverrideCursor(); }
-};
-
-const char* const generateToolTip =
-    "<html><head/><body><p>generate map from the  resulting dark and bright mean images. </p><p><br/></p></body></html>";
 
 } // namespace
 
@@ -72,53 +64,15 @@ void ZelShadingCorrection::buildForm()
     label_3->setObjectName(QStringLiteral("label_3"));
     layout->addWidget(label_3);
 
-    auto* listRow = new QHBoxLayout;
-    listImagePath = new QListWidget(this);
-    listImagePath->setObjectName(QStringLiteral("listImagePath"));
-    listImagePath->setMaximumHeight(80);
-    listImagePath->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
-    listImagePath->setSelectionMode(QAbstractItemView::ExtendedSelection);
-    listRow->addWidget(listImagePath);
-    auto* listButtons = new QVBoxLayout;
-    btnAddImage = new QPushButton(QStringLiteral("Add"), this);
-    btnAddImage->setObjectName(QStringLiteral("btnAddImage"));
-    btnDeleteImage = new QPushButton(QStringLiteral("Delete"), this);
-    btnDeleteImage->setObjectName(QStringLiteral("btnDeleteImage"));
-    btnDeleteImage->setEnabled(false);
-    listButtons->addWidget(btnAddImage);
-    listButtons->addWidget(btnDeleteImage);
-    listButtons->addStretch();
-    listRow->addLayout(listButtons);
-    layout->addLayout(listRow);
+    addImageListRow(layout, this, QStringLiteral("listImagePath"), QStringLiteral("btnAddImage"),
+                    QStringLiteral("btnDeleteImage"), &listImagePath, &btnAddImage, &btnDeleteImage);
 
     label_5 = new QLabel(QStringLiteral("Resulting Mean Image:"), this);
     label_5->setObjectName(QStringLiteral("label_5"));
     layout->addWidget(label_5);
-    lblMeanImage = new ZelPixmapLabel(this);
-    lblMeanImage->setObjectName(QStringLiteral("lblMeanImage"));
-    lblMeanImage->setFrameShape(QFrame::StyledPanel);
-    lblMeanImage->setFrameShadow(QFrame::Plain);
-    lblMeanImage->setAlignment(Qt::AlignCenter);
-    layout->addWidget(lblMeanImage, 1);
-
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch();
-    btnGenerateMap = new QPushButton(QStringLiteral("Generate Map"), this);
-    btnGenerateMap->setObjectName(QStringLiteral("btnGenerateMap"));
-    btnGenerateMap->setMinimumSize(100, 30);
-    btnGenerateMap->setToolTip(QString::fromLatin1(generateToolTip));
-    btnUploadMapToCam = new QPushButton(QStringLiteral("Upload Map To Camera"), this);
-    btnUploadMapToCam->setObjectName(QStringLiteral("btnUploadMapToCam"));
-    btnUploadMapToCam->setMinimumSize(120, 30);
-    btnUploadMapToCam->setEnabled(false);
-    btnSaveMapToFile = new QPushButton(QStringLiteral("Save Map To File "), this);
-    btnSaveMapToFile->setObjectName(QStringLiteral("btnSaveMapToFile"));
-    btnSaveMapToFile->setMinimumSize(120, 30);
-    btnSaveMapToFile->setEnabled(false);
-    buttons->addWidget(btnGenerateMap);
-    buttons->addWidget(btnUploadMapToCam);
-    buttons->addWidget(btnSaveMapToFile);
-    layout->addLayout(buttons);
+    lblMeanImage = addMeanImage(layout, this, QStringLiteral("lblMeanImage"));
+    addMapButtons(layout, QStringLiteral("Generate Map"), QStringLiteral("Upload Map To Camera"),
+                  QStringLiteral("Save Map To File "), 120, &btnGenerateMap, &btnUploadMapToCam, &btnSaveMapToFile);
 
     QMetaObject::connectSlotsByName(this);
 }
@@ -155,7 +109,7 @@ bool ZelShadingCorrection::generateMap()
 
 void ZelShadingCorrection::on_btnGenerateMap_clicked()
 {
-    WaitCursor wait;
+    ZelWaitCursor wait;
     const bool locked = isParamLocked();
     btnUploadMapToCam->setEnabled(false);
     btnSaveMapToFile->setEnabled(false);

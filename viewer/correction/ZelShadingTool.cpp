@@ -2,19 +2,20 @@
 
 #include "ZelDialogs.h"
 #include "ZelPixmapLabel.h"
+#include "ZelWaitCursor.h"
 
-#include <QApplication>
 #include <QCryptographicHash>
 #include <QFile>
+#include <QFrame>
+#include <QHBoxLayout>
 #include <QListWidget>
 #include <QPushButton>
+#include <QVBoxLayout>
 
 namespace {
 
-struct WaitCursor {
-    WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
-    ~WaitCursor() { QApplication::restoreOverrideCursor(); }
-};
+const char* const generateToolTip =
+    "<html><head/><body><p>generate map from the  resulting dark and bright mean images. </p><p><br/></p></body></html>";
 
 // The file's bytes and the image they hold.
 QImage loadImage(const QString& path, QByteArray* bytes)
@@ -37,6 +38,75 @@ ZelShadingTool::ZelShadingTool(ZelFeatureManager* deviceRegisters, ZelFeatureMan
 }
 
 ZelShadingTool::~ZelShadingTool() = default;
+
+void ZelShadingTool::addImageListRow(QBoxLayout* layout, QWidget* parent, const QString& listName,
+                                     const QString& addName, const QString& deleteName, QListWidget** list,
+                                     QPushButton** add, QPushButton** remove)
+{
+    auto* row = new QHBoxLayout;
+    *list = new QListWidget(parent);
+    (*list)->setObjectName(listName);
+    (*list)->setMaximumHeight(80);
+    (*list)->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+    (*list)->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    row->addWidget(*list);
+    auto* column = new QVBoxLayout;
+    *add = new QPushButton(QStringLiteral("Add"), parent);
+    (*add)->setObjectName(addName);
+    *remove = new QPushButton(QStringLiteral("Delete"), parent);
+    (*remove)->setObjectName(deleteName);
+    (*remove)->setEnabled(false);
+    column->addWidget(*add);
+    column->addWidget(*remove);
+    column->addStretch();
+    row->addLayout(column);
+    layout->addLayout(row);
+}
+
+ZelPixmapLabel* ZelShadingTool::addMeanImage(QBoxLayout* layout, QWidget* parent, const QString& labelName,
+                                             const QString& frameName)
+{
+    QFrame* frame = nullptr;
+    if (!frameName.isEmpty()) {
+        frame = new QFrame(parent);
+        frame->setObjectName(frameName);
+        new QVBoxLayout(frame);
+    }
+    auto* label = new ZelPixmapLabel(frame ? frame : parent);
+    label->setObjectName(labelName);
+    label->setAlignment(Qt::AlignCenter);
+    QFrame* framed = frame ? frame : static_cast<QFrame*>(label);
+    framed->setFrameShape(QFrame::StyledPanel);
+    framed->setFrameShadow(QFrame::Plain);
+    if (frame)
+        frame->layout()->addWidget(label);
+    layout->addWidget(framed, 1);
+    return label;
+}
+
+void ZelShadingTool::addMapButtons(QBoxLayout* layout, const QString& generateText, const QString& uploadText,
+                                   const QString& saveText, int minimumWidth, QPushButton** generate,
+                                   QPushButton** upload, QPushButton** save)
+{
+    auto* row = new QHBoxLayout;
+    row->addStretch();
+    *generate = new QPushButton(generateText, this);
+    (*generate)->setObjectName(QStringLiteral("btnGenerateMap"));
+    (*generate)->setMinimumSize(100, 30);
+    (*generate)->setToolTip(QString::fromLatin1(generateToolTip));
+    *upload = new QPushButton(uploadText, this);
+    (*upload)->setObjectName(QStringLiteral("btnUploadMapToCam"));
+    *save = new QPushButton(saveText, this);
+    (*save)->setObjectName(QStringLiteral("btnSaveMapToFile"));
+    for (QPushButton* b : {*generate, *upload, *save}) {
+        if (b != *generate) {
+            b->setMinimumSize(minimumWidth, 30);
+            b->setEnabled(false);
+        }
+        row->addWidget(b);
+    }
+    layout->addLayout(row);
+}
 
 bool ZelShadingTool::getMapSelect(QVariant& value)
 {
@@ -91,7 +161,7 @@ QByteArray ZelShadingTool::fingerprint(const QByteArray& fileBytes)
 
 void ZelShadingTool::addImageFiles(ImageInput& input)
 {
-    WaitCursor wait;
+    ZelWaitCursor wait;
     const QStringList paths = ZelDialogs::getOpenFileNames(nullptr, QStringLiteral("image paths"), m_access.folder(),
                                                            QStringLiteral("bmp (*.bmp)"));
     for (const QString& path : paths) {
@@ -141,7 +211,7 @@ bool ZelShadingTool::addImage(const QString& path, ImageInput& input)
 
 void ZelShadingTool::removeSelectedImages(ImageInput& input)
 {
-    WaitCursor wait;
+    ZelWaitCursor wait;
     const QList<QListWidgetItem*> selected = input.list->selectedItems();
     for (QListWidgetItem* item : selected) {
         const QString path = item->text();

@@ -13,6 +13,7 @@
 
 #include <functional>
 
+class QBoxLayout;
 class QListWidget;
 class QPushButton;
 class ZelFeatureManager;
@@ -46,6 +47,19 @@ signals:
 protected:
     ZelShadingTool(ZelFeatureManager* deviceRegisters, ZelFeatureManager* remoteDevice, bool bigEndian,
                    QWidget* parent);
+
+    // Form pieces both windows have. The list of image paths with its Add
+    // and Delete buttons beside it, added to `layout`:
+    void addImageListRow(QBoxLayout* layout, QWidget* parent, const QString& listName, const QString& addName,
+                         const QString& deleteName, QListWidget** list, QPushButton** add, QPushButton** remove);
+    // The framed mean image; in its own frame when frameName is given.
+    ZelPixmapLabel* addMeanImage(QBoxLayout* layout, QWidget* parent, const QString& labelName,
+                                 const QString& frameName = QString());
+    // The right-aligned row of the generate, upload and save buttons; upload
+    // and save start disabled.
+    void addMapButtons(QBoxLayout* layout, const QString& generateText, const QString& uploadText,
+                       const QString& saveText, int minimumWidth, QPushButton** generate, QPushButton** upload,
+                       QPushButton** save);
 
     // One list of images with its mean.
     struct ImageInput {

@@ -5,6 +5,7 @@
 #define SHADINGTESTRIG_H
 
 #include "../../core/tests/SimCameraSession.h"
+#include "ShadingTestImages.h"
 
 #include "ZelCamera.h"
 #include "ZelDialogs.h"
@@ -52,14 +53,7 @@ struct ShadingRig {
     // An 8-bit grey BMP (indexed on loading) with the value of each pixel.
     QString greyBmp(const QString& name, int w, int h, const std::function<int(int, int)>& value)
     {
-        QImage image(w, h, QImage::Format_Indexed8);
-        QVector<QRgb> grey;
-        for (int i = 0; i < 256; ++i)
-            grey << qRgb(i, i, i);
-        image.setColorTable(grey);
-        for (int y = 0; y < h; ++y)
-            for (int x = 0; x < w; ++x)
-                image.scanLine(y)[x] = uchar(value(x, y));
+        const QImage image = greyIndexed(w, h, value);
         const QString path = files.filePath(name);
         return image.save(path, "BMP") ? path : QString();
     }

@@ -2,6 +2,7 @@
 #include "ZelMeanImageAccumulator.h"
 #include "ZelNUShadingMap.h"
 #include "ZelShadingImageSet.h"
+#include "ShadingTestImages.h"
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -17,15 +18,7 @@ namespace {
 
 QImage indexed(int w, int h, const std::function<int(int, int)>& value)
 {
-    QImage image(w, h, QImage::Format_Indexed8);
-    QVector<QRgb> grey;
-    for (int i = 0; i < 256; ++i)
-        grey << qRgb(i, i, i);
-    image.setColorTable(grey);
-    for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x)
-            image.scanLine(y)[x] = uchar(value(x, y));
-    return image;
+    return zeltest::greyIndexed(w, h, value);
 }
 
 QImage flat(int w, int h, int value)
