@@ -281,23 +281,13 @@ bool ZelNUShadingCorrection::upload_shading_map()
         return false;
     }
     const QByteArray bytes = m_map.pack(m_access.bigEndian());
-    const qint64 total = bytes.size();
-    for (int offset = 0; offset < bytes.size(); offset += chunkSize) {
-        const int length = std::min(chunkSize, bytes.size() - offset);
-        emit actionViewerUpdateProcessBar(false, int(100 * offset / total));
+    const auto write = [&](int offset, int length) {
         size_t size = size_t(length);
-        const bool written =
-            buffer ? remote->SetBuffer(buffer, bytes.constData() + offset, &size, quint32(offset))
-                   : m_access.writeBytes(mapAddress + quint32(offset), bytes.constData() + offset, size_t(length));
-        if (!written) {
-            uploadFailed(QStringLiteral("Upload NUC Map"), QStringLiteral("upload failed"));
-            return false;
-        }
-    }
-    // The correction goes on only over a whole map.
-    m_access.setFeature("Shading_Control", QVariant(qint64(1)));
-    emit actionViewerUpdateProcessBar(true, 100);
-    return true;
+        return buffer ? remote->SetBuffer(buffer, bytes.constData() + offset, &size, quint32(offset))
+                      : m_access.writeBytes(mapAddress + quint32(offset), bytes.constData() + offset, size);
+    };
+    return uploadChunks(bytes, chunkSize, bytes.size(), write, QStringLiteral("Upload NUC Map"),
+                        [](int) { return QStringLiteral("upload failed"); });
 }
 
 void ZelNUShadingCorrection::on_btnUploadMapToCam_clicked()

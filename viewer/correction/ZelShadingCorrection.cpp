@@ -208,19 +208,12 @@ bool ZelShadingCorrection::uploadMap()
     if (count % 2)
         emit actionViewerUpdateProcessBar(false, int(qint64(100) * (count - 1) / count));
     const QByteArray bytes = m_map.pack(m_access.bigEndian());
-    const qint64 total = 2 * qint64(count);
-    for (int offset = 0; offset < bytes.size(); offset += chunkSize) {
-        const int length = std::min(chunkSize, bytes.size() - offset);
-        emit actionViewerUpdateProcessBar(false, int(100 * offset / total));
-        if (!m_access.writeBytes(mapAddress + quint32(offset), bytes.constData() + offset, size_t(length))) {
-            uploadFailed(QStringLiteral("Upload Map"),
-                         length == chunkSize ? QStringLiteral(" upload failed") : QStringLiteral("upload failed"));
-            return false;
-        }
-    }
-    m_access.setFeature("Shading_Control", QVariant(qint64(1)));
-    emit actionViewerUpdateProcessBar(true, 100);
-    return true;
+    const auto write = [&](int offset, int length) {
+        return m_access.writeBytes(mapAddress + quint32(offset), bytes.constData() + offset, size_t(length));
+    };
+    return uploadChunks(bytes, chunkSize, 2 * qint64(count), write, QStringLiteral("Upload Map"), [](int length) {
+        return length == chunkSize ? QStringLiteral(" upload failed") : QStringLiteral("upload failed");
+    });
 }
 
 void ZelShadingCorrection::on_btnUploadMapToCam_clicked()

@@ -12,6 +12,8 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 namespace {
 
 const char* const generateToolTip =
@@ -147,11 +149,23 @@ bool ZelShadingTool::sensorSize(qint64* width, qint64* height)
     return true;
 }
 
-void ZelShadingTool::uploadFailed(const QString& title, const QString& text)
+bool ZelShadingTool::uploadChunks(const QByteArray& bytes, int chunkSize, qint64 total,
+                                  const std::function<bool(int, int)>& write, const QString& title,
+                                  const std::function<QString(int)>& failText)
 {
-    // The full value resets the camera window's progress display.
-    emit actionViewerUpdateProcessBar(false, 100);
-    ZelDialogs::information(this, title, text);
+    for (int offset = 0; offset < bytes.size(); offset += chunkSize) {
+        const int length = std::min(chunkSize, bytes.size() - offset);
+        emit actionViewerUpdateProcessBar(false, int(100 * offset / total));
+        if (!write(offset, length)) {
+            // The full value resets the camera window's progress display.
+            emit actionViewerUpdateProcessBar(false, 100);
+            ZelDialogs::information(this, title, failText(length));
+            return false;
+        }
+    }
+    m_access.setFeature("Shading_Control", QVariant(qint64(1)));
+    emit actionViewerUpdateProcessBar(true, 100);
+    return true;
 }
 
 QByteArray ZelShadingTool::fingerprint(const QByteArray& fileBytes)

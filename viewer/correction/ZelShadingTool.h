@@ -86,8 +86,14 @@ protected:
 
     // WidthMax and HeightMax of the camera; false when unreadable.
     bool sensorSize(qint64* width, qint64* height);
-    // A failed upload takes the camera window's progress display down.
-    void uploadFailed(const QString& title, const QString& text);
+    // Writes the packed map chunk by chunk through `write` (offset, length),
+    // with the progress of each chunk's offset within `total` bytes; a failed
+    // chunk is reported under `title` with failText(length), takes the
+    // camera window's progress display down and ends the upload. The
+    // correction goes on only after the whole map is written.
+    bool uploadChunks(const QByteArray& bytes, int chunkSize, qint64 total,
+                      const std::function<bool(int offset, int length)>& write, const QString& title,
+                      const std::function<QString(int length)>& failText);
 
     ZelCorrectionMapAccess m_access;
     QSize m_imageSize;
