@@ -50,6 +50,16 @@ SimCameraProfile profileFor(const SimCamera& camera)
 {
     const SimCameraConfig& c = camera.config();
     SimCameraProfile p = SimCameraProfile::forDevice(c.deviceId);
+    // A camera of a world file takes the features of the camera it names as
+    // its profile ("G1" is GEV-G1-0001).
+    const std::string middle = "-" + c.key + "-";
+    for (const SimCameraProfile& b : SimCameraProfile::builtIn()) {
+        if (b.deviceId != c.deviceId && !c.key.empty() && b.deviceId.find(middle) != std::string::npos
+            && p.model == "SIM-GENERIC") {
+            p = b;
+            p.deviceId = c.deviceId;
+        }
+    }
     if (!c.vendor.empty() && p.hasVendorName)
         p.vendor = c.vendor;
     if (!c.model.empty())
