@@ -16,6 +16,7 @@
 class QDockWidget;
 class QLabel;
 class QProgressDialog;
+class ZelDefectPixelCorrection;
 class QTcpSocket;
 class ZelCameraDataStream;
 class ZelEventManager;
@@ -89,6 +90,12 @@ public slots:
     void onInitDefectPixelCorection();
     void onInitShadingCorection();
     void onProgressBarValueChanged(bool done, int value);
+    // Defect map commands of the view's and the main window's menus.
+    void onEnableCorrection(bool enabled);
+    void onSelectCustomMap(bool enabled);
+    void onSelectFactoryMap(bool enabled);
+    void onImportMap();
+    void onExportMap();
 
 signals:
     void updateDefectPixelStatus(bool enabled, bool customMap, bool locked);
@@ -157,6 +164,7 @@ private:
     QWidget* ensureTool(ZelCameraTool tool);
     void showTool(ZelCameraTool tool);
     void ensureProgressDialog();
+    ZelDefectPixelCorrection* defectTool() const;
     void storeFolder(const char* key, const QString& folder, const QString& chosenFile);
     // Runs a settings-file call of the camera under the wait cursor, with
     // the remote device's invalidation signals off.
