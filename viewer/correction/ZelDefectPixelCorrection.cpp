@@ -533,16 +533,22 @@ void ZelDefectPixelCorrection::addEntriesOf(const ZelDefectImageSet& set)
                 addEntry(x, y, 0);
 }
 
+bool ZelDefectPixelCorrection::missingImages()
+{
+    // The wait cursor of the generation gives way to the message.
+    QApplication::restoreOverrideCursor();
+    ZelDialogs::information(this, QStringLiteral(" Generate Map  "),
+                            QStringLiteral(" generate map failed: missing image parameters"));
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    return false;
+}
+
 bool ZelDefectPixelCorrection::generateFromDarkAndBright()
 {
     const QImage dark = ui.lblMeanImageDark->image();
     const QImage bright = ui.lblMeanImageBright->image();
     if (dark.isNull() && bright.isNull()) {
-        QApplication::restoreOverrideCursor();
-        ZelDialogs::information(this, QStringLiteral(" Generate Map  "),
-                                QStringLiteral(" generate map failed: missing image parameters"));
-        QApplication::setOverrideCursor(Qt::WaitCursor);
-        return false;
+        return missingImages();
     }
     clearMap();
     const bool darkFound = m_dark.detectDefects(dark, true);
@@ -565,10 +571,7 @@ void ZelDefectPixelCorrection::on_btnGenerateMap_clicked()
     if (m_color) {
         const QImage dark = ui.lblMeanImageDark->image();
         if (dark.isNull()) {
-            QApplication::restoreOverrideCursor();
-            ZelDialogs::information(this, QStringLiteral(" Generate Map  "),
-                                    QStringLiteral(" generate map failed: missing image parameters"));
-            QApplication::setOverrideCursor(Qt::WaitCursor);
+            missingImages();
             return;
         }
         clearMap();

@@ -130,6 +130,7 @@ private:
     bool readMapMaxSize(QVariant& value);
     bool clearCameraMap(const QVariant& map);
     bool generateFromDarkAndBright();
+    bool missingImages();
     void addEntriesOf(const ZelDefectImageSet& set);
 
     void addImageFiles(int set);

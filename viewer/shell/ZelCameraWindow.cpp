@@ -73,6 +73,8 @@ ZelCameraWindow::ZelCameraWindow(ZelCamera* camera, int accessMode, QWidget* par
 
     m_bigEndian = ZelUtil::RecordText(camera->GetDeviceInfo().tlType) != QLatin1String("U3V");
     probeDefectPixelCorrection();
+    if (m_defectPixelSupported)
+        onInitDefectPixelCorection();
     QVariant freeSize;
     m_fileAccessSupported = camera->remoteDeviceFeatures &&
                             camera->remoteDeviceFeatures->GetValue("FilesystemFreeSize", freeSize);
@@ -229,6 +231,11 @@ void ZelCameraWindow::connectView()
     connect(v, &ZelImageViewWidget::actionViewerInitColorCorrection, this, &ZelCameraWindow::onShowColorCorrection);
     connect(v, &ZelImageViewWidget::actionViewerActionGenerateMap, this,
             &ZelCameraWindow::onShowDefectPixelCorrectionWidget);
+    connect(v, &ZelImageViewWidget::actionViewerActionsLoadMap, this, &ZelCameraWindow::onImportMap);
+    connect(v, &ZelImageViewWidget::actionViewerActionsSaveMap, this, &ZelCameraWindow::onExportMap);
+    connect(v, &ZelImageViewWidget::actionViewerSelectCustomMap, this, &ZelCameraWindow::onSelectCustomMap);
+    connect(v, &ZelImageViewWidget::actionViewerSelectFactory, this, &ZelCameraWindow::onSelectFactoryMap);
+    connect(v, &ZelImageViewWidget::actionViewerActionEnableCorrection, this, &ZelCameraWindow::onEnableCorrection);
     connect(v, &ZelImageViewWidget::actionViewerActionGenerateShadingMap, this,
             &ZelCameraWindow::onShowShadingCorrectionWidget);
     connect(v, &ZelImageViewWidget::actionViewerActionsLoadShadingMap, this, &ZelCameraWindow::onImportShadingMap);

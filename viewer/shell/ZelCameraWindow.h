@@ -16,6 +16,7 @@
 class QDockWidget;
 class QLabel;
 class QProgressDialog;
+class ZelDefectPixelCorrection;
 class QTcpSocket;
 class ZelCameraDataStream;
 class ZelEventManager;
@@ -90,6 +91,12 @@ public slots:
     void onInitDefectPixelCorection();
     void onInitShadingCorection();
     void onProgressBarValueChanged(bool done, int value);
+    // Defect map commands of the view's and the main window's menus.
+    void onEnableCorrection(bool enabled);
+    void onSelectCustomMap(bool enabled);
+    void onSelectFactoryMap(bool enabled);
+    void onImportMap();
+    void onExportMap();
     // Shading map commands of the view's and the main window's menus.
     void onEnableShadingCorrection(bool enabled);
     void onSelectMap0(bool enabled);
@@ -164,6 +171,7 @@ private:
     QWidget* ensureTool(ZelCameraTool tool);
     void showTool(ZelCameraTool tool);
     void ensureProgressDialog();
+    ZelDefectPixelCorrection* defectTool() const;
     // The block shading tool when it exists, else the non-uniform one.
     ZelShadingTool* shadingTool() const;
     void selectShadingMap(int map, bool enabled);

@@ -5,6 +5,7 @@
 
 #include "ZelAppSettings.h"
 #include "ZelCameraDataStream.h"
+#include "ZelDefectPixelCorrection.h"
 #include "ZelDialogs.h"
 #include "ZelFeatureManager.h"
 #include "ZelImageViewWidget.h"
@@ -53,6 +54,16 @@ const ZelCameraWindow::ToolHook* ZelCameraWindow::toolHook(ZelCameraTool tool)
         {ZelCameraTool::Lut,
          [](ZelCameraWindow* w) -> QWidget* {
              return new ZelLUTWidget(w->m_camera->remoteDeviceFeatures, w->m_title, w);
+         }},
+        {ZelCameraTool::DefectPixelCorrection,
+         [](ZelCameraWindow* w) -> QWidget* {
+             auto* defect = new ZelDefectPixelCorrection(w->m_camera->deviceFeatures,
+                                                         w->m_camera->remoteDeviceFeatures, w->m_title,
+                                                         w->m_registerMode, w);
+             defect->setBigEndian(w->m_bigEndian);
+             connect(defect, &ZelDefectPixelCorrection::actionViewerUpdateProcessBar, w,
+                     &ZelCameraWindow::onProgressBarValueChanged);
+             return defect;
          }},
         {ZelCameraTool::PixelHistogram,
          [](ZelCameraWindow* w) -> QWidget* { return new ZelPixelHistogramWidget(w->m_title, w); }},
@@ -178,9 +189,71 @@ void ZelCameraWindow::onShowShadingCorrection()
 
 void ZelCameraWindow::onInitDefectPixelCorection()
 {
-    if (!ensureTool(ZelCameraTool::DefectPixelCorrection))
+    auto* defect = qobject_cast<ZelDefectPixelCorrection*>(ensureTool(ZelCameraTool::DefectPixelCorrection));
+    if (!defect)
         return;
+    bool enabled = false;
+    defect->getCorrectionEnabled(enabled);
+    QVariant select;
+    const bool custom = defect->getMapSelect(select) && select.toLongLong() == 1;
+    emit updateDefectPixelStatus(enabled, custom, defect->isParamLocked());
     ensureProgressDialog();
+}
+
+// ---- defect map commands ----
+
+ZelDefectPixelCorrection* ZelCameraWindow::defectTool() const
+{
+    return qobject_cast<ZelDefectPixelCorrection*>(m_tools[int(ZelCameraTool::DefectPixelCorrection)]);
+}
+
+void ZelCameraWindow::onEnableCorrection(bool enabled)
+{
+    if (ZelDefectPixelCorrection* defect = defectTool()) {
+        Busy busy(this);
+        defect->setCorrectionEnabled(enabled);
+    }
+}
+
+void ZelCameraWindow::onSelectCustomMap(bool enabled)
+{
+    ZelDefectPixelCorrection* defect = defectTool();
+    if (defect && enabled) {
+        Busy busy(this);
+        defect->setMapSelect(QVariant(qint64(1)));
+    }
+}
+
+void ZelCameraWindow::onSelectFactoryMap(bool enabled)
+{
+    ZelDefectPixelCorrection* defect = defectTool();
+    if (defect && enabled) {
+        Busy busy(this);
+        defect->setMapSelect(QVariant(qint64(0)));
+    }
+}
+
+void ZelCameraWindow::onImportMap()
+{
+    if (ZelDefectPixelCorrection* defect = defectTool()) {
+        Busy busy(this);
+        if (defect->importMap())
+            defect->uploadMap();
+    }
+}
+
+void ZelCameraWindow::onExportMap()
+{
+    ZelDefectPixelCorrection* defect = defectTool();
+    if (!defect)
+        return;
+    bool saved = false;
+    {
+        Busy busy(this);
+        saved = defect->downloadMap() && defect->exportMap();
+    }
+    if (saved)
+        ZelDialogs::information(this, QStringLiteral("Save Map To File"), QStringLiteral("  Save Successful  "));
 }
 
 void ZelCameraWindow::onInitShadingCorection()
