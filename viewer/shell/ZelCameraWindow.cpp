@@ -73,6 +73,8 @@ ZelCameraWindow::ZelCameraWindow(ZelCamera* camera, int accessMode, QWidget* par
 
     m_bigEndian = ZelUtil::RecordText(camera->GetDeviceInfo().tlType) != QLatin1String("U3V");
     probeDefectPixelCorrection();
+    if (m_defectPixelSupported)
+        onInitDefectPixelCorection();
     QVariant freeSize;
     m_fileAccessSupported = camera->remoteDeviceFeatures &&
                             camera->remoteDeviceFeatures->GetValue("FilesystemFreeSize", freeSize);
@@ -229,8 +231,19 @@ void ZelCameraWindow::connectView()
     connect(v, &ZelImageViewWidget::actionViewerInitColorCorrection, this, &ZelCameraWindow::onShowColorCorrection);
     connect(v, &ZelImageViewWidget::actionViewerActionGenerateMap, this,
             &ZelCameraWindow::onShowDefectPixelCorrectionWidget);
+    connect(v, &ZelImageViewWidget::actionViewerActionsLoadMap, this, &ZelCameraWindow::onImportMap);
+    connect(v, &ZelImageViewWidget::actionViewerActionsSaveMap, this, &ZelCameraWindow::onExportMap);
+    connect(v, &ZelImageViewWidget::actionViewerSelectCustomMap, this, &ZelCameraWindow::onSelectCustomMap);
+    connect(v, &ZelImageViewWidget::actionViewerSelectFactory, this, &ZelCameraWindow::onSelectFactoryMap);
+    connect(v, &ZelImageViewWidget::actionViewerActionEnableCorrection, this, &ZelCameraWindow::onEnableCorrection);
     connect(v, &ZelImageViewWidget::actionViewerActionGenerateShadingMap, this,
             &ZelCameraWindow::onShowShadingCorrectionWidget);
+    connect(v, &ZelImageViewWidget::actionViewerActionsLoadShadingMap, this, &ZelCameraWindow::onImportShadingMap);
+    connect(v, &ZelImageViewWidget::actionViewerSelectMap0, this, &ZelCameraWindow::onSelectMap0);
+    connect(v, &ZelImageViewWidget::actionViewerSelectMap1, this, &ZelCameraWindow::onSelectMap1);
+    connect(v, &ZelImageViewWidget::actionViewerSelectMap2, this, &ZelCameraWindow::onSelectMap2);
+    connect(v, &ZelImageViewWidget::actionViewerActionShadingEnableCorrection, this,
+            &ZelCameraWindow::onEnableShadingCorrection);
     // The view's state slots are its own (private): connected by name.
     connect(this, SIGNAL(updateDefectPixelStatus(bool, bool, bool)), v,
             SLOT(_onViewerInitDefectPixelCorection(bool, bool, bool)));

@@ -16,11 +16,13 @@
 class QDockWidget;
 class QLabel;
 class QProgressDialog;
+class ZelDefectPixelCorrection;
 class QTcpSocket;
 class ZelCameraDataStream;
 class ZelEventManager;
 class ZelImageViewWidget;
 class ZelPropertyWidget;
+class ZelShadingTool;
 class ZelThreadImageWriter;
 
 // The window of one open camera: live image, feature panel in a dock and a
@@ -89,6 +91,18 @@ public slots:
     void onInitDefectPixelCorection();
     void onInitShadingCorection();
     void onProgressBarValueChanged(bool done, int value);
+    // Defect map commands of the view's and the main window's menus.
+    void onEnableCorrection(bool enabled);
+    void onSelectCustomMap(bool enabled);
+    void onSelectFactoryMap(bool enabled);
+    void onImportMap();
+    void onExportMap();
+    // Shading map commands of the view's and the main window's menus.
+    void onEnableShadingCorrection(bool enabled);
+    void onSelectMap0(bool enabled);
+    void onSelectMap1(bool enabled);
+    void onSelectMap2(bool enabled);
+    void onImportShadingMap();
 
 signals:
     void updateDefectPixelStatus(bool enabled, bool customMap, bool locked);
@@ -157,6 +171,10 @@ private:
     QWidget* ensureTool(ZelCameraTool tool);
     void showTool(ZelCameraTool tool);
     void ensureProgressDialog();
+    ZelDefectPixelCorrection* defectTool() const;
+    // The block shading tool when it exists, else the non-uniform one.
+    ZelShadingTool* shadingTool() const;
+    void selectShadingMap(int map, bool enabled);
     void storeFolder(const char* key, const QString& folder, const QString& chosenFile);
     // Runs a settings-file call of the camera under the wait cursor, with
     // the remote device's invalidation signals off.

@@ -5,15 +5,18 @@
 
 #include "ZelAppSettings.h"
 #include "ZelCameraDataStream.h"
+#include "ZelDefectPixelCorrection.h"
 #include "ZelDialogs.h"
 #include "ZelFeatureManager.h"
 #include "ZelIOConfigWidget.h"
 #include "ZelImageViewWidget.h"
 #include "ZelLUTWidget.h"
 #include "ZelLineStatusWidget.h"
+#include "ZelNUShadingCorrection.h"
 #include "ZelPixelHistogramWidget.h"
 #include "ZelPropertyWidget.h"
 #include "ZelSequencerWidget.h"
+#include "ZelShadingCorrection.h"
 #include "ZelStrobeControllerWidget.h"
 #include "ZelThreadImageWriter.h"
 #include "ZelUtil.h"
@@ -28,6 +31,18 @@ const QString directoryGroup = QStringLiteral("Directory");
 QString storedFolder(const char* key)
 {
     return ZelAppSettings::instance()->value(directoryGroup, QLatin1String(key), QVariant()).toString();
+}
+
+} // namespace
+
+namespace {
+
+template <class Tool>
+QWidget* buildShadingTool(ZelCameraWindow* w, ZelCamera* camera, const QString& title, bool bigEndian)
+{
+    auto* tool = new Tool(camera->deviceFeatures, camera->remoteDeviceFeatures, title, bigEndian, w);
+    QObject::connect(tool, &Tool::actionViewerUpdateProcessBar, w, &ZelCameraWindow::onProgressBarValueChanged);
+    return tool;
 }
 
 } // namespace
@@ -57,8 +72,26 @@ const ZelCameraWindow::ToolHook* ZelCameraWindow::toolHook(ZelCameraTool tool)
              QObject::connect(io, &ZelIOConfigWidget::requestInvalidate, w, &ZelCameraWindow::_onRefreshClicked);
              return io;
          }},
+        {ZelCameraTool::DefectPixelCorrection,
+         [](ZelCameraWindow* w) -> QWidget* {
+             auto* defect = new ZelDefectPixelCorrection(w->m_camera->deviceFeatures,
+                                                         w->m_camera->remoteDeviceFeatures, w->m_title,
+                                                         w->m_registerMode, w);
+             defect->setBigEndian(w->m_bigEndian);
+             connect(defect, &ZelDefectPixelCorrection::actionViewerUpdateProcessBar, w,
+                     &ZelCameraWindow::onProgressBarValueChanged);
+             return defect;
+         }},
         {ZelCameraTool::PixelHistogram,
          [](ZelCameraWindow* w) -> QWidget* { return new ZelPixelHistogramWidget(w->m_title, w); }},
+        {ZelCameraTool::BlockShading,
+         [](ZelCameraWindow* w) -> QWidget* {
+             return buildShadingTool<ZelShadingCorrection>(w, w->m_camera, w->m_title, w->m_bigEndian);
+         }},
+        {ZelCameraTool::NUShading,
+         [](ZelCameraWindow* w) -> QWidget* {
+             return buildShadingTool<ZelNUShadingCorrection>(w, w->m_camera, w->m_title, w->m_bigEndian);
+         }},
         {ZelCameraTool::Sequencer,
          [](ZelCameraWindow* w) -> QWidget* {
              auto* sequencer = new ZelSequencerWidget(w->m_camera->remoteDeviceFeatures, w->m_title, w);
@@ -173,17 +206,134 @@ void ZelCameraWindow::onShowShadingCorrection()
 
 void ZelCameraWindow::onInitDefectPixelCorection()
 {
-    if (!ensureTool(ZelCameraTool::DefectPixelCorrection))
+    auto* defect = qobject_cast<ZelDefectPixelCorrection*>(ensureTool(ZelCameraTool::DefectPixelCorrection));
+    if (!defect)
         return;
+    bool enabled = false;
+    defect->getCorrectionEnabled(enabled);
+    QVariant select;
+    const bool custom = defect->getMapSelect(select) && select.toLongLong() == 1;
+    emit updateDefectPixelStatus(enabled, custom, defect->isParamLocked());
     ensureProgressDialog();
+}
+
+// ---- defect map commands ----
+
+ZelDefectPixelCorrection* ZelCameraWindow::defectTool() const
+{
+    return qobject_cast<ZelDefectPixelCorrection*>(m_tools[int(ZelCameraTool::DefectPixelCorrection)]);
+}
+
+void ZelCameraWindow::onEnableCorrection(bool enabled)
+{
+    if (ZelDefectPixelCorrection* defect = defectTool()) {
+        Busy busy(this);
+        defect->setCorrectionEnabled(enabled);
+    }
+}
+
+void ZelCameraWindow::onSelectCustomMap(bool enabled)
+{
+    ZelDefectPixelCorrection* defect = defectTool();
+    if (defect && enabled) {
+        Busy busy(this);
+        defect->setMapSelect(QVariant(qint64(1)));
+    }
+}
+
+void ZelCameraWindow::onSelectFactoryMap(bool enabled)
+{
+    ZelDefectPixelCorrection* defect = defectTool();
+    if (defect && enabled) {
+        Busy busy(this);
+        defect->setMapSelect(QVariant(qint64(0)));
+    }
+}
+
+void ZelCameraWindow::onImportMap()
+{
+    if (ZelDefectPixelCorrection* defect = defectTool()) {
+        Busy busy(this);
+        if (defect->importMap())
+            defect->uploadMap();
+    }
+}
+
+void ZelCameraWindow::onExportMap()
+{
+    ZelDefectPixelCorrection* defect = defectTool();
+    if (!defect)
+        return;
+    bool saved = false;
+    {
+        Busy busy(this);
+        saved = defect->downloadMap() && defect->exportMap();
+    }
+    if (saved)
+        ZelDialogs::information(this, QStringLiteral("Save Map To File"), QStringLiteral("  Save Successful  "));
 }
 
 void ZelCameraWindow::onInitShadingCorection()
 {
-    const ZelCameraTool tool = m_nuShadingSupported ? ZelCameraTool::NUShading : ZelCameraTool::BlockShading;
-    if (!ensureTool(tool))
+    const ZelCameraTool kind = m_nuShadingSupported ? ZelCameraTool::NUShading : ZelCameraTool::BlockShading;
+    auto* tool = static_cast<ZelShadingTool*>(ensureTool(kind));
+    if (!tool)
         return;
+    bool enabled = false;
+    tool->getCorrectionEnabled(&enabled);
+    QVariant map;
+    tool->getMapSelect(map);
+    emit updateShadingStatus(enabled, map.toInt(), tool->isParamLocked());
     ensureProgressDialog();
+}
+
+ZelShadingTool* ZelCameraWindow::shadingTool() const
+{
+    if (QWidget* block = m_tools[int(ZelCameraTool::BlockShading)])
+        return static_cast<ZelShadingTool*>(block);
+    return static_cast<ZelShadingTool*>(m_tools[int(ZelCameraTool::NUShading)]);
+}
+
+void ZelCameraWindow::onEnableShadingCorrection(bool enabled)
+{
+    if (ZelShadingTool* tool = shadingTool()) {
+        Busy busy(this);
+        tool->setCorrectionEnabled(enabled);
+    }
+}
+
+void ZelCameraWindow::selectShadingMap(int map, bool enabled)
+{
+    ZelShadingTool* tool = shadingTool();
+    if (!tool || !enabled)
+        return;
+    Busy busy(this);
+    tool->setMapSelect(QVariant(map));
+}
+
+void ZelCameraWindow::onSelectMap0(bool enabled) { selectShadingMap(0, enabled); }
+void ZelCameraWindow::onSelectMap1(bool enabled) { selectShadingMap(1, enabled); }
+void ZelCameraWindow::onSelectMap2(bool enabled) { selectShadingMap(2, enabled); }
+
+void ZelCameraWindow::onImportShadingMap()
+{
+    if (auto* nonUniform = static_cast<ZelNUShadingCorrection*>(m_tools[int(ZelCameraTool::NUShading)])) {
+        bool loaded;
+        {
+            Busy busy(this);
+            loaded = nonUniform->LoadMap();
+            if (loaded)
+                nonUniform->upload_shading_map();
+        }
+        if (!loaded)
+            ZelDialogs::information(this, QStringLiteral("Load Map"), QStringLiteral("Load Map failed!"));
+        return;
+    }
+    if (auto* block = static_cast<ZelShadingCorrection*>(m_tools[int(ZelCameraTool::BlockShading)])) {
+        Busy busy(this);
+        if (block->importMap())
+            block->uploadMap();
+    }
 }
 
 void ZelCameraWindow::_onAssistantWidgetDestroyed(QObject* tool)

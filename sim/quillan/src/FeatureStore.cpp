@@ -49,7 +49,7 @@ uint32_t ipOf(const std::string& text)
 SimCameraProfile profileFor(const SimCamera& camera)
 {
     const SimCameraConfig& c = camera.config();
-    SimCameraProfile p = SimCameraProfile::forDevice(c.deviceId);
+    SimCameraProfile p = SimCameraProfile::forCamera(c.key, c.deviceId);
     if (!c.vendor.empty() && p.hasVendorName)
         p.vendor = c.vendor;
     if (!c.model.empty())

@@ -608,12 +608,14 @@ void SimCameraFeatures::buildRemote()
         };
         select.invalidates = {"DefectPixelCorrection_MapSize"};
         s.define(select);
+        // Both report what the memory reports, so a test can make them lie.
         SimFeature size = integer("DefectPixelCorrection_MapSize", "DefectPixelCorrectionControl", 0,
-                                  memory_.config().capacity, 0, SimAccess::RO);
+                                  0xFFFFFFFFll, 0, SimAccess::RO);
         size.compute = [mem](Store, Sel) { return SimValue::ofInt(mem->mapSize()); };
         s.define(size);
         SimFeature max = integer("DefectPixelCorrection_MapMaxSize", "DefectPixelCorrectionControl", 0,
-                                 memory_.config().capacity, memory_.config().capacity, SimAccess::RO);
+                                 0xFFFFFFFFll, memory_.config().capacity, SimAccess::RO);
+        max.compute = [mem](Store, Sel) { return SimValue::ofInt(mem->reportedCapacity()); };
         s.define(max);
     }
 
@@ -944,6 +946,18 @@ void SimCameraFeatures::clearFaults()
         stream_->clearFaults();
 }
 
+bool SimCameraFeatures::reportDefectMap(int64_t size, int64_t capacity)
+{
+    {
+        std::lock_guard<std::mutex> lock(group_->mutex);
+        if (!memory_.config().defect)
+            return false;
+        memory_.setReported(size, capacity);
+    }
+    fireNames(*remote_, {"DefectPixelCorrection_MapSize", "DefectPixelCorrection_MapMaxSize"});
+    return true;
+}
+
 std::string SimCameraFeatures::defectMapText(int map)
 {
     std::lock_guard<std::mutex> lock(group_->mutex);
@@ -955,6 +969,22 @@ std::string SimCameraFeatures::defectMapText(int map)
     for (const auto& e : memory_.defectEntries(which))
         out << e.first << "," << e.second << "\n";
     return out.str();
+}
+
+SimCameraFeatures::ShadingSnapshot SimCameraFeatures::shadingSnapshot()
+{
+    std::lock_guard<std::mutex> lock(group_->mutex);
+    ShadingSnapshot snapshot;
+    const SimMemoryConfig& c = memory_.config();
+    if (!c.shading)
+        return snapshot;
+    snapshot.bytes = memory_.shadingMap(memory_.shadingSelect());
+    snapshot.written = memory_.shadingWritten(memory_.shadingSelect());
+    if (c.gridOffsets) {
+        snapshot.offsetX = (0u - c.gridX) & 15u;
+        snapshot.offsetY = (0u - c.gridY) & 15u;
+    }
+    return snapshot;
 }
 
 std::string SimCameraFeatures::shadingMapText(int map)

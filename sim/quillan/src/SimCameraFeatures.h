@@ -43,8 +43,18 @@ public:
     void clearFaults();
     // "x,y" per line of the entries of a defect map (the active one for -1).
     std::string defectMapText(int map);
+    // Map size and capacity the camera reports; -1 reports the real value.
+    bool reportDefectMap(int64_t size, int64_t capacity);
     // Byte count and 16-bit words of a shading map (the selected one for -1).
     std::string shadingMapText(int map);
+    // The selected shading map as the camera applies it, with the words
+    // written since power-up and the block grid's offsets.
+    struct ShadingSnapshot {
+        std::vector<uint8_t> bytes;
+        std::vector<bool> written;
+        uint32_t offsetX = 0, offsetY = 0;
+    };
+    ShadingSnapshot shadingSnapshot();
 
     // Settings files: the text of every writable remote-device value.
     std::string settingsText();

@@ -142,6 +142,7 @@ std::vector<SimCameraProfile> build()
     c2.defectRevision = 2;
     c2.defectFeatures = true;
     c2.defectProbeRevision = 3;
+    c2.shadingRevision = 3;
     c2.lutSelectors = {"Luminance"};
     c2.lutSelectorLocked = true;
     c2.lutIndexMax = 1023;
@@ -182,6 +183,23 @@ const std::vector<SimCameraProfile>& SimCameraProfile::builtIn()
 {
     static const std::vector<SimCameraProfile> profiles = build();
     return profiles;
+}
+
+SimCameraProfile SimCameraProfile::forCamera(const std::string& key, const std::string& deviceId)
+{
+    for (const SimCameraProfile& p : builtIn()) {
+        if (p.deviceId == deviceId)
+            return p;
+    }
+    const std::string middle = "-" + key + "-";
+    for (const SimCameraProfile& p : builtIn()) {
+        if (!key.empty() && p.deviceId.find(middle) != std::string::npos) {
+            SimCameraProfile own = p;
+            own.deviceId = deviceId;
+            return own;
+        }
+    }
+    return forDevice(deviceId);
 }
 
 SimCameraProfile SimCameraProfile::forDevice(const std::string& deviceId)

@@ -71,6 +71,9 @@ struct SimCameraProfile {
     static const std::vector<SimCameraProfile>& builtIn();
     // The built-in profile of a device ID, or a basic Mono8 camera.
     static SimCameraProfile forDevice(const std::string& deviceId);
+    // The same, or for a camera of a world file the built-in profile its
+    // key names ("G1") under its own device ID.
+    static SimCameraProfile forCamera(const std::string& key, const std::string& deviceId);
 };
 
 } // namespace quillan

@@ -50,6 +50,8 @@ void SimDeviceMemory::reset()
     for (auto& m : maps_)
         m.assign(size_t(config_.capacity) * 4, 0xFF);
     mapSizes_[0] = mapSizes_[1] = 0;
+    mapWritten_[0] = mapWritten_[1] = 0;
+    reportedSize_ = reportedCapacity_ = -1;
     if (config_.defect) {
         const uint32_t w = config_.sensorWidth, h = config_.sensorHeight;
         const std::pair<uint32_t, uint32_t> factory[] = {{5, 7}, {100, 200}, {w - 1, h - 1}};
@@ -58,6 +60,8 @@ void SimDeviceMemory::reset()
     }
     for (auto& s : shading_)
         s.clear();
+    for (auto& w : shadingWritten_)
+        w.clear();
 }
 
 int SimDeviceMemory::setMapSelect(uint32_t v)
@@ -172,6 +176,10 @@ int SimDeviceMemory::access(uint64_t address, void* data, size_t length, bool wr
             if (map.empty())
                 map.assign(size_t(config_.shadingLength), 0);
             std::memcpy(map.data() + offset, bytes, length);
+            std::vector<bool>& written = shadingWritten_[shadingSelect_];
+            if (written.empty())
+                written.assign(size_t((config_.shadingLength + 3) / 4), false);
+            std::fill(written.begin() + long(offset / 4), written.begin() + long((offset + length + 3) / 4), true);
             note("Shading_MapBuffer");
         } else if (map.empty()) {
             std::memset(bytes, 0, length);
@@ -196,8 +204,18 @@ int SimDeviceMemory::access(uint64_t address, void* data, size_t length, bool wr
         if (write) {
             std::memcpy(map.data() + offset, bytes, length);
             const uint32_t words = uint32_t((offset + length + 3) / 4);
-            // An upload sets the size; a test poke only extends it.
-            mapSizes_[mapSelect_] = rules ? words : std::max(words, mapSizes_[mapSelect_]);
+            if (rules) {
+                // The camera counts the words written since the last clear,
+                // up to the end marker.
+                uint32_t& written = mapWritten_[mapSelect_];
+                written = std::max(written, words);
+                uint32_t size = 0;
+                while (size < written && decodeWord(&map[4 * size]) != 0xFFFFFFFFu)
+                    ++size;
+                mapSizes_[mapSelect_] = size;
+            } else {
+                mapSizes_[mapSelect_] = std::max(words, mapSizes_[mapSelect_]); // a test poke only extends it
+            }
             note("DefectPixelCorrection_MapSize");
         } else {
             std::memcpy(bytes, map.data() + offset, length);
@@ -242,7 +260,7 @@ int SimDeviceMemory::access(uint64_t address, void* data, size_t length, bool wr
         case Reg::Control: v = control_; break;
         case Reg::Select: v = mapSelect_; break;
         case Reg::Size: v = mapSize(); break;
-        case Reg::Capacity: v = config_.capacity; break;
+        case Reg::Capacity: v = reportedCapacity(); break;
         case Reg::Probe: v = config_.probeRevision; break;
         case Reg::GridX: v = config_.gridX; break;
         case Reg::GridY: v = config_.gridY; break;
@@ -270,7 +288,7 @@ int SimDeviceMemory::access(uint64_t address, void* data, size_t length, bool wr
         if (v != 1)
             return kOutOfRange;
         std::fill(maps_[1].begin(), maps_[1].end(), 0xFF);
-        mapSizes_[1] = 0;
+        mapSizes_[1] = mapWritten_[1] = 0;
         note("DefectPixelCorrection_MapSize");
         return kOk;
     default:

@@ -69,7 +69,19 @@ public:
     void setControl(uint32_t v) { control_ = v; }
     uint32_t mapSelect() const { return mapSelect_; }
     int setMapSelect(uint32_t v);
-    uint32_t mapSize() const { return mapSizes_[mapSelect_]; }
+    // Map size and capacity as the camera reports them (feature and register).
+    uint32_t mapSize() const { return reportedSize_ >= 0 ? uint32_t(reportedSize_) : mapSizes_[mapSelect_]; }
+    uint32_t reportedCapacity() const
+    {
+        return reportedCapacity_ >= 0 ? uint32_t(reportedCapacity_) : config_.capacity;
+    }
+    // Test control: report these instead of the real values; -1 reports the
+    // real one. The map memory keeps its real extent.
+    void setReported(int64_t size, int64_t capacity)
+    {
+        reportedSize_ = size;
+        reportedCapacity_ = capacity;
+    }
     uint32_t mapSizeOf(int map) const { return mapSizes_[map]; }
     int shadingSelect() const { return shadingSelect_; }
     int setShadingSelect(int v);
@@ -78,6 +90,9 @@ public:
     std::vector<std::pair<uint32_t, uint32_t>> defectEntries(int map) const;
     // Bytes of one shading map (empty while never written).
     const std::vector<uint8_t>& shadingMap(int map) const { return shading_[map]; }
+    // Per 32-bit word of a shading map: written since power-up (empty while
+    // never written).
+    const std::vector<bool>& shadingWritten(int map) const { return shadingWritten_[map]; }
 
     uint32_t decodeWord(const uint8_t* bytes) const;
     void encodeWord(uint32_t v, uint8_t* bytes) const;
@@ -100,10 +115,13 @@ private:
     uint32_t control_ = 0;
     uint32_t mapSelect_ = 0;
     uint32_t mapSizes_[2] = {0, 0};
+    uint32_t mapWritten_[2] = {0, 0}; // words up to the highest written since the clear
     std::vector<uint8_t> maps_[2];
     int shadingSelect_ = 0;
     std::vector<uint8_t> shading_[kShadingMaps];
+    std::vector<bool> shadingWritten_[kShadingMaps];
     std::vector<Fault> faults_;
+    int64_t reportedSize_ = -1, reportedCapacity_ = -1;
 };
 
 } // namespace quillan

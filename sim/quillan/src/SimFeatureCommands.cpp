@@ -277,6 +277,27 @@ const bool registered = [] {
         };
     };
     SimControl::add("defectmap.get", "<device> [map]", mapCommand(true));
+    SimControl::add("defectmap.report", "<device> <size|real> <capacity|real>",
+                    [](const SimControlArgs& a, std::string& reply) {
+                        auto cam = cameraArg(a, reply);
+                        if (!cam)
+                            return kRefused;
+                        int64_t values[2] = {-1, -1};
+                        for (size_t i = 0; i < 2; ++i) {
+                            if (a.size() > i + 1 && a[i + 1] == "real")
+                                continue;
+                            if (a.size() <= i + 1 || !a.integer(i + 1, &values[i]) || values[i] < 0
+                                || values[i] > 0xFFFFFFFFll) {
+                                reply = "usage: <device> <size|real> <capacity|real>";
+                                return kRefused;
+                            }
+                        }
+                        if (!cam->reportDefectMap(values[0], values[1])) {
+                            reply = "camera has no defect pixel correction";
+                            return kRefused;
+                        }
+                        return 0;
+                    });
     SimControl::add("shadingmap.get", "<device> [map]", mapCommand(false));
     return true;
 }();

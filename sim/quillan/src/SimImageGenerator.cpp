@@ -246,7 +246,8 @@ void SimImageGenerator::configure(const SimImageSettings& settings)
         return true;
     };
     c.defects.clear();
-    if (s.pattern == SimImageSettings::Off || s.pattern == SimImageSettings::DefectField) {
+    if (s.pattern == SimImageSettings::Off || s.pattern == SimImageSettings::DefectField
+        || s.pattern == SimImageSettings::Vignette) {
         for (const auto& d : s.defects) {
             uint32_t x, y;
             if (toImage(d.x, d.y, x, y))

@@ -144,6 +144,55 @@ TEST(SimDeviceMemory, DefectMapsClearUploadAndDecode)
     EXPECT_EQ(readBytes(m, SimDeviceMemory::kMapWords, 8), block);
 }
 
+TEST(SimDeviceMemory, MapSizeCountsTheWordsWrittenSinceTheClearUpToTheEndMarker)
+{
+    SimDeviceMemory m(defectCamera(true));
+    uint8_t word[4];
+    m.encodeWord(1, word);
+    ASSERT_EQ(m.write(SimDeviceMemory::kMapSelect, word, 4, nullptr), 0);
+    ASSERT_EQ(m.write(SimDeviceMemory::kMapClear, word, 4, nullptr), 0);
+
+    struct Case {
+        const char* what;
+        uint32_t index;     // word written
+        uint32_t value;
+        uint32_t size;      // reported afterwards
+    };
+    const Case cases[] = {
+        {"a word after a gap counts nothing", 2, 0x00010002, 0},
+        {"the gap filled", 0, 0x00010001, 1},
+        {"the map runs on to the word after the gap", 1, 0x00020002, 3},
+        {"an end marker in the middle ends the map", 1, 0xFFFFFFFF, 1},
+        {"a smaller write after that keeps the size", 0, 0x00000005, 1},
+    };
+    for (const Case& c : cases) {
+        m.encodeWord(c.value, word);
+        ASSERT_EQ(m.write(SimDeviceMemory::kMapWords + 4 * c.index, word, 4, nullptr), 0) << c.what;
+        EXPECT_EQ(m.mapSize(), c.size) << c.what;
+    }
+    m.encodeWord(1, word);
+    ASSERT_EQ(m.write(SimDeviceMemory::kMapClear, word, 4, nullptr), 0);
+    EXPECT_EQ(m.mapSize(), 0u);
+}
+
+TEST(SimDeviceMemory, ReportedMapSizeAndCapacityCanBeAnything)
+{
+    SimDeviceMemory m(defectCamera(true));
+    m.setReported(0xFFFFFFFFll, 5000000);
+    EXPECT_EQ(readBytes(m, SimDeviceMemory::kMapSize, 4), (std::vector<uint8_t>{0xFF, 0xFF, 0xFF, 0xFF}));
+    EXPECT_EQ(readBytes(m, SimDeviceMemory::kMapCapacity, 4), (std::vector<uint8_t>{0x00, 0x4C, 0x4B, 0x40}));
+    // The memory keeps its real extent.
+    int rc = 0;
+    readBytes(m, SimDeviceMemory::kMapWords + 4 * 4096, 4, &rc);
+    EXPECT_EQ(rc, -1009);
+    m.setReported(-1, -1);
+    EXPECT_EQ(readBytes(m, SimDeviceMemory::kMapSize, 4), (std::vector<uint8_t>{0, 0, 0, 3}));
+    m.setReported(7, -1);
+    m.reset();
+    EXPECT_EQ(m.mapSize(), 3u);
+    EXPECT_EQ(m.reportedCapacity(), 4096u);
+}
+
 TEST(SimDeviceMemory, ShadingMemoryFollowsTheSelectedMap)
 {
     SimDeviceMemory m(defectCamera(false));

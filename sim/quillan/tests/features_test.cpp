@@ -453,6 +453,17 @@ TEST_F(Features, RegistersInBothByteOrdersAndFailingAddresses)
     EXPECT_EQ(OrvDeviceWrite(g1.device, 0x10004014, word, &length), 0);
     EXPECT_EQ(control("memory.peek GEV-G1-0001 0x10004014 4"), "00 00 00 01");
 
+    // A camera that reports any map size and capacity, feature and register alike.
+    control("defectmap.report GEV-G1-0001 4294967295 100000");
+    EXPECT_EQ(control("memory.peek GEV-G1-0001 0x1000401C 4"), "FF FF FF FF");
+    int64_t reported = 0;
+    ASSERT_EQ(OrvFeatureGetValueInt64(g1.remote, feature(g1.remote, "DefectPixelCorrection_MapSize"), &reported, false, false), 0);
+    EXPECT_EQ(reported, 4294967295ll);
+    ASSERT_EQ(OrvFeatureGetValueInt64(g1.remote, feature(g1.remote, "DefectPixelCorrection_MapMaxSize"), &reported, false, false), 0);
+    EXPECT_EQ(reported, 100000);
+    control("defectmap.report GEV-G1-0001 real real");
+    EXPECT_EQ(control("memory.peek GEV-G1-0001 0x10004020 4"), "00 00 10 00");
+
     // The shading map buffer: a remote feature written through the device module.
     const ORV_FEATURE_HANDLE buffer = feature(g1.remote, "Shading_MapBuffer");
     std::vector<uint8_t> chunk(512, 0x5A);

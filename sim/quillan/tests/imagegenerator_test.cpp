@@ -64,11 +64,18 @@ TEST(ImageGenerator, EveryFormatShowsDefectsRampAndSizeAtKnownPixels)
         EXPECT_EQ(d.at(0, 0), scaled8(f, 16)) << f.name;
         EXPECT_EQ(d.at(640, 512), scaled8(f, 16)) << f.name;
 
+        // The bright field shows the same pixels, so dead ones stand out.
+        s.pattern = SimImageSettings::Vignette;
+        Frame v = render(g, s);
+        EXPECT_EQ(v.at(5, 7), PF::maxValue(f)) << f.name;
+        EXPECT_EQ(v.at(100, 200), 0u) << f.name;
+        EXPECT_GT(v.at(101, 200), scaled8(f, 100)) << f.name;
+
         s.pattern = SimImageSettings::GreyRamp;
         Frame r = render(g, s);
         EXPECT_EQ(r.at(0, 3), 0u) << f.name;
         EXPECT_EQ(r.at(1279, 3), PF::maxValue(f)) << f.name;
-        EXPECT_EQ(r.at(5, 7), r.at(5, 8)) << f.name << ": no defects outside the moving scene and defect field";
+        EXPECT_EQ(r.at(5, 7), r.at(5, 8)) << f.name << ": no defects outside the moving scene, defect field and vignette";
     }
 }
 

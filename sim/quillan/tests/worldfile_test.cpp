@@ -65,6 +65,18 @@ TEST_F(WorldFile, ExtendsTheBuiltInWorld)
     EXPECT_EQ(info.accessStatus, 4) << "an entry with a known ID replaces that camera";
 }
 
+TEST_F(WorldFile, ACameraTakesTheFeaturesOfItsProfileAtItsOwnSize)
+{
+    control("world.load " + write(R"({ "builtIn": true,
+        "cameras": [ { "profile": "G1", "id": "GEV-G1-0640", "mac": "00-11-1C-00-06-40",
+                       "width": 640, "height": 480 } ] })"));
+    const std::string revision = control("state.get remote:GEV-G1-0640 DefectPixelCorrection_Revision");
+    EXPECT_NE(revision.find("DefectPixelCorrection_Revision=4"), std::string::npos) << revision;
+    EXPECT_NE(control("state.get remote:GEV-G1-0640 WidthMax").find("WidthMax=640"), std::string::npos);
+    // The factory map's last entry is the last pixel of this sensor.
+    EXPECT_NE(control("defectmap.get GEV-G1-0640 0").find("639,479"), std::string::npos);
+}
+
 TEST_F(WorldFile, BadFilesAreRefusedWithTheReasonAndChangeNothing)
 {
     struct Row { const char* json; const char* reason; };

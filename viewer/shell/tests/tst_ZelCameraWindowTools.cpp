@@ -7,6 +7,7 @@
 #include "ZelCameraManager.h"
 #include "ZelCameraWindow.h"
 #include "ZelCameraWindowSeam.h"
+#include "ZelDefectPixelCorrection.h"
 #include "ZelDialogs.h"
 #include "ZelFeatureManager.h"
 #include "ZelIOConfigTable.h"
@@ -22,6 +23,7 @@
 #include <QMenu>
 #include <QPointer>
 #include <QProgressDialog>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QToolButton>
 #include <QtTest>
@@ -53,6 +55,10 @@ private slots:
     void saveUserSet();
     void progressDialog();
     void ioConfigWritesRefreshTheTree();
+    void defectToolIsMadeWithTheWindow_data();
+    void defectToolIsMadeWithTheWindow();
+    void defectMapCommands();
+    void defectUploadEndsTheProgress();
 
 private:
     ZelCameraWindow* openWindow(const QString& deviceId, const QString& producer = "orv_gev_tl.cti",
@@ -391,6 +397,142 @@ void TestZelCameraWindowTools::ioConfigWritesRefreshTheTree()
     const int written = log.indexOf("feature=\"LineInverter\"");
     QVERIFY2(written >= 0, qPrintable(log));
     QVERIFY2(log.indexOf("TLParamsLocked", written) > written, qPrintable(log));
+}
+
+void TestZelCameraWindowTools::defectToolIsMadeWithTheWindow_data()
+{
+    QTest::addColumn<QString>("deviceId");
+    QTest::addColumn<QString>("producer");
+    QTest::addColumn<bool>("tool");
+    QTest::addColumn<QString>("selectBytes"); // custom map selected through the tool
+    QTest::newRow("G1, features") << "GEV-G1-0001" << "orv_gev_tl.cti" << true << "00 00 00 01";
+    QTest::newRow("C2, big-endian registers") << "CL-C2-0402" << "orv_cl_tl.cti" << true << "00 00 00 01";
+    QTest::newRow("U1, little-endian registers") << "U3V-U1-0301" << "orv_u3v_tl.cti" << true << "01 00 00 00";
+    QTest::newRow("U2, no correction") << "U3V-U2-0302" << "orv_u3v_tl.cti" << false << "";
+}
+
+void TestZelCameraWindowTools::defectToolIsMadeWithTheWindow()
+{
+    QFETCH(QString, deviceId);
+    QFETCH(QString, producer);
+    QFETCH(bool, tool);
+    QFETCH(QString, selectBytes);
+    QVERIFY(openWindow(deviceId, producer));
+    auto* defect = qobject_cast<ZelDefectPixelCorrection*>(window->tool(ZelCameraTool::DefectPixelCorrection));
+    QCOMPARE(defect != nullptr, tool);
+    if (!defect) {
+        window->onSelectCustomMap(true); // nothing to do
+        return;
+    }
+    QVERIFY(!defect->isVisible());
+    QCOMPARE(defect->parent(), window.data());
+    QVERIFY(window->progressDialog());
+    QVERIFY(!window->progressDialog()->isVisible());
+
+    QSignalSpy status(window.data(), &ZelCameraWindow::updateDefectPixelStatus);
+    window->onSelectCustomMap(false);
+    QString reply;
+    run("memory.peek " + deviceId + " 0x10004014 4", &reply);
+    QCOMPARE(reply, QString("00 00 00 00"));
+    window->onSelectCustomMap(true);
+    run("memory.peek " + deviceId + " 0x10004014 4", &reply);
+    QCOMPARE(reply, selectBytes);
+    window->onEnableCorrection(true);
+    window->onInitDefectPixelCorection();
+    QCOMPARE(status.count(), 1);
+    QCOMPARE(status[0], (QList<QVariant>{true, true, false}));
+    window->onSelectFactoryMap(true);
+    window->onEnableCorrection(false);
+    window->onInitDefectPixelCorection();
+    QCOMPARE(status[1], (QList<QVariant>{false, false, false}));
+
+    // Shown on request, the same window.
+    window->onShowDefectPixelCorrectionWidget();
+    QVERIFY(defect->isVisible());
+    window->onShowDefectPixelCorrection();
+    QCOMPARE(window->tool(ZelCameraTool::DefectPixelCorrection), defect);
+    QVERIFY(!QApplication::overrideCursor());
+}
+
+void TestZelCameraWindowTools::defectMapCommands()
+{
+    QTemporaryDir files;
+    QVERIFY(openWindow("GEV-G1-0001"));
+    window->onSelectCustomMap(true);
+    const QString in = files.filePath("in.txt");
+    {
+        QFile f(in);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write("5;7;0\n100;200;0\n");
+    }
+    // Import uploads; the question after the upload is answered No.
+    ZelDialogs::Script dialogs;
+    dialogs.answer(in);
+    dialogs.answer(QMessageBox::No);
+    window->onImportMap();
+    QCOMPARE(dialogs.count(), 2);
+    QCOMPARE(dialogs.last().title, QString("Upload Map To Camera"));
+    QString reply;
+    run("defectmap.get GEV-G1-0001 1", &reply);
+    QCOMPARE(reply, QString("size=2\n5,7\n100,200\n"));
+
+    // Export downloads the camera's map into a file.
+    const QString out = files.filePath("out.txt");
+    dialogs.clear();
+    dialogs.answer(out);
+    window->onExportMap();
+    QCOMPARE(dialogs.count(), 2);
+    QCOMPARE(dialogs.last().title, QString("Save Map To File"));
+    QCOMPARE(dialogs.last().text, QString("  Save Successful  "));
+    QVERIFY(dialogs.last().hasParent);
+    QFile f(out);
+    QVERIFY(f.open(QIODevice::ReadOnly));
+    QCOMPARE(f.readAll(), QByteArray("5;7;111\n100;200;111\n"));
+
+    // A cancelled file dialog: no message.
+    dialogs.clear();
+    window->onExportMap();
+    QCOMPARE(dialogs.count(), 1);
+    QVERIFY(!QApplication::overrideCursor());
+}
+
+void TestZelCameraWindowTools::defectUploadEndsTheProgress()
+{
+    QTemporaryDir files;
+    QVERIFY(openWindow("CL-C2-0402", "orv_cl_tl.cti"));
+    window->onSelectCustomMap(true);
+    const QString in = files.filePath("in.txt");
+    {
+        QFile f(in);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write("1;1;0\n2;2;0\n3;3;0\n");
+    }
+    QCOMPARE(run("register.fail CL-C2-0402 0x10025000 write -1013"), 0);
+    QProgressDialog* progress = window->progressDialog();
+    ZelDialogs::Script dialogs;
+    bool shownDuring = false;
+    dialogs.whileOpen([&](const ZelDialogs::Request&) { shownDuring = shownDuring || progress->isVisible(); });
+    dialogs.answer(in);
+    window->onImportMap();
+    // The failure is told, the progress is gone, no user set question.
+    QCOMPARE(dialogs.count(), 2);
+    QCOMPARE(dialogs.last().text, QString(" Upload Failed"));
+    QVERIFY(!progress->isVisible());
+    QVERIFY(!shownDuring);
+
+    // Some entries skipped: a warning, no question, the progress gone.
+    {
+        QFile f(in);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write("1;1;0\n2;2;9\n");
+    }
+    dialogs.clear();
+    dialogs.answer(in);
+    window->onImportMap();
+    QCOMPARE(dialogs.count(), 2);
+    QCOMPARE(dialogs.last().icon, QMessageBox::Warning);
+    QVERIFY(!progress->isVisible());
+    QVERIFY(!QApplication::overrideCursor());
 }
 
 QTEST_MAIN(TestZelCameraWindowTools)

@@ -1,0 +1,190 @@
+#include "../../core/tests/SimCameraSession.h"
+#include "../../core/tests/TestHome.h"
+
+#include "ZelCamera.h"
+#include "ZelCameraWindow.h"
+#include "ZelDialogs.h"
+#include "ZelImageViewWidget.h"
+#include "ZelNUShadingCorrection.h"
+#include "ZelShadingCorrection.h"
+
+#include <QApplication>
+#include <QFile>
+#include <QPointer>
+#include <QProgressDialog>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QtTest>
+
+class TestZelCameraWindowShading : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase() { QVERIFY(useTestHome(home)); }
+    void init() { QVERIFY(session.start()); }
+    void cleanup()
+    {
+        delete window;
+        QVERIFY(!QApplication::overrideCursor());
+        session.stop();
+    }
+
+    void initialisationPicksTheTool_data();
+    void initialisationPicksTheTool();
+    void mapCommands();
+    void commandsWithoutToolDoNothing();
+    void importShadingMapUploads();
+    void failedNonUniformLoadIsReported();
+    void failedUploadClosesTheProgress();
+
+private:
+    ZelCameraWindow* openWindow(const QString& deviceId, const QString& producer = "orv_gev_tl.cti")
+    {
+        ZelCamera* camera = session.open(deviceId, producer);
+        if (!camera)
+            return nullptr;
+        window = new ZelCameraWindow(camera, ORV_ACCESS_MODE_CONTROL);
+        window->show();
+        return window;
+    }
+    QStringList writes(const std::function<void()>& action)
+    {
+        return session.writesDuring(action, {"Shading_Control", "Shading_MapSelect"});
+    }
+    QString file(const QString& name, const QByteArray& content)
+    {
+        QFile f(files.filePath(name));
+        if (!f.open(QIODevice::WriteOnly))
+            return QString();
+        f.write(content);
+        return f.fileName();
+    }
+
+    QTemporaryDir home;
+    QTemporaryDir files;
+    zeltest::SimCameraSession session;
+    QPointer<ZelCameraWindow> window;
+};
+
+void TestZelCameraWindowShading::initialisationPicksTheTool_data()
+{
+    QTest::addColumn<QString>("deviceId");
+    QTest::addColumn<QString>("producer");
+    QTest::addColumn<QString>("tool");
+    QTest::newRow("G1 non-uniform") << "GEV-G1-0001" << "orv_gev_tl.cti" << "ZelNUShadingCorrection";
+    QTest::newRow("U1 non-uniform") << "U3V-U1-0301" << "orv_u3v_tl.cti" << "ZelNUShadingCorrection";
+    QTest::newRow("G2 block") << "GEV-G2-0002" << "orv_gev_tl.cti" << "ZelShadingCorrection";
+    QTest::newRow("C2 block") << "CL-C2-0402" << "orv_cl_tl.cti" << "ZelShadingCorrection";
+    QTest::newRow("U2 none") << "U3V-U2-0302" << "orv_u3v_tl.cti" << QString();
+}
+
+void TestZelCameraWindowShading::initialisationPicksTheTool()
+{
+    QFETCH(QString, deviceId);
+    QFETCH(QString, producer);
+    QFETCH(QString, tool);
+    QVERIFY(openWindow(deviceId, producer));
+    QCOMPARE(session.run("feature.set remote:" + deviceId + " Shading_MapSelect 2") == 0, !tool.isEmpty());
+    QSignalSpy status(window.data(), &ZelCameraWindow::updateShadingStatus);
+    window->onInitShadingCorection();
+    QWidget* made = window->tool(ZelCameraTool::NUShading);
+    if (!made)
+        made = window->tool(ZelCameraTool::BlockShading);
+    if (tool.isEmpty()) {
+        QVERIFY(!made);
+        QCOMPARE(status.count(), 0);
+        QVERIFY(!window->progressDialog());
+        return;
+    }
+    QVERIFY(made);
+    QCOMPARE(QString(made->metaObject()->className()), tool);
+    QVERIFY(!made->isVisible());
+    QCOMPARE(made->parent(), window.data());
+    QCOMPARE(status.count(), 1);
+    QCOMPARE(status.first(), (QList<QVariant>{false, 2, false}));
+    QVERIFY(window->progressDialog());
+    QVERIFY(!window->progressDialog()->isVisible());
+    // The show slot shows the one tool; a second initialisation keeps it.
+    window->onShowShadingCorrectionWidget();
+    QVERIFY(made->isVisible());
+    window->onInitShadingCorection();
+    QCOMPARE(window->findChildren<ZelShadingTool*>().size(), 1);
+    QVERIFY(!QApplication::overrideCursor());
+}
+
+void TestZelCameraWindowShading::mapCommands()
+{
+    QVERIFY(openWindow("GEV-G2-0002"));
+    window->onInitShadingCorection();
+    QCOMPARE(writes([&] { window->onSelectMap1(false); }), QStringList());
+    QCOMPARE(writes([&] { window->onSelectMap1(true); }), QStringList{"Shading_MapSelect=1 0"});
+    // The view's menu reaches the same slots.
+    QCOMPARE(writes([&] { emit window->imageView()->actionViewerSelectMap2(true); }),
+             QStringList{"Shading_MapSelect=2 0"});
+    QCOMPARE(writes([&] { emit window->imageView()->actionViewerActionShadingEnableCorrection(true); }),
+             QStringList{"Shading_Control=1 0"});
+    QSignalSpy status(window.data(), &ZelCameraWindow::updateShadingStatus);
+    window->onInitShadingCorection();
+    QCOMPARE(status.first(), (QList<QVariant>{true, 2, false}));
+    QCOMPARE(writes([&] { window->onEnableShadingCorrection(false); }), QStringList{"Shading_Control=0 0"});
+}
+
+void TestZelCameraWindowShading::commandsWithoutToolDoNothing()
+{
+    QVERIFY(openWindow("GEV-G1-0001"));
+    ZelDialogs::Script dialogs;
+    QCOMPARE(writes([&] {
+                 window->onSelectMap0(true);
+                 window->onEnableShadingCorrection(true);
+                 window->onImportShadingMap();
+                 window->onShowShadingCorrectionWidget();
+             }),
+             QStringList());
+    QCOMPARE(dialogs.count(), 0);
+}
+
+void TestZelCameraWindowShading::importShadingMapUploads()
+{
+    QVERIFY(openWindow("GEV-G2-0002"));
+    window->onInitShadingCorection();
+    ZelDialogs::Script dialogs;
+    dialogs.answer(file("map.txt", "2; 1; 1; 2; "));
+    dialogs.answer(QMessageBox::No);
+    QCOMPARE(writes([&] { emit window->imageView()->actionViewerActionsLoadShadingMap(); }),
+             QStringList{"Shading_Control=1 0"});
+    QCOMPARE(dialogs.last().title, QStringLiteral("Upload Map To Camera"));
+    QVERIFY(!window->progressDialog()->isVisible());
+    QString memory;
+    session.run("memory.peek GEV-G2-0002 0x10100000 4", &memory);
+    QCOMPARE(memory.trimmed().remove(' ').toLower(), QStringLiteral("10002000"));
+}
+
+void TestZelCameraWindowShading::failedNonUniformLoadIsReported()
+{
+    QVERIFY(openWindow("GEV-G1-0001"));
+    window->onInitShadingCorection();
+    ZelDialogs::Script dialogs;
+    dialogs.answer(file("short.bin", QByteArray("\x02\0\0\0\x01\0\0\0", 8)));
+    QCOMPARE(writes([&] { window->onImportShadingMap(); }), QStringList());
+    QCOMPARE(dialogs.last().title, QStringLiteral("Load Map"));
+    QCOMPARE(dialogs.last().text, QStringLiteral("Load Map failed!"));
+    QVERIFY(dialogs.last().hasParent);
+}
+
+void TestZelCameraWindowShading::failedUploadClosesTheProgress()
+{
+    QVERIFY(openWindow("GEV-G2-0002"));
+    window->onInitShadingCorection();
+    QCOMPARE(session.run("register.fail GEV-G2-0002 0x10100000 write -1013"), 0);
+    ZelDialogs::Script dialogs;
+    dialogs.answer(file("map.txt", "2; 1; 1; 2; "));
+    QCOMPARE(writes([&] { window->onImportShadingMap(); }), QStringList());
+    QCOMPARE(dialogs.last().text, QStringLiteral("upload failed"));
+    for (const ZelDialogs::Request& r : dialogs.requests())
+        QVERIFY(r.title != QStringLiteral("Upload Map To Camera"));
+    QVERIFY(!window->progressDialog()->isVisible());
+}
+
+QTEST_MAIN(TestZelCameraWindowShading)
+#include "tst_ZelCameraWindowShading.moc"
