@@ -60,6 +60,7 @@ private slots:
     void malformedPatternGroups();
     void imageListsAndMeans();
     void changedFileIsNotTakenOut();
+    void aMeanHoldsAtMost256Images();
     void thresholdFields_data();
     void thresholdFields();
     void generateWithoutImages();
@@ -683,6 +684,23 @@ void TestZelDefectPixelCorrection::changedFileIsNotTakenOut()
     QMetaObject::invokeMethod(tool.data(), "on_btnAddBrightImage_clicked");
     QCOMPARE(meanAt(ui.lblMeanImageBright, 1, 1), 250);
     QCOMPARE(tool->imageSet(2).number(), 1);
+}
+
+void TestZelDefectPixelCorrection::aMeanHoldsAtMost256Images()
+{
+    QVERIFY(u1());
+    QStringList paths;
+    for (int i = 0; i < 257; ++i)
+        paths << bmp(QStringLiteral("i%1.bmp").arg(i), indexedImage(2, 2, i % 2 ? 255 : 0));
+    ZelDialogs::Script script;
+    script.answer(paths);
+    QMetaObject::invokeMethod(tool.data(), "on_btnAddDarkImage_clicked");
+    QCOMPARE(tool->form().listDarkImagePath->count(), 256);
+    QCOMPARE(tool->imageSet(1).number(), 256);
+    QCOMPARE(meanAt(tool->form().lblMeanImageDark, 1, 1), 127);
+    QCOMPARE(script.count(), 2);
+    QCOMPARE(script.last().title, QStringLiteral("Load Image"));
+    QVERIFY2(script.last().text.startsWith(paths.last() + ": "), qPrintable(script.last().text));
 }
 
 void TestZelDefectPixelCorrection::thresholdFields_data()
