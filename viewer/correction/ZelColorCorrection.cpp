@@ -375,7 +375,8 @@ bool ZelColorCorrection::fitMatrix()
         int v[3];
         for (int o = 0; o < 3; ++o) {
             const double out = x(0, o) * m.red() + x(1, o) * m.green() + x(2, o) * m.blue() + x(3, o);
-            v[o] = int(std::trunc(std::clamp(out, 0.0, 255.0)));
+            // Truncated; rounding noise just under a whole level keeps that level.
+            v[o] = int(std::floor(std::clamp(out, 0.0, 255.0) + 1e-7));
         }
         m_corrected << QColor(v[0], v[1], v[2], 255);
     }
