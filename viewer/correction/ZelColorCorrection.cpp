@@ -14,6 +14,7 @@
 #include <QGraphicsSceneMouseEvent>
 #include <QPen>
 #include <QSettings>
+#include <QHeaderView>
 #include <QTableWidgetItem>
 
 #include <algorithm>
@@ -166,6 +167,10 @@ ZelColorCorrection::ZelColorCorrection(ZelFeatureManager* remoteDevice, QString 
 
     ui->tableWidget->setEnabled(true);
     ui->tableWidget->setStyleSheet(QStringLiteral("background-color: rgba( 255, 255, 255, 50% );"));
+    ui->tableWidget->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
+    // The row headers keep a plain look of their own under that background.
+    ui->tableWidget->verticalHeader()->setStyleSheet(
+        QStringLiteral("::section { background-color: #dddddd; color: black; padding: 0 6px; }"));
     ui->textBrowser->setStyleSheet(QStringLiteral("background-color: rgba( 255, 255, 255, 0% );"));
     showMode(0);
 }
