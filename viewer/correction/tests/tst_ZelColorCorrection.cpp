@@ -14,6 +14,7 @@
 #include <QGraphicsSceneMouseEvent>
 #include <QGroupBox>
 #include <QPushButton>
+#include <QSettings>
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QToolButton>
@@ -137,6 +138,11 @@ private slots:
     void chart();
     void narrowChartIsNotMeasured();
     void sourceImage();
+    void profilesFromAStore();
+    void localImage_data();
+    void localImage();
+    void resultView();
+    void enableBoxFollowsTheCamera();
     void upload_data();
     void upload();
     void failedUploadStops();
@@ -415,6 +421,162 @@ void TestZelColorCorrection::sourceImage()
     ORV_BUFFER_INFO next = record(cellImage(QSize(8, 8), QRect(0, 0, 6, 4)), BayerRG8);
     window->setSourceImage(&next);
     QCOMPARE(window->sourceImage().size(), QSize(8, 8));
+}
+
+void TestZelColorCorrection::profilesFromAStore()
+{
+    QTemporaryDir dir;
+    QSettings store(dir.filePath("profiles.ini"), QSettings::IniFormat);
+    store.beginGroup("B plain");
+    store.setValue("01", QStringList{"#102030"});
+    store.setValue("00", QStringList{"#ff0000", "2.5"});
+    store.endGroup();
+    store.beginGroup("A empty");
+    store.endGroup();
+    store.beginGroup("C");
+    store.setValue("00", QStringList{"#00ff00", "0,5"});
+    store.endGroup();
+    store.sync();
+    make();
+    window->readProfiles(&store);
+    auto* combo = child<QComboBox>("Profile");
+    QCOMPARE(combo->count(), 2);
+    QCOMPARE(combo->itemText(0), QString("B plain"));
+    QCOMPARE(combo->itemText(1), QString("C"));
+    QCOMPARE(window->profileIndex(), 0);
+    const QList<ZelColorCorrection::Profile> profiles = window->profiles();
+    QCOMPARE(profiles.size(), 2);
+    QCOMPARE(profiles.at(0).colours, Colours({QColor("#ff0000"), QColor("#102030")}));
+    QCOMPARE(profiles.at(0).weights, Values({2.5, 1.0}));
+    combo->setCurrentIndex(1);
+    QCOMPARE(window->profileIndex(), 1);
+    // A null store changes nothing.
+    window->readProfiles(nullptr);
+    QCOMPARE(window->profiles().size(), 2);
+}
+
+void TestZelColorCorrection::localImage_data()
+{
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<bool>("accepted");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("32-bit RGB") << "chart.png" << true << "";
+    QTest::newRow("with alpha") << "alpha.png" << false << "";
+    QTest::newRow("not an image") << "broken.png" << false << "Failed!";
+}
+
+void TestZelColorCorrection::localImage()
+{
+    QFETCH(QString, file);
+    QFETCH(bool, accepted);
+    QFETCH(QString, message);
+    QTemporaryDir dir;
+    QVERIFY(cellImage(QSize(60, 40), QRect(0, 0, 60, 40)).save(dir.filePath("chart.png")));
+    QImage alpha(30, 20, QImage::Format_ARGB32);
+    alpha.fill(qRgba(1, 2, 3, 100));
+    QVERIFY(alpha.save(dir.filePath("alpha.png")));
+    QFile broken(dir.filePath("broken.png"));
+    QVERIFY(broken.open(QIODevice::WriteOnly));
+    broken.write("no image here");
+    broken.close();
+
+    make();
+    ORV_BUFFER_INFO info = record(cellImage(QSize(8, 8), QRect(0, 0, 6, 4)), BayerRG8);
+    window->setSourceImage(&info);
+    drag(window->chartScene(), QPoint(0, 0), QPoint(6, 4));
+    child<QComboBox>("Viewer")->setCurrentIndex(1);
+    ZelDialogs::Script script;
+    script.answer(QStringList{dir.filePath("alpha.png"), dir.filePath(file)});
+    auto* import = child<QToolButton>("ImportSourceImg");
+    for (QAction* action : import->actions()) {
+        if (action->text() == "Import Local Image")
+            action->trigger();
+    }
+    QCOMPARE(script.requests().first().kind, ZelDialogs::Kind::OpenFileNames);
+    QCOMPARE(script.requests().first().title, QString("image paths"));
+    QVERIFY(!script.requests().first().hasParent);
+    QCOMPARE(ZelAppSettings::instance()->value("Directory", "PDCSettingsFileDir").toString(), dir.path());
+    QCOMPARE(window->viewMode(), 0);
+    if (accepted) {
+        QCOMPARE(window->sourceImage().size(), QSize(60, 40));
+        QVERIFY(window->chartScene()->patches().isEmpty());  // the chart is drawn again
+    } else {
+        QCOMPARE(window->sourceImage().size(), QSize(8, 8));
+        QCOMPARE(window->chartScene()->patches().size(), 24);
+    }
+    QCOMPARE(script.count(), message.isEmpty() ? 1 : 2);
+    if (!message.isEmpty()) {
+        QCOMPARE(script.last().title, QString("Load Image"));
+        QCOMPARE(script.last().text, dir.filePath(file) + message);
+        QCOMPARE(script.last().icon, QMessageBox::Critical);
+    }
+}
+
+void TestZelColorCorrection::resultView()
+{
+    make();
+    const QRect chartRect(0, 0, 360, 240);
+    ORV_BUFFER_INFO info = record(cellImage(chartRect.size(), chartRect), BayerRG8);
+    window->setSourceImage(&info);
+    drag(window->chartScene(), QPoint(0, 0), QPoint(360, 240));
+    const Colours refs = colours([](int k) { return varied(k, 12, 8); });
+    window->setProfiles({profile(refs, Values(24, 1.0))});
+    window->setProfileIndex(0);
+    ZelDialogs::Script script;
+    child<QPushButton>("GenerateCCM")->click();
+    QCOMPARE(script.count(), 0);
+    QCOMPARE(window->viewMode(), 1);
+
+    // The identity, row by row, offsets last.
+    auto* table = child<QTableWidget>("tableWidget");
+    const Values identity{1, 0, 0, 0, 1, 0, 0, 0, 1, 0, 0, 0};
+    for (int i = 0; i < 12; ++i) {
+        QTableWidgetItem* item = table->item(i / 3, i % 3);
+        QVERIFY(item);
+        QVERIFY(std::abs(item->text().toDouble() - identity.at(i)) < 1e-9);
+        QVERIFY(!(item->flags() & Qt::ItemIsEditable));
+    }
+    QCOMPARE(table->verticalHeaderItem(3)->text(), QString("Offset"));
+
+    // Reference, measured and twice the corrected colour per patch, framed.
+    QGraphicsScene* scene = window->resultScene();
+    auto squareAt = [scene](QPointF at) -> QGraphicsRectItem* {
+        for (QGraphicsItem* item : scene->items(at)) {
+            auto* square = qgraphicsitem_cast<QGraphicsRectItem*>(item);
+            if (square && square->rect().size() == QSizeF(50, 50))
+                return square;
+        }
+        return nullptr;
+    };
+    for (int k : {0, 7, 23}) {
+        const QPointF block(100 * (k % 6), 100 * (k / 6));
+        const QString rgb = QString("%1,%2,%3").arg(refs.at(k).red()).arg(refs.at(k).green()).arg(refs.at(k).blue());
+        QCOMPARE(squareAt(block + QPointF(25, 25))->toolTip(), "reference: " + rgb);
+        QCOMPARE(squareAt(block + QPointF(75, 25))->toolTip(), "uncorrected: " + rgb);
+        QCOMPARE(squareAt(block + QPointF(25, 75))->toolTip(), "corrected: " + rgb);
+        QCOMPARE(squareAt(block + QPointF(75, 75))->brush().color(), refs.at(k));
+    }
+    int frames = 0;
+    for (QGraphicsItem* item : scene->items()) {
+        auto* square = qgraphicsitem_cast<QGraphicsRectItem*>(item);
+        if (square && square->rect().size() == QSizeF(100, 100) && square->pen().width() == 12)
+            ++frames;
+    }
+    QCOMPARE(frames, 24);
+}
+
+void TestZelColorCorrection::enableBoxFollowsTheCamera()
+{
+    QVERIFY(session.start());
+    QCOMPARE(session.run("feature.set remote:GEV-G2-0002 ColorTransformationEnable 1"), 0);
+    ZelCamera* camera = session.open("GEV-G2-0002", "orv_gev_tl.cti");
+    QVERIFY(camera);
+    make(camera->remoteDeviceFeatures);
+    auto* enable = child<QCheckBox>("EnableCCM");
+    QVERIFY(enable->isChecked());
+    const QStringList writes =
+        session.writesDuring([enable] { enable->setChecked(false); }, {"ColorTransformationEnable"});
+    QCOMPARE(writes, QStringList{"ColorTransformationEnable=false 0"});
 }
 
 void TestZelColorCorrection::upload_data()
