@@ -1,5 +1,6 @@
 #include "../../core/tests/SimCameraSession.h"
 #include "../../core/tests/TestHome.h"
+#include "ChartDrag.h"
 
 #include "ZelAppSettings.h"
 #include "ZelColorCorrection.h"
@@ -11,7 +12,6 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QGraphicsRectItem>
-#include <QGraphicsSceneMouseEvent>
 #include <QGroupBox>
 #include <QPushButton>
 #include <QSettings>
@@ -80,22 +80,7 @@ ORV_BUFFER_INFO record(const QImage& image, quint64 format, quint32 size = 0)
     return info;
 }
 
-void mouse(QGraphicsScene* scene, QEvent::Type type, QPointF at)
-{
-    QGraphicsSceneMouseEvent event(type);
-    event.setScenePos(at);
-    event.setButton(type == QEvent::GraphicsSceneMouseMove ? Qt::NoButton : Qt::LeftButton);
-    event.setButtons(type == QEvent::GraphicsSceneMouseRelease ? Qt::NoButton : Qt::LeftButton);
-    QApplication::sendEvent(scene, &event);
-}
-
-void drag(QGraphicsScene* scene, QPointF from, QPointF to)
-{
-    mouse(scene, QEvent::GraphicsSceneMousePress, from);
-    mouse(scene, QEvent::GraphicsSceneMouseMove, (from + to) / 2);
-    mouse(scene, QEvent::GraphicsSceneMouseMove, to);
-    mouse(scene, QEvent::GraphicsSceneMouseRelease, to);
-}
+using charttest::drag;
 
 // An image whose 6 x 4 cells over the chart rectangle each have their own
 // colour: the colour of cell k is varied(k, 12, 8).

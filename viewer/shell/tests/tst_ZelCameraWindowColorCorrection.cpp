@@ -3,6 +3,7 @@
 // gone from the next live image after the upload.
 #include "../../core/tests/SimCameraSession.h"
 #include "../../core/tests/TestHome.h"
+#include "../../correction/tests/ChartDrag.h"
 
 #include "ZelCamera.h"
 #include "ZelCameraWindow.h"
@@ -16,7 +17,6 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QGraphicsRectItem>
-#include <QGraphicsSceneMouseEvent>
 #include <QLabel>
 #include <QPointer>
 #include <QPushButton>
@@ -30,15 +30,6 @@ namespace {
 
 // A mild cast, row by row, that saturates no patch.
 const double kCast[9] = {0.9, 0.08, 0.0, 0.05, 0.85, 0.05, 0.0, 0.1, 0.8};
-
-void mouse(QGraphicsScene* scene, QEvent::Type type, QPointF at)
-{
-    QGraphicsSceneMouseEvent event(type);
-    event.setScenePos(at);
-    event.setButton(type == QEvent::GraphicsSceneMouseMove ? Qt::NoButton : Qt::LeftButton);
-    event.setButtons(type == QEvent::GraphicsSceneMouseRelease ? Qt::NoButton : Qt::LeftButton);
-    QApplication::sendEvent(scene, &event);
-}
 
 QStringList g_dump;
 void collect(QtMsgType, const QMessageLogContext&, const QString& text) { g_dump << text; }
@@ -115,11 +106,8 @@ private:
     {
         ZelColorCorrection* tool = correction();
         tool->findChild<QToolButton*>("ImportSourceImg")->defaultAction()->trigger();
-        QGraphicsScene* scene = tool->chartScene();
         const QSize size = tool->sourceImage().size();
-        mouse(scene, QEvent::GraphicsSceneMousePress, QPointF(0, 0));
-        mouse(scene, QEvent::GraphicsSceneMouseMove, QPointF(size.width(), size.height()));
-        mouse(scene, QEvent::GraphicsSceneMouseRelease, QPointF(size.width(), size.height()));
+        charttest::drag(tool->chartScene(), QPointF(0, 0), QPointF(size.width(), size.height()));
     }
 
     QTemporaryDir home;
