@@ -54,15 +54,13 @@ void CustomScene::newChart()
     delete m_chart;
     m_chart = new QGraphicsRectItem;
     m_chart->setPen(dashedWhite(2));
+    addItem(m_chart);
 }
 
 void CustomScene::reset()
 {
-    delete m_chart;
-    m_chart = new QGraphicsRectItem;
-    m_chart->setPen(dashedWhite(2));
-    clear();  // deletes the image and the new, empty chart
     m_chart = nullptr;
+    clear();
 }
 
 QList<QGraphicsRectItem*> CustomScene::patches() const
@@ -83,7 +81,6 @@ void CustomScene::mousePressEvent(QGraphicsSceneMouseEvent* event)
         newChart();
         m_press = event->scenePos();
         m_drag = QRectF(m_press, QSizeF(0, 0));
-        addItem(m_chart);
         update();
     }
     QGraphicsScene::mousePressEvent(event);
@@ -135,8 +132,6 @@ void CustomScene::layoutChart()
             item->setData(0, square.topLeft());
         }
     }
-    if (m_chart->scene() != this)
-        addItem(m_chart);
     update();
 }
 
