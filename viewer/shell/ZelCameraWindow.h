@@ -84,6 +84,8 @@ public slots:
     void onShowFileAccess();
     void onShowColorCorrectionWidget();
     void onShowColorCorrection();
+    // Hands a copy of the displayed image to the colour correction window.
+    void onUpdateCCMSourceImage();
     void onShowDefectPixelCorrectionWidget();
     void onShowShadingCorrectionWidget();
     void onShowDefectPixelCorrection();

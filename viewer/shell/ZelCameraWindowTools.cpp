@@ -5,6 +5,7 @@
 
 #include "ZelAppSettings.h"
 #include "ZelCameraDataStream.h"
+#include "ZelColorCorrection.h"
 #include "ZelDefectPixelCorrection.h"
 #include "ZelDialogs.h"
 #include "ZelFeatureManager.h"
@@ -81,6 +82,13 @@ const ZelCameraWindow::ToolHook* ZelCameraWindow::toolHook(ZelCameraTool tool)
              connect(defect, &ZelDefectPixelCorrection::actionViewerUpdateProcessBar, w,
                      &ZelCameraWindow::onProgressBarValueChanged);
              return defect;
+         }},
+        {ZelCameraTool::ColorCorrection,
+         [](ZelCameraWindow* w) -> QWidget* {
+             // Built once per tool object, so one import connection each.
+             auto* correction = new ZelColorCorrection(w->m_camera->remoteDeviceFeatures, w->m_title, w);
+             connect(correction, &ZelColorCorrection::importLiveImg, w, &ZelCameraWindow::onUpdateCCMSourceImage);
+             return correction;
          }},
         {ZelCameraTool::PixelHistogram,
          [](ZelCameraWindow* w) -> QWidget* { return new ZelPixelHistogramWidget(w->m_title, w); }},
@@ -170,6 +178,18 @@ void ZelCameraWindow::onShowColorCorrection()
         return;
     ensureTool(ZelCameraTool::ColorCorrection);
     emit enableColorCorrection(m_colorCorrectionSupported);
+}
+
+void ZelCameraWindow::onUpdateCCMSourceImage()
+{
+    auto* correction = qobject_cast<ZelColorCorrection*>(m_tools[int(ZelCameraTool::ColorCorrection)]);
+    ZelAcqBuffer* display = m_lastImage ? m_lastImage->GetDisplayBuffer() : nullptr;
+    if (!correction || !display)
+        return;
+    ORV_BUFFER_INFO copy{};
+    display->CopyImage(copy);
+    if (copy.pixels)
+        correction->setSourceImage(&copy);
 }
 
 void ZelCameraWindow::onShowDefectPixelCorrectionWidget()

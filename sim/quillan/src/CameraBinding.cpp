@@ -66,6 +66,32 @@ const bool hooked = [] {
     return true;
 }();
 
+// The twelve values of the selected colour transformation while it is on
+// (store lock held).
+SimImageSettings::ColourTransform colourTransformOf(const SimFeatureStore& r)
+{
+    SimImageSettings::ColourTransform t;
+    const SimFeature* enable = r.find("ColorTransformationEnable");
+    const SimFeature* value = r.find("ColorTransformationValue");
+    const SimFeature* index = r.find("ColorTransformationValueSelector");
+    if (!enable || !value || !index || r.valueOf(enable->name).i == 0)
+        return t;
+    SimSelection sel = r.selectionOf(*value);
+    for (size_t k = 0; k < sel.names.size(); ++k) {
+        if (sel.names[k] != index->name)
+            continue;
+        for (const SimEnumEntry& e : index->entries) {
+            if (e.value < 0 || e.value >= int64_t(t.values.size()))
+                continue;
+            sel.entries[k] = e.name;
+            sel.values[k] = e.value;
+            t.values[size_t(e.value)] = r.valueAt(*value, sel).f;
+        }
+        t.enabled = true;
+    }
+    return t;
+}
+
 } // namespace
 
 bool cameraImageSettings(const std::shared_ptr<SimCamera>& camera, SimImageSettings& s, StreamState* stream)
@@ -93,6 +119,7 @@ bool cameraImageSettings(const std::shared_ptr<SimCamera>& camera, SimImageSetti
         if (const SimFeature* e = r.find("ExposureTime"))
             s.referenceExposureUs = e->initialValue.f > 0 ? e->initialValue.f : 10000.0;
         s.gainDb = real("Gain", 0.0);
+        s.colourTransform = colourTransformOf(r);
     }
     const SimPixelFormat::Info* f = SimPixelFormat::find(s.pixelFormat);
     s.colorSensor = f && f->color;

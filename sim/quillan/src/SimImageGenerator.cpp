@@ -18,6 +18,7 @@ bool SimImageSettings::operator==(const SimImageSettings& o) const
         && pattern == o.pattern && exposureUs == o.exposureUs && referenceExposureUs == o.referenceExposureUs
         && gainDb == o.gainDb && flatValue == o.flatValue && noise == o.noise && vignetting == o.vignetting
         && colourCast == o.colourCast && defects == o.defects && lut == o.lut
+        && colourTransform == o.colourTransform
         && defectCorrection == o.defectCorrection && defectMap == o.defectMap
         && shadingCorrection == o.shadingCorrection && shadingGain == o.shadingGain
         && shadingOffset == o.shadingOffset;
@@ -61,6 +62,10 @@ struct SimImageGenerator::Cache {
     std::vector<float> noise;
     std::vector<ImageDefect> defects, corrected;
     std::vector<uint8_t> scratch;
+    // Colour transformation of the moving scene, whose grey value v becomes
+    // greyGain[o] * v + greyOffset[o] in channel o (normalised units).
+    bool greyTransform = false;
+    float greyGain[3] = {1, 1, 1}, greyOffset[3] = {0, 0, 0};
 };
 
 SimImageGenerator::SimImageGenerator() : cache_(new Cache) {}
@@ -116,6 +121,13 @@ void SimImageGenerator::configure(const SimImageSettings& settings)
     const size_t pixels = size_t(w) * h;
     c.channels = f.layout == Layout::Triple ? 3 : 1;
     c.moving = s.pattern == SimImageSettings::Off;
+    const bool transform = s.colourTransform.enabled && f.color;
+    const auto& ct = s.colourTransform.values;
+    c.greyTransform = transform && c.moving;
+    for (int o = 0; o < 3; ++o) {
+        c.greyGain[o] = float(ct[3 * o] + ct[3 * o + 1] + ct[3 * o + 2]);
+        c.greyOffset[o] = float(ct[9 + o] * 257.0);
+    }
 
     c.sensorX.resize(w);
     c.sensorY.resize(h);
@@ -192,6 +204,12 @@ void SimImageGenerator::configure(const SimImageSettings& settings)
                     rgb[1] = rgb[2] = rgb[0];
                 } else if (!f.color) {
                     rgb[0] = rgb[1] = rgb[2] = 0.299 * rgb[0] + 0.587 * rgb[1] + 0.114 * rgb[2];
+                }
+                if (transform) {
+                    const double in[3] = {rgb[0], rgb[1], rgb[2]};
+                    for (int o = 0; o < 3; ++o)
+                        rgb[o] = std::clamp(ct[3 * o] * in[0] + ct[3 * o + 1] * in[1] + ct[3 * o + 2] * in[2] + ct[9 + o],
+                                            0.0, 255.0);
                 }
                 if (c.channels == 3) {
                     for (int k = 0; k < 3; ++k)
@@ -318,6 +336,18 @@ void SimImageGenerator::renderBand(const Cache& c, uint64_t frame, uint8_t* img,
             } else {
                 for (uint32_t k = 0; k < n; ++k)
                     t[k] = float(int32_t(((sxs[k / 3] + sy + rampStep) & 0xFF) * 257u));
+            }
+            if (c.greyTransform) {
+                auto apply = [&c](float v, int o) {
+                    return std::clamp(c.greyGain[o] * v + c.greyOffset[o], 0.0f, float(kFull));
+                };
+                if (chs == 3) {
+                    for (uint32_t k = 0; k < n; ++k)
+                        t[k] = apply(t[k], int(k % 3));
+                } else {
+                    for (uint32_t x = 0; x < w; ++x)
+                        t[x] = apply(t[x], SimPixelFormat::siteColor(f.cfa, x, y));
+                }
             }
         } else {
             const uint16_t* b = c.base.data() + rowStart * chs;

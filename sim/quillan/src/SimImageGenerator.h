@@ -27,6 +27,14 @@ struct SimImageSettings {
             return enabled == o.enabled && indexMax == o.indexMax && valueMax == o.valueMax && tables == o.tables;
         }
     };
+    // The camera's colour transformation: out = G x in + c on red, green and
+    // blue before the mosaic, clamped to the format's range. values holds
+    // G row by row (output red, green, blue), then c in 8-bit terms.
+    struct ColourTransform {
+        bool enabled = false;
+        std::array<double, 12> values{{1, 0, 0, 0, 1, 0, 0, 0, 1, 0, 0, 0}};
+        bool operator==(const ColourTransform& o) const { return enabled == o.enabled && values == o.values; }
+    };
 
     uint32_t sensorWidth = 1280, sensorHeight = 1024;
     uint32_t width = 1280, height = 1024, offsetX = 0, offsetY = 0;
@@ -46,6 +54,7 @@ struct SimImageSettings {
     std::vector<Defect> defects{{5, 7, true}, {100, 200, false}, {1279, 1023, true}};
 
     Lut lut;
+    ColourTransform colourTransform;
     bool defectCorrection = false;
     std::shared_ptr<const std::vector<std::array<uint32_t, 2>>> defectMap;  // sensor x, y
     bool shadingCorrection = false;

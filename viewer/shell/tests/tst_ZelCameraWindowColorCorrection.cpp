@@ -1,0 +1,203 @@
+// The colour correction window on the colour camera: opened from the camera
+// window, fed with the live image, and the cast of the camera's colour chart
+// gone from the next live image after the upload.
+#include "../../core/tests/SimCameraSession.h"
+#include "../../core/tests/TestHome.h"
+#include "../../correction/tests/ChartDrag.h"
+
+#include "ZelCamera.h"
+#include "ZelCameraWindow.h"
+#include "ZelColorCorrection.h"
+#include "ZelDialogs.h"
+#include "ZelFeatureManager.h"
+#include "ZelImageViewWidget.h"
+#include "ZelPropertyWidget.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QComboBox>
+#include <QGraphicsRectItem>
+#include <QLabel>
+#include <QPointer>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QToolButton>
+#include <QtTest>
+
+#include <cmath>
+
+namespace {
+
+// A mild cast, row by row, that saturates no patch.
+const double kCast[9] = {0.9, 0.08, 0.0, 0.05, 0.85, 0.05, 0.0, 0.1, 0.8};
+
+QStringList g_dump;
+void collect(QtMsgType, const QMessageLogContext&, const QString& text) { g_dump << text; }
+
+// Connections of a signal, as the object's debug dump lists them.
+int connectionsOf(QObject* object, const char* signal)
+{
+    g_dump.clear();
+    const QtMessageHandler previous = qInstallMessageHandler(collect);
+    object->dumpObjectInfo();
+    qInstallMessageHandler(previous);
+    int count = 0;
+    bool inSignal = false;
+    for (const QString& line : g_dump.join('\n').split('\n')) {
+        const QString t = line.trimmed();
+        if (t.startsWith("signal:"))
+            inSignal = t.contains(QLatin1String(signal));
+        else if (t.startsWith("-->") || t.startsWith("<functor"))
+            count += inSignal ? 1 : 0;
+        else
+            inSignal = false;
+    }
+    return count;
+}
+
+} // namespace
+
+class TestZelCameraWindowColorCorrection : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase() { QVERIFY(useTestHome(home)); }
+    void init() { QVERIFY(session.start()); }
+    void cleanup()
+    {
+        delete window;
+        QVERIFY(!QApplication::overrideCursor());
+        session.stop();
+    }
+
+    void oneImportConnectionPerTool();
+    void castIsCorrectedOnTheCamera();
+
+private:
+    bool openWindow()
+    {
+        ZelCamera* camera = session.open("GEV-G2-0002", "orv_gev_tl.cti");
+        if (!camera)
+            return false;
+        session.run("stream.manual GEV-G2-0002 on");
+        window = new ZelCameraWindow(camera, ORV_ACCESS_MODE_CONTROL);
+        window->show();
+        return true;
+    }
+    // One more live image, shown as the window's last image.
+    bool grabImage()
+    {
+        const QString before = window->statusTexts().value(0);
+        if (!started) {
+            if (!window->camera()->remoteDeviceFeatures->SetValueEnum("TriggerMode", "On"))
+                return false;
+            emit window->propertyWidget()->startButtonClicked();
+            started = true;
+        }
+        session.run("stream.frame GEV-G2-0002 1");
+        return QTest::qWaitFor([&] { return window->statusTexts().value(0) != before; }, 10000);
+    }
+    ZelColorCorrection* correction() const
+    {
+        return qobject_cast<ZelColorCorrection*>(window->tool(ZelCameraTool::ColorCorrection));
+    }
+    void importAndDrawChart()
+    {
+        ZelColorCorrection* tool = correction();
+        tool->findChild<QToolButton*>("ImportSourceImg")->defaultAction()->trigger();
+        const QSize size = tool->sourceImage().size();
+        charttest::drag(tool->chartScene(), QPointF(0, 0), QPointF(size.width(), size.height()));
+    }
+
+    QTemporaryDir home;
+    zeltest::SimCameraSession session;
+    QPointer<ZelCameraWindow> window;
+    bool started = false;
+};
+
+void TestZelCameraWindowColorCorrection::oneImportConnectionPerTool()
+{
+    started = false;
+    QVERIFY(openWindow());
+    QVERIFY(window->canOpen(ZelCameraTool::ColorCorrection));
+    // Created by the initialisation slot, then shown twice.
+    QSignalSpy enabled(window.data(), &ZelCameraWindow::enableColorCorrection);
+    window->onShowColorCorrection();
+    QCOMPARE(enabled.count(), 1);
+    QCOMPARE(enabled.first().first().toBool(), true);
+    QPointer<ZelColorCorrection> first = correction();
+    QVERIFY(first);
+    QVERIFY(!first->isVisible());
+    window->onShowColorCorrectionWidget();
+    window->onShowColorCorrectionWidget();
+    QCOMPARE(correction(), first.data());
+    QVERIFY(first->isVisible());
+    QCOMPARE(connectionsOf(first, "importLiveImg"), 1);
+    // Closing only hides it; the same window comes back.
+    first->close();
+    QVERIFY(first);
+    window->onShowColorCorrectionWidget();
+    QCOMPARE(correction(), first.data());
+    QCOMPARE(connectionsOf(first, "importLiveImg"), 1);
+
+    // Without an image nothing is imported; with one the copy arrives.
+    first->findChild<QToolButton*>("ImportSourceImg")->defaultAction()->trigger();
+    QVERIFY(first->sourceImage().isNull());
+    QVERIFY(grabImage());
+    first->findChild<QToolButton*>("ImportSourceImg")->defaultAction()->trigger();
+    QCOMPARE(first->sourceImage().size(), QSize(1280, 1024));
+}
+
+void TestZelCameraWindowColorCorrection::castIsCorrectedOnTheCamera()
+{
+    started = false;
+    QStringList cast;
+    for (double v : kCast)
+        cast << QString::number(v);
+    QCOMPARE(session.run("stream.pattern GEV-G2-0002 ColourChart cast=" + cast.join(',')), 0);
+    QVERIFY(openWindow());
+    QVERIFY(grabImage());
+    window->onShowColorCorrectionWidget();
+    ZelColorCorrection* tool = correction();
+    QVERIFY(tool);
+    importAndDrawChart();
+    QCOMPARE(tool->chartScene()->patches().size(), 24);
+    tool->findChild<QComboBox*>("Profile")->setCurrentIndex(0);
+    ZelDialogs::Script dialogs;
+    tool->findChild<QPushButton*>("GenerateCCM")->click();
+    QCOMPARE(dialogs.count(), 0);
+    QCOMPARE(tool->viewMode(), 1);
+
+    // The gain matrix undoes the cast; the offsets stay small.
+    const QVector<double> v = tool->matrixValues();
+    QCOMPARE(v.size(), 12);
+    for (int r = 0; r < 3; ++r) {
+        for (int c = 0; c < 3; ++c) {
+            double product = 0;
+            for (int k = 0; k < 3; ++k)
+                product += v[3 * r + k] * kCast[3 * k + c];
+            QVERIFY2(std::abs(product - (r == c ? 1.0 : 0.0)) < 0.02,
+                     qPrintable(QString("(%1, %2): %3").arg(r).arg(c).arg(product)));
+        }
+        QVERIFY2(std::abs(v[9 + r]) < 2.0, qPrintable(QString("offset %1: %2").arg(r).arg(v[9 + r])));
+    }
+
+    tool->findChild<QPushButton*>("pushButton")->click();
+    QCOMPARE(dialogs.count(), 0);
+    QVERIFY(grabImage());
+    importAndDrawChart();
+    tool->measurePatches();
+    const QVector<QColor> measured = tool->measuredColours();
+    const QVector<QColor> references = tool->profiles().at(0).colours;
+    QCOMPARE(measured.size(), 24);
+    for (int k = 0; k < 24; ++k) {
+        const QColor m = measured.at(k), ref = references.at(k);
+        QVERIFY2(std::abs(m.red() - ref.red()) <= 3 && std::abs(m.green() - ref.green()) <= 3 &&
+                     std::abs(m.blue() - ref.blue()) <= 3,
+                 qPrintable(QString("patch %1: %2 for %3").arg(k).arg(m.name()).arg(ref.name())));
+    }
+}
+
+QTEST_MAIN(TestZelCameraWindowColorCorrection)
+#include "tst_ZelCameraWindowColorCorrection.moc"
