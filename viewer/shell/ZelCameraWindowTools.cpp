@@ -6,7 +6,9 @@
 #include "ZelAppSettings.h"
 #include "ZelCameraDataStream.h"
 #include "ZelDialogs.h"
+#include "ZelEventViewer.h"
 #include "ZelFeatureManager.h"
+#include "ZelFileAccess.h"
 #include "ZelImageViewWidget.h"
 #include "ZelLUTWidget.h"
 #include "ZelPixelHistogramWidget.h"
@@ -47,6 +49,15 @@ const ZelCameraWindow::ToolHook* ZelCameraWindow::toolHook(ZelCameraTool tool)
              auto* sequencer = new ZelSequencerWidget(w->m_camera->remoteDeviceFeatures, w->m_title, w);
              sequencer->installEventFilter(w);
              return sequencer;
+         }},
+        {ZelCameraTool::EventViewer,
+         [](ZelCameraWindow* w) -> QWidget* {
+             return new ZelEventViewer(w->m_camera->deviceHandle, w->m_camera->streamHandle, w->m_title, w);
+         }},
+        {ZelCameraTool::FileAccess,
+         [](ZelCameraWindow* w) -> QWidget* {
+             return new ZelFileAccess(w->m_camera->deviceFeatures, w->m_camera->remoteDeviceFeatures,
+                                      w->m_camera->deviceId, w);
          }},
     };
     for (const ToolHook& hook : hooks) {
@@ -109,7 +120,22 @@ void ZelCameraWindow::onShowLineStatusWidget() { showTool(ZelCameraTool::LineSta
 void ZelCameraWindow::onShowStrobeControllerWidget() { showTool(ZelCameraTool::StrobeController); }
 void ZelCameraWindow::onShowSequencerWidget() { showTool(ZelCameraTool::Sequencer); }
 void ZelCameraWindow::onShowIOConfigWidget() { showTool(ZelCameraTool::IOConfig); }
-void ZelCameraWindow::onShowEventViewerWidget() { showTool(ZelCameraTool::EventViewer); }
+void ZelCameraWindow::onShowEventViewerWidget()
+{
+    if (!canOpen(ZelCameraTool::EventViewer))
+        return;
+    Busy busy(this);
+    auto* viewer = qobject_cast<ZelEventViewer*>(ensureTool(ZelCameraTool::EventViewer));
+    if (!viewer)
+        return;
+    // Asked at every call: such a stream delivers no acquisition events.
+    QVariant info;
+    if (m_camera->remoteDeviceFeatures && m_camera->remoteDeviceFeatures->GetValue("DeviceManufacturerInfo", info) &&
+        info.toString().contains(QLatin1String("RDMA"), Qt::CaseInsensitive))
+        viewer->setDataStreamEventsSupported(false);
+    viewer->showNormal();
+    viewer->activateWindow();
+}
 void ZelCameraWindow::onShowPixelHistogramWidget() { showTool(ZelCameraTool::PixelHistogram); }
 void ZelCameraWindow::onShowFileAccess() { showTool(ZelCameraTool::FileAccess); }
 void ZelCameraWindow::onShowColorCorrectionWidget() { showTool(ZelCameraTool::ColorCorrection); }
