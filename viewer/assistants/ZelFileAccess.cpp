@@ -12,7 +12,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QFormLayout>
-#include <QHBoxLayout>
+#include <QGridLayout>
 #include <QHeaderView>
 #include <QLabel>
 #include <QMenu>
@@ -178,9 +178,12 @@ void ZelFileAccess::buildForm()
     ui.btnDelete = makeButton("btnDelete", QStringLiteral("Delete Selected Files"));
     ui.btnFirwUpgrade = makeButton("btnFirwUpgrade", QStringLiteral("Upload Firmware"));
     ui.btnSave = makeButton("btnSave", QStringLiteral("Download Selected Files"));
-    auto* buttons = new QHBoxLayout();
-    for (QPushButton* button : {ui.btnUpload, ui.btnDelete, ui.btnFirwUpgrade, ui.btnSave})
-        buttons->addWidget(button);
+    // Two rows, so that the texts fit the smallest dialog.
+    auto* buttons = new QGridLayout();
+    buttons->addWidget(ui.btnUpload, 0, 0);
+    buttons->addWidget(ui.btnDelete, 0, 1);
+    buttons->addWidget(ui.btnFirwUpgrade, 1, 0);
+    buttons->addWidget(ui.btnSave, 1, 1);
 
     column->addWidget(ui.label_2);
     column->addWidget(ui.comboBox);
