@@ -8,7 +8,9 @@
 #include "ZelColorCorrection.h"
 #include "ZelDefectPixelCorrection.h"
 #include "ZelDialogs.h"
+#include "ZelEventViewer.h"
 #include "ZelFeatureManager.h"
+#include "ZelFileAccess.h"
 #include "ZelIOConfigWidget.h"
 #include "ZelImageViewWidget.h"
 #include "ZelLUTWidget.h"
@@ -106,6 +108,15 @@ const ZelCameraWindow::ToolHook* ZelCameraWindow::toolHook(ZelCameraTool tool)
              sequencer->installEventFilter(w);
              return sequencer;
          }},
+        {ZelCameraTool::EventViewer,
+         [](ZelCameraWindow* w) -> QWidget* {
+             return new ZelEventViewer(w->m_camera->deviceHandle, w->m_camera->streamHandle, w->m_title, w);
+         }},
+        {ZelCameraTool::FileAccess,
+         [](ZelCameraWindow* w) -> QWidget* {
+             return new ZelFileAccess(w->m_camera->deviceFeatures, w->m_camera->remoteDeviceFeatures,
+                                      w->m_camera->deviceId, w);
+         }},
     };
     for (const ToolHook& hook : hooks) {
         if (hook.tool == tool)
@@ -167,7 +178,22 @@ void ZelCameraWindow::onShowLineStatusWidget() { showTool(ZelCameraTool::LineSta
 void ZelCameraWindow::onShowStrobeControllerWidget() { showTool(ZelCameraTool::StrobeController); }
 void ZelCameraWindow::onShowSequencerWidget() { showTool(ZelCameraTool::Sequencer); }
 void ZelCameraWindow::onShowIOConfigWidget() { showTool(ZelCameraTool::IOConfig); }
-void ZelCameraWindow::onShowEventViewerWidget() { showTool(ZelCameraTool::EventViewer); }
+void ZelCameraWindow::onShowEventViewerWidget()
+{
+    if (!canOpen(ZelCameraTool::EventViewer))
+        return;
+    Busy busy(this);
+    auto* viewer = qobject_cast<ZelEventViewer*>(ensureTool(ZelCameraTool::EventViewer));
+    if (!viewer)
+        return;
+    // Asked at every call: such a stream delivers no acquisition events.
+    QVariant info;
+    if (m_camera->remoteDeviceFeatures && m_camera->remoteDeviceFeatures->GetValue("DeviceManufacturerInfo", info) &&
+        info.toString().contains(QLatin1String("RDMA"), Qt::CaseInsensitive))
+        viewer->setDataStreamEventsSupported(false);
+    viewer->showNormal();
+    viewer->activateWindow();
+}
 void ZelCameraWindow::onShowPixelHistogramWidget() { showTool(ZelCameraTool::PixelHistogram); }
 void ZelCameraWindow::onShowFileAccess() { showTool(ZelCameraTool::FileAccess); }
 void ZelCameraWindow::onShowColorCorrectionWidget() { showTool(ZelCameraTool::ColorCorrection); }

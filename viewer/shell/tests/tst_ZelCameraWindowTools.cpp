@@ -9,7 +9,9 @@
 #include "ZelCameraWindowSeam.h"
 #include "ZelDefectPixelCorrection.h"
 #include "ZelDialogs.h"
+#include "ZelEventViewer.h"
 #include "ZelFeatureManager.h"
+#include "ZelFileAccess.h"
 #include "ZelIOConfigTable.h"
 #include "ZelIOConfigWidget.h"
 #include "ZelImageViewWidget.h"
@@ -18,6 +20,7 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QPlainTextEdit>
 #include <QDir>
 #include <QFile>
 #include <QMenu>
@@ -26,6 +29,7 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QToolButton>
+#include <QTreeWidget>
 #include <QtTest>
 
 #include <memory>
@@ -47,6 +51,9 @@ private slots:
     void toolAskedTwiceIsOneWindow();
     void closingWithTheEditorOpen();
     void onlyToolsTheWindowCanOpenAreOffered();
+    void eventViewerAsksForRdmaAtEveryCall();
+    void windowDeletedWhileItsViewerReceivesEvents();
+    void fileAccessOnlyWhereSupported();
     void saveImage_data();
     void saveImage();
     void saveWithoutImageAsksNothing();
@@ -175,6 +182,88 @@ void TestZelCameraWindowTools::onlyToolsTheWindowCanOpenAreOffered()
         QVERIFY(!window->canOpen(ZelCameraTool(i)));
     window->onShowLutWidget();
     QVERIFY(!window->tool(ZelCameraTool::Lut));
+}
+
+void TestZelCameraWindowTools::eventViewerAsksForRdmaAtEveryCall()
+{
+    QVERIFY(openWindow("GEV-R1-0101", "orv_gev_tl_rdma.cti"));
+    window->onShowEventViewerWidget();
+    auto* viewer = qobject_cast<ZelEventViewer*>(window->tool(ZelCameraTool::EventViewer));
+    QVERIFY(viewer);
+    QCOMPARE(viewer->parent(), window.data());
+    QVERIFY(viewer->isVisible());
+    QCOMPARE(viewer->windowTitle(), "Event Viewer(" + window->title() + ")");
+    ZelDialogs::Script dialogs;
+    // "rdma" in lower case: not even a registration is tried.
+    const QString log = session.callsDuring([&] { viewer->form().chkEnableDataStream->click(); });
+    QCOMPARE(log.count("OrvEventRegister("), 0);
+    QCOMPARE(dialogs.count(), 1);
+    QCOMPARE(dialogs.last().text, QString("Data Stream Events Not Supported!"));
+    QVERIFY(!viewer->form().chkEnableDataStream->isChecked());
+    // The remote-device side is not affected.
+    viewer->form().chkEnableRemoteDevice->click();
+    QVERIFY(viewer->form().chkEnableRemoteDevice->isChecked());
+    QCOMPARE(dialogs.count(), 1);
+    delete window;
+    session.closeCamera();
+
+    // The same viewer is asked again when shown again.
+    QVERIFY(openWindow("GEV-G1-0001"));
+    window->onShowEventViewerWidget();
+    viewer = qobject_cast<ZelEventViewer*>(window->tool(ZelCameraTool::EventViewer));
+    QVERIFY(viewer);
+    viewer->form().chkEnableDataStream->click();
+    QVERIFY(viewer->form().chkEnableDataStream->isChecked());
+    viewer->form().chkEnableDataStream->click();
+    QCOMPARE(run("feature.set remote:GEV-G1-0001 DeviceManufacturerInfo \"SIM via RdMa\""), 0);
+    window->onShowEventViewerWidget();
+    QCOMPARE(window->tool(ZelCameraTool::EventViewer), viewer);
+    viewer->form().chkEnableDataStream->click();
+    QVERIFY(!viewer->form().chkEnableDataStream->isChecked());
+    QCOMPARE(dialogs.count(), 2);
+}
+
+void TestZelCameraWindowTools::windowDeletedWhileItsViewerReceivesEvents()
+{
+    QVERIFY(openWindow("GEV-G1-0001"));
+    run("stream.manual GEV-G1-0001 off");
+    window->onShowEventViewerWidget();
+    auto* viewer = qobject_cast<ZelEventViewer*>(window->tool(ZelCameraTool::EventViewer));
+    QVERIFY(viewer);
+    viewer->form().chkEnableRemoteDevice->click();
+    viewer->form().chkEnableDataStream->click();
+    emit window->propertyWidget()->startButtonClicked();
+    QTRY_VERIFY_WITH_TIMEOUT(viewer->form().txtDataStream->blockCount() > 10, 30000);
+    QTRY_VERIFY_WITH_TIMEOUT(viewer->form().txtRemoteDevice->blockCount() > 14, 30000);
+    QCOMPARE(run("event.burst GEV-G1-0001 4 500"), 0);
+    QPointer<ZelEventViewer> alive = viewer;
+    // The window goes unclosed, as its sub-window's end deletes it; its
+    // viewer's event threads end before the camera closes.
+    const QString log = session.callsDuring([&] { delete window; });
+    QVERIFY(!alive);
+    QCOMPARE(log.count("OrvEventUnRegister("), 3); // with the window's connection events
+    const QString closing = session.callsDuring([&] { session.closeCamera(); });
+    QCOMPARE(closing.count("OrvEvent"), 0);
+}
+
+void TestZelCameraWindowTools::fileAccessOnlyWhereSupported()
+{
+    QVERIFY(openWindow("GEV-G2-0002"));
+    QVERIFY(!window->isFileAccessSupported());
+    window->onShowFileAccess();
+    QVERIFY(!window->tool(ZelCameraTool::FileAccess));
+    delete window;
+    session.closeCamera();
+
+    QVERIFY(openWindow("GEV-G1-0001"));
+    window->onShowFileAccess();
+    auto* files = qobject_cast<ZelFileAccess*>(window->tool(ZelCameraTool::FileAccess));
+    QVERIFY(files);
+    QCOMPARE(files->windowTitle(), QString("File Access Control (GEV-G1-0001)"));
+    QVERIFY(files->isVisible());
+    QCOMPARE(files->form().treeWidget->topLevelItemCount(), 2);
+    files->close();
+    QTRY_VERIFY(!window->tool(ZelCameraTool::FileAccess));
 }
 
 void TestZelCameraWindowTools::saveImage_data()
