@@ -20,10 +20,10 @@
 
 #include <QApplication>
 #include <QCheckBox>
-#include <QPlainTextEdit>
 #include <QDir>
 #include <QFile>
 #include <QMenu>
+#include <QPlainTextEdit>
 #include <QPointer>
 #include <QProgressDialog>
 #include <QSignalSpy>
