@@ -74,6 +74,9 @@ ZelEventViewer::ZelEventViewer(ORV_DEVICE_HANDLE device, ORV_STREAM_HANDLE dataS
             &ZelEventViewer::onRemoteDeviceEventTriggered, Qt::QueuedConnection);
     connect(ui.chkEnableDataStream, &QCheckBox::toggled, this, &ZelEventViewer::onChkDSAcquisitionToggled);
     connect(ui.chkEnableRemoteDevice, &QCheckBox::toggled, this, &ZelEventViewer::onChkRemoteDeviceToggled);
+    m_flush.setSingleShot(true);
+    m_flush.setInterval(0);
+    connect(&m_flush, &QTimer::timeout, this, &ZelEventViewer::flushLogs);
 }
 
 ZelEventViewer::~ZelEventViewer()
@@ -162,23 +165,47 @@ void ZelEventViewer::onDSAcquisitionEventTriggered(int eventType, QVariant value
 {
     if (eventType != ORV_EVENT_TYPE_DS_ACQUISITION)
         return;
-    ui.txtDataStream->appendPlainText(formatDataStreamEvent(value));
+    queueText(m_pendingDataStream, formatDataStreamEvent(value));
 }
 
 void ZelEventViewer::onRemoteDeviceEventTriggered(int eventType, QVariant value)
 {
     if (eventType != ORV_EVENT_TYPE_REMOTE_DEVICE)
         return;
-    ui.txtRemoteDevice->appendPlainText(formatRemoteDeviceEvent(value));
+    queueText(m_pendingRemoteDevice, formatRemoteDeviceEvent(value));
+}
+
+void ZelEventViewer::queueText(QString& pending, const QString& text)
+{
+    if (!pending.isEmpty())
+        pending += QLatin1Char('\n');
+    pending += text;
+    if (!m_flush.isActive())
+        m_flush.start();
+}
+
+// One append per log: the same lines as an append per event, and the log
+// drops its oldest lines once rather than once per event.
+void ZelEventViewer::flushLogs()
+{
+    for (auto [pending, log] : {std::pair{&m_pendingDataStream, ui.txtDataStream},
+                                std::pair{&m_pendingRemoteDevice, ui.txtRemoteDevice}}) {
+        if (pending->isEmpty())
+            continue;
+        log->appendPlainText(*pending);
+        pending->clear();
+    }
 }
 
 void ZelEventViewer::on_btnClearRemoteDevice_clicked()
 {
+    m_pendingRemoteDevice.clear();
     ui.txtRemoteDevice->clear();
 }
 
 void ZelEventViewer::on_btnClearDatasStream_clicked()
 {
+    m_pendingDataStream.clear();
     ui.txtDataStream->clear();
 }
 

@@ -4,6 +4,7 @@
 #include "OrvSdk.h"
 
 #include <QString>
+#include <QTimer>
 #include <QVariant>
 #include <QWidget>
 
@@ -77,6 +78,12 @@ private:
     std::unique_ptr<ZelEventManager> m_dataStreamEvents;
     std::unique_ptr<ZelEventManager> m_remoteDeviceEvents;
     bool m_dataStreamEventsSupported = true;
+    // Events of one pass of the event loop go into each log in one append.
+    void queueText(QString& pending, const QString& text);
+    void flushLogs();
+    QString m_pendingDataStream;
+    QString m_pendingRemoteDevice;
+    QTimer m_flush;
 };
 
 #endif // ZELEVENTVIEWER_H

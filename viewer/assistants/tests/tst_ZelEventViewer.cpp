@@ -41,8 +41,10 @@ QVariant deviceEvent(const QByteArray& fromByte8)
     return QVariant::fromValue(record);
 }
 
+// The log's lines once the events delivered so far are written.
 QStringList lines(QPlainTextEdit* log)
 {
+    QCoreApplication::processEvents();
     QStringList all;
     for (QTextBlock b = log->document()->begin(); b.isValid(); b = b.next())
         all << b.text();
