@@ -63,7 +63,10 @@ void SimScheduler::run()
         }
         auto first = jobs_.begin();
         if (Clock::now() < first->first) {
-            wake_.wait_until(lock, first->first);
+            // A copy: the wait reads its deadline again after waking, when a
+            // cancel may have freed the job.
+            const Clock::time_point due = first->first;
+            wake_.wait_until(lock, due);
             continue;
         }
         std::function<void()> job = std::move(first->second.job);
