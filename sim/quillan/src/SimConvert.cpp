@@ -1,12 +1,12 @@
 #include "SimConvert.h"
 
+#include "SimBandPool.h"
 #include "SimPixelFormat.h"
 
 #include "OrvSdk.h"
 
 #include <algorithm>
 #include <cstring>
-#include <system_error>
 #include <thread>
 #include <type_traits>
 #include <vector>
@@ -56,9 +56,10 @@ const Info* acceptFormat(const Image& s, bool (*accepts)(const Info&))
 
 // A band of rows is worth a thread of its own from this many pixels on.
 constexpr uint64_t minBandPixels = uint64_t(1) << 18;
+constexpr uint64_t bandsPerThread = 4;
 
 // Converts rows 0 .. rows - 1 in up to `threads` bands side by side, the
-// first on the calling thread. makeRow() gives each band its own row
+// calling thread among those working on them. makeRow() gives each band its own row
 // function rowFn(y, destinationRow).
 template <class MakeRow>
 void convertBands(uint32_t rows, uint32_t width, unsigned threads, uint8_t* out, uint64_t outRowBytes,
@@ -70,20 +71,14 @@ void convertBands(uint32_t rows, uint32_t width, unsigned threads, uint8_t* out,
             rowFn(y, out + uint64_t(y) * outRowBytes);
     };
     const uint64_t rowsPerBand = std::max<uint64_t>(1, minBandPixels / width);
-    const uint32_t bands = uint32_t(std::max<uint64_t>(1, std::min<uint64_t>(threads, rows / rowsPerBand)));
+    // Several bands a thread: a helper that wakes late still finds work, and
+    // the caller does what is left.
+    const uint64_t most = threads > 1 ? uint64_t(threads) * bandsPerThread : 1;
+    const uint32_t bands = uint32_t(std::max<uint64_t>(1, std::min<uint64_t>(most, rows / rowsPerBand)));
     auto bandStart = [&](uint32_t b) { return uint32_t(uint64_t(rows) * b / bands); };
-    std::vector<std::thread> workers;
-    workers.reserve(bands - 1);
-    for (uint32_t b = 1; b < bands; ++b) {
-        try {
-            workers.emplace_back(band, bandStart(b), bandStart(b + 1));
-        } catch (const std::system_error&) {
-            band(bandStart(b), bandStart(b + 1));   // no thread to be had
-        }
-    }
-    band(0, bandStart(1));
-    for (std::thread& t : workers)
-        t.join();
+    // Lives until the library is unloaded.
+    static SimBandPool pool(defaultThreads() - 1);
+    pool.run(bands, [&](uint32_t b) { band(bandStart(b), bandStart(b + 1)); });
 }
 
 // Converts each row that both the source and the destination hold (see

@@ -1,5 +1,6 @@
 #include "SimImageGenerator.h"
 
+#include "SimBandPool.h"
 #include "SimPixelFormat.h"
 
 #include <algorithm>
@@ -449,21 +450,15 @@ uint64_t SimImageGenerator::render(uint64_t frame, uint8_t* out, uint64_t capaci
     const uint64_t pixels = uint64_t(w) * h;
     const unsigned hw = std::max(1u, std::thread::hardware_concurrency());
     const uint32_t bands = pixels >= (1u << 20) ? std::min(4u, hw) : 1u;
-    std::vector<std::thread> workers;
-    uint32_t y0 = 0;
+    std::vector<uint32_t> starts{0};
     for (uint32_t b = 1; b <= bands; ++b) {
         uint32_t y1 = b == bands ? h : uint32_t(uint64_t(h) * b / bands);
         if ((uint64_t(y1) * w) % 2 == 1)
             ++y1;
-        y1 = std::min(y1, h);
-        if (b == bands)
-            renderBand(c, frame, img, y0, y1);
-        else
-            workers.emplace_back([&c, frame, img, y0, y1] { renderBand(c, frame, img, y0, y1); });
-        y0 = y1;
+        starts.push_back(std::min(y1, h));
     }
-    for (auto& t : workers)
-        t.join();
+    static SimBandPool pool(std::min(4u, hw) - 1);  // the camera's own threads
+    pool.run(bands, [&](uint32_t b) { renderBand(c, frame, img, starts[b], starts[b + 1]); });
     // An odd pixel count leaves half a packed group: keep its spare nibble 0.
     if (f.layout == Layout::Packed12 && (uint64_t(w) * h) % 2 == 1)
         img[bytes - 1] &= 0x0F;
