@@ -3,38 +3,77 @@
 // Unpaced: the camera sends as fast as the library queues transfers; images
 // and MB per second that reach the host (the camera outruns a host that
 // copies every image, so block ids are lost by design).
-// Paced: the camera sends at 75 frames per second, its payloads not written,
-// so what the process spends is the library's own work and the one copy
-// U3V_GetImage makes. "lib_us" is the process's CPU time per image minus a
-// memcpy of the image timed in the same run; target: below 10 % of the
-// memcpy ("lib_pct"), and no lost block id ("lost"). "getimage_us" is the
-// host thread's share, the copy included, "thread_us" the stream thread's
-// (with the simulated camera's work); "handoff_us" is what one thread waking
-// another and going to sleep costs on this machine, for scale: each image
-// takes at least two.
+//
+// Paced: the camera sends at 75 frames per second, its payloads not written.
+// Counters, per image:
+//   images/s     images through U3V_GetImage per second;
+//   lost         block ids skipped between consecutive images;
+//   faults       page faults of the process;
+//   getimage_us  CPU time of the host thread in U3V_GetImage, the copy
+//                included;
+//   thread_us    CPU time of the process's other threads: the stream thread
+//                with the simulated camera's work, which runs inside its
+//                submissions and reaps;
+//   memcpy_us    a memcpy of the image timed hot, back to back, from six
+//                buffers out of the cache;
+//   lib_us       process CPU time minus memcpy_us, and lib_pct the same in %
+//                of memcpy_us: a rough measure, which counts the simulated
+//                camera's work and compares with a hot copy;
+//   handoff_us   what one thread waking another and going to sleep costs on
+//                this machine, for scale.
+//
+// PacedOwnCost: what the library itself costs, at the same pace. In rounds
+// of 30 images each, the library and a minimal host of the same camera take
+// turns going first, then a paced memcpy runs; figures are the medians of
+// the rounds:
+//   proc_us      process CPU time per image with the library;
+//   host_us      process CPU time per image of the minimal host: no library,
+//                the same USB layer, transfer layout, ring size and thread
+//                priority, a stream thread receiving leader, payload
+//                transfers, finals and trailer and handing each image to the
+//                consumer thread, which makes the one copy;
+//   paced_memcpy_us  a memcpy of the image as such a host makes it: the
+//                thread sleeps until the next frame is due before each copy,
+//                from a ring's worth of buffers (buffer count + 1) in turn;
+//   own_us       proc_us - host_us per round: what the library costs beyond
+//                what any host of this camera pays (device, USB layer, one
+//                hand-off, one copy); own_q1_us and own_q3_us its quartiles,
+//                for the noise;
+//   own_pct      own_us in % of paced_memcpy_us. Target: below 10, with
+//                lost 0;
+//   lost, host_lost  block ids skipped by the library and the minimal host.
 #include "Pexlin.h"
 #include "PexlinUsb.h"
 #include "U3vSim.h"
+#include "U3vSimBytes.h"
 
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <cstring>
-#include <mutex>
-#include <thread>
 #include <ctime>
-#include <dirent.h>
+#include <deque>
 #include <fstream>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include <dirent.h>
+#include <pthread.h>
+#include <sched.h>
 #include <sys/resource.h>
 #include <unistd.h>
-#include <string>
-#include <vector>
 
 namespace {
 
 constexpr std::uint32_t kWidth = 2448, kHeight = 2048;
 constexpr std::size_t kImageBytes = std::size_t(kWidth) * kHeight;
+constexpr int kPacedFps = 75;
 
 void sim(const std::string& line)
 {
@@ -145,6 +184,195 @@ struct LostIds {
     }
 };
 
+// A host of the simulated camera without the library: the same USB layer,
+// transfer layout, ring size and thread priority, nothing more than each
+// image needs. The stream thread submits the leader, reaps it, submits every
+// payload transfer, the finals and the trailer, reaps them, checks the
+// trailer and hands the image to the consumer, which copies it out.
+class MinimalHost {
+public:
+    static constexpr std::uint32_t kTransferSize = 0x10000;
+    static constexpr std::size_t kRing = 5; // the library's default count + 1
+
+    explicit MinimalHost(const std::string& setup) : usb_(pexlin::usb::backend())
+    {
+        sim("world.clear");
+        sim("device.add cam width=" + std::to_string(kWidth) + " height="
+            + std::to_string(kHeight) + " " + setup);
+        std::vector<pexlin::usb::DevicePtr> devices;
+        // The simulated camera's control and stream interfaces are 0 and 2.
+        if (usb_->findDevices(devices) != 1 || !(handle_ = usb_->open(devices[0]))
+            || usb_->claimInterface(handle_, 0) < 0 || usb_->claimInterface(handle_, 2) < 0)
+            throw std::runtime_error("the simulated camera does not open");
+
+        // The layout the library writes for this camera (alignment 2).
+        constexpr std::uint32_t kAlign = 2;
+        const std::uint32_t rest = kImageBytes % kTransferSize;
+        count_ = kImageBytes / kTransferSize;
+        final1_ = rest / kAlign * kAlign;
+        final2_ = rest != final1_ ? kAlign : 0;
+        writeRegister(u3vsim::kSirmAddress + 0x18, u3vsim::kImageLeaderSize);
+        writeRegister(u3vsim::kSirmAddress + 0x1C, kTransferSize);
+        writeRegister(u3vsim::kSirmAddress + 0x20, count_);
+        writeRegister(u3vsim::kSirmAddress + 0x24, final1_);
+        writeRegister(u3vsim::kSirmAddress + 0x28, final2_);
+        writeRegister(u3vsim::kSirmAddress + 0x2C, u3vsim::kImageTrailerSize);
+
+        const std::size_t bytes = std::size_t(count_) * kTransferSize + final1_ + final2_;
+        for (std::size_t i = 0; i < kRing; ++i)
+            ring_.push_back(std::make_unique<std::uint8_t[]>(bytes));
+        const std::size_t slots = count_ + 2 + (final1_ != 0) + (final2_ != 0);
+        for (std::size_t i = 0; i < slots; ++i)
+            transfers_.push_back(usb_->setupAsync(handle_, u3vsim::kStreamIn));
+        leader_.resize(u3vsim::kImageLeaderSize);
+        trailer_.resize(u3vsim::kImageTrailerSize);
+
+        thread_ = std::thread([this] {
+            sched_param param{};
+            param.sched_priority = sched_get_priority_max(SCHED_FIFO);
+            pthread_setschedparam(pthread_self(), SCHED_FIFO, &param);
+            run();
+        });
+        writeRegister(u3vsim::kSirmAddress + 0x04, 1); // stream enable
+    }
+
+    ~MinimalHost()
+    {
+        writeRegister(u3vsim::kSirmAddress + 0x04, 0);
+        stop_ = true;
+        while (!ended_) { // a transfer submitted after a cancel is cancelled again
+            for (pexlin::usb::AsyncTransfer* t : transfers_)
+                usb_->cancelAsync(t);
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+        thread_.join();
+        for (pexlin::usb::AsyncTransfer* t : transfers_)
+            usb_->freeAsync(t);
+        usb_->close(handle_);
+    }
+
+    // Waits for the next image and copies it into out (when not null); its
+    // block id. The buffer stays out of the stream thread's reach meanwhile.
+    std::uint64_t take(std::uint8_t* out)
+    {
+        std::unique_lock<std::mutex> lock(mutex_);
+        if (!ready_.wait_for(lock, std::chrono::seconds(5), [this] { return !queue_.empty(); }))
+            throw std::runtime_error("the minimal host receives no image");
+        const auto [index, blockId] = queue_.front();
+        queue_.pop_front();
+        copying_ = index;
+        lock.unlock();
+        if (out)
+            std::memcpy(out, ring_[index].get(), kImageBytes);
+        lock.lock();
+        copying_ = kNone;
+        return blockId;
+    }
+
+private:
+    void writeRegister(std::uint64_t address, std::uint32_t value)
+    {
+        std::uint8_t c[24] = {};
+        u3vsim::put32(c, 0x43563355); // "U3VC"
+        u3vsim::put16(c + 4, 0x4000);   // acknowledge requested
+        u3vsim::put16(c + 6, 0x0802);   // WRITEMEM
+        u3vsim::put16(c + 8, 12);
+        u3vsim::put16(c + 10, ++requestId_);
+        u3vsim::put64(c + 12, address);
+        u3vsim::put32(c + 20, value);
+        std::uint8_t ack[64];
+        if (usb_->bulkWrite(handle_, u3vsim::kControlOut, c, sizeof c, 1000) != int(sizeof c)
+            || usb_->bulkRead(handle_, u3vsim::kControlIn, ack, sizeof ack, 1000) < 12
+            || u3vsim::get16(ack + 4) != 0)
+            throw std::runtime_error("a register write failed");
+    }
+
+    void run()
+    {
+        const std::size_t last = transfers_.size() - 1;
+        std::size_t next = 0;
+        while (!stop_) {
+            std::uint8_t* payload = ring_[next].get();
+            usb_->submitAsync(transfers_[0], leader_.data(), int(leader_.size()));
+            if (usb_->reapAsync(transfers_[0], 2000) < 20
+                || u3vsim::get32(leader_.data()) != 0x4C563355) // "U3VL"
+                continue;
+            std::uint8_t* at = payload;
+            for (std::size_t i = 1; i <= count_; ++i, at += kTransferSize)
+                usb_->submitAsync(transfers_[i], at, int(kTransferSize));
+            for (std::size_t i = count_ + 1; i < last; ++i) {
+                const std::uint32_t size = i == count_ + 1 && final1_ ? final1_ : final2_;
+                usb_->submitAsync(transfers_[i], at, int(size));
+                at += size;
+            }
+            usb_->submitAsync(transfers_[last], trailer_.data(), int(trailer_.size()));
+            for (std::size_t i = 1; i <= last; ++i)
+                usb_->reapAsync(transfers_[i], 1000);
+            const std::uint64_t blockId = u3vsim::get64(leader_.data() + 8);
+            if (u3vsim::get32(trailer_.data()) != 0x54563355 // "U3VT"
+                || u3vsim::get64(trailer_.data() + 8) != blockId)
+                continue;
+            {
+                std::lock_guard<std::mutex> lock(mutex_);
+                if (queue_.size() + (copying_ != kNone) + 1 >= kRing)
+                    continue; // the consumer is behind
+                queue_.emplace_back(next, blockId);
+                // The next buffer neither queued nor being copied.
+                auto held = [&] {
+                    return next == copying_
+                        || std::any_of(queue_.begin(), queue_.end(),
+                                       [&](const auto& q) { return q.first == next; });
+                };
+                do
+                    next = (next + 1) % kRing;
+                while (held());
+            }
+            ready_.notify_one();
+        }
+        ended_ = true;
+    }
+
+    pexlin::usb::Backend* usb_;
+    pexlin::usb::Handle* handle_ = nullptr;
+    std::uint32_t count_ = 0, final1_ = 0, final2_ = 0;
+    std::uint16_t requestId_ = 0;
+    std::vector<std::unique_ptr<std::uint8_t[]>> ring_;
+    std::vector<pexlin::usb::AsyncTransfer*> transfers_;
+    std::vector<std::uint8_t> leader_, trailer_;
+    std::thread thread_;
+    std::atomic<bool> stop_{false}, ended_{false};
+    std::mutex mutex_;
+    std::condition_variable ready_;
+    std::deque<std::pair<std::size_t, std::uint64_t>> queue_;
+    static constexpr std::size_t kNone = ~std::size_t(0);
+    std::size_t copying_ = kNone;
+};
+
+// A memcpy of the image as a host at the camera's pace makes it: the thread
+// sleeps until the next frame is due before each copy, and the sources are a
+// ring's worth of buffers taken in turn. CPU time per copy in microseconds.
+double pacedMemcpyMicroseconds(int copies, double fps, std::uint8_t* image)
+{
+    std::vector<std::unique_ptr<std::uint8_t[]>> sources;
+    for (std::size_t i = 0; i < MinimalHost::kRing; ++i)
+        sources.push_back(std::make_unique<std::uint8_t[]>(kImageBytes));
+    const long periodNs = long(1e9 / fps);
+    timespec due{};
+    clock_gettime(CLOCK_MONOTONIC, &due);
+    double total = 0;
+    for (int i = 0; i < copies; ++i) {
+        due.tv_nsec += periodNs;
+        due.tv_sec += due.tv_nsec / 1000000000;
+        due.tv_nsec %= 1000000000;
+        clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &due, nullptr);
+        const double start = cpuSeconds(CLOCK_THREAD_CPUTIME_ID);
+        std::memcpy(image, sources[std::size_t(i) % sources.size()].get(), kImageBytes);
+        benchmark::ClobberMemory();
+        total += cpuSeconds(CLOCK_THREAD_CPUTIME_ID) - start;
+    }
+    return total / copies * 1e6;
+}
+
 void Unpaced(benchmark::State& state)
 {
     Camera camera(state.range(0) ? "" : "no-fill");
@@ -181,7 +409,7 @@ void Paced(benchmark::State& state)
     const double memcpyUs = (cpuSeconds(CLOCK_THREAD_CPUTIME_ID) - copyStart) / kCopies * 1e6;
     sources.clear();
 
-    Camera camera("no-fill fps=75");
+    Camera camera("no-fill fps=" + std::to_string(kPacedFps));
     LostIds ids;
     U3V_IMAGE_INFO info{};
     U3V_GetImage(camera.stream, image.data(), 5000, &info); // the pace settles
@@ -210,6 +438,101 @@ void Paced(benchmark::State& state)
     state.counters["handoff_us"] = handoffMicroseconds();
 }
 BENCHMARK(Paced)->Iterations(150)->UseRealTime()->Unit(benchmark::kMillisecond);
+
+double median(std::vector<double> v)
+{
+    std::sort(v.begin(), v.end());
+    const std::size_t m = v.size() / 2;
+    return v.empty() ? 0 : v.size() % 2 ? v[m] : (v[m - 1] + v[m]) / 2;
+}
+
+// Process CPU time per image over `images` images from `next`, which copies
+// one image out and gives its block id (or false).
+template <typename Next>
+double processMicrosecondsPerImage(int images, LostIds& ids, Next next)
+{
+    std::uint64_t id = 0;
+    if (!next(&id)) // the pace settles
+        return -1;
+    const double start = cpuSeconds(CLOCK_PROCESS_CPUTIME_ID);
+    for (int i = 0; i < images; ++i) {
+        if (!next(&id))
+            return -1;
+        ids.see(id);
+    }
+    return (cpuSeconds(CLOCK_PROCESS_CPUTIME_ID) - start) / images * 1e6;
+}
+
+// The library against the minimal host at the same pace, in rounds that
+// alternate which goes first, so that both meet the same load on the
+// machine; each round ends with as many copies at that pace. The figures are
+// the medians of the rounds, own_q1_us and own_q3_us the quartiles of own_us.
+// With copy 0 neither copies the image out, which takes the copy's noise out
+// of own_us.
+void PacedOwnCost(benchmark::State& state)
+{
+    constexpr int kImages = 30;
+    const std::string setup = "no-fill fps=" + std::to_string(kPacedFps);
+    std::vector<std::uint8_t> image(kImageBytes, 1);
+    std::uint8_t* const out = state.range(0) ? image.data() : nullptr;
+    std::vector<double> library, minimal, copies, own;
+    std::uint64_t lost = 0, hostLost = 0;
+    auto runLibrary = [&] {
+        Camera camera(setup);
+        LostIds ids;
+        const double us = processMicrosecondsPerImage(kImages, ids, [&](std::uint64_t* id) {
+            U3V_IMAGE_INFO info{};
+            const bool ok = U3V_GetImage(camera.stream, out, 5000, &info) == 0;
+            *id = info.blockId;
+            return ok;
+        });
+        lost += ids.lost;
+        return us;
+    };
+    auto runMinimal = [&] {
+        MinimalHost host(setup);
+        LostIds hostIds;
+        const double us = processMicrosecondsPerImage(kImages, hostIds, [&](std::uint64_t* id) {
+            *id = host.take(out);
+            return true;
+        });
+        hostLost += hostIds.lost;
+        return us;
+    };
+    bool libraryFirst = true;
+    for (auto _ : state) {
+        double lib = 0, host = 0;
+        if (libraryFirst) {
+            lib = runLibrary();
+            host = runMinimal();
+        } else {
+            host = runMinimal();
+            lib = runLibrary();
+        }
+        libraryFirst = !libraryFirst;
+        if (lib < 0) {
+            state.SkipWithError("no image");
+            break;
+        }
+        copies.push_back(pacedMemcpyMicroseconds(kImages, kPacedFps, image.data()));
+        library.push_back(lib);
+        minimal.push_back(host);
+        own.push_back(lib - host);
+    }
+    std::vector<double> sorted = own;
+    std::sort(sorted.begin(), sorted.end());
+    const double ownUs = median(own), copyUs = median(copies);
+    state.counters["proc_us"] = median(library);
+    state.counters["host_us"] = median(minimal);
+    state.counters["paced_memcpy_us"] = copyUs;
+    state.counters["own_us"] = ownUs;
+    state.counters["own_q1_us"] = sorted.empty() ? 0 : sorted[sorted.size() / 4];
+    state.counters["own_q3_us"] = sorted.empty() ? 0 : sorted[sorted.size() * 3 / 4];
+    state.counters["own_pct"] = ownUs / copyUs * 100;
+    state.counters["lost"] = double(lost);
+    state.counters["host_lost"] = double(hostLost);
+}
+BENCHMARK(PacedOwnCost)->ArgName("copy")->Arg(1)->Arg(0)->Iterations(12)->UseRealTime()->Unit(benchmark::kMillisecond);
 
 } // namespace
 
