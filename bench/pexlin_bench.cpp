@@ -25,7 +25,8 @@
 // PacedOwnCost: what the library itself costs, at the same pace. In rounds
 // of 30 images each, the library and a minimal host of the same camera take
 // turns going first, then a paced memcpy runs; figures are the medians of
-// the rounds:
+// the rounds. copy:1 is the host as the target names it; with copy:0 neither
+// copies the image out, which takes the copy's noise out of own_us:
 //   proc_us      process CPU time per image with the library;
 //   host_us      process CPU time per image of the minimal host: no library,
 //                the same USB layer, transfer layout, ring size and thread
@@ -446,8 +447,8 @@ double median(std::vector<double> v)
     return v.empty() ? 0 : v.size() % 2 ? v[m] : (v[m - 1] + v[m]) / 2;
 }
 
-// Process CPU time per image over `images` images from `next`, which copies
-// one image out and gives its block id (or false).
+// Process CPU time per image over `images` images from `next`, which takes
+// one image and gives its block id (false when there is none).
 template <typename Next>
 double processMicrosecondsPerImage(int images, LostIds& ids, Next next)
 {
@@ -467,8 +468,6 @@ double processMicrosecondsPerImage(int images, LostIds& ids, Next next)
 // alternate which goes first, so that both meet the same load on the
 // machine; each round ends with as many copies at that pace. The figures are
 // the medians of the rounds, own_q1_us and own_q3_us the quartiles of own_us.
-// With copy 0 neither copies the image out, which takes the copy's noise out
-// of own_us.
 void PacedOwnCost(benchmark::State& state)
 {
     constexpr int kImages = 30;
