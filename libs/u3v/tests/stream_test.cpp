@@ -2,10 +2,15 @@
 #include "U3vStream.h"
 #include "U3vTestSupport.h"
 
+#include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cstring>
 #include <functional>
+#include <set>
 #include <thread>
+
+#include <sys/mman.h>
 
 using namespace u3vtest;
 using namespace std::chrono_literals;
@@ -225,6 +230,94 @@ TEST_F(PexlinStream, QueuedImagesAreNeverOverwrittenWhenTheHostFallsBehind)
         }
         previous = info_.blockId;
     }
+}
+
+TEST_F(PexlinStream, ImagesCopiedOutOnSeveralThreadsAreWholeAndDistinct)
+{
+    // A ring of two and large images: while one image is copied out the
+    // stream thread has a single buffer left to receive into.
+    openStream("width=2448 height=2048");
+    ASSERT_EQ(U3V_SetBufferCount(stream_, 1), 0);
+    ASSERT_EQ(U3V_AcquisitionStart(stream_, 0), 0);
+    constexpr int kHosts = 3, kImages = 15;
+    const std::size_t size = stream_->requiredPayloadSize;
+    std::vector<std::vector<std::uint64_t>> ids(kHosts);
+    std::atomic<int> taken{0}, torn{0};
+    withinWatchdog(
+        [&] {
+            std::vector<std::thread> hosts;
+            for (int h = 0; h < kHosts; ++h) {
+                hosts.emplace_back([&, h] {
+                    std::vector<std::uint8_t> image(size);
+                    while (ids[h].size() < kImages) {
+                        U3V_IMAGE_INFO info{};
+                        const U3V_STATUS status = U3V_GetImage(stream_, image.data(), 10000, &info);
+                        if (status == U3V_STATUS_IMAGE_TIMEOUT)
+                            continue; // the restart below
+                        EXPECT_EQ(status, 0);
+                        if (!u3vsim::matchesPattern(image.data(), info.blockId, size))
+                            ++torn;
+                        ids[h].push_back(info.blockId);
+                        ++taken;
+                    }
+                });
+            }
+            // A restart rebuilds the ring while images are being copied out.
+            EXPECT_TRUE(eventually([&] { return taken >= kHosts * kImages / 2; }));
+            EXPECT_EQ(U3V_AcquisitionStart(stream_, 0), 0);
+            for (std::thread& h : hosts)
+                h.join();
+        },
+        "several hosts");
+    EXPECT_EQ(torn, 0);
+    std::set<std::uint64_t> all;
+    for (const std::vector<std::uint64_t>& own : ids) {
+        EXPECT_TRUE(std::is_sorted(own.begin(), own.end()));
+        all.insert(own.begin(), own.end());
+    }
+    EXPECT_EQ(all.size(), std::size_t(kHosts * kImages));
+}
+
+TEST_F(PexlinStream, RestartsWhileImagesAreCopiedOut)
+{
+    // Payloads not written, so that the hosts spend their time copying.
+    openStream("width=2448 height=2048 no-fill");
+    ASSERT_EQ(U3V_AcquisitionStart(stream_, 0), 0);
+    std::atomic<bool> done{false};
+    std::atomic<int> taken{0};
+    withinWatchdog(
+        [&] {
+            std::vector<std::thread> hosts;
+            for (int h = 0; h < 2; ++h) {
+                hosts.emplace_back([&] {
+                    const std::size_t size = stream_->requiredPayloadSize;
+                    while (!done) {
+                        // Fresh pages fault in during the copy, so that it
+                        // lasts long enough for a restart to meet it.
+                        void* image = mmap(nullptr, size, PROT_READ | PROT_WRITE,
+                                           MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+                        ASSERT_NE(image, MAP_FAILED);
+                        const U3V_STATUS status = U3V_GetImage(stream_, image, 10000, nullptr);
+                        munmap(image, size);
+                        if (status == 0)
+                            ++taken;
+                        else
+                            EXPECT_EQ(status, U3V_STATUS_IMAGE_TIMEOUT);
+                    }
+                });
+            }
+            for (int i = 0; i < 20; ++i) {
+                const int before = taken;
+                EXPECT_TRUE(eventually([&] { return taken > before; }));
+                EXPECT_EQ(U3V_AcquisitionStart(stream_, 0), 0);
+            }
+            done = true;
+            std::uint64_t a = 0, b = 0;
+            EXPECT_EQ(U3V_AcquisitionStop(stream_, &a, &b), 0);
+            for (std::thread& h : hosts)
+                h.join();
+        },
+        "restarts");
 }
 
 TEST_F(PexlinStream, Lifecycle)
