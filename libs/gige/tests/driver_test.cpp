@@ -54,7 +54,8 @@ struct Frames {
 
 class Driver : public ::testing::Test {
 protected:
-    void start(const gvsp::Sender::Options& options, int32_t bufferSize = -1, int32_t bufferCount = 4)
+    void start(const gvsp::Sender::Options& options, int32_t bufferSize = -1, int32_t bufferCount = 4,
+               int32_t driverParameter = 0)
     {
         sender = std::make_unique<gvsp::Sender>(options);
         frames.width = options.width;
@@ -64,7 +65,7 @@ protected:
         const uint32_t host = kLoopback;
         uint16_t port = 0;
         ASSERT_EQ(addStream(camera, &stream, &host, &port, bufferSize < 0 ? int32_t(sender->imageBytes()) : bufferSize,
-                            bufferCount, int32_t(options.packetSize), 0, &Frames::callback, &frames),
+                            bufferCount, int32_t(options.packetSize), driverParameter, &Frames::callback, &frames),
                   0);
         sender->setDestination(port);
         streamPort = port;
@@ -252,4 +253,53 @@ TEST_F(Driver, StreamOfLossyImagesRecoversEveryOne)
         EXPECT_TRUE(g.exact) << g.blockId;
         EXPECT_EQ(g.lostFrames, 0u);
     }
+}
+
+TEST_F(Driver, OversizedPacketAbandonsItsImageAndAnOversizedDatagramIsIgnored)
+{
+    struct Case {
+        const char* name;
+        size_t bytes;  // of the datagram that stands for packet 2
+        int32_t type;
+    };
+    gvsp::Sender::Options o;
+    const Case cases[] = {
+        {"one byte more than a packet", 8 + (o.packetSize - 36) + 1, OrvGigETL_SIGNAL_FRAME_ABANDONED},
+        {"beyond any datagram", 10000, OrvGigETL_SIGNAL_FRAME_COMPLETED},
+    };
+    uint16_t id = 30;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        start(o);
+        gvsp::Bytes big = sender->packet(id, 2);
+        big.resize(c.bytes, 0xEE);
+        sender->sendImage(id, [&](uint32_t i) {
+            if (i == 2)
+                sender->send(big);
+            return false;
+        });
+        const auto got = frames.waitFor(1);
+        ASSERT_EQ(got.size(), 1u);
+        EXPECT_EQ(got[0].type, c.type);
+        EXPECT_EQ(got[0].exact, c.type == OrvGigETL_SIGNAL_FRAME_COMPLETED);
+        EXPECT_EQ(closeStream(stream), 0);
+        EXPECT_EQ(closeCamera(camera), 0);
+        stream = camera = nullptr;
+        frames.got.clear();
+        ++id;
+    }
+}
+
+TEST_F(Driver, ImageThatFallsSilentIsAbandonedAtItsTimeOut)
+{
+    gvsp::Sender::Options o;
+    o.honourResend = false;
+    start(o, -1, 4, 100);  // the driver parameter: a time-out of 100 ms
+    sender->sendImage(40, [&](uint32_t i) { return i == sender->dataPackets() + 1; });
+    const auto got = frames.waitFor(1);
+    ASSERT_EQ(got.size(), 1u);
+    EXPECT_EQ(got[0].type, OrvGigETL_SIGNAL_FRAME_ABANDONED);
+    EXPECT_EQ(got[0].blockId, 40u);
+    // Before the tail counted as lost (200 ms), so nothing was asked for.
+    EXPECT_EQ(sender->resendRequests(), 0u);
 }
