@@ -90,14 +90,16 @@ void report(benchmark::State& state, Tally& t, double seconds, uint64_t lostPack
 }
 
 // 5 MP Mono8 images at packet size 1500 from our sender, paced to
-// state.range(0) bytes per second (0: as fast as it can send).
-void BM_ReceiveFromSender(benchmark::State& state)
+// `bytesPerSecond` (0: as fast as it can send), losing packets at the ratio
+// given (it resends what is asked for).
+void receiveFromSender(benchmark::State& state, uint64_t bytesPerSecond, int lossPerThousand)
 {
     gvsp::Sender::Options o;
     o.width = 2592;
     o.height = 1944;
     o.packetSize = 1500;
-    o.bytesPerSecond = uint64_t(state.range(0));
+    o.bytesPerSecond = bytesPerSecond;
+    o.lossPerThousand = lossPerThousand;
     gvsp::Sender sender(o);
     void* camera = nullptr;
     openCamera(&camera, 0x7F000001, sender.controlPort());
@@ -129,6 +131,13 @@ void BM_ReceiveFromSender(benchmark::State& state)
     std::lock_guard<std::mutex> hold(tally.lock);
     report(state, tally, seconds, sender.packetsLost());
     state.counters["sender_MB/s"] = double(o.bytesPerSecond) / 1e6;
+    state.counters["resent_packets"] = double(sender.resendsServed());
+}
+
+// Paced to state.range(0) bytes per second.
+void BM_ReceiveFromSender(benchmark::State& state)
+{
+    receiveFromSender(state, uint64_t(state.range(0)), 0);
 }
 BENCHMARK(BM_ReceiveFromSender)
     ->Arg(125000000)    // 1 GbE
@@ -137,6 +146,13 @@ BENCHMARK(BM_ReceiveFromSender)
     ->Unit(benchmark::kMillisecond)
     ->Iterations(3)
     ->UseRealTime();
+
+// At 1 GbE, state.range(0) packets per thousand lost and asked for again.
+void BM_ReceiveLossyFromSender(benchmark::State& state)
+{
+    receiveFromSender(state, 125000000, int(state.range(0)));
+}
+BENCHMARK(BM_ReceiveLossyFromSender)->Arg(10)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
 
 // Loopback UDP with nothing on top: a sender thread with sendmmsg and a
 // receiver thread with recvmmsg, batches of 32, the packets of 40 5 MP
@@ -236,6 +252,7 @@ void BM_LoopbackCeiling(benchmark::State& state)
     state.counters["sender_MB/s"] = double(bytesPerSecond) / 1e6;
 }
 BENCHMARK(BM_LoopbackCeiling)
+    ->Arg(125000000)   // 1 GbE
     ->Arg(1250000000)  // 10 GbE
     ->Arg(0)           // line rate of loopback
     ->Unit(benchmark::kMillisecond)

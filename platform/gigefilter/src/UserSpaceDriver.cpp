@@ -29,6 +29,7 @@ constexpr uint32_t kStatusNoSocket = kStatusCreationFailed;
 constexpr uint32_t kStatusRefused = 4;
 constexpr int kBatch = 64;
 constexpr size_t kMaxDatagram = 9216;  // jumbo frames
+constexpr size_t kMinSlot = 576;       // room for any leader
 constexpr int kWaitMs = 100;
 constexpr int kMaxRequests = 3;
 constexpr size_t kFinishedIds = 64;
@@ -89,12 +90,13 @@ public:
     {
         if (!options_.clock)
             options_.clock = &steadyTicks;
-        datagrams_.resize(kBatch * kMaxDatagram);
         for (int i = 0; i < kBatch; ++i) {
-            vectors_[i] = {&datagrams_[i * kMaxDatagram], kMaxDatagram};
             messages_[i].msg_hdr.msg_iov = &vectors_[i];
             messages_[i].msg_hdr.msg_iovlen = 1;
+            messages_[i].msg_hdr.msg_name = &from_[i];
+            messages_[i].msg_hdr.msg_control = control_[i];
         }
+        resetMessages(kBatch);
     }
 
     ~UserSpaceDriver() override
@@ -191,6 +193,8 @@ private:
         uint16_t blockId = 0;
         std::vector<int32_t> status;     // per packet id: 1 received, 0 missing, -n asked n times
         std::vector<int64_t> askedAt;
+        uint32_t firstHole = 0;  // every id below it is received
+        int32_t mostAsked = 0;   // the lowest status any id reached
         std::vector<int32_t> shown;      // what a resend event hands out
     };
 
@@ -219,6 +223,7 @@ private:
             ::setsockopt(socket_, SOL_SOCKET, SO_RCVBUF, &size, sizeof size);
         sourceIp_ = block.sourceIpNet;
         payloadSize_ = block.payloadSize;
+        layOutDatagrams();
         if (block.driverParameter > 0)
             frameTimeout_ = static_cast<int64_t>(block.driverParameter) * 1000000;
         else
@@ -227,6 +232,28 @@ private:
         drops_ = 0;
         block.oldStyleCounter = 0;
         block.status = kStatusOk;
+    }
+
+    // One slot per datagram of a batch, as large as a packet of the
+    // channel's payload size: longer datagrams are cut, and only their
+    // length is looked at.
+    void layOutDatagrams()
+    {
+        const size_t packet = (static_cast<size_t>(payloadSize_) + 8 + 63) / 64 * 64;
+        slot_ = std::min(kMaxDatagram, std::max(kMinSlot, packet));
+        datagrams_.resize(kBatch * slot_);
+        for (int i = 0; i < kBatch; ++i)
+            vectors_[i] = {&datagrams_[i * slot_], slot_};
+    }
+
+    // Readies the headers the last receive filled in.
+    void resetMessages(int count)
+    {
+        for (int i = 0; i < count; ++i) {
+            messages_[i].msg_hdr.msg_namelen = sizeof from_[i];
+            messages_[i].msg_hdr.msg_controllen = sizeof control_[i];
+            messages_[i].msg_hdr.msg_flags = 0;
+        }
     }
 
     void closeSocket()
@@ -308,6 +335,7 @@ private:
             if (b.status[id] != 1 && b.shown[id] < b.status[id]) {
                 b.status[id] = b.shown[id];
                 b.askedAt[id] = options_.clock();
+                b.mostAsked = std::min(b.mostAsked, b.status[id]);
             }
         }
         shownBuffer_ = -1;
@@ -334,8 +362,8 @@ private:
             if (resendEvent(block, now))
                 return true;
             const int64_t left = start + kWaitMs * 1000000LL - now;
-            if (received > 0 && left > 0)
-                continue;
+            if (received == kBatch && left > 0)
+                continue;  // more may be queued; a shorter batch emptied the queue
             if (left <= 0 || socket_ < 0) {
                 emptyReply(block, now);
                 return true;
@@ -430,10 +458,10 @@ private:
             if (f.done || !b || !mayMiss(f, now))
                 continue;
             const uint32_t total = std::min(knownTotal(f), capacity_);
-            uint32_t id = 0;
+            uint32_t id = b->firstHole;
             while (id < total && missing(f, *b, id, now) != Missing::Due)
                 ++id;
-            if (id == total)
+            if (id >= total)
                 continue;
             const uint32_t first = id;
             while (id < total && missing(f, *b, id, now) == Missing::Due)
@@ -465,10 +493,10 @@ private:
                 continue;
             }
             Buffer* b = bufferOf(f);
-            if (!b || !mayMiss(f, now))
-                continue;
+            if (!b || b->mostAsked > -kMaxRequests || !mayMiss(f, now))
+                continue;  // nothing asked for often enough to give up
             const uint32_t total = std::min(knownTotal(f), capacity_);
-            for (uint32_t id = 0; id < total; ++id) {
+            for (uint32_t id = b->firstHole; id < total; ++id) {
                 if (missing(f, *b, id, now) == Missing::GivenUp) {
                     finish(f, kEventFrameAbandoned, now);
                     break;
@@ -515,14 +543,8 @@ private:
     {
         if (socket_ < 0)
             return 0;
-        for (int i = 0; i < kBatch; ++i) {
-            messages_[i].msg_hdr.msg_name = &from_[i];
-            messages_[i].msg_hdr.msg_namelen = sizeof from_[i];
-            messages_[i].msg_hdr.msg_control = control_[i];
-            messages_[i].msg_hdr.msg_controllen = sizeof control_[i];
-            messages_[i].msg_hdr.msg_flags = 0;
-        }
-        const int n = ::recvmmsg(socket_, messages_, kBatch, MSG_DONTWAIT, nullptr);
+        // MSG_TRUNC: each length is the whole datagram's, even when cut.
+        const int n = ::recvmmsg(socket_, messages_, kBatch, MSG_DONTWAIT | MSG_TRUNC, nullptr);
         for (int i = 0; i < n; ++i) {
             const msghdr& h = messages_[i].msg_hdr;
             for (cmsghdr* c = CMSG_FIRSTHDR(const_cast<msghdr*>(&h)); c; c = CMSG_NXTHDR(const_cast<msghdr*>(&h), c)) {
@@ -537,10 +559,11 @@ private:
             }
             if (sourceIp_ != 0 && from_[i].sin_addr.s_addr != sourceIp_)
                 continue;  // not from the channel's source
-            if (h.msg_flags & MSG_TRUNC)
+            if (messages_[i].msg_len > kMaxDatagram)
                 continue;
-            packet(&datagrams_[i * kMaxDatagram], messages_[i].msg_len, now);
+            packet(&datagrams_[i * slot_], messages_[i].msg_len, now);
         }
+        resetMessages(n);
         deliverInOrder();
         return n;
     }
@@ -564,6 +587,8 @@ private:
                 b.blockId = blockId;
                 b.status.assign(capacity_, 0);
                 b.askedAt.assign(capacity_, 0);
+                b.firstHole = 0;
+                b.mostAsked = 0;
                 b.shown.assign(capacity_ + 3, 1);  // room for the closing entry
                 f.buffer = static_cast<int>(i);
                 break;
@@ -575,6 +600,8 @@ private:
         return frames_.back().done ? nullptr : &frames_.back();
     }
 
+    // `size`: the datagram's length. Its slot holds all of it whenever it
+    // fits the payload size, and always the header and a leader's fields.
     void packet(const uint8_t* p, size_t size, int64_t now)
     {
         if (size < 8 || buffers_.empty())
@@ -630,6 +657,8 @@ private:
         if (b.status[id] < 0)
             ++f->resent;
         b.status[id] = 1;
+        while (b.firstHole < capacity_ && b.status[b.firstHole] == 1)
+            ++b.firstHole;
         ++f->received;
         f->highest = std::max(f->highest, id);
         f->last = now;
@@ -658,6 +687,7 @@ private:
     uint32_t shownLast_ = 0;
 
     std::vector<uint8_t> datagrams_;
+    size_t slot_ = 0;
     iovec vectors_[kBatch];
     mmsghdr messages_[kBatch] = {};
     sockaddr_in from_[kBatch];
