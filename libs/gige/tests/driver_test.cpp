@@ -228,6 +228,20 @@ TEST_F(Driver, PacketsFromAnotherSourceAreIgnored)
     ASSERT_EQ(got.size(), 1u);
     EXPECT_EQ(got[0].blockId, 21u);
     EXPECT_TRUE(got[0].exact);
+
+    // A foreign packet in the middle of an image, with its block and
+    // packet id, changes nothing.
+    sender->send(sender->packet(22, 0));
+    sender->send(sender->packet(22, 1));
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    gvsp::Bytes stray = other.packet(22, 2);
+    std::fill(stray.begin() + 8, stray.end(), 0xEE);
+    other.send(stray);
+    sender->sendImage(22, [](uint32_t i) { return i < 2; });
+    const auto next = frames.waitFor(2);
+    ASSERT_EQ(next.size(), 2u);
+    EXPECT_EQ(next[1].blockId, 22u);
+    EXPECT_TRUE(next[1].exact);
 }
 
 TEST_F(Driver, StreamOfLossyImagesRecoversEveryOne)
