@@ -27,11 +27,20 @@ struct Frames {
     std::mutex lock;
     std::condition_variable changed;
     std::vector<Got> got;
+    std::vector<Got> starts;                // start-of-transfer signals
+    std::vector<size_t> framesBeforeStart;  // frames delivered before each
     uint32_t width = 0, height = 0;
 
     static int32_t callback(const OrvGigETL_SIGNAL* s, void* context)
     {
         auto* self = static_cast<Frames*>(context);
+        if (s->type == OrvGigETL_SIGNAL_START_OF_TRANSFER) {
+            const auto* r = static_cast<const ImageRecord*>(s->data);
+            std::lock_guard<std::mutex> hold(self->lock);
+            self->starts.push_back({s->type, r->blockId, false, r->frameData != nullptr, r->frameSize, 0, 0});
+            self->framesBeforeStart.push_back(self->got.size());
+            return 0;
+        }
         if (s->type != OrvGigETL_SIGNAL_FRAME_COMPLETED && s->type != OrvGigETL_SIGNAL_FRAME_ABANDONED)
             return 0;
         const auto* r = static_cast<const ImageRecord*>(s->data);
@@ -316,4 +325,20 @@ TEST_F(Driver, ImageThatFallsSilentIsAbandonedAtItsTimeOut)
     EXPECT_EQ(got[0].blockId, 40u);
     // Before the tail counted as lost (200 ms), so nothing was asked for.
     EXPECT_EQ(sender->resendRequests(), 0u);
+}
+
+TEST_F(Driver, LeaderGivesAStartOfTransferWithTheImageSize)
+{
+    gvsp::Sender::Options o;
+    start(o);
+    sender->sendImage(50);
+    const auto got = frames.waitFor(1);
+    ASSERT_EQ(got.size(), 1u);
+    EXPECT_EQ(got[0].type, OrvGigETL_SIGNAL_FRAME_COMPLETED);
+    std::lock_guard<std::mutex> hold(frames.lock);
+    ASSERT_EQ(frames.starts.size(), 1u);
+    EXPECT_EQ(frames.starts[0].blockId, 50u);
+    EXPECT_EQ(frames.starts[0].size, o.width * o.height);
+    EXPECT_FALSE(frames.starts[0].hasData);
+    EXPECT_EQ(frames.framesBeforeStart[0], 0u);
 }

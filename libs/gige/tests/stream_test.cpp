@@ -610,6 +610,17 @@ TEST_F(Streams, HostSignalsAndCameraMessageNames)
         EXPECT_EQ(got[0].stamp, 0x1122334455667788ull);
         EXPECT_EQ(lines.take(), std::vector<std::string>{"00:00:00.000.000  signalCameraMessage() '" + std::string(name) + "'"});
     }
+    // At level 4 only the trigger violation's line is written.
+    ASSERT_EQ(registerMessageCallback(camera, 4, nullptr, &LineSink::callback, &lines), 0);
+    lines.take();
+    signalCameraMessage(stream, 12, 0);
+    signalCameraMessage(stream, 13, 0);
+    EXPECT_EQ(lines.take(), std::vector<std::string>{
+                                "00:00:00.000.000  signalCameraMessage() 'OrvGigETL_SIGNAL_CAMERA_TRIGGER_VIOLATION'"});
+    EXPECT_EQ(sink.take().size(), 2u);
+    ASSERT_EQ(registerMessageCallback(camera, 7, nullptr, &LineSink::callback, &lines), 0);
+    lines.take();
+
     EXPECT_EQ(signalCameraMessage(stream, 8, 0), 0);
     EXPECT_TRUE(sink.take().empty());
     EXPECT_EQ(lines.take(), (std::vector<std::string>{
