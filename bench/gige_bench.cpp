@@ -89,6 +89,17 @@ void report(benchmark::State& state, Tally& t, double seconds, uint64_t lostPack
     state.counters["lost_packets"] = double(lostPackets);
 }
 
+// The rates a case is run at, in bytes per second.
+void atNetworkRates(benchmark::internal::Benchmark* b)
+{
+    b->Arg(125000000)   // 1 GbE
+        ->Arg(1250000000)  // 10 GbE
+        ->Arg(0)           // line rate of loopback
+        ->Unit(benchmark::kMillisecond)
+        ->Iterations(3)
+        ->UseRealTime();
+}
+
 // 5 MP Mono8 images at packet size 1500 from our sender, paced to
 // `bytesPerSecond` (0: as fast as it can send), losing packets at the ratio
 // given (it resends what is asked for).
@@ -139,13 +150,7 @@ void BM_ReceiveFromSender(benchmark::State& state)
 {
     receiveFromSender(state, uint64_t(state.range(0)), 0);
 }
-BENCHMARK(BM_ReceiveFromSender)
-    ->Arg(125000000)    // 1 GbE
-    ->Arg(1250000000)   // 10 GbE
-    ->Arg(0)            // line rate of loopback
-    ->Unit(benchmark::kMillisecond)
-    ->Iterations(3)
-    ->UseRealTime();
+BENCHMARK(BM_ReceiveFromSender)->Apply(atNetworkRates);
 
 // At 1 GbE, state.range(0) packets per thousand lost and asked for again.
 void BM_ReceiveLossyFromSender(benchmark::State& state)
@@ -251,13 +256,7 @@ void BM_LoopbackCeiling(benchmark::State& state)
     state.counters["lost_packets"] = double(lost);
     state.counters["sender_MB/s"] = double(bytesPerSecond) / 1e6;
 }
-BENCHMARK(BM_LoopbackCeiling)
-    ->Arg(125000000)   // 1 GbE
-    ->Arg(1250000000)  // 10 GbE
-    ->Arg(0)           // line rate of loopback
-    ->Unit(benchmark::kMillisecond)
-    ->Iterations(3)
-    ->UseRealTime();
+BENCHMARK(BM_LoopbackCeiling)->Apply(atNetworkRates);
 
 // The simulator's registers, as its description file names them.
 constexpr uint32_t kWidth = 0x100, kHeight = 0x104, kAcquisition = 0x124, kPeriod = 0x138;
