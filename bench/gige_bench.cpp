@@ -1,7 +1,8 @@
 // GVSP receive through the GigE library and its user-space driver: images
 // from our sender at 1 GbE, 10 GbE and line rate, and from the camera
 // simulator of aravis-tools at its largest image. Figures: MB/s, images/s,
-// receive-thread CPU per image and packets lost.
+// receive-thread CPU per image and packets lost. Beside them, the machine's
+// own ceiling: the same packets through a bare sendmmsg / recvmmsg pair.
 #include "CameraSimulator.h"
 #include "GvspSender.h"
 #include "Pellago.h"
@@ -10,6 +11,7 @@
 
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/socket.h>
 #include <sys/wait.h>
 #include <time.h>
 #include <unistd.h>
@@ -87,15 +89,28 @@ void report(benchmark::State& state, Tally& t, double seconds, uint64_t lostPack
     state.counters["lost_packets"] = double(lostPackets);
 }
 
+// The rates a case is run at, in bytes per second.
+void atNetworkRates(benchmark::internal::Benchmark* b)
+{
+    b->Arg(125000000)   // 1 GbE
+        ->Arg(1250000000)  // 10 GbE
+        ->Arg(0)           // line rate of loopback
+        ->Unit(benchmark::kMillisecond)
+        ->Iterations(3)
+        ->UseRealTime();
+}
+
 // 5 MP Mono8 images at packet size 1500 from our sender, paced to
-// state.range(0) bytes per second (0: as fast as it can send).
-void BM_ReceiveFromSender(benchmark::State& state)
+// `bytesPerSecond` (0: as fast as it can send), losing packets at the ratio
+// given (it resends what is asked for).
+void receiveFromSender(benchmark::State& state, uint64_t bytesPerSecond, int lossPerThousand)
 {
     gvsp::Sender::Options o;
     o.width = 2592;
     o.height = 1944;
     o.packetSize = 1500;
-    o.bytesPerSecond = uint64_t(state.range(0));
+    o.bytesPerSecond = bytesPerSecond;
+    o.lossPerThousand = lossPerThousand;
     gvsp::Sender sender(o);
     void* camera = nullptr;
     openCamera(&camera, 0x7F000001, sender.controlPort());
@@ -127,14 +142,121 @@ void BM_ReceiveFromSender(benchmark::State& state)
     std::lock_guard<std::mutex> hold(tally.lock);
     report(state, tally, seconds, sender.packetsLost());
     state.counters["sender_MB/s"] = double(o.bytesPerSecond) / 1e6;
+    state.counters["resent_packets"] = double(sender.resendsServed());
 }
-BENCHMARK(BM_ReceiveFromSender)
-    ->Arg(125000000)    // 1 GbE
-    ->Arg(1250000000)   // 10 GbE
-    ->Arg(0)            // line rate of loopback
-    ->Unit(benchmark::kMillisecond)
-    ->Iterations(3)
-    ->UseRealTime();
+
+// Paced to state.range(0) bytes per second.
+void BM_ReceiveFromSender(benchmark::State& state)
+{
+    receiveFromSender(state, uint64_t(state.range(0)), 0);
+}
+BENCHMARK(BM_ReceiveFromSender)->Apply(atNetworkRates);
+
+// At 1 GbE, state.range(0) packets per thousand lost and asked for again.
+void BM_ReceiveLossyFromSender(benchmark::State& state)
+{
+    receiveFromSender(state, 125000000, int(state.range(0)));
+}
+BENCHMARK(BM_ReceiveLossyFromSender)->Arg(10)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
+
+// Loopback UDP with nothing on top: a sender thread with sendmmsg and a
+// receiver thread with recvmmsg, batches of 32, the packets of 40 5 MP
+// images at packet size 1500, the driver's receive buffer; paced to
+// state.range(0) bytes per second (0: as fast as it can send). MB/s counts
+// the image bytes the packets carry, as the library's cases do.
+void BM_LoopbackCeiling(benchmark::State& state)
+{
+    constexpr size_t kDatagram = 1500 - 28;  // without IP and UDP headers
+    constexpr size_t kPayload = 1500 - 36;   // without the GVSP header too
+    constexpr unsigned kBatch = 32;
+    const uint64_t perImage = (2592 * 1944 + kPayload - 1) / kPayload + 2;
+    const uint64_t packets = 40 * perImage;
+    const uint64_t bytesPerSecond = uint64_t(state.range(0));
+
+    const int rx = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    const int tx = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(0x7F000001);
+    socklen_t length = sizeof address;
+    const int receiveBuffer = 32 * 1024 * 1024, sendBuffer = 8 * 1024 * 1024;
+    const timeval silence{0, 200000};
+    if (rx < 0 || tx < 0 || ::bind(rx, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0
+        || ::getsockname(rx, reinterpret_cast<sockaddr*>(&address), &length) != 0
+        || ::connect(tx, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
+        state.SkipWithError("loopback sockets");
+        return;
+    }
+    if (::setsockopt(rx, SOL_SOCKET, SO_RCVBUFFORCE, &receiveBuffer, sizeof receiveBuffer) != 0)
+        ::setsockopt(rx, SOL_SOCKET, SO_RCVBUF, &receiveBuffer, sizeof receiveBuffer);
+    ::setsockopt(rx, SOL_SOCKET, SO_RCVTIMEO, &silence, sizeof silence);
+    ::setsockopt(tx, SOL_SOCKET, SO_SNDBUF, &sendBuffer, sizeof sendBuffer);
+
+    double seconds = 0, cpu = 0;
+    uint64_t received = 0, lost = 0;
+    for (auto _ : state) {
+        uint64_t got = 0;
+        double cpuSeconds = 0;
+        std::chrono::steady_clock::time_point last;
+        std::thread receiver([&] {
+            static uint8_t data[kBatch][2048];
+            mmsghdr messages[kBatch] = {};
+            iovec vectors[kBatch];
+            for (unsigned i = 0; i < kBatch; ++i) {
+                vectors[i] = {data[i], sizeof data[i]};
+                messages[i].msg_hdr.msg_iov = &vectors[i];
+                messages[i].msg_hdr.msg_iovlen = 1;
+            }
+            const double before = threadCpuSeconds();
+            while (got < packets) {
+                const int n = ::recvmmsg(rx, messages, kBatch, MSG_WAITFORONE, nullptr);
+                if (n <= 0)
+                    break;  // silent for 200 ms: the rest is lost
+                got += uint64_t(n);
+                last = std::chrono::steady_clock::now();
+            }
+            cpuSeconds = threadCpuSeconds() - before;
+        });
+        const auto start = std::chrono::steady_clock::now();
+        std::thread sender([&] {
+            static uint8_t data[kDatagram] = {};
+            mmsghdr messages[kBatch] = {};
+            iovec vector{data, kDatagram};
+            for (unsigned i = 0; i < kBatch; ++i) {
+                messages[i].msg_hdr.msg_iov = &vector;
+                messages[i].msg_hdr.msg_iovlen = 1;
+            }
+            for (uint64_t sent = 0; sent < packets;) {
+                const unsigned count = unsigned(std::min<uint64_t>(kBatch, packets - sent));
+                const int n = ::sendmmsg(tx, messages, count, 0);
+                if (n <= 0)
+                    continue;
+                sent += uint64_t(n);
+                if (bytesPerSecond == 0)
+                    continue;
+                const auto due = start + std::chrono::nanoseconds(sent * kDatagram * 1000000000ull / bytesPerSecond);
+                if (due - std::chrono::steady_clock::now() > std::chrono::microseconds(200))
+                    std::this_thread::sleep_until(due);
+                while (std::chrono::steady_clock::now() < due) {
+                }
+            }
+        });
+        sender.join();
+        receiver.join();
+        seconds += std::chrono::duration<double>(last - start).count();
+        cpu += cpuSeconds;
+        received += got;
+        lost += packets - got;
+    }
+    ::close(rx);
+    ::close(tx);
+    state.counters["MB/s"] = seconds > 0 ? double(received) * kPayload / seconds / 1e6 : 0;
+    state.counters["cpu_us/image"] = received ? cpu * 1e6 / double(received) * double(perImage) : 0;
+    state.counters["receiver_cores"] = seconds > 0 ? cpu / seconds : 0;
+    state.counters["lost_packets"] = double(lost);
+    state.counters["sender_MB/s"] = double(bytesPerSecond) / 1e6;
+}
+BENCHMARK(BM_LoopbackCeiling)->Apply(atNetworkRates);
 
 // The simulator's registers, as its description file names them.
 constexpr uint32_t kWidth = 0x100, kHeight = 0x104, kAcquisition = 0x124, kPeriod = 0x138;

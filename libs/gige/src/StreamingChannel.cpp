@@ -414,7 +414,7 @@ void StreamingChannel::receiveLoop()
             if (frequency != 0)
                 eventTime_ = static_cast<double>(block_.eventTime) * 1000000.0 / static_cast<double>(frequency);
             handleEvent();
-        } else if (block_.status == kStatusOldStyle && block_.marker == kReplyMarker) {
+        } else if (block_.status == kStatusOldStyle) {
             const uint32_t counter = block_.oldStyleCounter;
             if (counter > oldStyleBaseline_ + 100 && counter > oldStyleBaseline_ && !oldStyleGiven_
                 && !stop_) {

@@ -27,11 +27,20 @@ struct Frames {
     std::mutex lock;
     std::condition_variable changed;
     std::vector<Got> got;
+    std::vector<Got> starts;                // start-of-transfer signals
+    std::vector<size_t> framesBeforeStart;  // frames delivered before each
     uint32_t width = 0, height = 0;
 
     static int32_t callback(const OrvGigETL_SIGNAL* s, void* context)
     {
         auto* self = static_cast<Frames*>(context);
+        if (s->type == OrvGigETL_SIGNAL_START_OF_TRANSFER) {
+            const auto* r = static_cast<const ImageRecord*>(s->data);
+            std::lock_guard<std::mutex> hold(self->lock);
+            self->starts.push_back({s->type, r->blockId, false, r->frameData != nullptr, r->frameSize, 0, 0});
+            self->framesBeforeStart.push_back(self->got.size());
+            return 0;
+        }
         if (s->type != OrvGigETL_SIGNAL_FRAME_COMPLETED && s->type != OrvGigETL_SIGNAL_FRAME_ABANDONED)
             return 0;
         const auto* r = static_cast<const ImageRecord*>(s->data);
@@ -54,7 +63,8 @@ struct Frames {
 
 class Driver : public ::testing::Test {
 protected:
-    void start(const gvsp::Sender::Options& options, int32_t bufferSize = -1, int32_t bufferCount = 4)
+    void start(const gvsp::Sender::Options& options, int32_t bufferSize = -1, int32_t bufferCount = 4,
+               int32_t driverParameter = 0)
     {
         sender = std::make_unique<gvsp::Sender>(options);
         frames.width = options.width;
@@ -64,7 +74,7 @@ protected:
         const uint32_t host = kLoopback;
         uint16_t port = 0;
         ASSERT_EQ(addStream(camera, &stream, &host, &port, bufferSize < 0 ? int32_t(sender->imageBytes()) : bufferSize,
-                            bufferCount, int32_t(options.packetSize), 0, &Frames::callback, &frames),
+                            bufferCount, int32_t(options.packetSize), driverParameter, &Frames::callback, &frames),
                   0);
         sender->setDestination(port);
         streamPort = port;
@@ -227,6 +237,20 @@ TEST_F(Driver, PacketsFromAnotherSourceAreIgnored)
     ASSERT_EQ(got.size(), 1u);
     EXPECT_EQ(got[0].blockId, 21u);
     EXPECT_TRUE(got[0].exact);
+
+    // A foreign packet in the middle of an image, with its block and
+    // packet id, changes nothing.
+    sender->send(sender->packet(22, 0));
+    sender->send(sender->packet(22, 1));
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    gvsp::Bytes stray = other.packet(22, 2);
+    std::fill(stray.begin() + 8, stray.end(), 0xEE);
+    other.send(stray);
+    sender->sendImage(22, [](uint32_t i) { return i < 2; });
+    const auto next = frames.waitFor(2);
+    ASSERT_EQ(next.size(), 2u);
+    EXPECT_EQ(next[1].blockId, 22u);
+    EXPECT_TRUE(next[1].exact);
 }
 
 TEST_F(Driver, StreamOfLossyImagesRecoversEveryOne)
@@ -252,4 +276,69 @@ TEST_F(Driver, StreamOfLossyImagesRecoversEveryOne)
         EXPECT_TRUE(g.exact) << g.blockId;
         EXPECT_EQ(g.lostFrames, 0u);
     }
+}
+
+TEST_F(Driver, OversizedPacketAbandonsItsImageAndAnOversizedDatagramIsIgnored)
+{
+    struct Case {
+        const char* name;
+        size_t bytes;  // of the datagram that stands for packet 2
+        int32_t type;
+    };
+    gvsp::Sender::Options o;
+    const Case cases[] = {
+        {"one byte more than a packet", 8 + (o.packetSize - 36) + 1, OrvGigETL_SIGNAL_FRAME_ABANDONED},
+        {"beyond any datagram", 10000, OrvGigETL_SIGNAL_FRAME_COMPLETED},
+    };
+    uint16_t id = 30;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        start(o);
+        gvsp::Bytes big = sender->packet(id, 2);
+        big.resize(c.bytes, 0xEE);
+        sender->sendImage(id, [&](uint32_t i) {
+            if (i == 2)
+                sender->send(big);
+            return false;
+        });
+        const auto got = frames.waitFor(1);
+        ASSERT_EQ(got.size(), 1u);
+        EXPECT_EQ(got[0].type, c.type);
+        EXPECT_EQ(got[0].exact, c.type == OrvGigETL_SIGNAL_FRAME_COMPLETED);
+        EXPECT_EQ(closeStream(stream), 0);
+        EXPECT_EQ(closeCamera(camera), 0);
+        stream = camera = nullptr;
+        frames.got.clear();
+        ++id;
+    }
+}
+
+TEST_F(Driver, ImageThatFallsSilentIsAbandonedAtItsTimeOut)
+{
+    gvsp::Sender::Options o;
+    o.honourResend = false;
+    start(o, -1, 4, 100);  // the driver parameter: a time-out of 100 ms
+    sender->sendImage(40, [&](uint32_t i) { return i == sender->dataPackets() + 1; });
+    const auto got = frames.waitFor(1);
+    ASSERT_EQ(got.size(), 1u);
+    EXPECT_EQ(got[0].type, OrvGigETL_SIGNAL_FRAME_ABANDONED);
+    EXPECT_EQ(got[0].blockId, 40u);
+    // Before the tail counted as lost (200 ms), so nothing was asked for.
+    EXPECT_EQ(sender->resendRequests(), 0u);
+}
+
+TEST_F(Driver, LeaderGivesAStartOfTransferWithTheImageSize)
+{
+    gvsp::Sender::Options o;
+    start(o);
+    sender->sendImage(50);
+    const auto got = frames.waitFor(1);
+    ASSERT_EQ(got.size(), 1u);
+    EXPECT_EQ(got[0].type, OrvGigETL_SIGNAL_FRAME_COMPLETED);
+    std::lock_guard<std::mutex> hold(frames.lock);
+    ASSERT_EQ(frames.starts.size(), 1u);
+    EXPECT_EQ(frames.starts[0].blockId, 50u);
+    EXPECT_EQ(frames.starts[0].size, o.width * o.height);
+    EXPECT_FALSE(frames.starts[0].hasData);
+    EXPECT_EQ(frames.framesBeforeStart[0], 0u);
 }

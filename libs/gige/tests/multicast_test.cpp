@@ -9,11 +9,13 @@
 #include "PellagoTestSupport.h"
 
 #include <fcntl.h>
+#include <linux/capability.h>
 #include <linux/if_ether.h>
 #include <linux/if_packet.h>
 #include <net/if.h>
 #include <sched.h>
 #include <signal.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 
 #include <gtest/gtest.h>
@@ -267,6 +269,32 @@ void multicastInANamespace()
     CHILD_CHECK(closeCamera(camera) == 0, "closeCamera");
 }
 
+// Without CAP_NET_RAW no report can be sent: the add fails with -233 and
+// leaves no socket or membership behind.
+void withoutRawSockets()
+{
+    __user_cap_header_struct header{_LINUX_CAPABILITY_VERSION_3, 0};
+    __user_cap_data_struct caps[2] = {};
+    CHILD_CHECK(::syscall(SYS_capget, &header, caps) == 0, "capget");
+    caps[CAP_NET_RAW / 32].effective &= ~(1u << (CAP_NET_RAW % 32));
+    caps[CAP_NET_RAW / 32].permitted &= ~(1u << (CAP_NET_RAW % 32));
+    CHILD_CHECK(::syscall(SYS_capset, &header, caps) == 0, "capset");
+    CHILD_CHECK(::socket(AF_INET, SOCK_RAW, IPPROTO_IGMP) < 0, "a raw socket without CAP_NET_RAW");
+
+    gvsp::Sender sender(gvsp::Sender::Options{});
+    void* camera = nullptr;
+    CHILD_CHECK(openCamera(&camera, kLoopback, sender.controlPort()) == 0, "openCamera");
+    const std::set<int> before = openDescriptors();
+    void* stream = nullptr;
+    uint16_t port = 0;
+    const int32_t result =
+        addMulticastStream(camera, &stream, kGroup, kLoopback, &port, 64 * 48, 4, 576, 0, nullptr, nullptr);
+    CHILD_CHECK(result == OrvGigETL_MULTICAST_MANAGEMENT_FAILED, "addMulticastStream: %d", result);
+    CHILD_CHECK(openDescriptors() == before, "the failed add left descriptors behind");
+    CHILD_CHECK(!hasGroup("lo"), "the failed add left the membership behind");
+    CHILD_CHECK(closeCamera(camera) == 0, "closeCamera");
+}
+
 }  // namespace
 
 namespace {
@@ -405,4 +433,9 @@ TEST(Multicast, MembershipReportsAndImagesInANetworkNamespace)
 TEST(Multicast, CameraSimulatorStreamsToTheGroup)
 {
     inANamespace(&simulatorToTheGroup);
+}
+
+TEST(Multicast, WithoutRawSocketsTheAddFails)
+{
+    inANamespace(&withoutRawSockets);
 }

@@ -3,7 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cinttypes>
 #include <condition_variable>
+#include <cstdio>
 #include <deque>
 #include <set>
 
@@ -35,11 +37,22 @@ public:
     {
     }
 
-    void push(Event e, uint32_t status = 0)
+    // `callFails`: the wait request itself fails instead of answering.
+    void push(Event e, uint32_t status = 0, bool callFails = false)
     {
         std::lock_guard<std::mutex> hold(lock_);
-        events_.push_back({std::move(e), status});
+        events_.push_back({std::move(e), status, callFails});
         changed_.notify_all();
+    }
+    size_t pending()
+    {
+        std::lock_guard<std::mutex> hold(lock_);
+        return events_.size();
+    }
+    bool closed()
+    {
+        std::lock_guard<std::mutex> hold(lock_);
+        return closed_;
     }
     // Waits until every scripted event has been taken and handled.
     void drain()
@@ -100,16 +113,21 @@ private:
         if (events_.empty())
             return !closed_;
         waitsAfter_ = 0;
-        auto [event, status] = events_.front();
+        const Scripted next = events_.front();
         events_.pop_front();
-        b.status = status;
-        event(b);
-        return true;
+        b.status = next.status;
+        next.event(b);
+        return !next.callFails;
     }
 
     std::mutex lock_;
     std::condition_variable changed_;
-    std::deque<std::pair<Event, uint32_t>> events_;
+    struct Scripted {
+        Event event;
+        uint32_t status;
+        bool callFails;
+    };
+    std::deque<Scripted> events_;
     int waitsAfter_ = 0;
     bool closed_ = false;
     uint8_t buffers_[8][64] = {};
@@ -122,6 +140,8 @@ struct Delivered {
     ImageRecord record;
     OrvGigETL_MULTICAST_MESSAGE multicast;
     uint64_t stamp;
+    const OrvGigETL_SIGNAL* signal;
+    std::thread::id thread;
 };
 
 struct SignalSink {
@@ -132,7 +152,7 @@ struct SignalSink {
     static int32_t callback(const OrvGigETL_SIGNAL* s, void* context)
     {
         auto* sink = static_cast<SignalSink*>(context);
-        Delivered d{s->type, s->value, {}, {}, s->stamp.value};
+        Delivered d{s->type, s->value, {}, {}, s->stamp.value, s, std::this_thread::get_id()};
         if (s->type <= 3 && s->data)
             d.record = *static_cast<const ImageRecord*>(s->data);
         if (s->type == 9)
@@ -153,6 +173,17 @@ struct SignalSink {
         return out;
     }
 };
+
+// The threads the process runs.
+size_t threadCount()
+{
+    size_t n = 0;
+    DIR* dir = ::opendir("/proc/self/task");
+    while (dirent* e = ::readdir(dir))
+        n += e->d_name[0] != '.';
+    ::closedir(dir);
+    return n;
+}
 
 uint64_t twoGiB()
 {
@@ -205,6 +236,36 @@ protected:
 
 }  // namespace
 
+namespace {
+
+StreamDriver::Event frame(uint16_t id, uint32_t event = 1, int64_t completion = 0)
+{
+    return [=](Block& b) {
+        b.eventType = event;
+        b.blockId = id;
+        b.frameSize = 1000;
+        b.frameData = nullptr;
+        b.resentPackets = 2;
+        b.transferDuration = 500;  // 500 µs at the test clock
+        b.completionTime = completion;
+        b.eventTime = 42;
+        b.cameraTimestamp = 0x100000007ull;
+        b.value112 = 112;
+        b.value364 = 364;
+    };
+}
+
+StreamDriver::Event start(uint16_t id)
+{
+    return [=](Block& b) {
+        b.eventType = 3;
+        b.startBlockId = id;
+        b.frameSize = 1000;
+    };
+}
+
+}  // namespace
+
 TEST_F(Streams, OpenRequestCarriesTheStreamByName)
 {
     StreamDriver driver;
@@ -237,8 +298,43 @@ TEST_F(Streams, OpenRequestCarriesTheStreamByName)
         EXPECT_EQ(r.block.instanceId, b.instanceId);
     EXPECT_EQ(record->localIp.load(), kLoopback);
 
-    EXPECT_EQ(driver.requests(gigefilter::kCreateBuffers).size(), 1u);
-    EXPECT_EQ(driver.requests(gigefilter::kBufferInfo).size(), 4u);
+    const auto creates = driver.requests(gigefilter::kCreateBuffers);
+    ASSERT_EQ(creates.size(), 1u);
+    EXPECT_NE(creates[0].block.scratch, nullptr);
+    EXPECT_EQ(creates[0].block.slotCount, 4u);
+    EXPECT_EQ(creates[0].block.bufferSize, 200000u);
+    EXPECT_EQ(creates[0].block.marker, 0x2468u);
+    const auto infos = driver.requests(gigefilter::kBufferInfo);
+    ASSERT_EQ(infos.size(), 4u);
+    for (uint32_t i = 0; i < 4; ++i) {
+        EXPECT_EQ(infos[i].block.bufferInfoRequest, -2);
+        EXPECT_EQ(infos[i].block.bufferIndex, i);
+        EXPECT_EQ(infos[i].block.marker, 0x2468u);
+    }
+    // The key fields go with every request.
+    for (const auto& r : driver.requests()) {
+        EXPECT_EQ(r.block.sourceIpNet, htonl(kLoopback));
+        EXPECT_EQ(r.block.streamPort[0] << 8 | r.block.streamPort[1], port);
+        EXPECT_EQ(r.block.portField | r.block.addressField, 0u);
+        EXPECT_EQ(std::memcmp(r.block.hostMac, b.hostMac, 6), 0);
+    }
+    // A wait sends the request marker, event type 0 and the accept flag; a
+    // release the block id.
+    driver.push(frame(0x4321));
+    driver.drain();
+    const auto waits = driver.requests(gigefilter::kWaitForEvent);
+    ASSERT_FALSE(waits.empty());
+    EXPECT_EQ(waits[0].block.marker, 0x2468u);
+    EXPECT_EQ(waits[0].block.eventType, 0u);
+    EXPECT_EQ(waits[0].block.accept, 1);
+    const auto releases = driver.requests(gigefilter::kReleaseBlock);
+    ASSERT_EQ(releases.size(), 1u);
+    EXPECT_EQ(releases[0].block.blockId, 0x4321);
+    EXPECT_EQ(releases[0].block.marker, 0x2468u);
+    enableStream(stream, false);
+    driver.push([](Block&) {});
+    driver.drain();
+    EXPECT_EQ(driver.requests(gigefilter::kWaitForEvent).back().block.accept, 0);
     void* address = reinterpret_cast<void*>(1);
     EXPECT_EQ(getBufferData(stream, 3, &address), 0);
     EXPECT_EQ(address, driver.buffer(3));
@@ -246,7 +342,9 @@ TEST_F(Streams, OpenRequestCarriesTheStreamByName)
     EXPECT_EQ(address, nullptr);
     EXPECT_EQ(getBufferData(stream, -1, &address), OrvGigETL_FRAME_BUFFER_INFO_NOT_AVAILABLE);
     EXPECT_EQ(closeStream(stream), 0);
-    EXPECT_EQ(driver.requests(gigefilter::kDestroyBuffers).size(), 1u);
+    const auto destroys = driver.requests(gigefilter::kDestroyBuffers);
+    ASSERT_EQ(destroys.size(), 1u);
+    EXPECT_EQ(destroys[0].block.scratch, nullptr);
     EXPECT_EQ(driver.requests(gigefilter::kCloseChannel).size(), 1u);
     // Unknown streams: nothing happens.
     EXPECT_EQ(getBufferData(stream, 0, &address), 0);
@@ -290,13 +388,16 @@ TEST_F(Streams, FailedAddsLeaveNothingBehind)
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         const std::set<int> before = openDescriptors();
+        const size_t threadsBefore = threadCount();
         {
             StreamDriver driver;
             c.setup(driver);
             void* stream = nullptr;
             EXPECT_EQ(add(&stream, c.size, c.count), c.result);
-            void* address = nullptr;
+            void* address = reinterpret_cast<void*>(1);
             EXPECT_EQ(getBufferData(stream, 0, &address), 0);  // not in the list
+            EXPECT_EQ(address, nullptr);
+            EXPECT_EQ(threadCount(), threadsBefore);
             if (c.result == -231) {
                 EXPECT_FALSE(driver.requests(gigefilter::kCloseChannel).empty());
             }
@@ -365,35 +466,6 @@ TEST_F(Streams, PendingChannelClosesTheOlderStreamsOfItsSource)
     closeStream(newer);
 }
 
-namespace {
-
-StreamDriver::Event frame(uint16_t id, uint32_t event = 1, int64_t completion = 0)
-{
-    return [=](Block& b) {
-        b.eventType = event;
-        b.blockId = id;
-        b.frameSize = 1000;
-        b.frameData = nullptr;
-        b.resentPackets = 2;
-        b.transferDuration = 500;  // 500 µs at the test clock
-        b.completionTime = completion;
-        b.eventTime = 42;
-        b.cameraTimestamp = 0x100000007ull;
-        b.value112 = 112;
-        b.value364 = 364;
-    };
-}
-
-StreamDriver::Event start(uint16_t id)
-{
-    return [=](Block& b) {
-        b.eventType = 3;
-        b.startBlockId = id;
-        b.frameSize = 1000;
-    };
-}
-
-}  // namespace
 
 TEST_F(Streams, FramesLostFramesGapsAndRejection)
 {
@@ -538,6 +610,17 @@ TEST_F(Streams, HostSignalsAndCameraMessageNames)
         EXPECT_EQ(got[0].stamp, 0x1122334455667788ull);
         EXPECT_EQ(lines.take(), std::vector<std::string>{"00:00:00.000.000  signalCameraMessage() '" + std::string(name) + "'"});
     }
+    // At level 4 only the trigger violation's line is written.
+    ASSERT_EQ(registerMessageCallback(camera, 4, nullptr, &LineSink::callback, &lines), 0);
+    lines.take();
+    signalCameraMessage(stream, 12, 0);
+    signalCameraMessage(stream, 13, 0);
+    EXPECT_EQ(lines.take(), std::vector<std::string>{
+                                "00:00:00.000.000  signalCameraMessage() 'OrvGigETL_SIGNAL_CAMERA_TRIGGER_VIOLATION'"});
+    EXPECT_EQ(sink.take().size(), 2u);
+    ASSERT_EQ(registerMessageCallback(camera, 7, nullptr, &LineSink::callback, &lines), 0);
+    lines.take();
+
     EXPECT_EQ(signalCameraMessage(stream, 8, 0), 0);
     EXPECT_TRUE(sink.take().empty());
     EXPECT_EQ(lines.take(), (std::vector<std::string>{
@@ -570,10 +653,15 @@ TEST_F(Streams, CloseDuringABlockedWaitRightAfterAddAndInACallback)
         driver.blockingWait = round == 0;
         void* stream = nullptr;
         ASSERT_EQ(add(&stream), 0);
-        if (round % 3 == 0) {
+        if (round == 0) {
+            driver.drain();  // the thread is inside a wait only a close ends
+        } else if (round % 3 == 0) {
             driver.push(frame(uint16_t(round + 1)));
         }
         EXPECT_EQ(closeStream(stream), 0);
+        if (round == 0) {
+            EXPECT_EQ(driver.requests(gigefilter::kWaitForEvent).size(), 1u);
+        }
         void* address = nullptr;
         EXPECT_EQ(getBufferData(stream, 0, &address), 0);
         EXPECT_EQ(address, nullptr);
@@ -606,4 +694,203 @@ TEST_F(Streams, CloseDuringABlockedWaitRightAfterAddAndInACallback)
     void* address = nullptr;
     EXPECT_EQ(getBufferData(closer.stream, 0, &address), 0);
     EXPECT_EQ(address, nullptr);
+}
+
+namespace {
+
+std::string hex(const void* p)
+{
+    char text[32];
+    std::snprintf(text, sizeof text, "0x%" PRIXPTR, reinterpret_cast<uintptr_t>(p));
+    return text;
+}
+
+StreamDriver::Event event(uint32_t type)
+{
+    return [=](Block& b) { b.eventType = type; };
+}
+
+}  // namespace
+
+TEST_F(Streams, EachEventWritesItsLinesAndSignal)
+{
+    StreamDriver driver;
+    void* stream = nullptr;
+    ASSERT_EQ(add(&stream), 0);
+    lines.take();
+    driver.push(frame(1));
+    driver.push(frame(2, 2));
+    driver.push(start(7));
+    driver.push(event(4));  // resets the starts in a row
+    for (uint16_t id : {8, 9, 10})
+        driver.push(start(id));
+    driver.push(event(5));  // so does a test packet
+    for (uint16_t id : {11, 12, 13, 14})
+        driver.push(start(id));
+    driver.push(event(6));  // ignored
+    driver.drain();
+    const auto got = sink.take();
+    std::vector<int> types;
+    for (const Delivered& d : got)
+        types.push_back(d.type);
+    ASSERT_EQ(types, (std::vector<int>{1, 2, 3, 4, 3, 3, 3, 6, 3, 3, 3, 3, 9}));
+    double stamp = 0;
+    std::memcpy(&stamp, &got[0].stamp, sizeof stamp);
+    EXPECT_DOUBLE_EQ(stamp, 42.0);  // 42 ticks of a 1 MHz counter
+
+    const std::string who = "function= " + hex(reinterpret_cast<const void*>(&SignalSink::callback))
+                            + "  context= " + hex(&sink) + "  signal= ";
+    const auto delivered = [&](const char* name, size_t i) {
+        return std::string("<<< ") + name + "() " + who + hex(got[i].signal);
+    };
+    std::vector<std::string> expected = {
+        "    ImgBuffer: 1  Transfer: 500 ",
+        "<-- ImageCallback(ID=00001): 0.000 MB/s   Resend packets: 2",
+        "<-- ImageCallback(ID=00001): signal->timestamp:42.000, img->timestamp:7",
+        delivered("signalFrameCompleted", 0),
+        "    Ret=0  Sequence=11  Offset=12  Count=14  Cycle=13",
+        "    ImgBuffer: 2  Transfer: 500 ",
+        "<-- ImageAbandoned(ID=00002)  PacketResend: 2",
+        delivered("signalFrameAbandoned", 1),
+        "<-- ImagesStart(ID=00007): 0",
+        delivered("signalStartOfTransfer", 2),
+        delivered("signalBandwidthExceeded", 3),
+        "<-- ImagesStart(ID=00008): 0",
+        delivered("signalStartOfTransfer", 4),
+        "<-- ImagesStart(ID=00009): 1",
+        delivered("signalStartOfTransfer", 5),
+        "<-- ImagesStart(ID=00010): 2",
+        delivered("signalStartOfTransfer", 6),
+        delivered("SignalTestPacket", 7),
+    };
+    for (int i = 0; i < 4; ++i) {
+        expected.push_back("<-- ImagesStart(ID=000" + std::to_string(11 + i) + "): " + std::to_string(i));
+        expected.push_back(delivered("signalStartOfTransfer", size_t(8 + i)));
+    }
+    expected.push_back("<<< signalMulticast() " + who + hex(got[12].signal)
+                       + " message= 1 group= 0x00000000 port= 0 payload= 1464");
+    std::vector<std::string> written;
+    for (const std::string& l : lines.take())
+        written.push_back(l.substr(18));
+    EXPECT_EQ(written, expected);
+    EXPECT_EQ(closeStream(stream), 0);
+}
+
+TEST_F(Streams, RatesFollowTheFrameClock)
+{
+    StreamDriver driver;
+    void* stream = nullptr;
+    ASSERT_EQ(add(&stream), 0);
+    // Ticks since the previous frame (1 MHz counter) and the frame rate
+    // that follows; the data rate adds 28 header bytes to each 1464.
+    const double perPacket = 1492.0 / 1464.0;
+    struct Step {
+        int64_t ticks;
+        double rate;
+        double dataRate;
+    };
+    const Step steps[] = {
+        {10000, 100, 20 * perPacket},                                  // 100 fps
+        {10000, 100, 20 * perPacket},                                  // steady
+        {9524, 100 + (1e6 / 9524 - 100) * 0.005, -1},                   // 5 %: creeps
+        {7692, 1e6 / 7692, 0.2 * 1e6 / 7692 * perPacket},              // 30 %: jumps
+        {0, 0, 0.2 * 1e6 / 7692 * perPacket},                          // no time: 0, data rate stays
+        {50000, 20, 4 * perPacket},                                    // 20 fps
+        {48077, 20 + (1e6 / 48077 - 20) * 0.2, -1},                     // below 50 fps: β = 0.2
+        {500, 0, -1},                                                  // above 1000: 0
+    };
+    for (const Step& s : steps) {
+        fake.now += s.ticks;
+        driver.push(frame(7));
+        driver.drain();
+        const auto got = sink.take();
+        ASSERT_EQ(got.size(), 1u);
+        EXPECT_NEAR(got[0].record.frameRate, s.rate, 1e-3) << s.ticks;
+        if (s.dataRate >= 0) {
+            EXPECT_NEAR(got[0].record.dataRate, s.dataRate, 1e-3) << s.ticks;
+        }
+    }
+    EXPECT_EQ(closeStream(stream), 0);
+}
+
+TEST_F(Streams, WaitRepliesThatEndTheThread)
+{
+    struct Case {
+        const char* name;
+        uint32_t status;
+        uint32_t marker;
+        bool callFails;
+        bool ends;
+    };
+    const Case cases[] = {
+        {"status 2", 2, gigefilter::kReplyMarker, false, true},
+        {"other marker", 0, 0x2468, false, true},
+        {"failed call", 0, gigefilter::kReplyMarker, true, true},
+        {"status 5 without a jump", 5, gigefilter::kReplyMarker, false, false},
+        {"status 5, other marker", 5, 0x2468, false, false},
+        {"other status", 9, gigefilter::kReplyMarker, false, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        StreamDriver driver;
+        void* stream = nullptr;
+        ASSERT_EQ(add(&stream), 0);
+        driver.push([&](Block& b) { b.marker = c.marker; }, c.status, c.callFails);
+        driver.push(frame(3));
+        if (c.ends) {
+            // Nothing more is asked of the driver or delivered, silently.
+            for (int i = 0; i < 20 && driver.pending() > 1; ++i)
+                std::this_thread::sleep_for(std::chrono::milliseconds(10));
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+            EXPECT_EQ(driver.pending(), 1u);
+            EXPECT_TRUE(sink.take().empty());
+        } else {
+            driver.drain();
+            const auto got = sink.take();
+            ASSERT_EQ(got.size(), 1u);
+            EXPECT_EQ(got[0].record.blockId, 3u);
+        }
+        EXPECT_EQ(closeStream(stream), 0);
+        EXPECT_EQ(driver.requests(gigefilter::kCloseChannel).size(), 1u);
+    }
+}
+
+TEST_F(Streams, HostMulticastMessagesUseTheirOwnRecords)
+{
+    StreamDriver driver;
+    void* stream = nullptr;
+    ASSERT_EQ(add(&stream), 0);
+    const int rounds = 200;
+    for (int i = 0; i < rounds; ++i)
+        driver.push(start(uint16_t(i + 1)));  // from the fourth on, each gives a type 9
+    std::thread host([&] {
+        for (int i = 0; i < rounds; ++i)
+            signalMulticastMessage(stream, 9, 0xEFFF0001, 1769, i);
+    });
+    host.join();
+    driver.drain();
+    std::set<const OrvGigETL_SIGNAL*> threadRecords, hostRecords;
+    int fromHost = 0, fromThread = 0;
+    for (const Delivered& d : sink.take()) {
+        if (d.type != 9)
+            continue;
+        if (d.multicast.message == 9) {
+            EXPECT_EQ(d.multicast.group, 0xEFFF0001u);
+            EXPECT_EQ(d.multicast.port, 1769);
+            EXPECT_EQ(d.multicast.payload, fromHost);
+            hostRecords.insert(d.signal);
+            ++fromHost;
+        } else {
+            EXPECT_EQ(d.multicast.message, 1);
+            EXPECT_EQ(d.multicast.group, 0u);
+            EXPECT_EQ(d.multicast.payload, 1464);
+            threadRecords.insert(d.signal);
+            ++fromThread;
+        }
+    }
+    EXPECT_EQ(fromHost, rounds);
+    EXPECT_EQ(fromThread, rounds - 3);
+    for (const OrvGigETL_SIGNAL* s : hostRecords)
+        EXPECT_EQ(threadRecords.count(s), 0u);
+    EXPECT_EQ(closeStream(stream), 0);
 }
