@@ -343,8 +343,9 @@ private:
         using Clock = std::chrono::steady_clock;
         if (paceStart_ == Clock::time_point{})
             paceStart_ = Clock::now();
-        paced_ += bytes;
-        const auto due = paceStart_ + std::chrono::nanoseconds(paced_ * 1000000000ull / o_.bytesPerSecond);
+        const uint64_t paced = paced_ += bytes;
+        const auto due = paceStart_ + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(
+                                          double(paced) / double(o_.bytesPerSecond)));
         // Sleeps when far enough ahead, so the resend thread gets its turn.
         if (due - Clock::now() > std::chrono::microseconds(200))
             std::this_thread::sleep_until(due);
@@ -384,8 +385,10 @@ private:
                     continue;
             }
             for (uint32_t id = first; id <= last && id <= dataPackets() + 1; ++id) {
-                send(packet(blockId, id));
+                const Bytes p = packet(blockId, id);
+                send(p);
                 ++resent_;
+                paced_ += p.size();  // resent packets share the link's rate
             }
         }
     }
@@ -407,7 +410,7 @@ private:
     std::chrono::steady_clock::time_point paceStart_{};
     Bytes batch_[kBatch];
     bool segmented_ = true;
-    uint64_t paced_ = 0;
+    std::atomic<uint64_t> paced_{0};  // bytes sent, resends included
 };
 
 }  // namespace gvsp
