@@ -58,9 +58,9 @@ const Info* acceptFormat(const Image& s, bool (*accepts)(const Info&))
 constexpr uint64_t minBandPixels = uint64_t(1) << 18;
 constexpr uint64_t bandsPerThread = 4;
 
-// Converts rows 0 .. rows - 1 in up to `threads` bands side by side, the
-// calling thread among those working on them. makeRow() gives each band its own row
-// function rowFn(y, destinationRow).
+// Converts rows 0 .. rows - 1 in bands side by side on up to `threads`
+// threads, the calling thread among them. makeRow() gives each band its own
+// row function rowFn(y, destinationRow).
 template <class MakeRow>
 void convertBands(uint32_t rows, uint32_t width, unsigned threads, uint8_t* out, uint64_t outRowBytes,
                   MakeRow makeRow)
