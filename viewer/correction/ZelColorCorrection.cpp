@@ -10,6 +10,7 @@
 
 #include <QAction>
 #include <QFileInfo>
+#include <QGraphicsLineItem>
 #include <QGraphicsRectItem>
 #include <QGraphicsSceneMouseEvent>
 #include <QPen>
@@ -26,6 +27,9 @@ namespace {
 constexpr int kPatches = 24;
 constexpr int kColumns = 6;
 constexpr int kRows = 4;
+// Least patches a fit takes: twice the four unknowns of each output, so
+// that no single patch decides the matrix.
+constexpr int kMinFitPatches = 8;
 
 const QString kTitle = QStringLiteral("Color Correction");
 
@@ -39,6 +43,10 @@ QString rgbText(const QColor& c)
 {
     return QStringLiteral("%1,%2,%3").arg(c.red()).arg(c.green()).arg(c.blue());
 }
+
+// A channel at black or at the 8-bit maximum: the light it saw is unknown.
+bool atLimit(int value) { return value <= 0 || value >= 255; }
+bool isClipped(QRgb c) { return atLimit(qRed(c)) || atLimit(qGreen(c)) || atLimit(qBlue(c)); }
 
 } // namespace
 
@@ -299,9 +307,18 @@ void ZelColorCorrection::setSourceImage(ORV_BUFFER_INFO* image)
     ui->Viewer->setCurrentIndex(0);
 }
 
+void ZelColorCorrection::setMeasuredColours(const QVector<QColor>& colours)
+{
+    m_measured = colours;
+    m_clipped.clear();
+    for (const QColor& c : colours)
+        m_clipped << isClipped(c.rgb());
+}
+
 void ZelColorCorrection::measurePatches()
 {
     m_measured.clear();
+    m_clipped.clear();
     m_corrected.clear();
     const QImage image = m_source;
     for (QGraphicsRectItem* square : m_chartScene->patches()) {
@@ -310,25 +327,35 @@ void ZelColorCorrection::measurePatches()
         const QPoint o = square->data(0).toPoint();
         if (w <= 0 || h <= 0) {
             m_measured << QColor(0, 0, 0);
+            m_clipped << true;
             continue;
         }
         qint64 red = 0, green = 0, blue = 0;
+        // A pixel outside the image, or with a channel at a limit, makes
+        // the patch's mean wrong: the patch is clipped.
+        bool clipped = false;
         for (int i = 0; i < h; ++i) {
             const int y = o.y() + i;
-            if (y < 0 || y >= image.height())
+            if (y < 0 || y >= image.height()) {
+                clipped = true;
                 continue;
+            }
             const QRgb* line = reinterpret_cast<const QRgb*>(image.constScanLine(y));
             for (int j = 0; j < w; ++j) {
                 const int x = o.x() + j;
-                if (x < 0 || x >= image.width())
+                if (x < 0 || x >= image.width()) {
+                    clipped = true;
                     continue;  // outside the image counts as black
+                }
                 red += qRed(line[x]);
                 green += qGreen(line[x]);
                 blue += qBlue(line[x]);
+                clipped = clipped || isClipped(line[x]);
             }
         }
         const qint64 n = qint64(w) * h;
         m_measured << QColor(int(red / n), int(green / n), int(blue / n), 255);
+        m_clipped << clipped;
     }
 }
 
@@ -345,14 +372,32 @@ bool ZelColorCorrection::fitMatrix()
     }
 
     // Weighted least squares: each patch's row, the constant included,
-    // counts with the patch's weight.
+    // counts with the patch's weight. A clipped patch counts with none: its
+    // measured colour is not what the camera saw.
     Eigen::MatrixXd a(kPatches, 4), b(kPatches, 3);
+    QVector<bool> leftOutPatches(kPatches, false);
+    int leftOut = 0, used = 0;
     for (int k = 0; k < kPatches; ++k) {
         const QColor& m = m_measured.at(k);
         const QColor& ref = profile.colours.at(k);
-        const double w = profile.weights.at(k);
+        const bool clipped = m_clipped.value(k) || isClipped(m.rgb());
+        const double w = clipped ? 0.0 : profile.weights.at(k);
+        leftOutPatches[k] = clipped;
+        leftOut += clipped ? 1 : 0;
+        used += w != 0.0 ? 1 : 0;
         a.row(k) << w * m.red(), w * m.green(), w * m.blue(), w;
         b.row(k) << w * ref.red(), w * ref.green(), w * ref.blue();
+    }
+    if (used < kMinFitPatches) {
+        ZelDialogs::critical(this, kTitle,
+                             QStringLiteral("Generate CCM Failed! %1 of the 24 patches are clipped (a channel at 0 "
+                                            "or 255) and %2 are left for the fit; it needs at least %3. Lower the "
+                                            "exposure or gain, or draw the chart over the colour chart, and "
+                                            "import the image again.")
+                                 .arg(leftOut)
+                                 .arg(used)
+                                 .arg(kMinFitPatches));
+        return false;
     }
     const Eigen::JacobiSVD<Eigen::MatrixXd> svd(a, Eigen::ComputeThinU | Eigen::ComputeThinV);
     const Eigen::MatrixXd x = svd.solve(b);  // singular values under the threshold are not inverted
@@ -363,6 +408,7 @@ bool ZelColorCorrection::fitMatrix()
         return false;
     }
 
+    m_leftOut = leftOutPatches;
     m_matrix.clear();
     for (int o = 0; o < 3; ++o)
         for (int i = 0; i < 3; ++i)
@@ -399,6 +445,7 @@ void ZelColorCorrection::on_GenerateCCM_clicked()
         return;
     fillResultScene();
     fillMatrixTable();
+    ui->labelLeftOut->setText(leftOutText());
     ui->Viewer->setCurrentIndex(1);
 }
 
@@ -428,6 +475,19 @@ void ZelColorCorrection::fillResultScene()
         square(column, row + 1, corrected, QStringLiteral("corrected: "));
         square(column + 1, row + 1, corrected, QStringLiteral("corrected: "));
     }
+    // A patch left out of the fit has its measured colour crossed out.
+    for (int k = 0; k < kPatches && k < m_leftOut.size(); ++k) {
+        if (!m_leftOut.at(k))
+            continue;
+        const QRectF measured(100 * (k % kColumns) + 50, 100 * (k / kColumns), 50, 50);
+        for (const QPen& pen : {QPen(Qt::black, 5), QPen(Qt::white, 2)}) {
+            for (const QLineF& line : {QLineF(measured.topLeft(), measured.bottomRight()),
+                                       QLineF(measured.topRight(), measured.bottomLeft())}) {
+                auto* item = new QGraphicsLineItem(line, parent);
+                item->setPen(pen);
+            }
+        }
+    }
     QPen frame(Qt::black, 12, Qt::SolidLine, Qt::FlatCap);
     for (int r = 0; r < kRows; ++r) {
         for (int c = 0; c < kColumns; ++c) {
@@ -437,6 +497,20 @@ void ZelColorCorrection::fillResultScene()
     }
     m_resultScene->addItem(parent);
     m_resultScene->setSceneRect(m_resultScene->itemsBoundingRect());
+}
+
+int ZelColorCorrection::leftOutCount() const
+{
+    return int(std::count(m_leftOut.cbegin(), m_leftOut.cend(), true));
+}
+
+QString ZelColorCorrection::leftOutText() const
+{
+    const int n = leftOutCount();
+    if (n == 0)
+        return QStringLiteral("All 24 patches used in the fit.");
+    return QStringLiteral("%1 of 24 patches left out of the fit (crossed out): a channel is clipped at 0 or 255.")
+        .arg(n);
 }
 
 void ZelColorCorrection::fillMatrixTable()

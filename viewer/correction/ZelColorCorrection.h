@@ -79,13 +79,22 @@ public:
     // Fits the twelve values and the corrected colours to the measured
     // colours and the selected profile; false, outputs unchanged, when the
     // inputs do not hold 24 patches or the patches cannot give a fit.
+    // Clipped patches (a channel at 0 or 255) are left out of the fit.
     bool fitMatrix();
     void measurePatches();
     void readProfiles(QSettings* store);
 
     // Inputs and outputs of the fit.
     QVector<QColor> measuredColours() const { return m_measured; }
-    void setMeasuredColours(const QVector<QColor>& colours) { m_measured = colours; }
+    // Patches set here are clipped when a channel of their colour is.
+    void setMeasuredColours(const QVector<QColor>& colours);
+    // Whether each measured patch is clipped (a pixel with a channel at 0
+    // or 255, or outside the image).
+    QVector<bool> clippedPatches() const { return m_clipped; }
+    // The patches the last fit left out, and the result view's text on them.
+    QVector<bool> leftOutPatches() const { return m_leftOut; }
+    int leftOutCount() const;
+    QString leftOutText() const;
     QVector<QColor> correctedColours() const { return m_corrected; }
     QVector<double> matrixValues() const { return m_matrix; }
     QList<Profile> profiles() const { return m_profiles; }
@@ -135,6 +144,8 @@ private:
     QList<Profile> m_profiles;
     int m_profileIndex = -1;
     QVector<QColor> m_measured;
+    QVector<bool> m_clipped;
+    QVector<bool> m_leftOut;
     QVector<QColor> m_corrected;
     QVector<double> m_matrix;
     QString m_imageFolder;

@@ -22,6 +22,17 @@ std::vector<float> ZelShadingImageSet::computeOffsets() const
     return offsets;
 }
 
+float ZelShadingImageSet::brightLevel(std::vector<float> levels)
+{
+    if (levels.empty())
+        return 0.0f;
+    // Nearest rank: 99.9 % of the pixels are at this level or below.
+    const size_t rank = size_t(std::ceil(0.999 * double(levels.size())));
+    const auto at = levels.begin() + std::ptrdiff_t(std::max<size_t>(rank, 1) - 1);
+    std::nth_element(levels.begin(), at, levels.end());
+    return *at;
+}
+
 bool ZelShadingImageSet::computeGain(const std::vector<float>& offsets, std::vector<float>& gains) const
 {
     if (m_mean.empty() || offsets.size() != m_mean.size())
@@ -32,7 +43,11 @@ bool ZelShadingImageSet::computeGain(const std::vector<float>& offsets, std::vec
         level[i] = m_mean[i] - offsets[i];
         sum += level[i];
     }
-    const float target = float(sum / double(level.size())) * gainFactor;
+    // Gains cannot go below 1: a pixel above the target would stay brighter
+    // than the rest. The target is therefore at least the level of the
+    // brightest pixels, taken at a high rank so that a few hot pixels do
+    // not set it.
+    const float target = std::max(float(sum / double(level.size())) * gainFactor, brightLevel(level));
     gains.assign(level.size(), 1.0f);
     for (size_t i = 0; i < level.size(); ++i) {
         const float c = level[i];

@@ -42,6 +42,8 @@ public:
     bool computeGain(const std::vector<float>& offsets, std::vector<float>& gains) const;
 
     static float offsetOf(float darkMean, int scale, int limit, quint16 target);
+    // The level that 99.9 % of the given pixel levels reach or stay below.
+    static float brightLevel(std::vector<float> levels);
 
 private:
     ZelMeanImageAccumulator m_accumulator;

@@ -10,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <cmath>
 #include <functional>
 #include <limits>
@@ -304,6 +305,67 @@ TEST(NUShading, GainsLiftToTheTargetWithinOneAndTwo)
     EXPECT_EQ(again, gains);
     EXPECT_FALSE(bright.computeGain({}, gains));
 }
+
+struct TargetCase {
+    const char* name;
+    std::function<int(int, int)> bright;  // over 40 x 30 pixels, dark 16 everywhere
+    float target;                         // the level every pixel is lifted to
+    int exceptions;                       // pixels that cannot reach it
+};
+
+void PrintTo(const TargetCase& c, std::ostream* os) { *os << c.name; }
+
+class NUGainTarget : public ::testing::TestWithParam<TargetCase> {};
+
+// Gains below 1 cannot be written: the target is at least the level of the
+// brightest pixels, so that a strong fall-off comes out flat; a few hot
+// pixels do not raise it.
+TEST_P(NUGainTarget, GainTimesLevelIsFlat)
+{
+    const TargetCase& c = GetParam();
+    const int w = 40, h = 30;
+    ZelShadingImageSet dark, bright;
+    QImage darkMean, brightMean;
+    ASSERT_EQ(dark.accumulate(darkMean, flat(w, h, 16), 1), ZelMeanImageAccumulator::Done);
+    ASSERT_EQ(bright.accumulate(brightMean, indexed(w, h, c.bright), 1), ZelMeanImageAccumulator::Done);
+    const std::vector<float> offsets = dark.computeOffsets();
+    ASSERT_EQ(offsets, std::vector<float>(size_t(w * h), 12.0f));
+    std::vector<float> gains;
+    ASSERT_TRUE(bright.computeGain(offsets, gains));
+    int off = 0;
+    for (size_t i = 0; i < gains.size(); ++i) {
+        const float corrected = gains[i] * (bright.mean()[i] - offsets[i]);
+        if (std::abs(corrected - c.target) > 1e-3f * c.target)
+            ++off;
+        EXPECT_GE(gains[i], 1.0f);
+        EXPECT_LE(gains[i], 2.0f);
+    }
+    EXPECT_EQ(off, c.exceptions) << c.name;
+}
+
+// A fall-off from 200 in the centre to 120 in the corners, as a lens gives.
+int vignette(int x, int y)
+{
+    const double dx = x - 19.5, dy = y - 14.5;
+    return int(std::lround(200.0 - 80.0 * (dx * dx + dy * dy) / (19.5 * 19.5 + 14.5 * 14.5)));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Shading, NUGainTarget,
+    ::testing::Values(
+        // Within 10 %: 1.1 times the average (98 and 108 after the offset).
+        TargetCase{"mild", [](int x, int) { return x < 20 ? 110 : 120; }, 1.1f * 103.0f, 0},
+        // The centre lies more than 10 % above the average: all meet it.
+        TargetCase{"vignette", vignette, 188.0f, 0},
+        // One hot pixel stays above; the rest meet the centre.
+        TargetCase{"vignette and a hot pixel", [](int x, int y) { return x == 3 && y == 4 ? 255 : vignette(x, y); },
+                   188.0f, 1}),
+    [](const ::testing::TestParamInfo<TargetCase>& info) {
+        std::string name = info.param.name;
+        for (char& ch : name)
+            ch = std::isalnum(static_cast<unsigned char>(ch)) ? ch : '_';
+        return name;
+    });
 
 TEST(NUShading, DarkAndBrightSetsGiveTheSameMapTwice)
 {

@@ -11,7 +11,9 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QGraphicsLineItem>
 #include <QGraphicsRectItem>
+#include <QLabel>
 #include <QGroupBox>
 #include <QPushButton>
 #include <QSettings>
@@ -116,6 +118,9 @@ private slots:
     void fit_data();
     void fit();
     void previewIsClampedAndTruncated();
+    void clippedPatchesAreLeftOut_data();
+    void clippedPatchesAreLeftOut();
+    void clippedPixelsMarkTheirPatch();
     void alikePatchesAreRefused();
     void wrongSizesAreRefused_data();
     void wrongSizesAreRefused();
@@ -257,6 +262,109 @@ void TestZelColorCorrection::previewIsClampedAndTruncated()
     QVERIFY(window->fitMatrix());
     QCOMPARE(window->correctedColours().at(23), QColor(255, 12, 0));
     QCOMPARE(window->correctedColours().mid(0, 23), refs.mid(0, 23));
+}
+
+void TestZelColorCorrection::clippedPatchesAreLeftOut_data()
+{
+    QTest::addColumn<QList<int>>("clippedHigh");  // patches with red at 255
+    QTest::addColumn<QList<int>>("clippedLow");   // patches with blue at 0
+    QTest::addColumn<bool>("fits");
+    QTest::newRow("none") << QList<int>{} << QList<int>{} << true;
+    QTest::newRow("bright") << QList<int>{1, 6, 18, 19} << QList<int>{} << true;
+    QTest::newRow("bright and dark") << QList<int>{1, 6} << QList<int>{9, 23} << true;
+    QTest::newRow("8 left") << QList<int>{0, 1, 2, 3, 4, 5, 6, 7} << QList<int>{8, 9, 10, 11, 12, 13, 14, 15} << true;
+    QTest::newRow("7 left") << QList<int>{0, 1, 2, 3, 4, 5, 6, 7, 16} << QList<int>{8, 9, 10, 11, 12, 13, 14, 15}
+                            << false;
+}
+
+void TestZelColorCorrection::clippedPatchesAreLeftOut()
+{
+    QFETCH(QList<int>, clippedHigh);
+    QFETCH(QList<int>, clippedLow);
+    QFETCH(bool, fits);
+    // Exact affine data; a clipped patch's measurement is what the clipping
+    // left of it, which would pull the fit away from the true map.
+    const Values g{2, 0, 0, 0, 1, 1, 1, 0, 1}, c{3, -5, 7};
+    Colours m = colours([](int k) { return varied(k, 5, 10); });
+    const Colours exactRefs = colours([&](int k) { return affine(m.at(k), g, c); });
+    for (int k : clippedHigh)
+        m[k].setRed(255);
+    for (int k : clippedLow)
+        m[k].setBlue(0);
+    make();
+    fitIdentity();
+    const Values before = window->matrixValues();
+    window->setProfiles({profile(exactRefs, Values(24, 1.0))});
+    window->setProfileIndex(0);
+    window->setMeasuredColours(m);
+    const int left = clippedHigh.size() + clippedLow.size();
+    ZelDialogs::Script script;
+    QCOMPARE(window->fitMatrix(), fits);
+    if (!fits) {
+        QCOMPARE(script.count(), 1);
+        QCOMPARE(script.last().icon, QMessageBox::Critical);
+        QVERIFY2(script.last().text.contains(QString("%1 of the 24 patches are clipped").arg(left)),
+                 qPrintable(script.last().text));
+        QVERIFY(script.last().text.contains("at least 8"));
+        QCOMPARE(window->matrixValues(), before);
+        return;
+    }
+    QCOMPARE(script.count(), 0);
+    const Values values = window->matrixValues();
+    const Values expected = g + c;
+    for (int i = 0; i < 12; ++i)
+        QVERIFY2(std::abs(values.at(i) - expected.at(i)) < 1e-9,
+                 qPrintable(QString("value %1: %2, expected %3").arg(i).arg(values.at(i)).arg(expected.at(i))));
+    QCOMPARE(window->leftOutCount(), left);
+    for (int k = 0; k < 24; ++k)
+        QCOMPARE(window->leftOutPatches().at(k), clippedHigh.contains(k) || clippedLow.contains(k));
+    QCOMPARE(window->leftOutText(), left ? QString("%1 of 24 patches left out of the fit (crossed out): a channel "
+                                                   "is clipped at 0 or 255.")
+                                                   .arg(left)
+                                         : QString("All 24 patches used in the fit."));
+}
+
+void TestZelColorCorrection::clippedPixelsMarkTheirPatch()
+{
+    // One pixel at 255 in the measured square of patch 2, one at 0 in that
+    // of patch 9: their means stay inside the range, but the pixel says the
+    // patch was clipped. Patch 23's square reaches past the image.
+    const QRect chartRect(0, 0, 360, 240);
+    QImage image = cellImage(chartRect.size(), chartRect).copy(0, 0, 360, 210);
+    image.setPixel(2 * 60 + 25, 25, qRgb(255, 100, 100));
+    image.setPixel(3 * 60 + 30, 60 + 30, qRgb(100, 0, 100));
+    make();
+    ORV_BUFFER_INFO info = record(image, BayerRG8);
+    window->setSourceImage(&info);
+    drag(window->chartScene(), QPoint(0, 0), QPoint(360, 240));
+    window->measurePatches();
+    const QVector<bool> clipped = window->clippedPatches();
+    QCOMPARE(clipped.size(), 24);
+    for (int k = 0; k < 24; ++k)
+        QVERIFY2(clipped.at(k) == (k == 2 || k == 9 || k >= 18), qPrintable(QString("patch %1").arg(k)));
+    QVERIFY(window->measuredColours().at(2).red() < 255);
+
+    // The generated result says so and crosses them out.
+    window->setProfiles({profile(colours([](int k) { return varied(k, 12, 8); }), Values(24, 1.0))});
+    window->setProfileIndex(0);
+    ZelDialogs::Script script;
+    child<QPushButton>("GenerateCCM")->click();
+    QCOMPARE(script.count(), 0);
+    QCOMPARE(window->viewMode(), 1);
+    QCOMPARE(child<QLabel>("labelLeftOut")->text(), window->leftOutText());
+    QVERIFY(child<QLabel>("labelLeftOut")->text().startsWith("8 of 24 patches left out"));
+    int crossed = 0;
+    for (QGraphicsItem* item : window->resultScene()->items()) {
+        if (auto* line = qgraphicsitem_cast<QGraphicsLineItem*>(item)) {
+            // Over the measured square of the patch only.
+            const QPointF centre = line->line().center();
+            const int k = int(centre.y()) / 100 * 6 + int(centre.x()) / 100;
+            QVERIFY(int(centre.x()) % 100 == 75 && int(centre.y()) % 100 == 25);
+            QVERIFY(clipped.at(k));
+            ++crossed;
+        }
+    }
+    QCOMPARE(crossed, 8 * 4);
 }
 
 void TestZelColorCorrection::alikePatchesAreRefused()
@@ -511,6 +619,7 @@ void TestZelColorCorrection::resultView()
     child<QPushButton>("GenerateCCM")->click();
     QCOMPARE(script.count(), 0);
     QCOMPARE(window->viewMode(), 1);
+    QCOMPARE(child<QLabel>("labelLeftOut")->text(), QString("All 24 patches used in the fit."));
 
     // The identity, row by row, offsets last.
     auto* table = child<QTableWidget>("tableWidget");

@@ -254,8 +254,8 @@ void TestZelNUShadingCorrection::generateFromImages()
     QVERIFY(openWorldCamera("GEV-G9-0009", "orv_gev_tl.cti"));
     makeTool();
     add("btnAddDarkImage", {rig.flatBmp("d1.bmp", 100, 3, 10), rig.flatBmp("d2.bmp", 100, 3, 14)});
-    // Bright 100 on the left half, 200 on the right; offsets 12 - 4 = 8.
-    add("btnAddBrightImage", {rig.greyBmp("b.bmp", 100, 3, [](int x, int) { return x < 50 ? 100 : 200; })});
+    // Bright 150 on the left half, 200 on the right; offsets 12 - 4 = 8.
+    add("btnAddBrightImage", {rig.greyBmp("b.bmp", 100, 3, [](int x, int) { return x < 50 ? 150 : 200; })});
     ZelDialogs::Script script;
     QTest::mouseClick(button("btnGenerateMap"), Qt::LeftButton);
     QCOMPARE(messages(script), QStringList{"Generate Map| generate map successful!"});
@@ -263,8 +263,9 @@ void TestZelNUShadingCorrection::generateFromImages()
     QCOMPARE(first.width, 100);
     QCOMPARE(first.height, 3);
     QCOMPARE(first.offsets[0], 8.0f);
-    // Average 142 × 1.1: the left half lifted to it, the right above it.
-    QCOMPARE(first.gains[0], 142.0f * 1.1f / 92.0f);
+    // The right half (192) lies above 1.1 × the average (167): the left
+    // half (142) is lifted to the right one.
+    QCOMPARE(first.gains[0], 192.0f / 142.0f);
     QCOMPARE(first.gains[99], 1.0f);
     QVERIFY(button("btnSaveMapToFile")->isEnabled());
     QVERIFY(button("btnUploadMapToCam")->isEnabled());

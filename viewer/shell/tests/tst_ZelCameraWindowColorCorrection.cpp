@@ -30,6 +30,16 @@ namespace {
 
 // A mild cast, row by row, that saturates no patch.
 const double kCast[9] = {0.9, 0.08, 0.0, 0.05, 0.85, 0.05, 0.0, 0.1, 0.8};
+// A strong red cast that clips the red of the bright patches at 255.
+const double kStrongCast[9] = {1.3, 0.1, 0.0, 0.0, 1.0, 0.0, 0.0, 0.1, 0.6};
+
+QString castText(const double* cast)
+{
+    QStringList values;
+    for (int i = 0; i < 9; ++i)
+        values << QString::number(cast[i]);
+    return values.join(',');
+}
 
 QStringList g_dump;
 void collect(QtMsgType, const QMessageLogContext&, const QString& text) { g_dump << text; }
@@ -73,6 +83,7 @@ private slots:
 
     void oneImportConnectionPerTool();
     void castIsCorrectedOnTheCamera();
+    void clippedPatchesAreLeftOutOfTheFit();
 
 private:
     bool openWindow()
@@ -152,10 +163,7 @@ void TestZelCameraWindowColorCorrection::oneImportConnectionPerTool()
 void TestZelCameraWindowColorCorrection::castIsCorrectedOnTheCamera()
 {
     started = false;
-    QStringList cast;
-    for (double v : kCast)
-        cast << QString::number(v);
-    QCOMPARE(session.run("stream.pattern GEV-G2-0002 ColourChart cast=" + cast.join(',')), 0);
+    QCOMPARE(session.run("stream.pattern GEV-G2-0002 ColourChart cast=" + castText(kCast)), 0);
     QVERIFY(openWindow());
     QVERIFY(grabImage());
     window->onShowColorCorrectionWidget();
@@ -192,6 +200,68 @@ void TestZelCameraWindowColorCorrection::castIsCorrectedOnTheCamera()
     const QVector<QColor> references = tool->profiles().at(0).colours;
     QCOMPARE(measured.size(), 24);
     for (int k = 0; k < 24; ++k) {
+        const QColor m = measured.at(k), ref = references.at(k);
+        QVERIFY2(std::abs(m.red() - ref.red()) <= 3 && std::abs(m.green() - ref.green()) <= 3 &&
+                     std::abs(m.blue() - ref.blue()) <= 3,
+                 qPrintable(QString("patch %1: %2 for %3").arg(k).arg(m.name()).arg(ref.name())));
+    }
+}
+
+void TestZelCameraWindowColorCorrection::clippedPatchesAreLeftOutOfTheFit()
+{
+    started = false;
+    QCOMPARE(session.run("stream.pattern GEV-G2-0002 ColourChart cast=" + castText(kStrongCast)), 0);
+    QVERIFY(openWindow());
+    QVERIFY(grabImage());
+    window->onShowColorCorrectionWidget();
+    ZelColorCorrection* tool = correction();
+    QVERIFY(tool);
+    importAndDrawChart();
+    tool->findChild<QComboBox*>("Profile")->setCurrentIndex(0);
+    ZelDialogs::Script dialogs;
+    tool->findChild<QPushButton*>("GenerateCCM")->click();
+    QCOMPARE(dialogs.count(), 0);
+    QCOMPARE(tool->viewMode(), 1);
+
+    // Red reaches 255 in eight patches: the bright ones, white and the
+    // lightest grey. They are left out, and the view says so.
+    const QVector<bool> leftOut = tool->leftOutPatches();
+    const QVector<QColor> references = tool->profiles().at(0).colours;
+    for (int k = 0; k < 24; ++k) {
+        const QColor ref = references.at(k);
+        const bool clips = kStrongCast[0] * ref.red() + kStrongCast[1] * ref.green() >= 255.0;
+        QVERIFY2(leftOut.at(k) == clips, qPrintable(QString("patch %1").arg(k)));
+    }
+    QCOMPARE(tool->leftOutCount(), 8);
+    QCOMPARE(tool->findChild<QLabel*>("labelLeftOut")->text(),
+             QString("8 of 24 patches left out of the fit (crossed out): a channel is clipped at 0 or 255."));
+
+    // The gains are the cast's inverse.
+    const QVector<double> v = tool->matrixValues();
+    QCOMPARE(v.size(), 12);
+    for (int r = 0; r < 3; ++r) {
+        for (int c = 0; c < 3; ++c) {
+            double product = 0;
+            for (int k = 0; k < 3; ++k)
+                product += v[3 * r + k] * kStrongCast[3 * k + c];
+            QVERIFY2(std::abs(product - (r == c ? 1.0 : 0.0)) < 0.02,
+                     qPrintable(QString("(%1, %2): %3").arg(r).arg(c).arg(product)));
+        }
+        QVERIFY2(std::abs(v[9 + r]) < 2.0, qPrintable(QString("offset %1: %2").arg(r).arg(v[9 + r])));
+    }
+
+    // After the upload every patch that was not clipped shows its reference
+    // colour again, the greys neutral, within 3 levels.
+    tool->findChild<QPushButton*>("pushButton")->click();
+    QCOMPARE(dialogs.count(), 0);
+    QVERIFY(grabImage());
+    importAndDrawChart();
+    tool->measurePatches();
+    const QVector<QColor> measured = tool->measuredColours();
+    QCOMPARE(measured.size(), 24);
+    for (int k = 0; k < 24; ++k) {
+        if (leftOut.at(k))
+            continue;
         const QColor m = measured.at(k), ref = references.at(k);
         QVERIFY2(std::abs(m.red() - ref.red()) <= 3 && std::abs(m.green() - ref.green()) <= 3 &&
                      std::abs(m.blue() - ref.blue()) <= 3,

@@ -4,14 +4,17 @@
 #include "ZelCamera.h"
 #include "ZelCameraWindow.h"
 #include "ZelDialogs.h"
+#include "ZelFeatureManager.h"
 #include "ZelImageViewWidget.h"
 #include "ZelNUShadingCorrection.h"
+#include "ZelPropertyWidget.h"
 #include "ZelShadingCorrection.h"
 
 #include <QApplication>
 #include <QFile>
 #include <QPointer>
 #include <QProgressDialog>
+#include <QPushButton>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -37,6 +40,7 @@ private slots:
     void importShadingMapUploads();
     void failedNonUniformLoadIsReported();
     void failedUploadClosesTheProgress();
+    void nonUniformMapFlattensTheVignette();
 
 private:
     ZelCameraWindow* openWindow(const QString& deviceId, const QString& producer = "orv_gev_tl.cti")
@@ -59,6 +63,25 @@ private:
             return QString();
         f.write(content);
         return f.fileName();
+    }
+
+    // One more image of the camera, saved as the operator saves it (BMP)
+    // and read back.
+    QImage grabAndSave(const QString& deviceId, const QString& name)
+    {
+        const QString before = window->statusTexts().value(0);
+        if (session.run("stream.frame " + deviceId + " 1") != 0)
+            return QImage();
+        if (!QTest::qWaitFor([&] { return window->statusTexts().value(0) != before; }, 10000))
+            return QImage();
+        const QString path = files.filePath(name);
+        ZelDialogs::Script dialogs;
+        dialogs.answer(path);
+        emit window->propertyWidget()->saveButtonClicked();
+        if (!QTest::qWaitFor([&] { return dialogs.count() == 2; }, 10000)
+            || dialogs.last().text != QStringLiteral("Save Successful!"))
+            return QImage();
+        return QImage(path);
     }
 
     QTemporaryDir home;
@@ -184,6 +207,70 @@ void TestZelCameraWindowShading::failedUploadClosesTheProgress()
     for (const ZelDialogs::Request& r : dialogs.requests())
         QVERIFY(r.title != QStringLiteral("Upload Map To Camera"));
     QVERIFY(!window->progressDialog()->isVisible());
+}
+
+void TestZelCameraWindowShading::nonUniformMapFlattensTheVignette()
+{
+    // Dark images of the defect field (16) and bright ones of the vignette
+    // (200 in the centre, 120 in the corners), taken and saved on G1.
+    const QString id = QStringLiteral("GEV-G1-0001");
+    QVERIFY(openWindow(id));
+    QCOMPARE(session.run("stream.manual " + id + " on"), 0);
+    QVERIFY(window->camera()->remoteDeviceFeatures->SetValueEnum("TriggerMode", "On"));
+    emit window->propertyWidget()->startButtonClicked();
+    QCOMPARE(session.run("stream.pattern " + id + " DefectField"), 0);
+    const QImage dark = grabAndSave(id, "dark.bmp");
+    QCOMPARE(dark.size(), QSize(1280, 1024));
+    QCOMPARE(session.run("stream.pattern " + id + " Vignette"), 0);
+    const QImage bright = grabAndSave(id, "bright.bmp");
+    QCOMPARE(bright.size(), QSize(1280, 1024));
+    QVERIFY(qGray(bright.pixel(640, 512)) >= 199 && qGray(bright.pixel(0, 512)) < 160);
+    emit window->propertyWidget()->stopButtonClicked();
+    QVERIFY(QTest::qWaitFor([&] {
+        QString locked;
+        session.run("state.get remote:" + id + " TLParamsLocked", &locked);
+        return locked.contains("TLParamsLocked=0");
+    }));
+
+    // The map, made and uploaded in the tool.
+    window->onInitShadingCorection();
+    auto* tool = qobject_cast<ZelNUShadingCorrection*>(window->tool(ZelCameraTool::NUShading));
+    QVERIFY(tool);
+    {
+        ZelDialogs::Script dialogs;
+        dialogs.answer(QStringList{files.filePath("dark.bmp")});
+        dialogs.answer(QStringList{files.filePath("bright.bmp")});
+        tool->findChild<QPushButton*>("btnAddDarkImage")->click();
+        tool->findChild<QPushButton*>("btnAddBrightImage")->click();
+        tool->findChild<QPushButton*>("btnGenerateMap")->click();
+        QCOMPARE(dialogs.last().text, QStringLiteral(" generate map successful!"));
+        dialogs.answer(QMessageBox::No);  // not into a user set
+        tool->findChild<QPushButton*>("btnUploadMapToCam")->click();
+        QCOMPARE(dialogs.last().title, QStringLiteral("Upload Map To Camera"));
+    }
+    QString control;
+    session.run("state.get remote:" + id + " Shading_Control", &control);
+    QVERIFY2(control.contains("Shading_Control=1"), qPrintable(control));
+
+    // The corrected vignette is flat within 2 %, the planted defect pixels
+    // aside.
+    emit window->propertyWidget()->startButtonClicked();
+    const QImage corrected = grabAndSave(id, "corrected.bmp");
+    QCOMPARE(corrected.size(), QSize(1280, 1024));
+    const QList<QPoint> defects{{5, 7}, {100, 200}, {1279, 1023}};
+    int low = 255, high = 0;
+    for (int y = 0; y < corrected.height(); ++y) {
+        for (int x = 0; x < corrected.width(); ++x) {
+            if (defects.contains(QPoint(x, y)))
+                continue;
+            const int v = qGray(corrected.pixel(x, y));
+            low = std::min(low, v);
+            high = std::max(high, v);
+        }
+    }
+    QVERIFY2(high - low <= 0.02 * high, qPrintable(QString("%1 .. %2").arg(low).arg(high)));
+    QVERIFY2(high >= 186, qPrintable(QString("%1 .. %2").arg(low).arg(high)));
+    emit window->propertyWidget()->stopButtonClicked();
 }
 
 QTEST_MAIN(TestZelCameraWindowShading)
