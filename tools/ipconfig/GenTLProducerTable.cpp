@@ -55,82 +55,82 @@ const char* GenTLProducerTable::missingRequired() const
     return nullptr;
 }
 
-GC_ERROR GenTLProducerTable::GCInitLib() const { return call(FnGCInitLib); }
-GC_ERROR GenTLProducerTable::GCCloseLib() const { return call(FnGCCloseLib); }
-GC_ERROR GenTLProducerTable::TLOpen(TL_HANDLE* tl) const { return call(FnTLOpen, tl); }
-GC_ERROR GenTLProducerTable::TLClose(TL_HANDLE tl) const { return call(FnTLClose, tl); }
+GC_ERROR GenTLProducerTable::GCInitLib() const { return call<GCInitLibFn>(FnGCInitLib); }
+GC_ERROR GenTLProducerTable::GCCloseLib() const { return call<GCCloseLibFn>(FnGCCloseLib); }
+GC_ERROR GenTLProducerTable::TLOpen(TL_HANDLE* tl) const { return call<TLOpenFn>(FnTLOpen, tl); }
+GC_ERROR GenTLProducerTable::TLClose(TL_HANDLE tl) const { return call<TLCloseFn>(FnTLClose, tl); }
 
 GC_ERROR GenTLProducerTable::TLUpdateInterfaceList(TL_HANDLE tl, bool8_t* changed, uint64_t timeoutMs) const
 {
-    return call(FnTLUpdateInterfaceList, tl, changed, timeoutMs);
+    return call<TLUpdateInterfaceListFn>(FnTLUpdateInterfaceList, tl, changed, timeoutMs);
 }
 
 GC_ERROR GenTLProducerTable::TLGetNumInterfaces(TL_HANDLE tl, uint32_t* count) const
 {
-    return call(FnTLGetNumInterfaces, tl, count);
+    return call<TLGetNumInterfacesFn>(FnTLGetNumInterfaces, tl, count);
 }
 
 GC_ERROR GenTLProducerTable::TLGetInterfaceID(TL_HANDLE tl, uint32_t index, char* id, size_t* size) const
 {
-    return call(FnTLGetInterfaceID, tl, index, id, size);
+    return call<TLGetInterfaceIDFn>(FnTLGetInterfaceID, tl, index, id, size);
 }
 
 GC_ERROR GenTLProducerTable::TLOpenInterface(TL_HANDLE tl, const char* id, IF_HANDLE* iface) const
 {
-    return call(FnTLOpenInterface, tl, id, iface);
+    return call<TLOpenInterfaceFn>(FnTLOpenInterface, tl, id, iface);
 }
 
-GC_ERROR GenTLProducerTable::IFClose(IF_HANDLE iface) const { return call(FnIFClose, iface); }
+GC_ERROR GenTLProducerTable::IFClose(IF_HANDLE iface) const { return call<IFCloseFn>(FnIFClose, iface); }
 
 GC_ERROR GenTLProducerTable::IFGetInfo(IF_HANDLE iface, int32_t command, INFO_DATATYPE* type, void* buffer,
                                        size_t* size) const
 {
-    return call(FnIFGetInfo, iface, command, type, buffer, size);
+    return call<IFGetInfoFn>(FnIFGetInfo, iface, command, type, buffer, size);
 }
 
 GC_ERROR GenTLProducerTable::IFUpdateDeviceList(IF_HANDLE iface, bool8_t* changed, uint64_t timeoutMs) const
 {
-    return call(FnIFUpdateDeviceList, iface, changed, timeoutMs);
+    return call<IFUpdateDeviceListFn>(FnIFUpdateDeviceList, iface, changed, timeoutMs);
 }
 
 GC_ERROR GenTLProducerTable::IFGetNumDevices(IF_HANDLE iface, uint32_t* count) const
 {
-    return call(FnIFGetNumDevices, iface, count);
+    return call<IFGetNumDevicesFn>(FnIFGetNumDevices, iface, count);
 }
 
 GC_ERROR GenTLProducerTable::IFGetDeviceID(IF_HANDLE iface, uint32_t index, char* id, size_t* size) const
 {
-    return call(FnIFGetDeviceID, iface, index, id, size);
+    return call<IFGetDeviceIDFn>(FnIFGetDeviceID, iface, index, id, size);
 }
 
 GC_ERROR GenTLProducerTable::IFGetDeviceInfo(IF_HANDLE iface, const char* deviceId, int32_t command,
                                              INFO_DATATYPE* type, void* buffer, size_t* size) const
 {
-    return call(FnIFGetDeviceInfo, iface, deviceId, command, type, buffer, size);
+    return call<IFGetDeviceInfoFn>(FnIFGetDeviceInfo, iface, deviceId, command, type, buffer, size);
 }
 
 GC_ERROR GenTLProducerTable::IFOpenDevice(IF_HANDLE iface, const char* deviceId, int32_t access,
                                           DEV_HANDLE* device) const
 {
-    return call(FnIFOpenDevice, iface, deviceId, access, device);
+    return call<IFOpenDeviceFn>(FnIFOpenDevice, iface, deviceId, access, device);
 }
 
 GC_ERROR GenTLProducerTable::DevGetInfo(DEV_HANDLE device, int32_t command, INFO_DATATYPE* type, void* buffer,
                                         size_t* size) const
 {
-    return call(FnDevGetInfo, device, command, type, buffer, size);
+    return call<DevGetInfoFn>(FnDevGetInfo, device, command, type, buffer, size);
 }
 
-GC_ERROR GenTLProducerTable::DevClose(DEV_HANDLE device) const { return call(FnDevClose, device); }
+GC_ERROR GenTLProducerTable::DevClose(DEV_HANDLE device) const { return call<DevCloseFn>(FnDevClose, device); }
 
 GC_ERROR GenTLProducerTable::OrvForceIPConfig(IF_HANDLE iface, const char* deviceId, uint32_t ip, uint32_t mask,
                                               uint32_t gateway) const
 {
-    return call(FnOrvForceIPConfig, iface, deviceId, ip, mask, gateway);
+    return call<OrvForceIPConfigFn>(FnOrvForceIPConfig, iface, deviceId, ip, mask, gateway);
 }
 
 GC_ERROR GenTLProducerTable::OrvSetIPConfig(DEV_HANDLE device, bool8_t dhcp, bool8_t persistentIp, uint32_t ip,
                                             uint32_t mask, uint32_t gateway) const
 {
-    return call(FnOrvSetIPConfig, device, dhcp, persistentIp, ip, mask, gateway);
+    return call<OrvSetIPConfigFn>(FnOrvSetIPConfig, device, dhcp, persistentIp, ip, mask, gateway);
 }

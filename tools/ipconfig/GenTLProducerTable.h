@@ -3,26 +3,13 @@
 #ifndef GENTLPRODUCERTABLE_H
 #define GENTLPRODUCERTABLE_H
 
+#include "GenTLInterface.h"
+
 #include <QString>
 
 #include <cstddef>
 #include <cstdint>
 
-namespace GenTL {
-typedef int32_t GC_ERROR;
-typedef void* TL_HANDLE;
-typedef void* IF_HANDLE;
-typedef void* DEV_HANDLE;
-typedef int32_t INFO_DATATYPE;
-typedef uint8_t bool8_t;
-
-enum : GC_ERROR {
-    GC_ERR_SUCCESS = 0,
-    GC_ERR_NOT_IMPLEMENTED = -1003,
-};
-
-enum : int32_t { DEVICE_ACCESS_CONTROL = 3 };
-} // namespace GenTL
 
 typedef void (*GENTL_PRODUCER_FN)();
 
@@ -91,10 +78,11 @@ public:
                                    uint32_t ip, uint32_t mask, uint32_t gateway) const;
 
 private:
-    template <class... Args>
+    // Calls entry f as a function of signature Fn.
+    template <class Fn, class... Args>
     GenTL::GC_ERROR call(Function f, Args... args) const
     {
-        auto fn = reinterpret_cast<GenTL::GC_ERROR (*)(Args...)>(m_functions[f]);
+        auto fn = reinterpret_cast<Fn*>(m_functions[f]);
         return fn ? fn(args...) : GenTL::GC_ERR_NOT_IMPLEMENTED;
     }
 

@@ -13,53 +13,23 @@ namespace {
 
 const uint64_t kListTimeoutMs = 1000;
 
-// Interface info commands.
-enum : int32_t {
-    IfInfoId = 0,
-    IfInfoDisplayName = 1,
-    IfInfoTLType = 2,
-    IfInfoA000 = 0xA000,
-    IfInfoAdapterIp = 0xA001,
-    IfInfoAdapterMask = 0xA002,
-    IfInfoA003 = 0xA003,
-};
-
-// Device info commands.
-enum : int32_t {
-    DevInfoId = 0,
-    DevInfoVendor = 1,
-    DevInfoModel = 2,
-    DevInfoTLType = 3,
-    DevInfoDisplayName = 4,
-    DevInfoAccessStatus = 5,
-    DevInfoUserDefinedName = 6,
-    DevInfoSerialNumber = 7,
-    DevInfoVersion = 8,
-    DevInfoMac = 0xB000,
-    DevInfoIp = 0xB001,
-    DevInfoMask = 0xB002,
-    DevInfoGateway = 0xB003,
-    DevInfoIpFlags = 0xB004,
-    DevInfoB005 = 0xB005,
-    DevInfoPersistentIp = 0xB006,
-    DevInfoPersistentMask = 0xB007,
-    DevInfoPersistentGateway = 0xB008,
-};
-
 const int32_t kListCommands[] = {
-    DevInfoId, DevInfoDisplayName, DevInfoTLType, DevInfoVendor, DevInfoModel, DevInfoAccessStatus,
-    DevInfoSerialNumber, DevInfoVersion, DevInfoUserDefinedName, DevInfoMac, DevInfoIp, DevInfoMask,
-    DevInfoGateway, DevInfoIpFlags, DevInfoB005,
+    DEVICE_INFO_ID, DEVICE_INFO_DISPLAYNAME, DEVICE_INFO_TLTYPE, DEVICE_INFO_VENDOR, DEVICE_INFO_MODEL,
+    DEVICE_INFO_ACCESS_STATUS, DEVICE_INFO_SERIAL_NUMBER, DEVICE_INFO_VERSION, DEVICE_INFO_USER_DEFINED_NAME,
+    DEVICE_INFO_MAC, DEVICE_INFO_IP, DEVICE_INFO_MASK, DEVICE_INFO_GATEWAY, DEVICE_INFO_IP_FLAGS,
+    DEVICE_INFO_IP_FLAGS_SUPPORTED,
 };
 const int32_t kUpdateCommands[] = {
-    DevInfoDisplayName, DevInfoTLType, DevInfoVendor, DevInfoModel, DevInfoAccessStatus, DevInfoSerialNumber,
-    DevInfoVersion, DevInfoMac, DevInfoIp, DevInfoMask, DevInfoGateway, DevInfoIpFlags, DevInfoB005,
+    DEVICE_INFO_DISPLAYNAME, DEVICE_INFO_TLTYPE, DEVICE_INFO_VENDOR, DEVICE_INFO_MODEL, DEVICE_INFO_ACCESS_STATUS,
+    DEVICE_INFO_SERIAL_NUMBER, DEVICE_INFO_VERSION, DEVICE_INFO_MAC, DEVICE_INFO_IP, DEVICE_INFO_MASK,
+    DEVICE_INFO_GATEWAY, DEVICE_INFO_IP_FLAGS, DEVICE_INFO_IP_FLAGS_SUPPORTED,
 };
 const int32_t kOpenCommands[] = {
-    DevInfoId, DevInfoDisplayName, DevInfoTLType, DevInfoVendor, DevInfoModel, DevInfoAccessStatus,
-    DevInfoSerialNumber, DevInfoVersion, DevInfoUserDefinedName, DevInfoMac, DevInfoIp, DevInfoMask,
-    DevInfoGateway, DevInfoIpFlags, DevInfoB005, DevInfoPersistentIp, DevInfoPersistentMask,
-    DevInfoPersistentGateway,
+    DEVICE_INFO_ID, DEVICE_INFO_DISPLAYNAME, DEVICE_INFO_TLTYPE, DEVICE_INFO_VENDOR, DEVICE_INFO_MODEL,
+    DEVICE_INFO_ACCESS_STATUS, DEVICE_INFO_SERIAL_NUMBER, DEVICE_INFO_VERSION, DEVICE_INFO_USER_DEFINED_NAME,
+    DEVICE_INFO_MAC, DEVICE_INFO_IP, DEVICE_INFO_MASK, DEVICE_INFO_GATEWAY, DEVICE_INFO_IP_FLAGS,
+    DEVICE_INFO_IP_FLAGS_SUPPORTED, DEVICE_INFO_PERSISTENT_IP, DEVICE_INFO_PERSISTENT_MASK,
+    DEVICE_INFO_PERSISTENT_GATEWAY,
 };
 
 // Where a command's answer goes and how many bytes it may take.
@@ -76,24 +46,24 @@ Field wordField(T& word) { return Field{&word, sizeof word, false}; }
 Field deviceField(OrvDevicePart& d, int32_t command)
 {
     switch (command) {
-    case DevInfoId: return textField(d.id);
-    case DevInfoVendor: return textField(d.vendor);
-    case DevInfoModel: return textField(d.model);
-    case DevInfoTLType: return textField(d.tlType);
-    case DevInfoDisplayName: return textField(d.displayName);
-    case DevInfoAccessStatus: return wordField(d.accessStatus);
-    case DevInfoUserDefinedName: return textField(d.userDefinedName);
-    case DevInfoSerialNumber: return textField(d.serialNumber);
-    case DevInfoVersion: return textField(d.version);
-    case DevInfoMac: return wordField(d.mac);
-    case DevInfoIp: return wordField(d.currentIp);
-    case DevInfoMask: return wordField(d.currentMask);
-    case DevInfoGateway: return wordField(d.currentGateway);
-    case DevInfoIpFlags: return wordField(d.ipFlags);
-    case DevInfoB005: return wordField(d.vendorB005);
-    case DevInfoPersistentIp: return wordField(d.persistentIp);
-    case DevInfoPersistentMask: return wordField(d.persistentMask);
-    case DevInfoPersistentGateway: return wordField(d.persistentGateway);
+    case DEVICE_INFO_ID: return textField(d.id);
+    case DEVICE_INFO_VENDOR: return textField(d.vendor);
+    case DEVICE_INFO_MODEL: return textField(d.model);
+    case DEVICE_INFO_TLTYPE: return textField(d.tlType);
+    case DEVICE_INFO_DISPLAYNAME: return textField(d.displayName);
+    case DEVICE_INFO_ACCESS_STATUS: return wordField(d.accessStatus);
+    case DEVICE_INFO_USER_DEFINED_NAME: return textField(d.userDefinedName);
+    case DEVICE_INFO_SERIAL_NUMBER: return textField(d.serialNumber);
+    case DEVICE_INFO_VERSION: return textField(d.version);
+    case DEVICE_INFO_MAC: return wordField(d.mac);
+    case DEVICE_INFO_IP: return wordField(d.currentIp);
+    case DEVICE_INFO_MASK: return wordField(d.currentMask);
+    case DEVICE_INFO_GATEWAY: return wordField(d.currentGateway);
+    case DEVICE_INFO_IP_FLAGS: return wordField(d.ipFlags);
+    case DEVICE_INFO_IP_FLAGS_SUPPORTED: return wordField(d.vendorB005);
+    case DEVICE_INFO_PERSISTENT_IP: return wordField(d.persistentIp);
+    case DEVICE_INFO_PERSISTENT_MASK: return wordField(d.persistentMask);
+    case DEVICE_INFO_PERSISTENT_GATEWAY: return wordField(d.persistentGateway);
     }
     return Field();
 }
@@ -219,10 +189,14 @@ void ZelGenTLControl::ReadInterfaceInfo(void* interfaceHandle, OrvInterfacePart&
 {
     iface.interfaceHandle = interfaceHandle;
     const std::pair<int32_t, char*> commands[] = {
-        {IfInfoId, iface.interfaceId},          {IfInfoId, iface.interfaceId2},
-        {IfInfoDisplayName, iface.displayName}, {IfInfoTLType, iface.tlType},
-        {IfInfoA000, iface.vendorA000},         {IfInfoAdapterIp, iface.adapterIp},
-        {IfInfoAdapterMask, iface.adapterMask}, {IfInfoA003, iface.vendorA003},
+        {INTERFACE_INFO_ID, iface.interfaceId},
+        {INTERFACE_INFO_ID, iface.interfaceId2},
+        {INTERFACE_INFO_DISPLAYNAME, iface.displayName},
+        {INTERFACE_INFO_TLTYPE, iface.tlType},
+        {INTERFACE_INFO_MAC_TEXT, iface.vendorA000},
+        {INTERFACE_INFO_IP_TEXT, iface.adapterIp},
+        {INTERFACE_INFO_MASK_TEXT, iface.adapterMask},
+        {INTERFACE_INFO_GATEWAY_TEXT, iface.vendorA003},
     };
     for (const auto& [command, field] : commands)
         readText(field, [&](char* buffer, size_t* size) {

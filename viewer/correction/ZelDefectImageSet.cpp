@@ -1,7 +1,5 @@
 #include "ZelDefectImageSet.h"
 
-#include <new>
-
 namespace {
 
 // Box mean of `count` values spaced `stride` apart: the window runs from
@@ -20,50 +18,14 @@ void boxMean(const int* in, int* out, int count, int stride)
 
 } // namespace
 
-int ZelDefectImageSet::grey(const QImage& image, int x, int y)
-{
-    const uchar* line = image.constScanLine(y);
-    if (image.depth() == 8)
-        return line[x];
-    const QRgb rgb = reinterpret_cast<const QRgb*>(line)[x];
-    return (qRed(rgb) + qGreen(rgb) + qBlue(rgb)) / 3;
-}
-
 bool ZelDefectImageSet::accumulate(QImage& mean, const QImage& image, int delta)
 {
     if (mean.size() != image.size())
         return false;
-    const int before = m_number;
-    const int after = before + delta;
-    if (after < 0 || after > maxImages)
+    if (m_accumulator.accumulate(mean, image, delta) != ZelMeanImageAccumulator::Done)
         return false;
-    if (after == 0) {
+    if (m_accumulator.count() == 0)
         reset();
-        return true;
-    }
-    if (image.format() == mean.format() && image == mean) {
-        m_number = after;
-        return true;
-    }
-    const size_t w = size_t(mean.width()), h = size_t(mean.height());
-    if (m_remainder.size() != w * h) {
-        try {
-            m_remainder.assign(w * h, 0);
-        } catch (const std::bad_alloc&) {
-            return false;
-        }
-    }
-    m_number = after;
-    for (size_t y = 0; y < h; ++y) {
-        uchar* meanLine = mean.scanLine(int(y));
-        quint8* rest = m_remainder.data() + y * w;
-        for (size_t x = 0; x < w; ++x) {
-            const qint64 total = qint64(before) * meanLine[x] + rest[x] + qint64(delta) * grey(image, int(x), int(y));
-            const quint32 sum = total < 0 ? 0u : quint32(total);
-            rest[x] = quint8(sum % quint32(after));
-            meanLine[x] = uchar(sum / quint32(after));
-        }
-    }
     return true;
 }
 
@@ -107,7 +69,6 @@ bool ZelDefectImageSet::isDefect(int x, int y) const
 void ZelDefectImageSet::reset()
 {
     std::vector<quint8>().swap(m_flags);
-    std::vector<quint8>().swap(m_remainder);
+    m_accumulator.reset();
     m_flagWidth = m_flagHeight = 0;
-    m_number = 0;
 }
