@@ -284,6 +284,27 @@ TEST(ClpProbe, XmlFetchedWithTheFirstCall)
     clp().clpDisconnect(cookie);
 }
 
+TEST(ClpProbe, XmlWhoseTextStartsWithAZeroIsReadOnce)
+{
+    clsim::CameraConfig config;
+    config.xml = std::string(1, '\0') + "<?xml version=\"1.0\"?>";
+    ScriptedRig rig(config);
+    const std::int32_t cookie = probe(rig.port.port());
+    std::uint32_t size = 0;
+    ASSERT_EQ(clp().clpGetXMLDescription(rig.port.port(), cookie, kXmlId, nullptr, &size, 200),
+              CL_ERR_BUFFER_TOO_SMALL);
+    EXPECT_EQ(size, config.xml.size() + 1);
+    rig.device.clearCommands();
+    for (int call = 0; call < 2; ++call) {
+        std::vector<char> text(size, 'x');
+        std::uint32_t given = size;
+        ASSERT_EQ(clp().clpGetXMLDescription(rig.port.port(), cookie, kXmlId, text.data(), &given, 200), 0);
+        EXPECT_EQ(text[0], '\0');  // the text as read: empty up to its first zero
+    }
+    EXPECT_TRUE(rig.device.commands().empty()) << "served from the cache";
+    clp().clpDisconnect(cookie);
+}
+
 TEST(ClpProbe, XmlFaults)
 {
     struct Case {
