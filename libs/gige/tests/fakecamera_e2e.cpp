@@ -516,8 +516,10 @@ TEST_F(FakeCamera, StreamKeepsTheFramesOfACameraThatBeginsItsIdsAnew)
     simulator.reset();
     simulator = std::make_unique<Simulator>();
     ASSERT_GE(simulator->discover().size(), 48u) << "the simulator did not start again";
-    acquisitionRegister = prepareCamera(20000, sink);
+    StreamSink again;  // the stream's sink stays the receive thread's to read
+    acquisitionRegister = prepareCamera(20000, again);
     ASSERT_NE(acquisitionRegister, 0u);
+    ASSERT_EQ(again.width * again.height, sink.width * sink.height);
     std::this_thread::sleep_until(stopped + std::chrono::milliseconds(1100));
     startAcquisition(acquisitionRegister, port);
     waitForImages(sink, first + 8, 10);
