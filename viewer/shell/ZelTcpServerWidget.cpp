@@ -120,10 +120,13 @@ void ZelTcpServerWidget::readSocket()
         return;
     it->pending.append(socket->readAll());
     takeLines(socket);
-    // Bytes left without a line end become a request when the client pauses.
     it = m_clients.find(socket); // a handler may have dropped the client
     if (it == m_clients.end())
         return;
+    // The answers go out now: when the client has closed its sending side,
+    // the socket reads the end next and drops what it has not written.
+    socket->flush();
+    // Bytes left without a line end become a request when the client pauses.
     if (it->pending.isEmpty() && !it->discarding)
         it->pause->stop();
     else
@@ -177,8 +180,10 @@ void ZelTcpServerWidget::endPausedRequest(QTcpSocket* socket)
     const QByteArray request = it->discarding ? QByteArray() : it->pending;
     it->pending.clear();
     it->discarding = false;
-    if (!request.isEmpty())
+    if (!request.isEmpty()) {
         handleLine(socket, request);
+        socket->flush();
+    }
 }
 
 void ZelTcpServerWidget::answerAfterClose(Client& client)

@@ -287,7 +287,7 @@ std::int32_t OrvCLDeviceGenCP::GetXMLDescription(CLSerialPort* serial, const cha
         CLP_TRACE(kTraceError, "%s CL_ERR_NO_XMLDESCRIPTION_FOUND", who);
         return CL_ERR_NO_XMLDESCRIPTION_FOUND;
     }
-    if (!m_xmlCache.empty()) {
+    if (m_xmlCached) {
         const std::uint32_t needed = std::uint32_t(m_xmlCache.size() + 1);
         if (*size < needed) {
             *size = needed;
@@ -319,6 +319,7 @@ std::int32_t OrvCLDeviceGenCP::GetXMLDescription(CLSerialPort* serial, const cha
     }
     const std::uint32_t n = std::uint32_t(text.size());
     m_xmlCache.assign(text.data());
+    m_xmlCached = true;
     if (*size < n) {
         if (*size != 0)
             CLP_TRACE(kTraceError, "%s CL_ERR_BUFFER_TOO_SMALL", who);

@@ -44,7 +44,8 @@ private:
     std::uint64_t m_sbrmAddress = 0;
     std::uint32_t m_gencpMajor = 0;
     std::uint8_t m_manifestEntry[64] = {};
-    std::string m_xmlCache;
+    std::string m_xmlCache;  // the text up to its first zero
+    bool m_xmlCached = false;  // set once the file was read, even when its text is empty
 };
 
 }  // namespace brenwick

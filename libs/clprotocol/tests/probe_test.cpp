@@ -241,25 +241,39 @@ TEST(ClpProbe, XmlIdsAskForTheirSize)
 
 TEST(ClpProbe, XmlPlainAndZipped)
 {
-    for (const bool zipped : {false, true}) {
+    struct Case {
+        const char* name;
+        bool zipped;
+        std::string xml;
+    };
+    const std::string description = std::string("<?xml version=\"1.0\"?>\n<RegisterDescription>")
+                                    + std::string(3000, 'x') + "</RegisterDescription>\n";
+    const Case cases[] = {
+        {"plain", false, description},
+        {"zipped", true, description},
+        // Cached as read all the same: the text up to its first zero.
+        {"text that starts with a zero", false, std::string(1, '\0') + description},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
         clsim::CameraConfig config;
-        config.zipped = zipped;
-        config.xml = std::string("<?xml version=\"1.0\"?>\n<RegisterDescription>") + std::string(3000, 'x')
-                     + "</RegisterDescription>\n";
+        config.zipped = c.zipped;
+        config.xml = c.xml;
         ScriptedRig rig(config);
         const std::int32_t cookie = probe(rig.port.port());
         std::uint32_t size = 0;
         ASSERT_EQ(clp().clpGetXMLDescription(rig.port.port(), cookie, kXmlId, nullptr, &size, 200),
                   CL_ERR_BUFFER_TOO_SMALL);
         ASSERT_EQ(size, config.xml.size() + 1);
-        std::vector<char> text(size);
+        std::vector<char> text(size + 1, 'x');  // zero-terminated by what is written
+        text.back() = '\0';
         rig.device.clearCommands();
         // The XML ID is compared without regard to case.
         std::string lower = kXmlId;
-        for (char& c : lower)
-            c = char(std::tolower(static_cast<unsigned char>(c)));
+        for (char& ch : lower)
+            ch = char(std::tolower(static_cast<unsigned char>(ch)));
         ASSERT_EQ(clp().clpGetXMLDescription(rig.port.port(), cookie, lower.c_str(), text.data(), &size, 200), 0);
-        EXPECT_EQ(asText(text), config.xml) << zipped;
+        EXPECT_EQ(asText(text), config.xml.c_str());
         EXPECT_TRUE(rig.device.commands().empty()) << "served from the cache";
         std::uint32_t large = 100000;
         ASSERT_EQ(clp().clpGetXMLDescription(rig.port.port(), cookie, kXmlId, text.data(), &large, 200), 0);

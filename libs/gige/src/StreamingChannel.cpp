@@ -464,7 +464,9 @@ void StreamingChannel::handleEvent()
 void StreamingChannel::handleFrame(uint32_t event)
 {
     const uint16_t id = block_.blockId;
-    if (id != 0 && lastBlockId_ != 0 && id > lastBlockId_)
+    // A jump forward by half the id cycle or more is the camera beginning its
+    // ids anew, not frames lost.
+    if (id != 0 && lastBlockId_ != 0 && id > lastBlockId_ && id - lastBlockId_ < 32768)
         lostFrames_ += static_cast<uint32_t>(id - lastBlockId_ - 1);
     if (event == kEventFrameAbandoned)
         lostFrames_ += 1;

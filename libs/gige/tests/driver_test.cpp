@@ -342,3 +342,53 @@ TEST_F(Driver, LeaderGivesAStartOfTransferWithTheImageSize)
     EXPECT_FALSE(frames.starts[0].hasData);
     EXPECT_EQ(frames.framesBeforeStart[0], 0u);
 }
+
+TEST_F(Driver, BlockIdsUsedAgainBeginNewFrames)
+{
+    struct Case {
+        const char* name;
+        std::vector<uint16_t> before;  // sent first, then a pause
+        int pauseMs;
+        std::vector<uint16_t> ids;     // 50 ms apart
+        std::vector<uint32_t> lost;    // the count each frame of both carries
+    };
+    // Ids that come after the newest, or were given longer ago than the
+    // frame time-out (1 s).
+    const Case cases[] = {
+        {"ids come round again", {65534, 65535, 1, 2}, 50, {65533, 65534, 65535, 1, 2}, {0, 0, 0, 0, 0, 0, 0, 0, 0}},
+        {"ids used a few frames earlier", {1, 3}, 50, {10, 15, 65535, 1, 3}, {0, 1, 7, 11, 11, 11, 12}},
+        {"ids begun anew after a pause", {5, 6, 7}, 1200, {5, 6, 7}, {0, 0, 0, 0, 0, 0}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        start(gvsp::Sender::Options{});
+        std::vector<uint16_t> sent;
+        for (uint16_t id : c.before) {
+            sender->sendImage(id);
+            sent.push_back(id);
+        }
+        ASSERT_EQ(frames.waitFor(sent.size()).size(), sent.size());
+        std::this_thread::sleep_for(std::chrono::milliseconds(c.pauseMs));
+        for (uint16_t id : c.ids) {
+            sender->sendImage(id);
+            sent.push_back(id);
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        }
+        const auto got = frames.waitFor(sent.size());
+        ASSERT_EQ(got.size(), sent.size());
+        for (size_t i = 0; i < got.size(); ++i) {
+            EXPECT_EQ(got[i].blockId, sent[i]);
+            EXPECT_EQ(got[i].type, OrvGigETL_SIGNAL_FRAME_COMPLETED) << sent[i];
+            EXPECT_TRUE(got[i].exact) << sent[i];
+            EXPECT_EQ(got[i].lostFrames, c.lost[i]) << sent[i];
+        }
+        // Late and repeated packets of frames just given are still ignored.
+        sender->send(sender->packet(c.ids.back(), 2));
+        sender->sendImage(c.ids[c.ids.size() - 2]);
+        EXPECT_EQ(frames.waitFor(sent.size() + 1, 200).size(), sent.size());
+        EXPECT_EQ(closeStream(stream), 0);
+        EXPECT_EQ(closeCamera(camera), 0);
+        stream = camera = nullptr;
+        frames.got.clear();
+    }
+}

@@ -298,9 +298,9 @@ protected:
         return uint32_t(std::stoul(xml.substr(after("<Address>", regAt)), nullptr, 0));
     }
 
-    // Streams `images` frames from the simulator to a unicast stream on
-    // 127.0.0.1, sized by the registers its description names.
-    void streamImages(size_t images, uint32_t periodUs, StreamSink& sink)
+    // Takes control and sets the frame period; the sink learns the image
+    // size. The register that starts and stops acquisition, or 0.
+    uint32_t prepareCamera(uint32_t periodUs, StreamSink& sink)
     {
         const std::string xml = readXml();
         const uint32_t widthRegister = registerAddress(xml, "Integer", "Width");
@@ -308,31 +308,61 @@ protected:
         const uint32_t formatRegister = registerAddress(xml, "Enumeration", "PixelFormat");
         const uint32_t periodRegister = registerAddress(xml, "Integer", "AcquisitionFramePeriod");
         const uint32_t acquisitionRegister = registerAddress(xml, "Command", "AcquisitionStart");
-        ASSERT_TRUE(widthRegister && heightRegister && formatRegister && periodRegister && acquisitionRegister);
-        ASSERT_EQ(writeRegister(0x0A00, 2), 0);
+        EXPECT_TRUE(widthRegister && heightRegister && formatRegister && periodRegister && acquisitionRegister);
+        if (!(widthRegister && heightRegister && formatRegister && periodRegister))
+            return 0;
+        EXPECT_EQ(writeRegister(0x0A00, 2), 0);
         uint32_t format = 0;
-        ASSERT_EQ(readRegister(widthRegister, &sink.width), 0);
-        ASSERT_EQ(readRegister(heightRegister, &sink.height), 0);
-        ASSERT_EQ(readRegister(formatRegister, &format), 0);
-        ASSERT_EQ(format, 0x01080001u);  // Mono8
-        ASSERT_EQ(writeRegister(periodRegister, periodUs), 0);
+        EXPECT_EQ(readRegister(widthRegister, &sink.width), 0);
+        EXPECT_EQ(readRegister(heightRegister, &sink.height), 0);
+        EXPECT_EQ(readRegister(formatRegister, &format), 0);
+        EXPECT_EQ(format, 0x01080001u);  // Mono8
+        EXPECT_EQ(writeRegister(periodRegister, periodUs), 0);
+        return acquisitionRegister;
+    }
 
+    // A unicast stream on 127.0.0.1 for the sink's images; null on failure.
+    void* addStreamFor(StreamSink& sink, uint16_t* port)
+    {
         const uint32_t host = kLoopback;
-        uint16_t port = 0;
+        *port = 0;
         void* stream = nullptr;
-        ASSERT_EQ(lib.addStream(camera, &stream, &host, &port, int32_t(sink.width * sink.height), 16, 1500, 0,
+        EXPECT_EQ(lib.addStream(camera, &stream, &host, port, int32_t(sink.width * sink.height), 16, 1500, 0,
                                 &StreamSink::callback, &sink),
                   0);
+        return stream;
+    }
+
+    void startAcquisition(uint32_t acquisitionRegister, uint16_t port)
+    {
         EXPECT_EQ(writeRegister(0x0D00, port), 0);        // stream channel port
         EXPECT_EQ(writeRegister(0x0D04, 1500), 0);        // packet size
         EXPECT_EQ(writeRegister(0x0D18, kLoopback), 0);   // destination
         EXPECT_EQ(writeRegister(acquisitionRegister, 1), 0);
-        const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    }
+
+    // Waits until the sink has `images` frames, keeping control meanwhile.
+    void waitForImages(StreamSink& sink, size_t images, int seconds)
+    {
+        const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
         uint32_t value = 0;
         while (sink.count() < images && std::chrono::steady_clock::now() < until) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(300));
-            readRegister(0x0A00, &value);  // keeps control
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+            readRegister(0x0A00, &value);
         }
+    }
+
+    // Streams `images` frames from the simulator to a unicast stream on
+    // 127.0.0.1, sized by the registers its description names.
+    void streamImages(size_t images, uint32_t periodUs, StreamSink& sink)
+    {
+        const uint32_t acquisitionRegister = prepareCamera(periodUs, sink);
+        ASSERT_NE(acquisitionRegister, 0u);
+        uint16_t port = 0;
+        void* stream = addStreamFor(sink, &port);
+        ASSERT_NE(stream, nullptr);
+        startAcquisition(acquisitionRegister, port);
+        waitForImages(sink, images, 30);
         EXPECT_EQ(writeRegister(acquisitionRegister, 0), 0);
         EXPECT_EQ(lib.closeStream(stream), 0);
         ASSERT_GE(sink.frames.size(), images);
@@ -461,4 +491,51 @@ TEST_F(LossyFakeCamera, EveryImageIsWholeAbandonedOrCountedLost)
         }
     }
     EXPECT_GT(completed, 0u);
+}
+
+// The simulator, started again while the host keeps its stream open, begins
+// its block ids anew: the frames that use them again arrive all the same.
+TEST_F(FakeCamera, StreamKeepsTheFramesOfACameraThatBeginsItsIdsAnew)
+{
+    StreamSink sink;
+    uint32_t acquisitionRegister = prepareCamera(20000, sink);
+    ASSERT_NE(acquisitionRegister, 0u);
+    uint16_t port = 0;
+    void* stream = addStreamFor(sink, &port);
+    ASSERT_NE(stream, nullptr);
+    startAcquisition(acquisitionRegister, port);
+    waitForImages(sink, 8, 10);
+    EXPECT_EQ(writeRegister(acquisitionRegister, 0), 0);
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    const size_t first = sink.count();
+    ASSERT_GE(first, 8u);
+    // Longer than the frame time-out (1 s): no packet of those frames can
+    // still be on its way.
+    const auto stopped = std::chrono::steady_clock::now();
+
+    simulator.reset();
+    simulator = std::make_unique<Simulator>();
+    ASSERT_GE(simulator->discover().size(), 48u) << "the simulator did not start again";
+    StreamSink again;  // the stream's sink stays the receive thread's to read
+    acquisitionRegister = prepareCamera(20000, again);
+    ASSERT_NE(acquisitionRegister, 0u);
+    ASSERT_EQ(again.width * again.height, sink.width * sink.height);
+    std::this_thread::sleep_until(stopped + std::chrono::milliseconds(1100));
+    startAcquisition(acquisitionRegister, port);
+    waitForImages(sink, first + 8, 10);
+    EXPECT_EQ(writeRegister(acquisitionRegister, 0), 0);
+    EXPECT_EQ(lib.closeStream(stream), 0);
+
+    std::lock_guard<std::mutex> hold(sink.lock);
+    ASSERT_GE(sink.frames.size(), first + 8);
+    EXPECT_EQ(sink.frames[first].blockId, sink.frames[0].blockId) << "the ids were not used again";
+    for (size_t i = 0; i < sink.frames.size(); ++i) {
+        const Delivered& d = sink.frames[i];
+        EXPECT_EQ(d.type, OrvGigETL_SIGNAL_FRAME_COMPLETED) << d.blockId;
+        EXPECT_TRUE(d.exact) << d.blockId;
+        EXPECT_EQ(d.lostFrames, 0u) << d.blockId;
+        if (i > 0 && i != first) {
+            EXPECT_EQ(d.blockId, nextBlockId(sink.frames[i - 1].blockId));
+        }
+    }
 }

@@ -527,6 +527,39 @@ TEST_F(Streams, FramesLostFramesGapsAndRejection)
     EXPECT_EQ(closeStream(stream), 0);
 }
 
+TEST_F(Streams, LostFramesCountOnlyGapsForward)
+{
+    struct Case {
+        const char* name;
+        std::vector<uint16_t> ids;
+        std::vector<uint32_t> lost;  // the count each frame carries
+    };
+    const Case cases[] = {
+        {"a gap", {5, 9}, {0, 3}},
+        {"the wrap", {65534, 65535, 1, 2}, {0, 0, 0, 0}},
+        {"ids begun anew", {65535, 1, 2, 65533, 65534}, {0, 0, 0, 0, 0}},
+        {"a jump back from low ids", {10, 15, 65535, 1, 3}, {0, 4, 4, 4, 5}},
+        {"just under half the cycle", {100, 32867}, {0, 32766}},
+        {"half the cycle", {100, 32868}, {0, 0}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        StreamDriver driver;
+        void* stream = nullptr;
+        ASSERT_EQ(add(&stream), 0);
+        for (uint16_t id : c.ids)
+            driver.push(frame(id));
+        driver.drain();
+        const auto got = sink.take();
+        ASSERT_EQ(got.size(), c.ids.size());
+        for (size_t i = 0; i < got.size(); ++i) {
+            EXPECT_EQ(got[i].record.blockId, c.ids[i]);
+            EXPECT_EQ(got[i].record.lostFrames, c.lost[i]) << c.ids[i];
+        }
+        EXPECT_EQ(closeStream(stream), 0);
+    }
+}
+
 TEST_F(Streams, StartsInARowAndOldStylePackets)
 {
     StreamDriver driver;

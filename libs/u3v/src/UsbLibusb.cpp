@@ -1,5 +1,6 @@
 // libusb-1.0 back-end of the USB layer.
 #include "PexlinUsb.h"
+#include "UsbLibusb.h"
 
 #include <libusb.h>
 
@@ -26,22 +27,24 @@ int mapError(int rc)
     }
 }
 
+// A device as listed: found again by its place on the bus when opened, so
+// that no libusb context outlives the call that listed it.
 class LibusbDevice : public Device {
 public:
-    LibusbDevice(libusb_device* device, DeviceDesc desc)
-        : device_(libusb_ref_device(device)), desc_(std::move(desc)) {}
-    ~LibusbDevice() override { libusb_unref_device(device_); }
+    LibusbDevice(std::uint8_t bus, std::uint8_t address, DeviceDesc desc)
+        : bus(bus), address(address), desc_(std::move(desc)) {}
     const DeviceDesc& descriptor() const override { return desc_; }
-    libusb_device* raw() const { return device_; }
+    const std::uint8_t bus;
+    const std::uint8_t address;
 
 private:
-    libusb_device* device_;
     DeviceDesc desc_;
 };
 
 class LibusbHandle : public Handle {
 public:
-    explicit LibusbHandle(libusb_device_handle* h) : raw(h) {}
+    LibusbHandle(libusb_context* context, libusb_device_handle* h) : context(context), raw(h) {}
+    libusb_context* context;
     libusb_device_handle* raw;
     std::set<int> claimed;
 };
@@ -150,28 +153,48 @@ DeviceDesc describe(libusb_device* device)
 
 class LibusbBackend : public Backend {
 public:
-    explicit LibusbBackend(libusb_context* context) : context_(context) {}
-    ~LibusbBackend() override { libusb_exit(context_); }
-
     int findDevices(std::vector<DevicePtr>& out) override
     {
+        libusb_context* context = context_.acquire();
+        if (!context)
+            return ErrorIo;
         libusb_device** list = nullptr;
-        const ssize_t n = libusb_get_device_list(context_, &list);
-        if (n < 0)
-            return mapError(int(n));
-        for (ssize_t i = 0; i < n; ++i)
-            out.push_back(std::make_shared<LibusbDevice>(list[i], describe(list[i])));
-        libusb_free_device_list(list, 1);
-        return int(out.size());
+        const ssize_t n = libusb_get_device_list(context, &list);
+        if (n >= 0) {
+            for (ssize_t i = 0; i < n; ++i)
+                out.push_back(std::make_shared<LibusbDevice>(libusb_get_bus_number(list[i]),
+                                                             libusb_get_device_address(list[i]), describe(list[i])));
+            libusb_free_device_list(list, 1);
+        }
+        context_.release();
+        return n < 0 ? mapError(int(n)) : int(out.size());
     }
 
     Handle* open(const DevicePtr& device) override
     {
         auto* d = dynamic_cast<LibusbDevice*>(device.get());
-        libusb_device_handle* h = nullptr;
-        if (!d || libusb_open(d->raw(), &h) != 0)
+        if (!d)
             return nullptr;
-        return new LibusbHandle(h);
+        libusb_context* context = context_.acquire();
+        if (!context)
+            return nullptr;
+        libusb_device** list = nullptr;
+        const ssize_t n = libusb_get_device_list(context, &list);
+        libusb_device_handle* h = nullptr;
+        for (ssize_t i = 0; i < n; ++i) {
+            if (libusb_get_bus_number(list[i]) == d->bus && libusb_get_device_address(list[i]) == d->address) {
+                if (libusb_open(list[i], &h) != 0)
+                    h = nullptr;
+                break;
+            }
+        }
+        if (n >= 0)
+            libusb_free_device_list(list, 1);
+        if (!h) {
+            context_.release();  // gone since it was listed, or refused
+            return nullptr;
+        }
+        return new LibusbHandle(context, h);
     }
 
     int close(Handle* handle) override
@@ -183,6 +206,7 @@ public:
             libusb_release_interface(h->raw, iface);
         libusb_close(h->raw);
         delete h;
+        context_.release();
         return 0;
     }
 
@@ -248,7 +272,7 @@ public:
     {
         if (!handle)
             return nullptr;
-        auto* a = new LibusbAsync(context_, cast(handle)->raw, std::uint8_t(endpoint | 0x80));
+        auto* a = new LibusbAsync(cast(handle)->context, cast(handle)->raw, std::uint8_t(endpoint | 0x80));
         if (!a->transfer) {
             delete a;
             return nullptr;
@@ -343,17 +367,34 @@ private:
         return rc == 0 ? done : mapError(rc);
     }
 
-    libusb_context* context_;
+    LibusbContext context_;
 };
 
 } // namespace
 
+libusb_context* LibusbContext::acquire()
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (users_ == 0 && libusb_init(&context_) != 0) {
+        context_ = nullptr;
+        return nullptr;
+    }
+    ++users_;
+    return context_;
+}
+
+void LibusbContext::release()
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (users_ == 0 || --users_ != 0)
+        return;
+    libusb_exit(context_);
+    context_ = nullptr;
+}
+
 std::unique_ptr<Backend> makeLibusbBackend()
 {
-    libusb_context* context = nullptr;
-    if (libusb_init(&context) != 0)
-        return nullptr;
-    return std::make_unique<LibusbBackend>(context);
+    return std::make_unique<LibusbBackend>();
 }
 
 } // namespace pexlin::usb

@@ -1,6 +1,7 @@
 // A host program's view: libPexlin.so loaded at run time, on the simulated
 // device or on the real bus.
 #include "Pexlin.h"
+#include "ThreadNames.h"
 #include "U3vSimPattern.h"
 
 #include <dlfcn.h>
@@ -157,6 +158,7 @@ TEST(PexlinHost, DiscoversOpensAndReadsOnTheSimulatedDevice)
     char manufacturer[64] = {};
     ASSERT_EQ(api.readMem(channel, 0x0004, sizeof manufacturer, manufacturer), 0);
     EXPECT_STREQ(manufacturer, "NORRIK-OMBREL GmbH");
+    EXPECT_EQ(threadsNamed(kLibusbThread, 0), 0);  // the simulated device needs no libusb
 
     uint8_t* xml = nullptr;
     uint32_t size = 0;
@@ -183,8 +185,13 @@ TEST(PexlinHost, WithoutTheSimulatedDeviceNoCameraIsFound)
             Api api;
             if (!api.load())
                 std::_Exit(2);
+            // libusb starts with a device opened, not with the library.
+            if (threadsNamed(kLibusbThread, 0) != 0)
+                std::_Exit(3);
             uint16_t count = 99;
             const U3V_STATUS status = api.discover(&count);
+            if (threadsNamed(kLibusbThread, 0) != 0)
+                std::_Exit(4);
             std::_Exit(status == 0 && count == 0 ? 0 : 1);
         },
         testing::ExitedWithCode(0), "");

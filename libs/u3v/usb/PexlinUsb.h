@@ -121,12 +121,14 @@ public:
 };
 
 // The back-end in use: chosen when the library loads (the simulated device
-// when PEXLIN_USB_SIM is set, else libusb-1.0). Null when none could start.
+// when PEXLIN_USB_SIM is set, else libusb-1.0). Null when the simulated
+// device library could not be loaded.
 Backend* backend();
 // Replaces the back-end (tests that link the library's objects).
 void setBackend(Backend* replacement);
 
-// libusb-1.0 back-end; null when libusb cannot start.
+// libusb-1.0 back-end. libusb starts with the first device opened (or while
+// the buses are listed) and stops with the last device closed.
 std::unique_ptr<Backend> makeLibusbBackend();
 
 } // namespace pexlin::usb

@@ -49,6 +49,14 @@ uint16_t be16(const uint8_t* p)
     return static_cast<uint16_t>(p[0] << 8 | p[1]);
 }
 
+// Whether block id `a` comes after `b` in the order of GVSP 1.x ids: 1 to
+// 65535, then 1 again (0 is never used); within half the cycle.
+bool comesAfter(uint16_t a, uint16_t b)
+{
+    const uint32_t distance = (uint32_t(a) + 65535 - b) % 65535;
+    return distance != 0 && distance < 32768;
+}
+
 int64_t steadyTicks()
 {
     return std::chrono::duration_cast<std::chrono::nanoseconds>(
@@ -305,7 +313,8 @@ private:
         buffers_.clear();
         frames_.clear();
         ready_.clear();
-        finishedIds_.clear();
+        finished_.clear();
+        newestId_ = 0;
         shownBuffer_ = -1;
         freeMemory();
     }
@@ -338,10 +347,16 @@ private:
         }
     }
 
+    // Whether a buffer belongs to a frame not yet given back: being received
+    // or waiting to be handed out. Frames with one id can be both when the
+    // camera uses the id again.
     bool inFlight(ptrdiff_t buffer) const
     {
         for (const Frame& f : frames_)
             if (f.buffer == buffer)
+                return true;
+        for (const Event& e : ready_)
+            if (e.frame.buffer == buffer)
                 return true;
         return false;
     }
@@ -562,9 +577,9 @@ private:
         f.done = true;
         f.event = event;
         f.finished = now;
-        if (finishedIds_.size() == kFinishedIds)
-            finishedIds_.pop_front();
-        finishedIds_.push_back(f.blockId);
+        if (finished_.size() == kFinishedIds)
+            finished_.pop_front();
+        finished_.push_back({f.blockId, now});
     }
 
     // Frames leave in the order they began.
@@ -607,11 +622,24 @@ private:
 
     Frame* frameOf(uint16_t blockId, int64_t now)
     {
-        for (Frame& f : frames_)
-            if (f.blockId == blockId)
-                return f.done ? nullptr : &f;
-        if (std::find(finishedIds_.begin(), finishedIds_.end(), blockId) != finishedIds_.end())
-            return nullptr;  // late or repeated packets of a frame already given
+        bool given = false;
+        for (Frame& f : frames_) {
+            if (f.blockId == blockId && !f.done)
+                return &f;
+            given = given || f.blockId == blockId;
+        }
+        for (const Finished& f : finished_)
+            given = given || (f.blockId == blockId && now - f.at < frameTimeout_);
+        // A packet of a frame given within a frame's time-out is late or
+        // repeated, unless its id comes after the newest frame's: the camera
+        // then uses the id again (its ids came round, or it began them anew).
+        // No packet of a frame given longer ago can still be on its way.
+        if (given && !comesAfter(blockId, newestId_))
+            return nullptr;
+        finished_.erase(std::remove_if(finished_.begin(), finished_.end(),
+                                       [blockId](const Finished& f) { return f.blockId == blockId; }),
+                        finished_.end());
+        newestId_ = blockId;
         for (Frame& f : frames_)
             f.ended = true;
         Frame f;
@@ -720,7 +748,12 @@ private:
     std::vector<Buffer> buffers_;
     std::deque<Frame> frames_;
     std::deque<Event> ready_;
-    std::deque<uint16_t> finishedIds_;
+    struct Finished {
+        uint16_t blockId;
+        int64_t at;
+    };
+    std::deque<Finished> finished_;  // the frames finished last
+    uint16_t newestId_ = 0;  // of the frame begun last; 0: none yet
     int shownBuffer_ = -1;
     uint32_t shownFirst_ = 0;
     uint32_t shownLast_ = 0;

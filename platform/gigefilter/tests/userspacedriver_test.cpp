@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <thread>
@@ -54,7 +55,12 @@ protected:
         ASSERT_TRUE(call(kCreateBuffers));
         ASSERT_EQ(block.status, kStatusOk);
     }
-    void TearDown() override { ::close(socket); }
+    void TearDown() override
+    {
+        ::close(socket);
+        if (sender >= 0)
+            ::close(sender);
+    }
 
     bool call(uint32_t code)
     {
@@ -64,7 +70,62 @@ protected:
         return ok && returned == sizeof block && block.marker == kReplyMarker;
     }
 
+    // Sends packet `id` of a 2000-byte Mono8 frame (two 1000-byte data
+    // packets) whose pixels are all `fill`.
+    void sendPacket(uint16_t blockId, uint32_t id, uint8_t fill)
+    {
+        if (sender < 0)
+            sender = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+        std::vector<uint8_t> p = {0, 0, uint8_t(blockId >> 8), uint8_t(blockId), 3, 0, 0, uint8_t(id)};
+        if (id == 0) {
+            p[4] = 1;
+            const uint8_t leader[36] = {0, 0, 0, 1, 0, 0, 0, 0, 0, 0, 0, 0, 0x01, 0x08, 0, 0x01,
+                                        0, 0, 0, 100, 0, 0, 0, 20};  // Mono8, 100 x 20
+            p.insert(p.end(), leader, leader + sizeof leader);
+        } else if (id == 3) {
+            p[4] = 2;
+            p.resize(p.size() + 8, 0);
+        } else {
+            p.resize(p.size() + 1000, fill);
+        }
+        sockaddr_in to{};
+        to.sin_family = AF_INET;
+        to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        to.sin_port = htons(port);
+        ::sendto(sender, p.data(), p.size(), 0, reinterpret_cast<sockaddr*>(&to), sizeof to);
+    }
+    void sendFrame(uint16_t blockId, uint8_t fill, uint32_t skip = 99)
+    {
+        for (uint32_t id = 0; id < 4; ++id)
+            if (id != skip)
+                sendPacket(blockId, id, fill);
+    }
+    // The next frame event; false when none came.
+    bool nextFrame()
+    {
+        for (int i = 0; i < 20; ++i) {
+            block.eventType = 0;
+            if (!call(kWaitForEvent))
+                return false;
+            if (block.eventType == kEventFrameCompleted || block.eventType == kEventFrameAbandoned)
+                return true;
+        }
+        return false;
+    }
+    bool filledWith(uint8_t fill) const
+    {
+        const auto* data = static_cast<const uint8_t*>(block.frameData);
+        return data && block.frameSize == 2000
+               && std::all_of(data, data + 2000, [fill](uint8_t b) { return b == fill; });
+    }
+    void release(uint16_t blockId)
+    {
+        block.blockId = blockId;
+        ASSERT_TRUE(call(kReleaseBlock));
+    }
+
     int socket = -1;
+    int sender = -1;
     uint16_t port = 0;
     std::unique_ptr<FilterDevice> device;
     FilterRequestBlock block{};
@@ -171,4 +232,40 @@ TEST_F(Device, SocketDropsGiveBandwidthEvent)
     }
     ::close(sender);
     EXPECT_TRUE(bandwidth);
+}
+
+TEST_F(Device, IdUsedAgainWhileItsEarlierFrameWaitsKeepsBothBuffers)
+{
+    // Frame 1 waits for a packet; 2 and 65535 complete behind it. Then the
+    // camera, its ids begun anew, sends 2 again into the first buffer.
+    sendFrame(100, 0x10);
+    ASSERT_TRUE(nextFrame());
+    ASSERT_EQ(block.blockId, 100);
+    sendFrame(1, 0x11, 2);
+    sendFrame(2, 0x22);
+    sendFrame(65535, 0x33);
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    block.eventType = 0;
+    ASSERT_TRUE(call(kWaitForEvent));  // takes the packets in
+    release(100);
+    sendFrame(2, 0x44);
+    sendPacket(1, 2, 0x11);
+    struct Expected {
+        uint16_t blockId;
+        uint8_t fill;
+    };
+    for (const Expected& e : {Expected{1, 0x11}, Expected{2, 0x22}, Expected{65535, 0x33}, Expected{2, 0x44}}) {
+        ASSERT_TRUE(nextFrame()) << e.blockId;
+        EXPECT_EQ(block.eventType, kEventFrameCompleted) << e.blockId;
+        EXPECT_EQ(block.blockId, e.blockId);
+        EXPECT_TRUE(filledWith(e.fill)) << e.blockId;
+        const uint16_t given = block.blockId;
+        release(given);
+        // A new frame takes the buffer just released, never one still to be given.
+        if (e.fill == 0x22)
+            sendFrame(3, 0x55);
+    }
+    ASSERT_TRUE(nextFrame());
+    EXPECT_EQ(block.blockId, 3);
+    EXPECT_TRUE(filledWith(0x55));
 }
