@@ -419,11 +419,12 @@ namespace {
 
 // A text map read whole: the entries that the camera's map would hold, in
 // file order, and what would be lost.
+// A position repeated in the file counts as one entry.
 struct ParsedMap {
     QVector<ZelDefectPixel> kept;
-    qint64 entries = 0;        // entry lines
-    qint64 outside = 0;        // entries outside the sensor
-    qint64 overflow = 0;       // distinct entries beyond the map's capacity
+    qint64 entries = 0;        // positions in the file
+    qint64 outside = 0;        // of them outside the sensor
+    qint64 overflow = 0;       // on the sensor, beyond the map's capacity
     qint64 badLine = 0;        // the first line that is no entry, or 0
     bool comment = false;      // that line begins with "#"
 };
@@ -442,7 +443,7 @@ ParsedMap parseMap(QIODevice& file, QSize sensor, quint32 capacity)
     constexpr qint64 maxLine = 256;
     ParsedMap parsed;
     QSet<qint64> kept;
-    std::vector<qint64> beyond;
+    std::vector<qint64> outside, beyond;
     const auto key = [](qint32 x, qint32 y) { return (qint64(y) << 32) | quint32(x); };
     for (qint64 number = 1; !file.atEnd(); ++number) {
         QByteArray line = file.readLine(maxLine);
@@ -467,12 +468,11 @@ ParsedMap parseMap(QIODevice& file, QSize sensor, quint32 capacity)
             parsed.badLine = number;
             return parsed;
         }
-        ++parsed.entries;
+        const qint64 k = key(p.x, p.y);
         if (p.x < 0 || p.y < 0 || p.x >= sensor.width() || p.y >= sensor.height()) {
-            ++parsed.outside;
+            outside.push_back(k);
             continue;
         }
-        const qint64 k = key(p.x, p.y);
         if (kept.contains(k))
             continue;
         if (quint32(parsed.kept.size()) < capacity) {
@@ -482,8 +482,13 @@ ParsedMap parseMap(QIODevice& file, QSize sensor, quint32 capacity)
             beyond.push_back(k);
         }
     }
-    std::sort(beyond.begin(), beyond.end());
-    parsed.overflow = qint64(std::unique(beyond.begin(), beyond.end()) - beyond.begin());
+    const auto distinct = [](std::vector<qint64>& keys) {
+        std::sort(keys.begin(), keys.end());
+        return qint64(std::unique(keys.begin(), keys.end()) - keys.begin());
+    };
+    parsed.outside = distinct(outside);
+    parsed.overflow = distinct(beyond);
+    parsed.entries = parsed.kept.size() + parsed.outside + parsed.overflow;
     return parsed;
 }
 
@@ -507,8 +512,9 @@ bool ZelDefectPixelCorrection::importMap()
     if (name.isEmpty())
         return false;
     const QString shown = QDir::toNativeSeparators(name);
+    QWidget* owner = ZelCorrectionMapAccess::messageParent(this);
     const auto refuse = [&](const QString& why) {
-        ZelDialogs::critical(this, QStringLiteral("Load Map"), shown + QStringLiteral("\n\n") + why);
+        ZelDialogs::critical(owner, QStringLiteral("Load Map"), shown + QStringLiteral("\n\n") + why);
         return false;
     };
     QFile file(name);
@@ -557,7 +563,7 @@ bool ZelDefectPixelCorrection::importMap()
                                      .arg(parsed.entries)
                                      .arg(losses.join(QStringLiteral(", ")))
                                      .arg(parsed.kept.size());
-        if (ZelDialogs::question(this, QStringLiteral("Load Map"), question, QMessageBox::Yes | QMessageBox::No,
+        if (ZelDialogs::question(owner, QStringLiteral("Load Map"), question, QMessageBox::Yes | QMessageBox::No,
                                  QMessageBox::No) != QMessageBox::Yes)
             return false;
     }

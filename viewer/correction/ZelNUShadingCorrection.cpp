@@ -254,7 +254,7 @@ bool ZelNUShadingCorrection::LoadMap()
     const ZelNUShadingMap::LoadResult result = m_map.load(name, &reason);
     m_access.rememberFolder(name);
     if (result != ZelNUShadingMap::LoadResult::Loaded) {
-        ZelDialogs::critical(this, QStringLiteral("Load Map"),
+        ZelDialogs::critical(ZelCorrectionMapAccess::messageParent(this), QStringLiteral("Load Map"),
                              QStringLiteral("Load Map failed!\n\n") + QDir::toNativeSeparators(name) +
                                  QStringLiteral("\n") + reason);
         return false;

@@ -175,8 +175,8 @@ bool ZelShadingCorrection::importMap()
         return false;
     // Each refusal names the file and what is wrong with it.
     const auto refuse = [&](const QString& title, const QString& text, const QString& why) {
-        ZelDialogs::critical(this, title, text + QStringLiteral("\n\n") + QDir::toNativeSeparators(name) +
-                                              QStringLiteral("\n") + why);
+        ZelDialogs::critical(ZelCorrectionMapAccess::messageParent(this), title,
+                             text + QStringLiteral("\n\n") + QDir::toNativeSeparators(name) + QStringLiteral("\n") + why);
         return false;
     };
     QFile file(name);

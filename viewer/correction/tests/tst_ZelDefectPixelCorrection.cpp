@@ -583,13 +583,13 @@ void TestZelDefectPixelCorrection::importAsksBeforeEntriesAreLost_data()
     QTest::addColumn<QVector<ZelDefectPixel>>("kept");
     // G1: 1280 × 1024 pixels, revision 4 (code of an isolated pixel: 111).
     QTest::newRow("outside the sensor")
-        << "real" << QByteArray("5;7;0\n1280;0;0\n-1;3;0\n2147483647;0;0\n0;1024;0\n600;8;0\n")
+        << "real" << QByteArray("5;7;0\n1280;0;0\n-1;3;0\n2147483647;0;0\n0;1024;0\n600;8;0\n-1;3;7\n")
         << "4 of the 6 entries would be lost: 4 lie outside the sensor of 1280 × 1024 pixels.\n\nLoad the other 2?"
         << QVector<ZelDefectPixel>{{5, 7, 111}, {600, 8, 111}};
     // A repeated position is one entry, also beyond the capacity.
     QTest::newRow("beyond the capacity")
         << "2" << QByteArray("5;7;0\n600;8;0\n5;7;0\n900;9;0\n900;9;0\n1000;10;0\n")
-        << "2 of the 6 entries would be lost: 2 do not fit the camera's map of 2 entries.\n\nLoad the other 2?"
+        << "2 of the 4 entries would be lost: 2 do not fit the camera's map of 2 entries.\n\nLoad the other 2?"
         << QVector<ZelDefectPixel>{{5, 7, 111}, {600, 8, 111}};
     QTest::newRow("both") << "1" << QByteArray("5;7;0\n-5;7;0\n600;8;0\n")
                           << "2 of the 3 entries would be lost: 1 lie outside the sensor of 1280 × 1024 pixels, 1 do "
