@@ -418,8 +418,8 @@ bool ZelDefectPixelCorrection::exportMap()
 namespace {
 
 // A text map read whole: the entries that the camera's map would hold, in
-// file order, and what would be lost.
-// A position repeated in the file counts as one entry.
+// file order, and what would be lost. A position repeated in the file counts
+// as one entry.
 struct ParsedMap {
     QVector<ZelDefectPixel> kept;
     qint64 entries = 0;        // positions in the file
