@@ -444,7 +444,7 @@ ParsedMap parseMap(QIODevice& file, QSize sensor, quint32 capacity)
     ParsedMap parsed;
     QSet<qint64> kept;
     std::vector<qint64> outside, beyond;
-    const auto key = [](qint32 x, qint32 y) { return (qint64(y) << 32) | quint32(x); };
+    const auto key = [](qint32 x, qint32 y) { return qint64((quint64(quint32(y)) << 32) | quint32(x)); };
     for (qint64 number = 1; !file.atEnd(); ++number) {
         QByteArray line = file.readLine(maxLine);
         if (line.size() >= maxLine - 1 && !line.endsWith('\n')) {
