@@ -156,6 +156,25 @@ void TestZelLUTWidget::unreadableTableGivesNone()
     }, {"LUTIndex", "LUTValue", "LUTEnable"});
     QCOMPARE(writes, QStringList());
     QCOMPARE(dialogs.count(), 0);
+
+    // Import: a file of any size ends silently, one that is not XML fails.
+    QTemporaryDir dir;
+    const QString path = dir.filePath("lut.xml");
+    const bool enabled = ui().chkEnable->isChecked();
+    QVERIFY(ZelLUTSettingsFile().save(path, {{"Luminance", !enabled, QVector<double>(5000, 1.0)}}));
+    dialogs.answer(path);
+    ui().btnImport->click();
+    QCOMPARE(dialogs.count(), 1);
+    QCOMPARE(ui().chkEnable->isChecked(), enabled);
+    QFile broken(dir.filePath("broken.xml"));
+    QVERIFY(broken.open(QIODevice::WriteOnly));
+    broken.write("<LUTSetting><LUTSelector>");
+    broken.close();
+    dialogs.answer(broken.fileName());
+    ui().btnImport->click();
+    QCOMPARE(dialogs.count(), 3);
+    QVERIFY2(dialogs.last().text.startsWith("Import Failed!\nThe file is not well-formed XML"),
+             qPrintable(dialogs.last().text));
 }
 
 void TestZelLUTWidget::enableWritesOnce()
