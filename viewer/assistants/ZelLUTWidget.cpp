@@ -199,6 +199,8 @@ void ZelLUTWidget::readTable()
         return;
     m_indexMinimum = minimum;
     m_indexIncrement = increment;
+    m_valueMinimum = value.info.intMin;
+    m_valueMaximum = value.info.intMax;
     m_model = new ZelLUTModel(values, double(value.info.intMax), ui.tabLUTGraphWidget);
 }
 
@@ -286,15 +288,17 @@ void ZelLUTWidget::on_btnImport_clicked()
     const QString name = ZelDialogs::getOpenFileName(nullptr, QStringLiteral("Import Settings"), folder, fileFilter);
     if (name.isEmpty())
         return;
-    ZelLUTSettingsFile file;
-    QList<ZelLUTSelectorEntry> entries;
-    if (!file.load(name, entries) || entries.isEmpty()) {
-        ZelDialogs::critical(this, QStringLiteral("Import Settings"), QStringLiteral("Import Failed!"));
+    // Only the first table is read, and no more entries than the camera's
+    // table holds: a file too large is refused at its first entry too many.
+    ZelLUTSelectorEntry entry;
+    QString reason;
+    if (!ZelLUTSettingsFile::readFirstTable(name, m_model ? m_model->rowCount() : -1, m_valueMinimum, m_valueMaximum,
+                                            entry, &reason)) {
+        ZelDialogs::critical(this, QStringLiteral("Import Settings"), QStringLiteral("Import Failed!\n") + reason);
         return;
     }
     if (!m_model)
         return;
-    const ZelLUTSelectorEntry& entry = entries.first();
     ui.chkEnable->setChecked(entry.enable);
     const int k = entry.values.size();
     for (int i = 0; i < k; ++i)

@@ -72,6 +72,9 @@ private:
     QString m_selectorEntry;
     qint64 m_indexMinimum = 0;
     qint64 m_indexIncrement = 1;
+    // The range of LUTValue: what an imported table may hold.
+    qint64 m_valueMinimum = 0;
+    qint64 m_valueMaximum = 0;
 };
 
 #endif // ZELLUTWIDGET_H

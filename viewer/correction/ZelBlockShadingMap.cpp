@@ -52,27 +52,53 @@ QString ZelBlockShadingMap::toText() const
     return text;
 }
 
-ZelBlockShadingMap::ParseResult ZelBlockShadingMap::parse(const QString& input, int maxColumns, int maxRows)
+ZelBlockShadingMap::ParseResult ZelBlockShadingMap::parse(const QString& input, int maxColumns, int maxRows,
+                                                          QString* reason)
 {
+    const auto fail = [reason](ParseResult result, const QString& why) {
+        if (reason)
+            *reason = why;
+        return result;
+    };
     const QString text = input.left(int(std::min<qint64>(input.size(), maxTextLength))).trimmed();
     if (text.startsWith(QLatin1Char('#')))
-        return ParseResult::Comment;
+        return fail(ParseResult::Comment, QStringLiteral("The text begins with \"#\"."));
     const QStringList fields = text.split(QLatin1Char(';'), Qt::SkipEmptyParts);
     if (fields.size() < 3)
-        return ParseResult::TooFewFields;
-    const int cols = fields[0].trimmed().toInt(nullptr, 10);
-    const int rws = fields[1].trimmed().toInt(nullptr, 10);
-    if (cols <= 0 || rws <= 0 || qint64(cols) * qint64(rws) != qint64(fields.size()) - 2)
-        return ParseResult::BadCounts;
+        return fail(ParseResult::TooFewFields,
+                    text.isEmpty() ? QStringLiteral("The file is empty.")
+                                   : QStringLiteral("The file holds %1 fields; a map holds its column and row counts "
+                                                    "and at least one gain, separated by \";\".")
+                                         .arg(fields.size()));
+    bool colsOk = false, rowsOk = false;
+    const int cols = fields[0].trimmed().toInt(&colsOk, 10);
+    const int rws = fields[1].trimmed().toInt(&rowsOk, 10);
+    if (!colsOk || !rowsOk || cols <= 0 || rws <= 0)
+        return fail(ParseResult::BadCounts, QStringLiteral("The column and row counts \"%1\" and \"%2\" are not "
+                                                           "both positive numbers.")
+                                                .arg(fields[0].trimmed().left(20), fields[1].trimmed().left(20)));
+    if (qint64(cols) * qint64(rws) != qint64(fields.size()) - 2)
+        return fail(ParseResult::BadCounts, QStringLiteral("The map of %1 × %2 blocks needs %3 gains; the file "
+                                                           "holds %4.")
+                                                .arg(cols)
+                                                .arg(rws)
+                                                .arg(qint64(cols) * qint64(rws))
+                                                .arg(fields.size() - 2));
     if ((maxColumns > 0 && cols > maxColumns) || (maxRows > 0 && rws > maxRows))
-        return ParseResult::TooLarge;
+        return fail(ParseResult::TooLarge, QStringLiteral("The map has %1 × %2 blocks; the camera's grid has %3 × "
+                                                          "%4.")
+                                               .arg(cols)
+                                               .arg(rws)
+                                               .arg(maxColumns)
+                                               .arg(maxRows));
     std::vector<float> values;
     values.reserve(size_t(fields.size() - 2));
     for (int i = 2; i < fields.size(); ++i) {
         bool ok = false;
         const float v = fields[i].trimmed().toFloat(&ok);
         if (!std::isfinite(v))
-            return ParseResult::NotFinite;
+            return fail(ParseResult::NotFinite,
+                        QStringLiteral("Gain %1 (\"%2\") is not a finite number.").arg(i - 1).arg(fields[i].trimmed()));
         values.push_back(ok ? v : 0.0f);
     }
     columns = cols;

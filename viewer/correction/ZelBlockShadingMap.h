@@ -43,8 +43,9 @@ public:
     // Text form: "columns; rows; " and one line of "gain; " per block row.
     QString toText() const;
     // Reads the text form; the map is replaced only when Loaded. A limit of
-    // 0 columns or rows means no limit.
-    ParseResult parse(const QString& text, int maxColumns, int maxRows);
+    // 0 columns or rows means no limit. Otherwise *reason, when given, says
+    // what is wrong with the text.
+    ParseResult parse(const QString& text, int maxColumns, int maxRows, QString* reason = nullptr);
 
     // 16-bit gains with 12 fraction bits, two per 32-bit word (first in the
     // upper half), each word little-endian or, when bigEndian, reversed.

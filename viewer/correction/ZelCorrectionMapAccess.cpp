@@ -5,6 +5,7 @@
 #include "ZelFeatureManager.h"
 
 #include <QFileInfo>
+#include <QWidget>
 #include <QtEndian>
 
 #include <algorithm>
@@ -121,6 +122,11 @@ bool ZelCorrectionMapAccess::mayUpload(QWidget* parent) const
     ZelDialogs::critical(parent, QStringLiteral("Upload Map"),
                          QStringLiteral("stop streaming before uploading map to camera"));
     return false;
+}
+
+QWidget* ZelCorrectionMapAccess::messageParent(QWidget* tool)
+{
+    return tool->isVisible() || !tool->parentWidget() ? tool : tool->parentWidget();
 }
 
 QString ZelCorrectionMapAccess::storedFolder() const

@@ -63,6 +63,10 @@ public:
     // `parent`, while the camera streams.
     bool mayUpload(QWidget* parent) const;
 
+    // The window a load's refusal belongs on: the tool when it is shown,
+    // else the camera window that called it while hidden.
+    static QWidget* messageParent(QWidget* tool);
+
     // The folder the dialogs start in: the one held since construction, or
     // the one stored at this moment.
     QString folder() const { return m_folder; }

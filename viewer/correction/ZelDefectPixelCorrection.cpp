@@ -7,6 +7,7 @@
 #include "ZelWaitCursor.h"
 
 #include <QCryptographicHash>
+#include <QDir>
 #include <QFile>
 #include <QFrame>
 #include <QHBoxLayout>
@@ -14,12 +15,15 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
+#include <QSet>
 #include <QSettings>
 #include <QTabWidget>
 #include <QTextStream>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <optional>
+#include <vector>
 
 namespace {
 
@@ -411,26 +415,162 @@ bool ZelDefectPixelCorrection::exportMap()
     return true;
 }
 
+namespace {
+
+// A text map read whole: the entries that the camera's map would hold, in
+// file order, and what would be lost. A position repeated in the file counts
+// as one entry.
+struct ParsedMap {
+    QVector<ZelDefectPixel> kept;
+    qint64 entries = 0;        // positions in the file
+    qint64 outside = 0;        // of them outside the sensor
+    qint64 overflow = 0;       // on the sensor, beyond the map's capacity
+    qint64 badLine = 0;        // the first line that is no entry, or 0
+    bool comment = false;      // that line begins with "#"
+};
+
+// One field of an entry: a decimal integer, white space around it allowed.
+bool entryField(const QByteArray& field, qint32& value)
+{
+    bool ok = false;
+    value = field.trimmed().toInt(&ok, 10);
+    return ok;
+}
+
+ParsedMap parseMap(QIODevice& file, QSize sensor, quint32 capacity)
+{
+    // Longer lines are no entry; reading them in pieces keeps the memory small.
+    constexpr qint64 maxLine = 256;
+    ParsedMap parsed;
+    QSet<qint64> kept;
+    std::vector<qint64> outside, beyond;
+    const auto key = [](qint32 x, qint32 y) { return qint64((quint64(quint32(y)) << 32) | quint32(x)); };
+    for (qint64 number = 1; !file.atEnd(); ++number) {
+        QByteArray line = file.readLine(maxLine);
+        if (line.size() >= maxLine - 1 && !line.endsWith('\n')) {
+            parsed.badLine = number;
+            return parsed;
+        }
+        if (number == 1 && line.startsWith("\xEF\xBB\xBF"))
+            line.remove(0, 3);
+        line = line.trimmed();
+        if (line.isEmpty())
+            continue;
+        if (line.startsWith('#')) {
+            parsed.badLine = number;
+            parsed.comment = true;
+            return parsed;
+        }
+        const QList<QByteArray> fields = line.split(';');
+        ZelDefectPixel p;
+        if (fields.size() != 3 || !entryField(fields[0], p.x) || !entryField(fields[1], p.y) ||
+            !entryField(fields[2], p.value)) {
+            parsed.badLine = number;
+            return parsed;
+        }
+        const qint64 k = key(p.x, p.y);
+        if (p.x < 0 || p.y < 0 || p.x >= sensor.width() || p.y >= sensor.height()) {
+            outside.push_back(k);
+            continue;
+        }
+        if (kept.contains(k))
+            continue;
+        if (quint32(parsed.kept.size()) < capacity) {
+            kept.insert(k);
+            parsed.kept.append(p);
+        } else {
+            beyond.push_back(k);
+        }
+    }
+    const auto distinct = [](std::vector<qint64>& keys) {
+        std::sort(keys.begin(), keys.end());
+        return qint64(std::unique(keys.begin(), keys.end()) - keys.begin());
+    };
+    parsed.outside = distinct(outside);
+    parsed.overflow = distinct(beyond);
+    parsed.entries = parsed.kept.size() + parsed.outside + parsed.overflow;
+    return parsed;
+}
+
+} // namespace
+
+QSize ZelDefectPixelCorrection::sensorSize() const
+{
+    // Positions the map word can hold at all.
+    const int limit = m_revision == 4 ? 0x4000 : 0x10000;
+    QVariant width, height;
+    if (!(m_access.getFeature("WidthMax", width) && m_access.getFeature("HeightMax", height)) &&
+        !(m_access.getFeature("Width", width) && m_access.getFeature("Height", height)))
+        return QSize(limit, limit);
+    return QSize(int(qBound<qint64>(0, width.toLongLong(), limit)), int(qBound<qint64>(0, height.toLongLong(), limit)));
+}
+
 bool ZelDefectPixelCorrection::importMap()
 {
     const QString name = ZelDialogs::getOpenFileName(nullptr, QStringLiteral("Import Map"), m_access.storedFolder(),
                                                      QStringLiteral("txt (*.txt)"));
-    QFile file(name);
-    if (name.isEmpty() || !file.open(QIODevice::ReadOnly | QIODevice::Text))
+    if (name.isEmpty())
         return false;
-    clearMap();
-    QTextStream in(&file);
-    QString line;
-    while (in.readLineInto(&line)) {
-        line = line.trimmed();
-        if (line.startsWith(QLatin1Char('#')))
-            return false;
-        const QStringList fields = line.split(QLatin1Char(';'));
-        if (fields.size() != 3)
-            continue;
-        addEntry(fields[0].toInt(), fields[1].toInt(), fields[2].toInt());
+    const QString shown = QDir::toNativeSeparators(name);
+    QWidget* owner = ZelCorrectionMapAccess::messageParent(this);
+    const auto refuse = [&](const QString& why) {
+        ZelDialogs::critical(owner, QStringLiteral("Load Map"), shown + QStringLiteral("\n\n") + why);
+        return false;
+    };
+    QFile file(name);
+    if (!file.open(QIODevice::ReadOnly))
+        return refuse(QStringLiteral("The file cannot be read: %1").arg(file.errorString()));
+
+    // The whole file is read before the map changes.
+    QVariant capacityValue;
+    const quint32 capacity =
+        readMapMaxSize(capacityValue)
+            ? ZelCorrectionMapAccess::clampCount(capacityValue.toLongLong(), ZelCorrectionMapAccess::maxMapWords)
+            : 0;
+    const QSize sensor = sensorSize();
+    ParsedMap parsed;
+    {
+        ZelWaitCursor wait;
+        parsed = parseMap(file, sensor, capacity);
     }
+    if (file.error() != QFileDevice::NoError)
+        return refuse(QStringLiteral("The file cannot be read: %1").arg(file.errorString()));
     file.close();
+    if (parsed.comment)
+        return refuse(QStringLiteral("Line %1 begins with \"#\"; the map is not loaded.").arg(parsed.badLine));
+    if (parsed.badLine > 0)
+        return refuse(QStringLiteral("Line %1 is not a defect pixel entry \"x;y;value\"; the map is not loaded.")
+                          .arg(parsed.badLine));
+    if (parsed.entries == 0)
+        return refuse(QStringLiteral("The file holds no defect pixel entry; the camera's map is left as it is."));
+
+    QStringList losses;
+    if (parsed.outside > 0)
+        losses << QStringLiteral("%1 lie outside the sensor of %2 × %3 pixels")
+                      .arg(parsed.outside)
+                      .arg(sensor.width())
+                      .arg(sensor.height());
+    if (parsed.overflow > 0)
+        losses << QStringLiteral("%1 do not fit the camera's map of %2 entries").arg(parsed.overflow).arg(capacity);
+    if (parsed.kept.isEmpty())
+        return refuse(QStringLiteral("None of the %1 entries can be loaded: %2.")
+                          .arg(parsed.entries)
+                          .arg(losses.join(QStringLiteral(", "))));
+    if (!losses.isEmpty()) {
+        const QString question = QStringLiteral("%1\n\n%2 of the %3 entries would be lost: %4.\n\nLoad the other %5?")
+                                     .arg(shown)
+                                     .arg(parsed.outside + parsed.overflow)
+                                     .arg(parsed.entries)
+                                     .arg(losses.join(QStringLiteral(", ")))
+                                     .arg(parsed.kept.size());
+        if (ZelDialogs::question(owner, QStringLiteral("Load Map"), question, QMessageBox::Yes | QMessageBox::No,
+                                 QMessageBox::No) != QMessageBox::Yes)
+            return false;
+    }
+
+    clearMap();
+    for (const ZelDefectPixel& p : qAsConst(parsed.kept))
+        addEntry(p.x, p.y, p.value);
     m_access.rememberFolder(name);
     if (m_revision == 4) {
         // The map may come from another session: the camera tells its size.
@@ -499,9 +639,9 @@ void ZelDefectPixelCorrection::assignPatternCodes(int sensorWidth, int sensorHei
             marks[0] = marks[1] = true;
         else if (position == 1)
             marks[0] = true;
-        if (position == size - 2)
+        if (qint64(position) == qint64(size) - 2)
             marks[4] = true;
-        else if (position == size - 1)
+        else if (qint64(position) == qint64(size) - 1)
             marks[3] = marks[4] = true;
     };
     for (ZelDefectPixel& e : m_map) {
@@ -514,8 +654,10 @@ void ZelDefectPixelCorrection::assignPatternCodes(int sensorWidth, int sensorHei
                 if (rows[r] || columns[c])
                     cells[5 * r + c] = 1;
         for (const ZelDefectPixel& m : qAsConst(m_map)) {
-            if (m.x >= e.x - 2 && m.x <= e.x + 2 && m.y >= e.y - 2 && m.y <= e.y + 2)
-                cells[5 * (m.y - e.y + 2) + (m.x - e.x + 2)] = 1;
+            // In 64 bits: no coordinate overflows at the ends of its range.
+            const qint64 dx = qint64(m.x) - e.x, dy = qint64(m.y) - e.y;
+            if (dx >= -2 && dx <= 2 && dy >= -2 && dy <= 2)
+                cells[5 * (dy + 2) + (dx + 2)] = 1;
         }
         const int code = matchPattern(cells);
         if (code >= 0)

@@ -130,6 +130,8 @@ private:
     bool readMapMaxSize(QVariant& value);
     bool clearCameraMap(const QVariant& map);
     bool generateFromDarkAndBright();
+    // The sensor's size in pixels, within what a map word can hold.
+    QSize sensorSize() const;
     bool missingImages();
     void addEntriesOf(const ZelDefectImageSet& set);
 

@@ -6,6 +6,7 @@
 #include "ZelWaitCursor.h"
 #include "ZelTrace.h"
 
+#include <QDir>
 #include <QFrame>
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -246,14 +247,16 @@ bool ZelNUShadingCorrection::LoadMap()
 {
     const QString name =
         ZelDialogs::getOpenFileName(nullptr, QStringLiteral("Import Map"), m_access.folder(), QStringLiteral("bin (*.bin)"));
-    const ZelNUShadingMap::LoadResult result = m_map.load(name);
-    if (result == ZelNUShadingMap::LoadResult::OpenFailed)
-        ZelDialogs::information(this, QStringLiteral("fopen  Exception "), QStringLiteral("xx"));
-    else if (result != ZelNUShadingMap::LoadResult::Loaded)
-        ZelDialogs::information(this, QStringLiteral("fread Exception "), QStringLiteral("xx"));
+    // A cancelled dialog is no failure.
+    if (name.isEmpty())
+        return false;
+    QString reason;
+    const ZelNUShadingMap::LoadResult result = m_map.load(name, &reason);
     m_access.rememberFolder(name);
     if (result != ZelNUShadingMap::LoadResult::Loaded) {
-        ZelDialogs::information(this, QStringLiteral("    Status Error: "), QStringLiteral("Error"));
+        ZelDialogs::critical(ZelCorrectionMapAccess::messageParent(this), QStringLiteral("Load Map"),
+                             QStringLiteral("Load Map failed!\n\n") + QDir::toNativeSeparators(name) +
+                                 QStringLiteral("\n") + reason);
         return false;
     }
     return true;

@@ -26,7 +26,8 @@ public:
     // cannot be opened or written completely.
     bool save(const QString& path) const;
     // The map is replaced only when Loaded; the file must hold every pixel.
-    LoadResult load(const QString& path);
+    // Otherwise *reason, when given, says what is wrong with the file.
+    LoadResult load(const QString& path, QString* reason = nullptr);
 
     // One 16-bit word per pixel: offset code in bits 15..10, gain code in
     // bits 9..0; little-endian or, when bigEndian, reversed.

@@ -5,6 +5,7 @@
 #include "ZelPixmapLabel.h"
 #include "ZelWaitCursor.h"
 
+#include <QDir>
 #include <QFile>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -169,26 +170,34 @@ bool ZelShadingCorrection::importMap()
     const QString folder = m_access.storedFolder();
     const QString name =
         ZelDialogs::getOpenFileName(nullptr, QStringLiteral("Import Map"), folder, QStringLiteral("txt (*.txt)"));
-    QFile file(name);
-    if (name.isEmpty() || !file.open(QIODevice::ReadOnly | QIODevice::Text))
+    // A cancelled dialog is no failure.
+    if (name.isEmpty())
         return false;
+    // Each refusal names the file and what is wrong with it.
+    const auto refuse = [&](const QString& title, const QString& text, const QString& why) {
+        ZelDialogs::critical(ZelCorrectionMapAccess::messageParent(this), title,
+                             text + QStringLiteral("\n\n") + QDir::toNativeSeparators(name) + QStringLiteral("\n") + why);
+        return false;
+    };
+    QFile file(name);
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
+        return refuse(QStringLiteral("Load Map"), QStringLiteral("  Load Map Failed: cannot open the file"),
+                      file.errorString());
     QTextStream stream(&file);
     const QString text = stream.read(ZelBlockShadingMap::maxTextLength);
     int columns = 0, rows = 0;
     sensorGrid(&columns, &rows);
     ZelBlockShadingMap map;
-    switch (map.parse(text, columns, rows)) {
+    QString reason;
+    switch (map.parse(text, columns, rows, &reason)) {
     case ZelBlockShadingMap::ParseResult::Loaded:
         break;
     case ZelBlockShadingMap::ParseResult::Comment:
-        ZelDialogs::critical(this, QStringLiteral("Load Map "), QStringLiteral("  Load Map Failed:  invalid map"));
-        return false;
+        return refuse(QStringLiteral("Load Map "), QStringLiteral("  Load Map Failed:  invalid map"), reason);
     case ZelBlockShadingMap::ParseResult::TooFewFields:
-        ZelDialogs::critical(this, QStringLiteral("Load Map"), QStringLiteral("  Load Map Failed:  invalid map"));
-        return false;
+        return refuse(QStringLiteral("Load Map"), QStringLiteral("  Load Map Failed:  invalid map"), reason);
     default:
-        ZelDialogs::critical(this, QStringLiteral("Load Map"), QStringLiteral("  Load Map Failed: invalid map"));
-        return false;
+        return refuse(QStringLiteral("Load Map"), QStringLiteral("  Load Map Failed: invalid map"), reason);
     }
     allocateMap();
     m_map = std::move(map);

@@ -364,15 +364,10 @@ void ZelCameraWindow::onSelectMap2(bool enabled) { selectShadingMap(2, enabled);
 void ZelCameraWindow::onImportShadingMap()
 {
     if (auto* nonUniform = static_cast<ZelNUShadingCorrection*>(m_tools[int(ZelCameraTool::NUShading)])) {
-        bool loaded;
-        {
-            Busy busy(this);
-            loaded = nonUniform->LoadMap();
-            if (loaded)
-                nonUniform->upload_shading_map();
-        }
-        if (!loaded)
-            ZelDialogs::information(this, QStringLiteral("Load Map"), QStringLiteral("Load Map failed!"));
+        // A failed load has told the operator what is wrong with the file.
+        Busy busy(this);
+        if (nonUniform->LoadMap())
+            nonUniform->upload_shading_map();
         return;
     }
     if (auto* block = static_cast<ZelShadingCorrection*>(m_tools[int(ZelCameraTool::BlockShading)])) {

@@ -18,6 +18,7 @@ private slots:
     void roundTrip();
     void reading_data();
     void reading();
+    void firstTableOnly();
     void refusedFiles_data();
     void refusedFiles();
     void failedSaveKeepsTheOldFile();
@@ -168,6 +169,48 @@ void TestZelLUTFile::reading()
     QCOMPARE(entries.first().name, QString("L"));
     QCOMPARE(entries.first().enable, enable);
     QCOMPARE(entries.first().values, values);
+
+    // The import's reader gives the same table, or refuses a value that is
+    // not a whole number.
+    ZelLUTSelectorEntry first;
+    QString reason;
+    const bool whole = !selector.contains("12.5");
+    QCOMPARE(ZelLUTSettingsFile::readFirstTable(path, 4096, 0, 4095, first, &reason), whole);
+    if (whole) {
+        QCOMPARE(first.name, QString("L"));
+        QCOMPARE(first.enable, enable);
+        QCOMPARE(first.values, values);
+    } else {
+        QCOMPARE(reason, QString("Entry 1 has the value \"12.5\", which is not a whole number."));
+    }
+}
+
+void TestZelLUTFile::firstTableOnly()
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("lut.xml");
+    // The first table sits one level down; the second is cut off.
+    QVERIFY(write(path, "<LUTSetting><Group><LUTSelector name=\"A\" enable=\"1\"><LUTData index=\"1\" value=\"8\"/>"
+                        "<LUTData index=\"0\" value=\"7\"/></LUTSelector></Group>"
+                        "<LUTSelector name=\"B\"><LUTData index=\"0\" val"));
+    ZelLUTSelectorEntry entry;
+    QString reason;
+    QVERIFY(ZelLUTSettingsFile::readFirstTable(path, 2, 0, 255, entry, &reason));
+    QCOMPARE(entry.name, QString("A"));
+    QVERIFY(entry.enable);
+    QCOMPARE(entry.values, QVector<double>({7, 8}));
+    // A table of one entry has no room for two; a range check only where
+    // values are kept.
+    QVERIFY(!ZelLUTSettingsFile::readFirstTable(path, 1, 0, 255, entry, &reason));
+    QCOMPARE(reason, QString("The file's table holds more than 1 entries; the camera's table holds 1."));
+    QVERIFY(!ZelLUTSettingsFile::readFirstTable(path, 2, 0, 7, entry, &reason));
+    QCOMPARE(reason, QString("Entry 1 has the value 8; the camera's table holds 0 to 7."));
+    ZelLUTSelectorEntry checked;
+    QVERIFY(ZelLUTSettingsFile::readFirstTable(path, -1, 0, 0, checked, &reason));
+    QCOMPARE(checked.name, QString("A"));
+    QVERIFY(checked.values.isEmpty());
+    QVERIFY(!ZelLUTSettingsFile::readFirstTable(dir.filePath("absent.xml"), 2, 0, 255, entry, &reason));
+    QVERIFY2(reason.startsWith("The file cannot be read: "), qPrintable(reason));
 }
 
 void TestZelLUTFile::refusedFiles_data()

@@ -46,6 +46,8 @@ private slots:
     void exportThenImport();
     void shortFileReplacesItsEntriesOnly();
     void fileWithoutTablesFails();
+    void importRefusals_data();
+    void importRefusals();
     void editsSwitchToManualMode();
 
 private:
@@ -154,6 +156,25 @@ void TestZelLUTWidget::unreadableTableGivesNone()
     }, {"LUTIndex", "LUTValue", "LUTEnable"});
     QCOMPARE(writes, QStringList());
     QCOMPARE(dialogs.count(), 0);
+
+    // Import: a file of any size ends silently, one that is not XML fails.
+    QTemporaryDir dir;
+    const QString path = dir.filePath("lut.xml");
+    const bool enabled = ui().chkEnable->isChecked();
+    QVERIFY(ZelLUTSettingsFile().save(path, {{"Luminance", !enabled, QVector<double>(5000, 1.0)}}));
+    dialogs.answer(path);
+    ui().btnImport->click();
+    QCOMPARE(dialogs.count(), 1);
+    QCOMPARE(ui().chkEnable->isChecked(), enabled);
+    QFile broken(dir.filePath("broken.xml"));
+    QVERIFY(broken.open(QIODevice::WriteOnly));
+    broken.write("<LUTSetting><LUTSelector>");
+    broken.close();
+    dialogs.answer(broken.fileName());
+    ui().btnImport->click();
+    QCOMPARE(dialogs.count(), 3);
+    QVERIFY2(dialogs.last().text.startsWith("Import Failed!\nThe file is not well-formed XML"),
+             qPrintable(dialogs.last().text));
 }
 
 void TestZelLUTWidget::enableWritesOnce()
@@ -266,7 +287,78 @@ void TestZelLUTWidget::fileWithoutTablesFails()
     ui().btnImport->click();
     QCOMPARE(dialogs.last().icon, QMessageBox::Critical);
     QCOMPARE(dialogs.last().title, QString("Import Settings"));
-    QCOMPARE(dialogs.last().text, QString("Import Failed!"));
+    QCOMPARE(dialogs.last().text, QString("Import Failed!\nThe file holds no \"LUTSelector\" table."));
+}
+
+namespace {
+
+QByteArray lutFile(const QByteArray& data, const QByteArray& tail = QByteArray())
+{
+    return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<LUTSetting>\n<LUTSelector name=\"Luminance\" enable=\"1\">\n" +
+           data + "</LUTSelector>\n" + tail + "</LUTSetting>\n";
+}
+
+QByteArray lutEntries(int count, int value)
+{
+    QByteArray data;
+    for (int i = 0; i < count; ++i)
+        data += "<LUTData index=\"" + QByteArray::number(i) + "\" value=\"" + QByteArray::number(value) + "\"/>\n";
+    return data;
+}
+
+} // namespace
+
+void TestZelLUTWidget::importRefusals_data()
+{
+    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<QString>("reason");
+    // G1's table: 4096 entries of 0 to 4095. The entry too many ends the
+    // reading: what follows it (here no XML at all) is never read.
+    QTest::newRow("one entry too many")
+        << lutFile(lutEntries(4097, 1) + "<<< not XML") << "The file's table holds more than 4096 entries; the camera's table holds 4096.";
+    QTest::newRow("above the range") << lutFile(lutEntries(3, 7) + "<LUTData index=\"3\" value=\"4096\"/>")
+                                     << "Entry 4 has the value 4096; the camera's table holds 0 to 4095.";
+    QTest::newRow("below the range") << lutFile("<LUTData index=\"0\" value=\"-1\"/>")
+                                     << "Entry 1 has the value -1; the camera's table holds 0 to 4095.";
+    QTest::newRow("fraction") << lutFile("<LUTData index=\"0\" value=\"12.5\"/>")
+                              << "Entry 1 has the value \"12.5\", which is not a whole number.";
+    QTest::newRow("no value") << lutFile("<LUTData index=\"0\"/>")
+                              << "Entry 1 has the value \"\", which is not a whole number.";
+    QTest::newRow("wrong root") << QByteArray("<Settings><LUTSelector/></Settings>")
+                                << "The file's root element is \"Settings\", not \"LUTSetting\".";
+    QTest::newRow("not XML") << QByteArray("LUTData;0;1\n") << "The file is not well-formed XML";
+    QTest::newRow("empty") << QByteArray() << "The file is not well-formed XML";
+}
+
+void TestZelLUTWidget::importRefusals()
+{
+    QFETCH(QByteArray, content);
+    QFETCH(QString, reason);
+    QVERIFY(open("GEV-G1-0001"));
+    makeEditor();
+    QTemporaryDir dir;
+    const QString path = dir.filePath("lut.xml");
+    {
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(content);
+    }
+    ui().spinGamma->setValue(2.0);
+    const QVector<double> before = ui().LUTView->values();
+    const bool enabled = ui().chkEnable->isChecked();
+    QSignalSpy changed(editor->model(), &QAbstractItemModel::dataChanged);
+    ZelDialogs::Script dialogs;
+    dialogs.answer(path);
+    ui().btnImport->click();
+    QCOMPARE(dialogs.count(), 2);
+    QCOMPARE(dialogs.last().icon, QMessageBox::Critical);
+    QCOMPARE(dialogs.last().title, QString("Import Settings"));
+    const QString text = dialogs.last().text;
+    QVERIFY2(text.startsWith("Import Failed!\n" + reason), qPrintable(text));
+    // Nothing of the file reached the table or the Enable box.
+    QCOMPARE(ui().LUTView->values(), before);
+    QCOMPARE(ui().chkEnable->isChecked(), enabled);
+    QCOMPARE(changed.count(), 0);
 }
 
 void TestZelLUTWidget::editsSwitchToManualMode()

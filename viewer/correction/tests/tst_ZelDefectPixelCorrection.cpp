@@ -8,17 +8,21 @@
 #include "ZelPixmapLabel.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QFile>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPointer>
 #include <QPushButton>
+#include <QRandomGenerator>
 #include <QSettings>
 #include <QSignalSpy>
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTextStream>
 #include <QtTest>
+
+Q_DECLARE_METATYPE(ZelDefectPixel)
 
 class TestZelDefectPixelCorrection : public QObject
 {
@@ -53,6 +57,10 @@ private slots:
     void correctionAndMapSwitches_data();
     void correctionAndMapSwitches();
     void importLines();
+    void importRefusals_data();
+    void importRefusals();
+    void importAsksBeforeEntriesAreLost_data();
+    void importAsksBeforeEntriesAreLost();
     void exportImportRoundTripAndAFullDevice();
     void patternsAtTheSensorEdge_data();
     void patternsAtTheSensorEdge();
@@ -345,7 +353,7 @@ void TestZelDefectPixelCorrection::uploadSkipsWhatTheCameraCannotHold()
     QCOMPARE(before, QStringLiteral("size=1\n1,1\n"));
 
     // Every entry skipped: refused before the camera is touched.
-    QVERIFY(importText("-1;2;0\n3;4;5\n65535;65535;0\n"));
+    QVERIFY(importText("1;2;4\n3;4;5\n6;7;9\n"));
     QSignalSpy progress(tool.data(), &ZelDefectPixelCorrection::actionViewerUpdateProcessBar);
     {
         ZelDialogs::Script script;
@@ -397,7 +405,17 @@ void TestZelDefectPixelCorrection::emptyMapClearsTheCameraWithoutABlock()
     QVERIFY(importText("1;1;0\n"));
     QVERIFY(tool->uploadMap());
     QCOMPARE(run("defectmap.get U3V-U1-0301 1"), QStringLiteral("size=1\n1,1\n"));
-    QVERIFY(importText(""));
+    // A map generated from images without defects is empty: its upload
+    // clears the camera's map.
+    {
+        ZelDialogs::Script script;
+        script.answer(QStringList{bmp("flat.bmp", indexedImage(40, 30, 16))});
+        QMetaObject::invokeMethod(tool.data(), "on_btnAddDarkImage_clicked");
+        QMetaObject::invokeMethod(tool.data(), "on_btnGenerateMap_clicked");
+        QCOMPARE(script.last().text, QStringLiteral("Map successfully generated "));
+    }
+    QVERIFY(tool->hasMap());
+    QVERIFY(tool->map().isEmpty());
     QSignalSpy progress(tool.data(), &ZelDefectPixelCorrection::actionViewerUpdateProcessBar);
     const QString calls = session.callsDuring([&] { QVERIFY(tool->uploadMap()); });
     QCOMPARE(run("defectmap.get U3V-U1-0301 1"), QStringLiteral("size=0\n"));
@@ -478,21 +496,142 @@ void TestZelDefectPixelCorrection::importLines()
 {
     ZelAppSettings::instance()->setValue("Directory", "PDCSettingsFileDir", QString());
     QVERIFY(u1());
-    QVERIFY(!importText("  12;34;0  \n12;34\n12;34;0;1\na;b;c\n12;34;9\n#stop\n5;5;0\n"));
-    QCOMPARE(tool->map().size(), 2);
-    QCOMPARE(tool->map()[0], (ZelDefectPixel{12, 34, 0}));
-    QCOMPARE(tool->map()[1], (ZelDefectPixel{0, 0, 0}));
-    // The folder is remembered only for a whole file.
-    QCOMPARE(ZelAppSettings::instance()->value("Directory", "PDCSettingsFileDir").toString(), QString());
-    QVERIFY(importText("1;2;3\n\n;;\n"));
-    QCOMPARE(tool->map().size(), 2);
-    QCOMPARE(tool->map()[1], (ZelDefectPixel{0, 0, 0}));
+    // White space around lines and fields, blank lines and a byte order
+    // mark are no entries' concern; a repeated position keeps its first.
+    QVERIFY(importText("\xEF\xBB\xBF  12;34;0  \n\n12 ; 35;9\r\n12;34;7\n\t0;0;0"));
+    QCOMPARE(tool->map(), (QVector<ZelDefectPixel>{{12, 34, 0}, {12, 35, 9}, {0, 0, 0}}));
     QCOMPARE(ZelAppSettings::instance()->value("Directory", "PDCSettingsFileDir").toString(), files.path());
 
-    // A cancelled dialog changes nothing.
+    // A cancelled dialog changes nothing and says nothing.
     ZelDialogs::Script script;
     QVERIFY(!tool->importMap());
-    QCOMPARE(tool->map().size(), 2);
+    QCOMPARE(tool->map().size(), 3);
+    QCOMPARE(script.count(), 1);
+}
+
+void TestZelDefectPixelCorrection::importRefusals_data()
+{
+    QTest::addColumn<QByteArray>("text");
+    QTest::addColumn<QString>("reason");
+    const QString noEntry = QStringLiteral("The file holds no defect pixel entry; the camera's map is left as it is.");
+    const auto line = [](int n) {
+        return QStringLiteral("Line %1 is not a defect pixel entry \"x;y;value\"; the map is not loaded.").arg(n);
+    };
+    QTest::newRow("empty") << QByteArray() << noEntry;
+    QTest::newRow("blank lines") << QByteArray("\n  \r\n\t\n") << noEntry;
+    QTest::newRow("letters") << QByteArray("1;1;0\nabc;def;ghi\n") << line(2);
+    QTest::newRow("two fields") << QByteArray("12;34\n") << line(1);
+    QTest::newRow("four fields") << QByteArray("1;1;0\n\n12;34;0;1\n") << line(3);
+    QTest::newRow("empty fields") << QByteArray("1;1;0\n;;\n") << line(2);
+    QTest::newRow("beyond 32 bits") << QByteArray("2147483648;0;0\n") << line(1);
+    QTest::newRow("a fraction") << QByteArray("1.5;2;0\n") << line(1);
+    QTest::newRow("comment") << QByteArray("1;1;0\n#stop\n5;5;0\n")
+                             << QStringLiteral("Line 2 begins with \"#\"; the map is not loaded.");
+    QByteArray random(100 * 1024, '\0');
+    QRandomGenerator generator(41);
+    for (char& c : random)
+        c = char(generator.bounded(256));
+    random[0] = 'x';
+    QTest::newRow("random bytes") << random << line(1);
+    QTest::newRow("a line without end") << QByteArray("1;1;0\n") + QByteArray(1 << 20, '7') << line(2);
+}
+
+void TestZelDefectPixelCorrection::importRefusals()
+{
+    QFETCH(QByteArray, text);
+    QFETCH(QString, reason);
+    ZelAppSettings::instance()->setValue("Directory", "PDCSettingsFileDir", QString());
+    QVERIFY(g1());
+    tool->setMapSelect(1);
+    QVERIFY(importText("5;7;0\n100;200;0\n"));
+    QVERIFY(tool->uploadMap());
+    const QString camera = run("defectmap.get GEV-G1-0001 1");
+    QCOMPARE(camera, QStringLiteral("size=2\n5,7\n100,200\n"));
+    QVERIFY(importText("9;9;0\n"));
+    const QVector<ZelDefectPixel> before = tool->map();
+
+    // As the camera window's Load Map: a refused file is never uploaded.
+    const QString path = files.filePath("bad.txt");
+    {
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        QCOMPARE(f.write(text), qint64(text.size()));
+    }
+    ZelAppSettings::instance()->setValue("Directory", "PDCSettingsFileDir", QString());
+    ZelDialogs::Script script;
+    script.answer(path);
+    const QString calls = session.callsDuring([&] {
+        if (tool->importMap())
+            tool->uploadMap();
+    });
+    QCOMPARE(script.count(), 2);
+    QCOMPARE(script.last().icon, QMessageBox::Critical);
+    QCOMPARE(script.last().title, QStringLiteral("Load Map"));
+    QCOMPARE(script.last().text, QDir::toNativeSeparators(path) + "\n\n" + reason);
+    QVERIFY(script.last().hasParent);
+    QVERIFY2(!calls.contains("OrvDeviceWrite") && !calls.contains("OrvFeatureSet"), qPrintable(calls));
+    QCOMPARE(run("defectmap.get GEV-G1-0001 1"), camera);
+    QCOMPARE(tool->map(), before);
+    QCOMPARE(ZelAppSettings::instance()->value("Directory", "PDCSettingsFileDir").toString(), QString());
+}
+
+void TestZelDefectPixelCorrection::importAsksBeforeEntriesAreLost_data()
+{
+    QTest::addColumn<QString>("capacity");
+    QTest::addColumn<QByteArray>("text");
+    QTest::addColumn<QString>("losses");
+    QTest::addColumn<QVector<ZelDefectPixel>>("kept");
+    // G1: 1280 × 1024 pixels, revision 4 (code of an isolated pixel: 111).
+    QTest::newRow("outside the sensor")
+        << "real" << QByteArray("5;7;0\n1280;0;0\n-1;3;0\n2147483647;0;0\n0;1024;0\n600;8;0\n-1;3;7\n")
+        << "4 of the 6 entries would be lost: 4 lie outside the sensor of 1280 × 1024 pixels.\n\nLoad the other 2?"
+        << QVector<ZelDefectPixel>{{5, 7, 111}, {600, 8, 111}};
+    // A repeated position is one entry, also beyond the capacity.
+    QTest::newRow("beyond the capacity")
+        << "2" << QByteArray("5;7;0\n600;8;0\n5;7;0\n900;9;0\n900;9;0\n1000;10;0\n")
+        << "2 of the 4 entries would be lost: 2 do not fit the camera's map of 2 entries.\n\nLoad the other 2?"
+        << QVector<ZelDefectPixel>{{5, 7, 111}, {600, 8, 111}};
+    QTest::newRow("both") << "1" << QByteArray("5;7;0\n-5;7;0\n600;8;0\n")
+                          << "2 of the 3 entries would be lost: 1 lie outside the sensor of 1280 × 1024 pixels, 1 do "
+                             "not fit the camera's map of 1 entries.\n\nLoad the other 1?"
+                          << QVector<ZelDefectPixel>{{5, 7, 111}};
+}
+
+void TestZelDefectPixelCorrection::importAsksBeforeEntriesAreLost()
+{
+    QFETCH(QString, capacity);
+    QFETCH(QByteArray, text);
+    QFETCH(QString, losses);
+    QFETCH(QVector<ZelDefectPixel>, kept);
+    QVERIFY(g1());
+    QVERIFY(importText("9;9;0\n"));
+    const QVector<ZelDefectPixel> before = tool->map();
+    QCOMPARE(run("defectmap.report GEV-G1-0001 real " + capacity), QString());
+    const QString path = textFile("large.txt", QString::fromUtf8(text));
+    for (const QMessageBox::StandardButton answer : {QMessageBox::No, QMessageBox::Yes}) {
+        ZelDialogs::Script script;
+        script.answer(path);
+        script.answer(answer);
+        QCOMPARE(tool->importMap(), answer == QMessageBox::Yes);
+        QCOMPARE(script.count(), 2);
+        QCOMPARE(script.last().icon, QMessageBox::Question);
+        QCOMPARE(script.last().title, QStringLiteral("Load Map"));
+        QCOMPARE(script.last().text, QDir::toNativeSeparators(path) + "\n\n" + losses);
+        QCOMPARE(script.last().defaultButton, QMessageBox::No);
+        QCOMPARE(tool->map(), answer == QMessageBox::Yes ? kept : before);
+    }
+
+    // Nothing left to load: refused without a question.
+    QVERIFY(importText("9;9;0\n"));
+    ZelDialogs::Script script;
+    script.answer(textFile("outside.txt", "1280;1;0\n1;-1;0\n"));
+    QVERIFY(!tool->importMap());
+    QCOMPARE(script.count(), 2);
+    QCOMPARE(script.last().icon, QMessageBox::Critical);
+    QVERIFY2(script.last().text.endsWith("None of the 2 entries can be loaded: 2 lie outside the sensor of 1280 × "
+                                         "1024 pixels."),
+             qPrintable(script.last().text));
+    QCOMPARE(tool->map(), before);
 }
 
 void TestZelDefectPixelCorrection::exportImportRoundTripAndAFullDevice()

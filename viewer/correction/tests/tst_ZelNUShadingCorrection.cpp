@@ -5,6 +5,7 @@
 #include "ZelPixmapLabel.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPointer>
@@ -300,35 +301,54 @@ void TestZelNUShadingCorrection::loadedMapOfAnotherSizeThenGenerate()
 void TestZelNUShadingCorrection::loadMap_data()
 {
     QTest::addColumn<QByteArray>("bytes");
-    QTest::addColumn<bool>("cancel");
-    QTest::addColumn<QStringList>("texts");
-    const QStringList readFailure{"fread Exception |xx", "    Status Error: |Error"};
-    QTest::newRow("whole") << mapFile(2, 1, {qMakePair(1.0f, 1.5f), qMakePair(0.0f, 2.0f)}) << false << QStringList();
-    QTest::newRow("cancelled") << QByteArray() << true
-                               << QStringList{"fopen  Exception |xx", "    Status Error: |Error"};
-    QTest::newRow("truncated") << mapFile(2, 1, {qMakePair(1.0f, 1.5f)}) << false << readFailure;
-    QTest::newRow("zero width") << mapFile(0, 1, {}) << false << readFailure;
-    QTest::newRow("negative height") << mapFile(1, -1, {qMakePair(1.0f, 1.0f)}) << false << readFailure;
-    QTest::newRow("overflowing") << mapFile(0x7FFFFFFF, 0x7FFFFFFF, {}) << false << readFailure;
-    QTest::newRow("nan") << mapFile(1, 1, {qMakePair(std::numeric_limits<float>::quiet_NaN(), 1.0f)}) << false
-                         << readFailure;
+    QTest::addColumn<QString>("reason");   // empty: the map loads
+    QTest::newRow("whole") << mapFile(2, 1, {qMakePair(1.0f, 1.5f), qMakePair(0.0f, 2.0f)}) << QString();
+    QTest::newRow("empty") << QByteArray()
+                           << "The file holds 0 bytes; a map begins with 8 bytes of width and height.";
+    QTest::newRow("truncated") << mapFile(2, 1, {qMakePair(1.0f, 1.5f)})
+                               << "The header gives 2 × 1 pixels, which take 24 bytes; the file holds 16.";
+    QTest::newRow("zero width") << mapFile(0, 1, {}) << "The header gives 0 × 1 pixels; a map has at least 1 × 1.";
+    QTest::newRow("negative height") << mapFile(1, -1, {qMakePair(1.0f, 1.0f)})
+                                     << "The header gives 1 × -1 pixels; a map has at least 1 × 1.";
+    QTest::newRow("overflowing") << mapFile(0x7FFFFFFF, 0x7FFFFFFF, {})
+                                 << "The header gives 2147483647 × 2147483647 pixels, more than a map can hold.";
+    QTest::newRow("nan") << mapFile(2, 1, {qMakePair(1.0f, 1.0f), qMakePair(std::numeric_limits<float>::quiet_NaN(), 1.0f)})
+                         << "Pixel 1 (column 1, row 0) holds a value that is not a finite number.";
+    // Bytes of no map: a header of 0x160F0801 × 0x322B241D pixels.
+    QByteArray noise(4 << 20, '\0');
+    for (int i = 0; i < noise.size(); ++i)
+        noise[i] = char(i * 7 + 1 + (i >> 8));
+    QTest::newRow("bytes of no map") << noise
+                                     << "The header gives 370083841 × 841688093 pixels, more than a map can hold.";
 }
 
 void TestZelNUShadingCorrection::loadMap()
 {
     QFETCH(QByteArray, bytes);
-    QFETCH(bool, cancel);
-    QFETCH(QStringList, texts);
+    QFETCH(QString, reason);
     QVERIFY(rig.open("GEV-G1-0001"));
     makeTool();
+    QVERIFY(loadMap(mapFile(1, 1, {qMakePair(0.5f, 1.25f)})));
     ZelDialogs::Script script;
-    if (!cancel)
-        script.answer(rig.textFile("map.bin", bytes));
-    QCOMPARE(tool->LoadMap(), texts.isEmpty());
-    QCOMPARE(messages(script), texts);
+    const QString path = rig.textFile("map.bin", bytes);
+    script.answer(path);
+    QCOMPARE(tool->LoadMap(), reason.isEmpty());
     QCOMPARE(script.requests().first().title, QStringLiteral("Import Map"));
     QCOMPARE(script.requests().first().filter, QStringLiteral("bin (*.bin)"));
-    QCOMPARE(tool->map().isEmpty(), !texts.isEmpty());
+    if (reason.isEmpty()) {
+        QCOMPARE(messages(script), QStringList());
+        QCOMPARE(tool->map().width, 2);
+    } else {
+        // One box, naming the file and what is wrong; the old map stays.
+        QCOMPARE(messages(script),
+                 QStringList{"Load Map|Load Map failed!\n\n" + QDir::toNativeSeparators(path) + "\n" + reason});
+        QCOMPARE(script.last().icon, QMessageBox::Critical);
+        QCOMPARE(tool->map().gains, std::vector<float>{1.25f});
+    }
+    // A cancelled dialog is no failure: nothing is said.
+    ZelDialogs::Script cancelled;
+    QVERIFY(!tool->LoadMap());
+    QCOMPARE(messages(cancelled), QStringList());
 }
 
 void TestZelNUShadingCorrection::saveMap()

@@ -6,9 +6,11 @@
 #include "ZelShadingCorrection.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QListWidget>
 #include <QPointer>
 #include <QPushButton>
+#include <QRandomGenerator>
 #include <QtTest>
 
 using zeltest::messages;
@@ -190,16 +192,31 @@ void TestZelShadingCorrection::import_data()
 {
     QTest::addColumn<QByteArray>("text");
     QTest::addColumn<bool>("loaded");
-    QTest::addColumn<QString>("message");
-    QTest::newRow("two by one") << QByteArray("2; 1; 1.5; 2") << true << QString();
-    QTest::newRow("comment") << QByteArray("# 1; 1; 1") << false << "Load Map |  Load Map Failed:  invalid map";
-    QTest::newRow("two fields") << QByteArray("1; 1") << false << "Load Map|  Load Map Failed:  invalid map";
-    QTest::newRow("wrong count") << QByteArray("2; 1; 1.5") << false << "Load Map|  Load Map Failed: invalid map";
-    QTest::newRow("negative counts") << QByteArray("-1; -2; 1; 1") << false << "Load Map|  Load Map Failed: invalid map";
+    QTest::addColumn<QString>("message");   // title|text before the file's name
+    QTest::addColumn<QString>("reason");    // after it
+    const QString invalid = QStringLiteral("Load Map|  Load Map Failed: invalid map");
+    QTest::newRow("two by one") << QByteArray("2; 1; 1.5; 2") << true << QString() << QString();
+    QTest::newRow("comment") << QByteArray("# 1; 1; 1") << false << "Load Map |  Load Map Failed:  invalid map"
+                             << "The text begins with \"#\".";
+    QTest::newRow("two fields") << QByteArray("1; 1") << false << "Load Map|  Load Map Failed:  invalid map"
+                                << "The file holds 2 fields; a map holds its column and row counts and at least one "
+                                   "gain, separated by \";\".";
+    QTest::newRow("empty") << QByteArray(" \n") << false << "Load Map|  Load Map Failed:  invalid map"
+                           << "The file is empty.";
+    QTest::newRow("wrong count") << QByteArray("2; 1; 1.5") << false << invalid
+                                 << "The map of 2 × 1 blocks needs 2 gains; the file holds 1.";
+    QTest::newRow("negative counts") << QByteArray("-1; -2; 1; 1") << false << invalid
+                                     << "The column and row counts \"-1\" and \"-2\" are not both positive numbers.";
     // G2's grid is 81 × 65 blocks.
-    QTest::newRow("wider than the sensor") << "82; 1; " + QByteArray("1; ").repeated(82) << false
-                                           << "Load Map|  Load Map Failed: invalid map";
-    QTest::newRow("not a number") << QByteArray("2; 1; nan; 1") << false << "Load Map|  Load Map Failed: invalid map";
+    QTest::newRow("wider than the sensor") << "82; 1; " + QByteArray("1; ").repeated(82) << false << invalid
+                                           << "The map has 82 × 1 blocks; the camera's grid has 81 × 65.";
+    QTest::newRow("not a number") << QByteArray("2; 1; nan; 1") << false << invalid
+                                  << "Gain 1 (\"nan\") is not a finite number.";
+    QByteArray random(1 << 20, '\0');
+    QRandomGenerator generator(5);
+    for (char& c : random)
+        c = char(generator.bounded(1, 256));
+    QTest::newRow("random bytes") << random << false << invalid << QString();
 }
 
 void TestZelShadingCorrection::import()
@@ -207,12 +224,25 @@ void TestZelShadingCorrection::import()
     QFETCH(QByteArray, text);
     QFETCH(bool, loaded);
     QFETCH(QString, message);
+    QFETCH(QString, reason);
     makeTool();
     QVERIFY(importText("1; 1; 3; "));
     ZelDialogs::Script script;
-    script.answer(rig.textFile("candidate.txt", text));
+    const QString path = rig.textFile("candidate.txt", text);
+    script.answer(path);
     QCOMPARE(tool->importMap(), loaded);
-    QCOMPARE(messages(script), message.isEmpty() ? QStringList() : QStringList{message});
+    const QStringList shown = messages(script);
+    if (loaded) {
+        QCOMPARE(shown, QStringList());
+    } else {
+        // One box, naming the file and what is wrong with it.
+        QCOMPARE(shown.size(), 1);
+        QVERIFY2(shown.first().startsWith(message + "\n\n" + QDir::toNativeSeparators(path) + "\n"),
+                 qPrintable(shown.first()));
+        if (!reason.isEmpty())
+            QVERIFY2(shown.first().endsWith("\n" + reason), qPrintable(shown.first()));
+        QCOMPARE(script.last().icon, QMessageBox::Critical);
+    }
     QCOMPARE(script.requests().first().title, QStringLiteral("Import Map"));
     QCOMPARE(script.requests().first().filter, QStringLiteral("txt (*.txt)"));
     if (loaded) {
@@ -221,10 +251,18 @@ void TestZelShadingCorrection::import()
     } else {
         QCOMPARE(tool->map().gains, std::vector<float>{3.0f});
     }
-    // A cancelled dialog loads nothing and says nothing.
+    // A cancelled dialog loads nothing and says nothing; a file that cannot
+    // be opened is named.
     ZelDialogs::Script cancelled;
     QVERIFY(!tool->importMap());
     QCOMPARE(messages(cancelled), QStringList());
+    cancelled.answer(rig.files.filePath("absent.txt"));
+    QVERIFY(!tool->importMap());
+    QCOMPARE(messages(cancelled).size(), 1);
+    QVERIFY2(messages(cancelled).first().startsWith("Load Map|  Load Map Failed: cannot open the file\n\n" +
+                                                     QDir::toNativeSeparators(rig.files.filePath("absent.txt"))),
+             qPrintable(messages(cancelled).first()));
+    QCOMPARE(tool->map().gains, loaded ? (std::vector<float>{1.5f, 2.0f}) : std::vector<float>{3.0f});
 }
 
 void TestZelShadingCorrection::exportAndImportRoundTrip()

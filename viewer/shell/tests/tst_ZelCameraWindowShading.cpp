@@ -11,6 +11,7 @@
 #include "ZelShadingCorrection.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QFile>
 #include <QPointer>
 #include <QProgressDialog>
@@ -188,11 +189,19 @@ void TestZelCameraWindowShading::failedNonUniformLoadIsReported()
     QVERIFY(openWindow("GEV-G1-0001"));
     window->onInitShadingCorection();
     ZelDialogs::Script dialogs;
-    dialogs.answer(file("short.bin", QByteArray("\x02\0\0\0\x01\0\0\0", 8)));
+    const QString path = file("short.bin", QByteArray("\x02\0\0\0\x01\0\0\0", 8));
+    dialogs.answer(path);
     QCOMPARE(writes([&] { window->onImportShadingMap(); }), QStringList());
+    // One box: the file and what is wrong with it.
+    QCOMPARE(dialogs.count(), 2);
     QCOMPARE(dialogs.last().title, QStringLiteral("Load Map"));
-    QCOMPARE(dialogs.last().text, QStringLiteral("Load Map failed!"));
+    QCOMPARE(dialogs.last().text, "Load Map failed!\n\n" + QDir::toNativeSeparators(path) +
+                                      "\nThe header gives 2 × 1 pixels, which take 24 bytes; the file holds 8.");
     QVERIFY(dialogs.last().hasParent);
+    // A cancelled dialog says nothing.
+    dialogs.clear();
+    QCOMPARE(writes([&] { window->onImportShadingMap(); }), QStringList());
+    QCOMPARE(dialogs.count(), 1);
 }
 
 void TestZelCameraWindowShading::failedUploadClosesTheProgress()

@@ -66,6 +66,7 @@ private slots:
     void defectToolIsMadeWithTheWindow();
     void defectMapCommands();
     void defectUploadEndsTheProgress();
+    void defectLoadMapKeepsTheCameraMapOfARefusedFile();
 
 private:
     ZelCameraWindow* openWindow(const QString& deviceId, const QString& producer = "orv_gev_tl.cti",
@@ -621,6 +622,43 @@ void TestZelCameraWindowTools::defectUploadEndsTheProgress()
     QCOMPARE(dialogs.count(), 2);
     QCOMPARE(dialogs.last().icon, QMessageBox::Warning);
     QVERIFY(!progress->isVisible());
+    QVERIFY(!QApplication::overrideCursor());
+}
+
+void TestZelCameraWindowTools::defectLoadMapKeepsTheCameraMapOfARefusedFile()
+{
+    QTemporaryDir files;
+    QVERIFY(openWindow("GEV-G1-0001"));
+    window->onSelectCustomMap(true);
+    const QString in = files.filePath("in.txt");
+    const auto load = [&](const QByteArray& text) {
+        QFile f(in);
+        if (f.open(QIODevice::WriteOnly))
+            f.write(text);
+        f.close();
+        window->onImportMap();
+    };
+    ZelDialogs::Script dialogs;
+    dialogs.answer(in);
+    dialogs.answer(QMessageBox::No);
+    load("5;7;0\n100;200;0\n");
+    QString before;
+    run("defectmap.get GEV-G1-0001 1", &before);
+    QCOMPARE(before, QString("size=2\n5,7\n100,200\n"));
+
+    // An empty file and a line that is no entry: one box each, and the
+    // camera keeps its map.
+    for (const QByteArray& text : {QByteArray(), QByteArray("5;7;0\nabc;def;ghi\n")}) {
+        dialogs.clear();
+        dialogs.answer(in);
+        load(text);
+        QCOMPARE(dialogs.count(), 2);
+        QCOMPARE(dialogs.last().icon, QMessageBox::Critical);
+        QCOMPARE(dialogs.last().title, QString("Load Map"));
+        QString after;
+        run("defectmap.get GEV-G1-0001 1", &after);
+        QCOMPARE(after, before);
+    }
     QVERIFY(!QApplication::overrideCursor());
 }
 
