@@ -3,6 +3,7 @@
 #include "ZelDialogs.h"
 #include "ZelFeatureManager.h"
 #include "ZelPixmapLabel.h"
+#include "ZelUtil.h"
 #include "ZelWaitCursor.h"
 #include "ZelTrace.h"
 
@@ -129,6 +130,7 @@ void ZelNUShadingCorrection::buildForm()
                   QStringLiteral("Save NUC Map To File"), 115, &btnGenerateMap, &btnUploadMapToCam,
                   &btnSaveMapToFile);
 
+    ZelUtil::FitToContents(this);
     QMetaObject::connectSlotsByName(this);
 }
 
