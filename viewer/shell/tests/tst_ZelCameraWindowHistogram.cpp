@@ -21,7 +21,8 @@
 #include <memory>
 
 #if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
-#include <sanitizer/allocator_interface.h>
+// The sanitizer's allocator counts what is allocated; glibc's is not used.
+extern "C" size_t __sanitizer_get_current_allocated_bytes();
 #endif
 
 namespace {
