@@ -70,6 +70,7 @@ ZelLineStatusPlot::ZelLineStatusPlot(QWidget* parent) : QCustomPlot(parent)
     timeTicker->setTickCount(6);
     xAxis->setTicker(timeTicker);
     xAxis->setRange(-60, 0);
+    connect(this, &QCustomPlot::beforeReplot, this, &ZelLineStatusPlot::fitTimeTicks);
 
     for (int i = 0; i < laneCount; ++i) {
         QCPGraph* graph = addGraph(xAxis, yAxis);
@@ -80,6 +81,20 @@ ZelLineStatusPlot::ZelLineStatusPlot(QWidget* parent) : QCustomPlot(parent)
     axisRect()->setRangeDrag(Qt::Horizontal);
     axisRect()->setRangeZoom(Qt::Horizontal);
     axisRect()->setRangeZoomFactor(double(0.1f));
+}
+
+void ZelLineStatusPlot::fitTimeTicks()
+{
+    // Six time labels where they fit; fewer on a narrow plot, so that they
+    // never run into each other. The ticker may round the step down to a
+    // nicer one, which gives up to a third more labels: hence 1.5 widths
+    // per label.
+    const int label = QFontMetrics(xAxis->tickLabelFont()).horizontalAdvance(QStringLiteral("-00:00:00.000"));
+    // The viewport is already the new one; the margins are the last layout's.
+    const QMargins margins = axisRect()->margins();
+    const int width = viewport().width() - margins.left() - margins.right();
+    const int fitting = int(width / (1.5 * qMax(1, label)));
+    xAxis->ticker()->setTickCount(qBound(1, fitting, 6));
 }
 
 bool ZelLineStatusPlot::addPoint(int index, bool high)

@@ -43,6 +43,8 @@ protected:
     void wheelEvent(QWheelEvent* event) override;
 
 private:
+    void fitTimeTicks();
+
     QSharedPointer<QCPAxisTickerText> m_laneTicker;
     QElapsedTimer m_clock;
     bool m_restart = true;

@@ -8,6 +8,7 @@
 #include "ZelSequencerItem.h"
 #include "ZelSequencerModel.h"
 #include "ZelSequencerSettingDocument.h"
+#include "ZelUtil.h"
 
 #include <QAction>
 #include <QApplication>
@@ -20,6 +21,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QTableView>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -102,6 +104,7 @@ ZelSequencerWidget::ZelSequencerWidget(ZelFeatureManager* remoteDevice, QString 
     initControls();
     restoreDefaults();
     featureManager->EnableInvalidation(true);
+    ZelUtil::FitToContents(this);
 }
 
 ZelSequencerWidget::~ZelSequencerWidget() = default;
@@ -249,6 +252,22 @@ void ZelSequencerWidget::initTable()
     view->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
     view->horizontalHeader()->setSectionResizeMode(0, QHeaderView::Fixed);
     view->resizeColumnsToContents();
+    fitTableWidth();
+}
+
+void ZelSequencerWidget::fitTableWidth()
+{
+    // The stretched columns share the width evenly: each gets what the
+    // widest heading or value needs.
+    QTableView* view = ui.tblViewSequencer;
+    const QAbstractItemView* cells = view;
+    QHeaderView* header = view->horizontalHeader();
+    const int columns = header->count();
+    int widest = 0;
+    for (int c = 1; c < columns; ++c)
+        widest = qMax(widest, qMax(header->sectionSizeHint(c), cells->sizeHintForColumn(c)));
+    view->setMinimumWidth(header->sectionSize(0) + (columns - 1) * widest + 2 * view->frameWidth()
+                          + view->verticalScrollBar()->sizeHint().width());
 }
 
 QList<ZelSequencerItem*> ZelSequencerWidget::readSequencerSets(int maxRows)

@@ -74,6 +74,8 @@ private slots:
 private:
     void buildForm();
     void initTable();
+    // Widens the table until no heading or value of a set is cut.
+    void fitTableWidth();
     QList<ZelSequencerItem*> readSequencerSets(int maxRows);
     void initControls();
     // The failed writes, each named with its set or line.

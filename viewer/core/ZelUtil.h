@@ -12,6 +12,7 @@
 class QCPAxis;
 class QCPRange;
 class QSettings;
+class QWidget;
 
 // Stateless helpers shared by the whole viewer.
 class ZelUtil
@@ -85,6 +86,12 @@ public:
     // keeping the range's size where the limits allow; sets the result with
     // the axis's signals blocked.
     static void UpdateAxisRange(QCPAxis* axis, const QCPRange& wanted, const QCPRange& limits);
+
+    // Windows (ZelUtilLayout.cpp). Raises the window's minimum size, and its
+    // size, to what its layout needs, after raising each push button's
+    // minimum width to what its text needs, so that a window with a minimum
+    // set by hand cuts none of its texts at its opening size.
+    static void FitToContents(QWidget* window);
 
     static bool CloneBufferInfo(ORV_BUFFER_INFO* destination, const ORV_BUFFER_INFO* source);
     // The one allocator of owned image copies (C heap); null on failure.

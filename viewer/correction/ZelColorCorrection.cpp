@@ -171,6 +171,8 @@ ZelColorCorrection::ZelColorCorrection(ZelFeatureManager* remoteDevice, QString 
     ui->tableWidget->setEnabled(true);
     ui->tableWidget->setStyleSheet(QStringLiteral("background-color: rgba( 255, 255, 255, 50% );"));
     ui->tableWidget->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
+    // The four rows fill the table: no empty band below them.
+    ui->tableWidget->verticalHeader()->setSectionResizeMode(QHeaderView::Stretch);
     // The row headers keep a plain look of their own under that background.
     ui->tableWidget->verticalHeader()->setStyleSheet(
         QStringLiteral("::section { background-color: #dddddd; color: black; padding: 0 6px; }"));
@@ -516,7 +518,10 @@ QString ZelColorCorrection::leftOutText() const
 void ZelColorCorrection::fillMatrixTable()
 {
     for (int i = 0; i < m_matrix.size() && i < 12; ++i) {
-        auto* item = new QTableWidgetItem(QString::number(m_matrix.at(i), 'g', 6));
+        // Fixed decimals: the fit's rounding noise reads 0.0000, never
+        // 4.26806e-16 or -0.0000.
+        const double value = std::round(m_matrix.at(i) * 1e4) / 1e4;
+        auto* item = new QTableWidgetItem(QString::number(value == 0 ? 0.0 : value, 'f', 4));
         item->setFlags(item->flags() & ~Qt::ItemIsEditable);
         ui->tableWidget->setItem(i / 3, i % 3, item);
     }

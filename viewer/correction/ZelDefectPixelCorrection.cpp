@@ -4,6 +4,7 @@
 #include "ZelDialogs.h"
 #include "ZelFeatureManager.h"
 #include "ZelPixmapLabel.h"
+#include "ZelUtil.h"
 #include "ZelWaitCursor.h"
 
 #include <QCryptographicHash>
@@ -215,6 +216,7 @@ void ZelDefectPixelCorrection::buildForm()
     layout->addWidget(ui.tabWidget, 1);
     layout->addLayout(generateRow);
     layout->addLayout(mapRow);
+    ZelUtil::FitToContents(this);
     QMetaObject::connectSlotsByName(this);
 }
 

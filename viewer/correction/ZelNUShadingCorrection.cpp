@@ -3,6 +3,7 @@
 #include "ZelDialogs.h"
 #include "ZelFeatureManager.h"
 #include "ZelPixmapLabel.h"
+#include "ZelUtil.h"
 #include "ZelWaitCursor.h"
 #include "ZelTrace.h"
 
@@ -130,6 +131,7 @@ void ZelNUShadingCorrection::buildForm()
                   QStringLiteral("Save NUC Map To File"), 115, &btnGenerateMap, &btnUploadMapToCam,
                   &btnSaveMapToFile);
 
+    ZelUtil::FitToContents(this);
     QMetaObject::connectSlotsByName(this);
 }
 

@@ -8,6 +8,7 @@
 #include "ZelUtil.h"
 
 #include <QHeaderView>
+#include <QPixmapCache>
 
 namespace {
 
@@ -55,6 +56,12 @@ ZelPixelHistogramWidget::~ZelPixelHistogramWidget()
     // The thread stops before anything it reports to goes.
     delete extractionThread;
     delete ui;
+    // The tables' style sheet gives each window palettes of its own, so the
+    // style caches their drawn headers, cells and scroll bars under keys no
+    // later window uses: some 200 KB a window, held until the cache's 10 MB
+    // limit pushes them out. They go with the window; the cache refills
+    // from what the windows still open draw.
+    QPixmapCache::clear();
 }
 
 ZelPixelHistogramPlot* ZelPixelHistogramWidget::plot() const
@@ -99,8 +106,6 @@ void ZelPixelHistogramWidget::updateImage(const ORV_BUFFER_INFO& record, qint64 
     pixelFormat = format;
     pixelSize = newPixelSize;
     countedAoi = requestedAoi();
-    if (!fullImage.contains(countedAoi))
-        clearCounts();
     extractionThread->setImage(record, countedAoi, newPixelSize);
 }
 
@@ -111,47 +116,72 @@ void ZelPixelHistogramWidget::reinitialise(int width, int height, quint64 format
     model->setHeaderData(0, Qt::Horizontal, shown, ZelPixelHistogramModel::PixelFormatRole);
     ui->tableViewPixel->resizeColumnsToContents();
     fullImage = QRect(0, 0, width, height);
-    // The AOI is sent once, by the caller, not per clamped box.
-    const QSignalBlocker blockWidth(ui->spinWidth);
-    const QSignalBlocker blockHeight(ui->spinHeight);
+    if (ui->chkFullAOI->isChecked())
+        showInBoxes(fullImage);
+    boundBoxes();
+}
+
+void ZelPixelHistogramWidget::showInBoxes(const QRect& aoi)
+{
     const QSignalBlocker blockX(ui->spinOffsetX);
     const QSignalBlocker blockY(ui->spinOffsetY);
-    ui->spinWidth->setRange(1, qMax(1, width));
-    ui->spinHeight->setRange(1, qMax(1, height));
-    ui->spinOffsetX->setRange(0, width);
-    ui->spinOffsetY->setRange(0, height);
+    const QSignalBlocker blockWidth(ui->spinWidth);
+    const QSignalBlocker blockHeight(ui->spinHeight);
+    // Ranges first, so no box clamps a value that the next one allows.
+    ui->spinOffsetX->setRange(0, qMax(0, aoi.left()));
+    ui->spinOffsetY->setRange(0, qMax(0, aoi.top()));
+    ui->spinWidth->setRange(1, qMax(1, aoi.width()));
+    ui->spinHeight->setRange(1, qMax(1, aoi.height()));
+    ui->spinOffsetX->setValue(aoi.left());
+    ui->spinOffsetY->setValue(aoi.top());
+    ui->spinWidth->setValue(aoi.width());
+    ui->spinHeight->setValue(aoi.height());
+}
+
+void ZelPixelHistogramWidget::boundBoxes()
+{
+    if (fullImage.isNull())
+        return;
+    // As a camera bounds its AOI: offset + size never beyond the image. The
+    // AOI is sent once, by the caller, not per clamped box.
+    const QSignalBlocker blockX(ui->spinOffsetX);
+    const QSignalBlocker blockY(ui->spinOffsetY);
+    const QSignalBlocker blockWidth(ui->spinWidth);
+    const QSignalBlocker blockHeight(ui->spinHeight);
+    // A smaller image keeps the AOI's size where it fits and moves it in.
+    const auto bound = [](QSpinBox* offset, QSpinBox* size, int extent) {
+        size->setRange(1, qMax(1, extent));
+        offset->setRange(0, qMax(0, extent - size->value()));
+        size->setRange(1, qMax(1, extent - offset->value()));
+    };
+    bound(ui->spinOffsetX, ui->spinWidth, fullImage.width());
+    bound(ui->spinOffsetY, ui->spinHeight, fullImage.height());
 }
 
 void ZelPixelHistogramWidget::sendAoi(const QRect& aoi)
 {
     countedAoi = aoi;
-    if (!fullImage.isNull() && !fullImage.contains(aoi))
-        clearCounts();
     extractionThread->setAOI(aoi);
-}
-
-void ZelPixelHistogramWidget::clearCounts()
-{
-    std::vector<qulonglong> zeros(size_t(model->rowCount()), 0);
-    ZelPixelHistogramData data;
-    data.aoi = countedAoi;
-    data.pixelCountData0 = data.pixelCountData1 = data.pixelCountData2 = zeros.data();
-    data.length = int(zeros.size());
-    model->setData(QModelIndex(), QVariant::fromValue(data), ZelPixelHistogramModel::CountsRole);
 }
 
 void ZelPixelHistogramWidget::on_chkFullAOI_toggled(bool checked)
 {
     for (QSpinBox* box : {ui->spinOffsetX, ui->spinOffsetY, ui->spinWidth, ui->spinHeight})
         box->setEnabled(!checked);
+    if (checked && !fullImage.isNull()) {
+        showInBoxes(fullImage);
+        boundBoxes();
+    }
     sendAoi(checked ? fullImage : spinBoxAoi());
 }
 
 void ZelPixelHistogramWidget::onSpinBoxValueChanged(int)
 {
     // With the full image chosen the boxes only follow the image's size.
-    if (!ui->chkFullAOI->isChecked())
-        sendAoi(spinBoxAoi());
+    if (ui->chkFullAOI->isChecked())
+        return;
+    boundBoxes();
+    sendAoi(spinBoxAoi());
 }
 
 void ZelPixelHistogramWidget::onPixelCountExtracted(QRect rect, qulonglong* pixelCountData0, qulonglong* pixelCountData1,

@@ -54,8 +54,11 @@ private:
     QRect spinBoxAoi() const;
     QRect requestedAoi() const;
     void reinitialise(int width, int height, quint64 format, qint64 newPixelSize);
+    // Shows the AOI in the spin boxes without sending it.
+    void showInBoxes(const QRect& aoi);
+    // Limits each offset and size box so that the AOI stays in the image.
+    void boundBoxes();
     void sendAoi(const QRect& aoi);
-    void clearCounts();
 
     Ui::ZelPixelHistogramWidget* ui;
     ZelPixelHistogramModel* model = nullptr;

@@ -3,6 +3,7 @@
 #include "ZelDialogs.h"
 #include "ZelFeatureManager.h"
 #include "ZelPixmapLabel.h"
+#include "ZelUtil.h"
 #include "ZelWaitCursor.h"
 
 #include <QDir>
@@ -75,6 +76,7 @@ void ZelShadingCorrection::buildForm()
     addMapButtons(layout, QStringLiteral("Generate Map"), QStringLiteral("Upload Map To Camera"),
                   QStringLiteral("Save Map To File "), 120, &btnGenerateMap, &btnUploadMapToCam, &btnSaveMapToFile);
 
+    ZelUtil::FitToContents(this);
     QMetaObject::connectSlotsByName(this);
 }
 

@@ -63,6 +63,8 @@ private slots:
     void wheelZoomStopsAtItsLimits();
     void namingClearsOneLaneAndResetClearsAll();
     void statusBarShowsOneReport();
+    void timeLabelsNeverRunTogether_data();
+    void timeLabelsNeverRunTogether();
 
     void strobePoints_data();
     void strobePoints();
@@ -218,6 +220,49 @@ void TestZelLineStatusPlot::statusBarShowsOneReport()
     QCOMPARE(bar.layoutDirection(), Qt::RightToLeft);
     QVERIFY(!bar.isSizeGripEnabled());
     QCOMPARE(bar.lineLabel()->parentWidget(), static_cast<QWidget*>(&bar));
+}
+
+void TestZelLineStatusPlot::timeLabelsNeverRunTogether_data()
+{
+    QTest::addColumn<int>("width");
+    QTest::addColumn<double>("span");
+    QTest::addColumn<int>("leastLabels");
+    QTest::newRow("opening size, a minute") << 460 << 60.0 << 3;
+    QTest::newRow("narrow, a minute") << 250 << 60.0 << 2;
+    QTest::newRow("wide, a minute") << 1600 << 60.0 << 6;
+    QTest::newRow("opening size, zoomed in") << 460 << 0.7 << 3;
+}
+
+void TestZelLineStatusPlot::timeLabelsNeverRunTogether()
+{
+    QFETCH(int, width);
+    QFETCH(double, span);
+    QFETCH(int, leastLabels);
+    ZelLineStatusPlot plot;
+    plot.resize(width, 400);
+    plot.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&plot));
+    QCOMPARE(plot.viewport().width(), width);
+    plot.xAxis->setRange(-span, 0);
+    // The first layout settles the margins the labels are fitted into.
+    plot.replot();
+    plot.replot();
+    const QVector<double> ticks = plot.xAxis->tickVector();
+    const QVector<QString> labels = plot.xAxis->tickVectorLabels();
+    const QFontMetrics metrics(plot.xAxis->tickLabelFont());
+    int shown = 0;
+    double lastRight = -1e9;
+    for (int i = 0; i < ticks.size(); ++i) {
+        const double centre = plot.xAxis->coordToPixel(ticks[i]);
+        const double half = metrics.horizontalAdvance(labels[i]) / 2.0;
+        if (centre < plot.axisRect()->left() - 1 || centre > plot.axisRect()->right() + 1)
+            continue;
+        ++shown;
+        QVERIFY2(centre - half > lastRight, qPrintable(QStringLiteral("label %1 (%2) overlaps the one before")
+                                                           .arg(i).arg(labels[i])));
+        lastRight = centre + half;
+    }
+    QVERIFY2(shown >= leastLabels, qPrintable(QString::number(shown)));
 }
 
 void TestZelLineStatusPlot::strobePoints_data()

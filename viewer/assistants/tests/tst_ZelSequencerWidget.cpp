@@ -1,5 +1,6 @@
 #include "../../core/tests/SimCameraSession.h"
 #include "../../core/tests/TestHome.h"
+#include "../../core/tests/WholeTexts.h"
 
 #include "ZelAppSettings.h"
 #include "ZelDialogs.h"
@@ -15,6 +16,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFile>
+#include <QHeaderView>
 #include <QPointer>
 #include <QPushButton>
 #include <QTableView>
@@ -56,6 +58,7 @@ private slots:
     void lineRule();
     void exportImportAndCancel();
     void importBeyondTheLimitIsRefused();
+    void openingSizeShowsEveryHeading();
 
 private:
     ZelSequencerWidget* open()
@@ -355,6 +358,22 @@ void TestZelSequencerWidget::importBeyondTheLimitIsRefused()
     QCOMPARE(script.last().text,
              QString("Import Failed! The file holds 9 sets; this camera supports at most 8."));
     QCOMPARE(model()->rowCount(), 8);
+}
+
+void TestZelSequencerWidget::openingSizeShowsEveryHeading()
+{
+    open();
+    window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(window));
+    QHeaderView* header = window->form().tblViewSequencer->horizontalHeader();
+    QCOMPARE(header->count(), 11);
+    for (int c = 0; c < header->count(); ++c) {
+        QVERIFY2(header->sectionSize(c) >= header->sectionSizeHint(c),
+                 qPrintable(model()->headerData(c, Qt::Horizontal).toString()));
+    }
+    const QStringList cut = zeltest::cutTexts(window);
+    QVERIFY2(cut.isEmpty(), qPrintable(cut.join(QStringLiteral("; "))));
+    QVERIFY(window->width() <= 1920);
 }
 
 QTEST_MAIN(TestZelSequencerWidget)

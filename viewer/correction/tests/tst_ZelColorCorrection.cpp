@@ -15,6 +15,7 @@
 #include <QGraphicsRectItem>
 #include <QLabel>
 #include <QGroupBox>
+#include <QHeaderView>
 #include <QPushButton>
 #include <QSettings>
 #include <QTableWidget>
@@ -621,16 +622,23 @@ void TestZelColorCorrection::resultView()
     QCOMPARE(window->viewMode(), 1);
     QCOMPARE(child<QLabel>("labelLeftOut")->text(), QString("All 24 patches used in the fit."));
 
-    // The identity, row by row, offsets last.
+    // The identity, row by row, offsets last, with fixed decimals whatever
+    // rounding noise the fit leaves.
     auto* table = child<QTableWidget>("tableWidget");
     const Values identity{1, 0, 0, 0, 1, 0, 0, 0, 1, 0, 0, 0};
     for (int i = 0; i < 12; ++i) {
         QTableWidgetItem* item = table->item(i / 3, i % 3);
         QVERIFY(item);
-        QVERIFY(std::abs(item->text().toDouble() - identity.at(i)) < 1e-9);
+        QCOMPARE(item->text(), identity.at(i) == 1 ? QString("1.0000") : QString("0.0000"));
         QVERIFY(!(item->flags() & Qt::ItemIsEditable));
     }
+    QCOMPARE(table->rowCount(), 4);
     QCOMPARE(table->verticalHeaderItem(3)->text(), QString("Offset"));
+    // The rows fill the table's height: no empty band that reads as a fifth row.
+    window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(window));
+    const QHeaderView* rows = table->verticalHeader();
+    QVERIFY(rows->sectionViewportPosition(3) + rows->sectionSize(3) >= table->viewport()->height() - 1);
 
     // Reference, measured and twice the corrected colour per patch, framed.
     QGraphicsScene* scene = window->resultScene();

@@ -64,6 +64,23 @@ QRect countedAoi(ZelPixelHistogramWidget& w)
     return w.histogramModel()->data(QModelIndex(), ZelPixelHistogramModel::AoiRole).toRect();
 }
 
+QRect boxes(ZelPixelHistogramWidget& w)
+{
+    return QRect(w.findChild<QSpinBox*>("spinOffsetX")->value(), w.findChild<QSpinBox*>("spinOffsetY")->value(),
+                 w.findChild<QSpinBox*>("spinWidth")->value(), w.findChild<QSpinBox*>("spinHeight")->value());
+}
+
+// Minimum and maximum of the X offset, Y offset, width and height boxes.
+QVector<int> boxRanges(ZelPixelHistogramWidget& w)
+{
+    QVector<int> ranges;
+    for (const char* name : {"spinOffsetX", "spinOffsetY", "spinWidth", "spinHeight"}) {
+        auto* box = w.findChild<QSpinBox*>(name);
+        ranges << box->minimum() << box->maximum();
+    }
+    return ranges;
+}
+
 qulonglong countAt(ZelPixelHistogramWidget& w, int channel, int value)
 {
     return w.histogramModel()->count(channel, value);
@@ -190,25 +207,71 @@ private slots:
         QCOMPARE(model.count(0, 256), qulonglong(0));
     }
 
-    void offsetRangesFollowTheImage()
+    void boxesShowTheFullImageAndStayInside()
     {
         ZelPixelHistogramWidget widget(QStringLiteral("cam"));
         Frame frame(Mono8, 640, 480, 5);
         widget.updateImage(frame.info, 8);
-        auto* x = widget.findChild<QSpinBox*>("spinOffsetX");
-        auto* y = widget.findChild<QSpinBox*>("spinOffsetY");
-        auto* w = widget.findChild<QSpinBox*>("spinWidth");
-        auto* h = widget.findChild<QSpinBox*>("spinHeight");
-        QCOMPARE(x->minimum(), 0);
-        QCOMPARE(x->maximum(), 640);
-        QCOMPARE(y->minimum(), 0);
-        QCOMPARE(y->maximum(), 480);
-        QCOMPARE(w->minimum(), 1);
-        QCOMPARE(w->maximum(), 640);
-        QCOMPARE(h->minimum(), 1);
-        QCOMPARE(h->maximum(), 480);
+        QCOMPARE(boxes(widget), QRect(0, 0, 640, 480));
+        QCOMPARE(boxRanges(widget), (QVector<int>{0, 0, 0, 0, 1, 640, 1, 480}));
         QTRY_COMPARE_WITH_TIMEOUT(countAt(widget, 0, 5), qulonglong(640 * 480), 30000);
         QCOMPARE(countedAoi(widget), QRect(0, 0, 640, 480));
+
+        // A smaller width frees the offset by what it gave up, and back.
+        widget.findChild<QCheckBox*>("chkFullAOI")->setChecked(false);
+        widget.findChild<QSpinBox*>("spinWidth")->setValue(100);
+        widget.findChild<QSpinBox*>("spinHeight")->setValue(450);
+        widget.findChild<QSpinBox*>("spinOffsetY")->setValue(30);
+        QCOMPARE(boxRanges(widget), (QVector<int>{0, 540, 0, 30, 1, 640, 1, 450}));
+        widget.findChild<QSpinBox*>("spinOffsetX")->setValue(500);
+        QCOMPARE(boxRanges(widget), (QVector<int>{0, 540, 0, 30, 1, 140, 1, 450}));
+        QCOMPARE(boxes(widget), QRect(500, 30, 100, 450));
+        QTRY_COMPARE_WITH_TIMEOUT(countedAoi(widget), QRect(500, 30, 100, 450), 30000);
+        QTRY_COMPARE_WITH_TIMEOUT(countAt(widget, 0, 5), qulonglong(100 * 450), 30000);
+    }
+
+    void boxesNeverReachBeyondTheImage_data()
+    {
+        // Pairs of box (0 X offset, 1 width, 2 Y offset, 3 height) and the
+        // value typed into it, in order.
+        QTest::addColumn<QVector<int>>("typed");
+        QTest::addColumn<QRect>("aoi");
+        QTest::newRow("offset 500, width 999") << QVector<int>{0, 500, 1, 999} << QRect(0, 0, 200, 100);
+        QTest::newRow("width 50, offset 500") << QVector<int>{1, 50, 0, 500} << QRect(150, 0, 50, 100);
+        QTest::newRow("height 10, offset 95, height 999")
+            << QVector<int>{3, 10, 2, 95, 3, 999} << QRect(0, 90, 200, 10);
+    }
+
+    void boxesNeverReachBeyondTheImage()
+    {
+        QFETCH(QVector<int>, typed);
+        QFETCH(QRect, aoi);
+        ZelPixelHistogramWidget widget(QStringLiteral("cam"));
+        Frame frame(Mono8, 200, 100, 4);
+        widget.updateImage(frame.info, 8);
+        widget.findChild<QCheckBox*>("chkFullAOI")->setChecked(false);
+        const char* names[] = {"spinOffsetX", "spinWidth", "spinOffsetY", "spinHeight"};
+        for (int i = 0; i + 1 < typed.size(); i += 2)
+            widget.findChild<QSpinBox*>(names[typed[i]])->setValue(typed[i + 1]);
+        QCOMPARE(boxes(widget), aoi);
+        QTRY_COMPARE_WITH_TIMEOUT(countAt(widget, 0, 4), qulonglong(aoi.width() * aoi.height()), 30000);
+        QCOMPARE(countedAoi(widget), aoi);
+    }
+
+    void smallerImageMovesTheOperatorsAoiInside()
+    {
+        ZelPixelHistogramWidget widget(QStringLiteral("cam"));
+        Frame first(Mono8, 640, 480, 5);
+        widget.updateImage(first.info, 8);
+        widget.findChild<QCheckBox*>("chkFullAOI")->setChecked(false);
+        widget.findChild<QSpinBox*>("spinWidth")->setValue(100);
+        widget.findChild<QSpinBox*>("spinOffsetX")->setValue(500);
+        Frame smaller(Mono8, 320, 240, 9);
+        widget.updateImage(smaller.info, 8);
+        // The size fits and is kept; the offset moves in.
+        QCOMPARE(boxes(widget), QRect(220, 0, 100, 240));
+        QTRY_COMPARE_WITH_TIMEOUT(countAt(widget, 0, 9), qulonglong(100 * 240), 30000);
+        QCOMPARE(countedAoi(widget), QRect(220, 0, 100, 240));
     }
 
     void operatorsAoiIsKeptAndResentAfterASizeChange()
@@ -217,10 +280,10 @@ private slots:
         Frame first(Mono8, 640, 480, 5);
         widget.updateImage(first.info, 8);
         widget.findChild<QCheckBox*>("chkFullAOI")->setChecked(false);
-        widget.findChild<QSpinBox*>("spinOffsetX")->setValue(10);
-        widget.findChild<QSpinBox*>("spinOffsetY")->setValue(20);
         widget.findChild<QSpinBox*>("spinWidth")->setValue(100);
         widget.findChild<QSpinBox*>("spinHeight")->setValue(50);
+        widget.findChild<QSpinBox*>("spinOffsetX")->setValue(10);
+        widget.findChild<QSpinBox*>("spinOffsetY")->setValue(20);
         QTRY_COMPARE_WITH_TIMEOUT(countedAoi(widget), QRect(10, 20, 100, 50), 30000);
         QTRY_COMPARE_WITH_TIMEOUT(countAt(widget, 0, 5), qulonglong(5000), 30000);
 
@@ -243,23 +306,10 @@ private slots:
         widget.updateImage(frame.info, 8);
         QTRY_COMPARE_WITH_TIMEOUT(countAt(widget, 0, 3), qulonglong(6000), 30000);
         QCOMPARE(countedAoi(widget), QRect(0, 0, 100, 60));
-    }
-
-    void aoiOutsideTheImageClearsTheCounts()
-    {
-        ZelPixelHistogramWidget widget(QStringLiteral("cam"));
-        Frame frame(Mono8, 200, 100, 4);
-        widget.updateImage(frame.info, 8);
-        QTRY_COMPARE_WITH_TIMEOUT(countAt(widget, 0, 4), qulonglong(20000), 30000);
+        QCOMPARE(boxes(widget), QRect(0, 0, 100, 60));
+        // Unchecked, the boxes start from the image they showed.
         widget.findChild<QCheckBox*>("chkFullAOI")->setChecked(false);
-        widget.findChild<QSpinBox*>("spinWidth")->setValue(50);
-        widget.findChild<QSpinBox*>("spinHeight")->setValue(50);
-        QTRY_COMPARE_WITH_TIMEOUT(countAt(widget, 0, 4), qulonglong(2500), 30000);
-        // The offset box reaches the full width: nothing fits any more.
-        widget.findChild<QSpinBox*>("spinOffsetX")->setValue(200);
-        QCOMPARE(countAt(widget, 0, 4), qulonglong(0));
-        QTest::qWait(100);
-        QCOMPARE(countAt(widget, 0, 4), qulonglong(0));
+        QCOMPARE(countedAoi(widget), QRect(0, 0, 100, 60));
     }
 
     void bayerImageFillsThreeChannels()

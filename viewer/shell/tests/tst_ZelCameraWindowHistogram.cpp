@@ -16,7 +16,29 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <malloc.h>
+
 #include <memory>
+
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+// The sanitizer's allocator counts what is allocated; glibc's is not used.
+extern "C" size_t __sanitizer_get_current_allocated_bytes();
+#endif
+
+namespace {
+
+// Bytes the process holds allocated on the heap now.
+qint64 heapInUse()
+{
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+    return qint64(__sanitizer_get_current_allocated_bytes());
+#else
+    const struct mallinfo2 heap = mallinfo2();
+    return qint64(heap.uordblks) + qint64(heap.hblkhd);
+#endif
+}
+
+} // namespace
 
 using zeltest::SimWorldSdk;
 
@@ -41,6 +63,7 @@ private slots:
     void colourChartFillsThreeChannels();
     void restartingTheStreamWhileCounting();
     void closedHistogramIsForgotten();
+    void openingAndClosingWhileStreamingLeavesNothing();
 
 private:
     bool openWindow(const QString& deviceId)
@@ -159,6 +182,47 @@ void TestZelCameraWindowHistogram::closedHistogramIsForgotten()
     QTest::qWait(100);
     stop();
     QVERIFY(openHistogram());
+}
+
+void TestZelCameraWindowHistogram::openingAndClosingWhileStreamingLeavesNothing()
+{
+    QVERIFY(openWindow("GEV-G2-0002"));
+    QCOMPARE(run("stream.pattern GEV-G2-0002 ColourChart"), 0);
+    start();
+    // One round: three images shown, with the histogram open and closed
+    // around the first two when asked.
+    const auto round = [this](bool withHistogram) {
+        QPointer<ZelPixelHistogramWidget> histogram;
+        if (withHistogram) {
+            histogram = openHistogram();
+            QVERIFY(histogram);
+        }
+        frames(2);
+        if (withHistogram) {
+            QTRY_VERIFY_WITH_TIMEOUT(total(histogram->histogramModel(), 1) > 0, 30000);
+            histogram->close();
+            QTRY_VERIFY_WITH_TIMEOUT(!histogram, 30000);
+        } else {
+            QTest::qWait(20);
+        }
+        frames(1);
+        QTest::qWait(20);
+    };
+    const int rounds = 20;
+    const auto growth = [&](bool withHistogram) {
+        const qint64 before = heapInUse();
+        for (int i = 0; i < rounds && !QTest::currentTestFailed(); ++i)
+            round(withHistogram);
+        return (heapInUse() - before) / rounds;
+    };
+    // The first rounds fill what stays for the process: caches, fonts.
+    for (int i = 0; i < 5 && !QTest::currentTestFailed(); ++i)
+        round(true);
+    const qint64 streaming = growth(false);
+    const qint64 opened = growth(true);
+    stop();
+    QVERIFY2(opened - streaming < 48 * 1024,
+             qPrintable(QStringLiteral("%1 bytes per open and close, %2 per round without").arg(opened).arg(streaming)));
 }
 
 QTEST_MAIN(TestZelCameraWindowHistogram)
