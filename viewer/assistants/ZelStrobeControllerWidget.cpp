@@ -66,6 +66,7 @@ ZelStrobeControllerWidget::ZelStrobeControllerWidget(ZelFeatureManager* remoteDe
             &ZelStrobeControllerWidget::_onLineHovered);
     connect(featureManager, &ZelFeatureManager::featureInvalidated, this,
             &ZelStrobeControllerWidget::_onFeatureInvalidated);
+    settingCallbacks.reset(new ZelInvalidationHold(featureManager, {"StrobeDuration", "StrobeDelay", "StrobePolarity"}));
 
     readCamera();
     setUpLineStyles();
