@@ -10,6 +10,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QHeaderView>
+#include <QLabel>
 #include <QPointer>
 #include <QPushButton>
 #include <QScrollBar>
@@ -164,6 +165,10 @@ void TestZelIOConfigWidget::lampsFollowTheEntryValue()
     QFETCH(QStringList, high);
     QFETCH(QList<bool>, lamps);
     QVERIFY(open(deviceId));
+    // Every lamp has one size, lit or not, changed or not.
+    const auto lampSize = [](const ZelIOConfigItem* line) { return line->statusWidget->label()->pixmap(Qt::ReturnByValue).size(); };
+    for (ZelIOConfigItem* line : window->lineItems())
+        QCOMPARE(lampSize(line), QSize(24, 24));
     for (ZelIOConfigItem* line : window->lineItems())
         QCOMPARE(run(QString("line.level %1 \"%2\" %3").arg(deviceId, line->lineName).arg(high.contains(line->lineName))), 0);
     for (int r = 0; r < lamps.size(); ++r)
@@ -172,6 +177,8 @@ void TestZelIOConfigWidget::lampsFollowTheEntryValue()
     const QString first = item(0)->lineName;
     QCOMPARE(run(QString("line.level %1 \"%2\" %3").arg(deviceId, first).arg(!lamps.at(0))), 0);
     QTRY_COMPARE(item(0)->statusWidget->status(), !lamps.at(0));
+    for (ZelIOConfigItem* line : window->lineItems())
+        QCOMPARE(lampSize(line), QSize(24, 24));
 }
 
 void TestZelIOConfigWidget::inverterWritesSelectorThenValue()
