@@ -46,7 +46,8 @@ ZelIOConfigWidget::ZelIOConfigWidget(ZelFeatureManager* remoteDevice, QString ca
     timer.setInterval(100);
     connect(&timer, &QTimer::timeout, this, &ZelIOConfigWidget::_onTimeOut);
     connect(featureManager, &ZelFeatureManager::featureInvalidated, this, &ZelIOConfigWidget::_onFeatureInvalidated);
-    lineCallbacks.reset(new ZelInvalidationHold(featureManager, {"LineSelector", "LineInverter", "LineSource"}));
+    if (!items.isEmpty())
+        lineCallbacks.reset(new ZelInvalidationHold(featureManager, {"LineSelector", "LineInverter", "LineSource"}));
     timer.start(100);
 }
 

@@ -66,9 +66,12 @@ ZelStrobeControllerWidget::ZelStrobeControllerWidget(ZelFeatureManager* remoteDe
             &ZelStrobeControllerWidget::_onLineHovered);
     connect(featureManager, &ZelFeatureManager::featureInvalidated, this,
             &ZelStrobeControllerWidget::_onFeatureInvalidated);
-    settingCallbacks.reset(new ZelInvalidationHold(featureManager, {"StrobeDuration", "StrobeDelay", "StrobePolarity"}));
 
     readCamera();
+    // Without strobes there is nothing to hear of.
+    if (strobeSelector)
+        settingCallbacks.reset(
+            new ZelInvalidationHold(featureManager, {"StrobeDuration", "StrobeDelay", "StrobePolarity"}));
     setUpLineStyles();
     setUpColors();
 }
