@@ -337,13 +337,7 @@ int ZelFeatureManager::UnregisterTransferCB()
 
 void ZelFeatureManager::RegisterInvalidateCB(const char* name)
 {
-    const char* const function = "ZelFeatureManager::RegisterInvalidateCB";
-    const ORV_FEATURE_HANDLE feature = lookUp(name, function);
-    if (!feature)
-        return;
-    std::lock_guard<std::mutex> lock(m_watchMutex);
-    m_registered.insert(name);
-    addCallback(feature, name, function);
+    watch(name, true, "ZelFeatureManager::RegisterInvalidateCB");
 }
 
 void ZelFeatureManager::UnregisterInvalidateCB(const char* name)
@@ -362,13 +356,7 @@ void ZelFeatureManager::UnregisterInvalidateCB(const char* name)
 
 void ZelFeatureManager::HoldInvalidateCB(const char* name)
 {
-    const char* const function = "ZelFeatureManager::HoldInvalidateCB";
-    const ORV_FEATURE_HANDLE feature = lookUp(name, function);
-    if (!feature)
-        return;
-    std::lock_guard<std::mutex> lock(m_watchMutex);
-    ++m_holds[name];
-    addCallback(feature, name, function);
+    watch(name, false, "ZelFeatureManager::HoldInvalidateCB");
 }
 
 void ZelFeatureManager::ReleaseInvalidateCB(const char* name)
@@ -387,8 +375,16 @@ void ZelFeatureManager::ReleaseInvalidateCB(const char* name)
         removeCallback(name, "ZelFeatureManager::ReleaseInvalidateCB");
 }
 
-void ZelFeatureManager::addCallback(ORV_FEATURE_HANDLE feature, const char* name, const char* function)
+void ZelFeatureManager::watch(const char* name, bool byTree, const char* function)
 {
+    const ORV_FEATURE_HANDLE feature = lookUp(name, function);
+    if (!feature)
+        return;
+    std::lock_guard<std::mutex> lock(m_watchMutex);
+    if (byTree)
+        m_registered.insert(name);
+    else
+        ++m_holds[name];
     const int rc = ZelFeatureCallbacks::instance().addInvalidation(m_listener, m_module, feature, name);
     if (rc != ORV_SUCCESS)
         ZelTrace(ZEL_TRACE_ERROR, "%s Failed! OrvFeatureRegisterInvalidateCB:%s %d", function, name, rc);

@@ -94,8 +94,9 @@ private:
     ORV_FEATURE_HANDLE lookUp(const char* name, const char* function);
     bool readInfo(ORV_FEATURE_HANDLE feature, ORV_FEATURE_INFO& info, const char* function);
     void notifyInvalidated(const std::string& featureName);
-    // The SDK side of a registration; called under m_watchMutex.
-    void addCallback(ORV_FEATURE_HANDLE feature, const char* name, const char* function);
+    // The tree's registration (byTree) or a tool's hold of a feature's callback.
+    void watch(const char* name, bool byTree, const char* function);
+    // The SDK side of an unregistration; called under m_watchMutex.
     void removeCallback(const char* name, const char* function);
     void notifyTransfer(qint64 remaining, const QString& fileName, const QString& operation);
 

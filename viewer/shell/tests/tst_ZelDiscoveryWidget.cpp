@@ -69,6 +69,14 @@ private slots:
 
 private:
     QList<ZelCameraManager*> makeManagers(const QStringList& files);
+    // The window over the GigE producer, shown, with its seven cameras listed.
+    bool showGigECameras()
+    {
+        makeManagers({"orv_gev_tl.cti"});
+        widget.reset(new ZelDiscoveryWidget(managers));
+        widget->show();
+        return QTest::qWaitFor([this] { return cameraKeys(tree()->model()).size() == 7; }, 5000);
+    }
     ZelDiscoveryTreeView* tree() { return widget->findChild<ZelDiscoveryTreeView*>("treeViewDiscover"); }
     QComboBox* types() { return widget->findChild<QComboBox*>("cmbCameraType"); }
     QComboBox* ports() { return widget->findChild<QComboBox*>("cmbCLPortID"); }
@@ -206,10 +214,7 @@ void TestZelDiscoveryWidget::clicksOnTheTreeSelectAndOpen_data()
 void TestZelDiscoveryWidget::clicksOnTheTreeSelectAndOpen()
 {
     QFETCH(int, detailRow);
-    makeManagers({"orv_gev_tl.cti"});
-    widget.reset(new ZelDiscoveryWidget(managers));
-    widget->show();
-    QTRY_COMPARE(cameraKeys(tree()->model()).size(), 7);
+    QVERIFY(showGigECameras());
     const QModelIndex group = tree()->model()->index(0, 0);
     const QModelIndex g1 = tree()->model()->index(0, 0, group);
     const QModelIndex clicked = detailRow < 0 ? g1 : tree()->model()->index(detailRow, 0, g1);
@@ -238,10 +243,7 @@ void TestZelDiscoveryWidget::clicksOnTheTreeSelectAndOpen()
 // one the keys reached selected, and OK opens that one.
 void TestZelDiscoveryWidget::keysChooseTheCameraOkOpens()
 {
-    makeManagers({"orv_gev_tl.cti"});
-    widget.reset(new ZelDiscoveryWidget(managers));
-    widget->show();
-    QTRY_COMPARE(cameraKeys(tree()->model()).size(), 7);
+    QVERIFY(showGigECameras());
     const QModelIndex group = tree()->model()->index(0, 0);
     const QModelIndex g1 = tree()->model()->index(0, 0, group);
     const QModelIndex g2 = tree()->model()->index(1, 0, group);
