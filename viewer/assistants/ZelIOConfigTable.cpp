@@ -43,7 +43,7 @@ ZelCenteredCheckBoxWidget::~ZelCenteredCheckBoxWidget()
 ZelIOConfigStatusWidget::ZelIOConfigStatusWidget(QWidget* parent) : QWidget(parent), m_label(new QLabel(this))
 {
     centredLayout(this, m_label);
-    m_label->setPixmap(QPixmap(QStringLiteral(":/res/icon/red_light.png")));
+    showLamp(false);
 }
 
 ZelIOConfigStatusWidget::~ZelIOConfigStatusWidget()
@@ -55,10 +55,16 @@ void ZelIOConfigStatusWidget::setStatus(bool on)
 {
     if (on == m_status)
         return;
+    showLamp(on);
+    m_status = on;
+}
+
+void ZelIOConfigStatusWidget::showLamp(bool on)
+{
+    // One size from the start: a lamp that never changed is no bigger.
     const QPixmap lamp(on ? QStringLiteral(":/res/icon/green_light.png") : QStringLiteral(":/res/icon/red_light.png"));
     m_label->setPixmap(lamp.scaled(24, 24, Qt::KeepAspectRatio, Qt::SmoothTransformation));
     m_label->setScaledContents(true);
-    m_status = on;
 }
 
 ZelIOConfigItem::ZelIOConfigItem(const QString& lineName, bool inverter, const QStringList& sources,

@@ -55,6 +55,8 @@ public:
     QLabel* label() const { return m_label; }
 
 private:
+    void showLamp(bool on);
+
     QLabel* m_label;
     bool m_status = false;
 };

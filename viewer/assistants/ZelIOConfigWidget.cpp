@@ -4,6 +4,7 @@
 #include "ZelIOConfigTable.h"
 
 #include <QCheckBox>
+#include <QEvent>
 #include <QHeaderView>
 #include <QSignalBlocker>
 #include <QVBoxLayout>
@@ -45,12 +46,15 @@ ZelIOConfigWidget::ZelIOConfigWidget(ZelFeatureManager* remoteDevice, QString ca
     timer.setInterval(100);
     connect(&timer, &QTimer::timeout, this, &ZelIOConfigWidget::_onTimeOut);
     connect(featureManager, &ZelFeatureManager::featureInvalidated, this, &ZelIOConfigWidget::_onFeatureInvalidated);
+    if (!items.isEmpty())
+        lineCallbacks.reset(new ZelInvalidationHold(featureManager, {"LineSelector", "LineInverter", "LineSource"}));
     timer.start(100);
 }
 
 ZelIOConfigWidget::~ZelIOConfigWidget()
 {
     timer.stop();
+    lineCallbacks.reset();
     qDeleteAll(items);
     items.clear();
 }
@@ -191,15 +195,69 @@ void ZelIOConfigWidget::_onFeatureInvalidated(QString name)
     for (ZelIOConfigItem* item : qAsConst(items)) {
         ZelFeatureData selector;
         featureManager->GetData(lineSelector, selector);
-        if (currentEntry(selector).compare(item->lineName, Qt::CaseInsensitive) != 0)
-            continue;
-        ZelFeatureData mode, inverter, status, source;
-        featureManager->GetData("LineMode", mode);
-        featureManager->GetData("LineInverter", inverter);
-        featureManager->GetData("LineStatus", status);
-        featureManager->GetData("LineSource", source);
+        if (currentEntry(selector).compare(item->lineName, Qt::CaseInsensitive) == 0)
+            showSelectedLine(item, false);
+    }
+}
+
+void ZelIOConfigWidget::showSelectedLine(ZelIOConfigItem* item, bool quietly)
+{
+    ZelFeatureData mode, inverter, status, source;
+    featureManager->GetData("LineMode", mode);
+    featureManager->GetData("LineInverter", inverter);
+    featureManager->GetData("LineStatus", status);
+    featureManager->GetData("LineSource", source);
+    if (!quietly) {
+        // A changed box writes the same value back, as an edit would.
         item->inverterBox->checkBox()->setChecked(inverter.value.toBool());
         item->sourceBox->setCurrentText(currentEntry(source));
         item->statusWidget->setStatus(status.value.toBool());
+        return;
     }
+    {
+        const QSignalBlocker blockInverter(item->inverterBox);
+        const QSignalBlocker blockSource(item->sourceBox);
+        item->inverterBox->checkBox()->setChecked(inverter.value.toBool());
+        const int index = source.info.enumIndex;
+        if (index >= 0 && index < item->sourceBox->count())
+            item->sourceBox->setCurrentIndex(index);
+        item->sourceIndex = item->sourceBox->currentIndex();
+    }
+    item->statusWidget->setStatus(status.value.toBool());
+    const QString modeName = currentEntry(mode);
+    if (modeName.isEmpty() || modeName == item->modeName)
+        return;
+    item->modeName = modeName;
+    for (int row = 0; row < ui.tableWidget->rowCount(); ++row) {
+        if (ui.tableWidget->cellWidget(row, ZelIOConfigTableWidget::InvColumn) == item->inverterBox) {
+            if (QTableWidgetItem* cell = ui.tableWidget->item(row, ZelIOConfigTableWidget::ModeColumn))
+                cell->setText(modeName);
+        }
+    }
+}
+
+void ZelIOConfigWidget::rereadLines()
+{
+    if (items.isEmpty())
+        return;
+    ZelFeatureData selector;
+    if (!featureManager->GetData(lineSelector, selector))
+        return;
+    const qint64 selected = selector.info.enumIndex;
+    // The window's own selector writes are no news to anyone.
+    featureManager->EnableInvalidation(false);
+    for (ZelIOConfigItem* item : qAsConst(items)) {
+        if (featureManager->SetValue(lineSelector, QVariant(item->lineIndex), false))
+            showSelectedLine(item, true);
+    }
+    if (selected >= 0)
+        featureManager->SetValue(lineSelector, QVariant(selected), false);
+    featureManager->EnableInvalidation(true);
+}
+
+void ZelIOConfigWidget::changeEvent(QEvent* event)
+{
+    QWidget::changeEvent(event);
+    if (event->type() == QEvent::ActivationChange && isActiveWindow())
+        rereadLines();
 }

@@ -8,8 +8,11 @@
 #include <QTimer>
 #include <QWidget>
 
+#include <memory>
+
 class QVBoxLayout;
 class ZelFeatureManager;
+class ZelInvalidationHold;
 class ZelIOConfigItem;
 class ZelIOConfigTableWidget;
 struct ZelFeatureData;
@@ -35,6 +38,11 @@ public:
 signals:
     void requestInvalidate();
 
+protected:
+    // Activated again, the window reads every line: another tool, the tree
+    // or a TCP client may have changed lines it was not told of.
+    void changeEvent(QEvent* event) override;
+
 private slots:
     void onLineInvertCheckBoxToggled(bool bChecked);
     void onLineSourceComboBoxCurrentIndexChanged(int index);
@@ -52,6 +60,11 @@ private:
     // cannot be read, to what they showed), without writing anything.
     void restoreInverter(ZelIOConfigItem* item, bool reread, bool previous);
     void restoreSource(ZelIOConfigItem* item, bool reread, int previous);
+    // Reads every line and shows it without writing anything back; the
+    // camera's LineSelector is left as it was.
+    void rereadLines();
+    // Shows the line the camera's LineSelector addresses in the item's row.
+    void showSelectedLine(ZelIOConfigItem* item, bool quietly);
 
     Form ui{};
     ZelFeatureManager* featureManager;
@@ -59,6 +72,8 @@ private:
     ORV_FEATURE_HANDLE lineStatusAll = 0;
     QTimer timer;
     QList<ZelIOConfigItem*> items;
+    // Callbacks of the line features, whether or not the tree shows them.
+    std::unique_ptr<ZelInvalidationHold> lineCallbacks;
 };
 
 #endif // ZELIOCONFIGWIDGET_H

@@ -68,6 +68,10 @@ ZelStrobeControllerWidget::ZelStrobeControllerWidget(ZelFeatureManager* remoteDe
             &ZelStrobeControllerWidget::_onFeatureInvalidated);
 
     readCamera();
+    // Without strobes there is nothing to hear of.
+    if (strobeSelector)
+        settingCallbacks.reset(
+            new ZelInvalidationHold(featureManager, {"StrobeDuration", "StrobeDelay", "StrobePolarity"}));
     setUpLineStyles();
     setUpColors();
 }

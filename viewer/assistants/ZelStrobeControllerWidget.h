@@ -7,6 +7,8 @@
 #include <QString>
 #include <QWidget>
 
+#include <memory>
+
 class QCheckBox;
 class QComboBox;
 class QGroupBox;
@@ -14,6 +16,7 @@ class QLabel;
 class QToolButton;
 class ZelDoubleSliderBox;
 class ZelFeatureManager;
+class ZelInvalidationHold;
 class ZelLineStatusBar;
 class ZelStrobeControlPlot;
 
@@ -84,6 +87,8 @@ private:
     ORV_FEATURE_HANDLE strobePolarity = 0;
     // What each row shows, so that a refused write can put it back.
     double shown[rowCount][int(Setting::Count)] = {};
+    // Callbacks of the strobe settings, whether or not the tree shows them.
+    std::unique_ptr<ZelInvalidationHold> settingCallbacks;
 };
 
 #endif // ZELSTROBECONTROLLERWIDGET_H

@@ -337,13 +337,7 @@ int ZelFeatureManager::UnregisterTransferCB()
 
 void ZelFeatureManager::RegisterInvalidateCB(const char* name)
 {
-    const char* const function = "ZelFeatureManager::RegisterInvalidateCB";
-    const ORV_FEATURE_HANDLE feature = lookUp(name, function);
-    if (!feature)
-        return;
-    const int rc = ZelFeatureCallbacks::instance().addInvalidation(m_listener, m_module, feature, name);
-    if (rc != ORV_SUCCESS)
-        ZelTrace(ZEL_TRACE_ERROR, "%s Failed! OrvFeatureRegisterInvalidateCB:%s %d", function, name, rc);
+    watch(name, true, "ZelFeatureManager::RegisterInvalidateCB");
 }
 
 void ZelFeatureManager::UnregisterInvalidateCB(const char* name)
@@ -354,6 +348,50 @@ void ZelFeatureManager::UnregisterInvalidateCB(const char* name)
         return;
     }
     lookUp(name, function);
+    std::lock_guard<std::mutex> lock(m_watchMutex);
+    m_registered.erase(name);
+    if (m_holds.count(name) == 0)
+        removeCallback(name, function);
+}
+
+void ZelFeatureManager::HoldInvalidateCB(const char* name)
+{
+    watch(name, false, "ZelFeatureManager::HoldInvalidateCB");
+}
+
+void ZelFeatureManager::ReleaseInvalidateCB(const char* name)
+{
+    if (!name)
+        return;
+    std::lock_guard<std::mutex> lock(m_watchMutex);
+    const auto held = m_holds.find(name);
+    // A feature that was missing when held was never held.
+    if (held == m_holds.end())
+        return;
+    if (--held->second > 0)
+        return;
+    m_holds.erase(held);
+    if (m_registered.count(name) == 0)
+        removeCallback(name, "ZelFeatureManager::ReleaseInvalidateCB");
+}
+
+void ZelFeatureManager::watch(const char* name, bool byTree, const char* function)
+{
+    const ORV_FEATURE_HANDLE feature = lookUp(name, function);
+    if (!feature)
+        return;
+    std::lock_guard<std::mutex> lock(m_watchMutex);
+    if (byTree)
+        m_registered.insert(name);
+    else
+        ++m_holds[name];
+    const int rc = ZelFeatureCallbacks::instance().addInvalidation(m_listener, m_module, feature, name);
+    if (rc != ORV_SUCCESS)
+        ZelTrace(ZEL_TRACE_ERROR, "%s Failed! OrvFeatureRegisterInvalidateCB:%s %d", function, name, rc);
+}
+
+void ZelFeatureManager::removeCallback(const char* name, const char* function)
+{
     // Removed also when the feature has gone meanwhile.
     const int rc = ZelFeatureCallbacks::instance().removeInvalidation(m_listener, m_module, name);
     if (rc != ORV_SUCCESS)
@@ -369,4 +407,21 @@ void ZelFeatureManager::notifyInvalidated(const std::string& featureName)
 void ZelFeatureManager::notifyTransfer(qint64 remaining, const QString& fileName, const QString& operation)
 {
     emit updateTransferProcess(remaining, fileName, operation);
+}
+
+ZelInvalidationHold::ZelInvalidationHold(ZelFeatureManager* manager, std::initializer_list<const char*> names)
+    : m_manager(manager), m_names(names.begin(), names.end())
+{
+    if (m_manager) {
+        for (const std::string& name : m_names)
+            m_manager->HoldInvalidateCB(name.c_str());
+    }
+}
+
+ZelInvalidationHold::~ZelInvalidationHold()
+{
+    if (m_manager) {
+        for (const std::string& name : m_names)
+            m_manager->ReleaseInvalidateCB(name.c_str());
+    }
 }

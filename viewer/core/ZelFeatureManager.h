@@ -6,13 +6,19 @@
 #include "ZelFeatureData.h"
 
 #include <QObject>
+#include <QPointer>
 #include <QString>
 #include <QVariant>
 
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
+#include <initializer_list>
+#include <map>
+#include <mutex>
+#include <set>
 #include <string>
+#include <vector>
 
 // The GenICam features of one SDK module (system, interface, device, remote
 // device or data stream). Keeps no feature handles and no cache: every call
@@ -72,6 +78,11 @@ public:
 
     void RegisterInvalidateCB(const char* name);
     void UnregisterInvalidateCB(const char* name);
+    // A tool window's own hold on a feature's callback. The feature tree
+    // registers and unregisters as its rows show and hide; the callback stays
+    // while the tree's registration or any hold wants it.
+    void HoldInvalidateCB(const char* name);
+    void ReleaseInvalidateCB(const char* name);
 
 signals:
     void featureInvalidated(QString featureName);
@@ -83,11 +94,34 @@ private:
     ORV_FEATURE_HANDLE lookUp(const char* name, const char* function);
     bool readInfo(ORV_FEATURE_HANDLE feature, ORV_FEATURE_INFO& info, const char* function);
     void notifyInvalidated(const std::string& featureName);
+    // The tree's registration (byTree) or a tool's hold of a feature's callback.
+    void watch(const char* name, bool byTree, const char* function);
+    // The SDK side of an unregistration; called under m_watchMutex.
+    void removeCallback(const char* name, const char* function);
     void notifyTransfer(qint64 remaining, const QString& fileName, const QString& operation);
 
     const ORV_MODULE_HANDLE m_module;
     std::atomic<bool> m_emitInvalidation{true};
     const ZelFeatureCallbacks::ListenerPtr m_listener;
+    // Who wants each callback: the tree's registrations and the tools' holds.
+    std::mutex m_watchMutex;
+    std::set<std::string> m_registered;
+    std::map<std::string, int> m_holds;
+};
+
+// A tool's holds on some features' callbacks, released when it goes; the
+// manager may be gone first.
+class ZelInvalidationHold
+{
+public:
+    ZelInvalidationHold(ZelFeatureManager* manager, std::initializer_list<const char*> names);
+    ~ZelInvalidationHold();
+    ZelInvalidationHold(const ZelInvalidationHold&) = delete;
+    ZelInvalidationHold& operator=(const ZelInvalidationHold&) = delete;
+
+private:
+    QPointer<ZelFeatureManager> m_manager;
+    std::vector<std::string> m_names;
 };
 
 #endif // ZELFEATUREMANAGER_H

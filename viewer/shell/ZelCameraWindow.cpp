@@ -27,6 +27,7 @@
 #include <QtEndian>
 
 #include <algorithm>
+#include <limits>
 
 namespace {
 
@@ -34,6 +35,11 @@ constexpr uint32_t defectPixelRevisionRegister = 0x10004040;
 const char* const startFailedText = "StartAcquisition failed!";
 // How often a deletion that waits for a dialog looks again.
 constexpr int dialogRetryMs = 100;
+
+// Images count as stopped after this many frame periods without one, and
+// never sooner than the floor, which a busy GUI thread may take between two.
+constexpr double stalledFramePeriods = 3.0;
+constexpr int stalledFloorMs = 1000;
 
 } // namespace
 
@@ -49,6 +55,10 @@ ZelCameraWindow::ZelCameraWindow(ZelCamera* camera, int accessMode, QWidget* par
     m_connectionEvents = new ZelEventManager(camera->deviceHandle, ORV_EVENT_TYPE_DEVICE_CONNECTION, this);
     connect(m_connectionEvents, &ZelEventManager::triggered, this, &ZelCameraWindow::_onConnectionStatusChanged);
     m_connectionEvents->Enable();
+
+    m_rateWatch = new QTimer(this);
+    m_rateWatch->setSingleShot(true);
+    connect(m_rateWatch, &QTimer::timeout, this, &ZelCameraWindow::_onImagesStalled);
 
     m_readOnly = !(accessMode == ORV_ACCESS_MODE_CONTROL || accessMode == ORV_ACCESS_MODE_EXCLUSIVE);
     m_stream = m_readOnly ? nullptr : camera->dataStream;
@@ -437,6 +447,9 @@ bool ZelCameraWindow::startStream()
     // Rates of an earlier run say nothing about this one.
     m_frameRateLabel->setText(QString::fromLatin1(statusSpecs[FrameRateSpec].text));
     m_dataRateLabel->setText(QString::fromLatin1(statusSpecs[DataRateSpec].text));
+    m_rateWatch->stop();
+    m_framePeriodMs = 0;
+    m_imagesStalled = false;
     clearLastImage();
     m_streamErrorShown = false;
     connectStream();
@@ -536,6 +549,7 @@ void ZelCameraWindow::stopCapture()
     if (!m_stream || !m_stream->IsStarted())
         return;
     disconnectStream();
+    m_rateWatch->stop();
     m_stream->StopAcquisition();
     m_propertyWidget->setAcquisitionState(0);
     m_propertyWidget->refreshCurrentTree();
@@ -572,6 +586,13 @@ void ZelCameraWindow::_onNewImageRecieved(ZelAcqBufferPtr buffer)
         m_firstImagePending = false;
     }
     m_view->setImage(m_lastDisplay);
+    if (m_imagesStalled) {
+        // Images again: the rate is unknown until the stream reports it.
+        m_imagesStalled = false;
+        m_frameRateLabel->setText(QString::fromLatin1(statusSpecs[FrameRateSpec].text));
+        m_dataRateLabel->setText(QString::fromLatin1(statusSpecs[DataRateSpec].text));
+    }
+    watchImageRate();
     if (auto* histogram = qobject_cast<ZelPixelHistogramWidget*>(m_tools[int(ZelCameraTool::PixelHistogram)]))
         histogram->updateImage(m_lastDisplay, m_bitDepth);
     m_imageIdLabel->setText(QStringLiteral("Image ID: ") + QString::number(quint64(own.imageId)));
@@ -583,11 +604,32 @@ void ZelCameraWindow::_onNewImageRecieved(ZelAcqBufferPtr buffer)
 void ZelCameraWindow::_onUpdateFrameRate(QString frameRate)
 {
     m_frameRateLabel->setText(QStringLiteral("Camera FPS: ") + frameRate);
+    const double rate = frameRate.toDouble();
+    m_framePeriodMs = rate > 0 ? 1000.0 / rate : 0;
+    m_imagesStalled = false;
+    watchImageRate();
 }
 
 void ZelCameraWindow::_onUpdateDataRate(QString dataRate)
 {
     m_dataRateLabel->setText(QStringLiteral("Data Rate(MB/s): ") + dataRate);
+}
+
+void ZelCameraWindow::watchImageRate()
+{
+    if (m_framePeriodMs <= 0)
+        return;
+    const double wait = qMax(double(stalledFloorMs), stalledFramePeriods * m_framePeriodMs);
+    m_rateWatch->start(int(qMin(wait, double(std::numeric_limits<int>::max()))));
+}
+
+void ZelCameraWindow::_onImagesStalled()
+{
+    if (!m_stream || !m_stream->IsStarted())
+        return;
+    m_imagesStalled = true;
+    m_frameRateLabel->setText(QStringLiteral("Camera FPS: ") + QString::number(0.0, 'f', 1));
+    m_dataRateLabel->setText(QStringLiteral("Data Rate(MB/s): ") + QString::number(0.0, 'f', 4));
 }
 
 void ZelCameraWindow::_onUpdateImageLost(QString numImageLost)

@@ -16,6 +16,7 @@
 class QDockWidget;
 class QLabel;
 class QProgressDialog;
+class QTimer;
 class ZelDefectPixelCorrection;
 class QTcpSocket;
 class ZelCameraDataStream;
@@ -72,6 +73,8 @@ public:
     // Stores the camera's settings in the active user set (user set 1 when
     // the default set is active); the result of the last step.
     bool saveUserSet();
+    // Whether the camera has user sets to store settings in.
+    bool hasUserSets() const;
 
 public slots:
     void onShowLutWidget();
@@ -135,6 +138,7 @@ private slots:
     void _onDeviceResetClicked();
     void _onRefreshClicked();
     void _onStreamError(int error);
+    void _onImagesStalled();
     void _onCloseRequested();
     void _onAssistantWidgetDestroyed(QObject* tool);
     void _onSaveImage();
@@ -161,6 +165,8 @@ private:
     void showStartFailure();
     void updatePixelValue(const QPoint& pos);
     void clearLastImage();
+    // Expects the next image within a few frame periods of the last.
+    void watchImageRate();
     void offerTools();
     // How the window builds one tool and makes the tool's own connections.
     struct ToolHook {
@@ -218,6 +224,10 @@ private:
     bool m_firstImagePending = false;
     bool m_disconnected = false;  // the disconnect notice was given
     bool m_streamErrorShown = false; // the stream's error notice of this start
+    // Fires when images stop coming while the stream runs.
+    QTimer* m_rateWatch = nullptr;
+    double m_framePeriodMs = 0;   // of the last reported rate; 0 unknown
+    bool m_imagesStalled = false; // the rates show that none arrive
     int m_busy = 0;               // running camera calls; deletion waits
     bool m_deletePending = false;
     qint64 m_bitDepth = 0;

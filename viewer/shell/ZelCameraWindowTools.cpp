@@ -415,19 +415,29 @@ void ZelCameraWindow::onProgressBarValueChanged(bool done, int value)
         return;
     }
     m_progressDialog->setLabelText(QStringLiteral(" upload to Camera finished (Save Current  Settings) "));
-    const QMessageBox::StandardButton answer = ZelDialogs::message(
-        QMessageBox::NoIcon, nullptr, QStringLiteral("Upload Map To Camera"),
-        QStringLiteral("Upload Map Successful:  do you want to store the map and current camera settings to the "
-                       "active User Set ? ( if <Default User Set> is active the changes will be stored in <User Set "
-                       "1> )"),
-        QMessageBox::Yes | QMessageBox::No);
-    if (answer == QMessageBox::Yes)
-        saveUserSet();
+    // Without user sets there is nothing to store the map in.
+    if (hasUserSets()) {
+        const QMessageBox::StandardButton answer = ZelDialogs::message(
+            QMessageBox::NoIcon, nullptr, QStringLiteral("Upload Map To Camera"),
+            QStringLiteral("Upload Map Successful:  do you want to store the map and current camera settings to the "
+                           "active User Set ? ( if <Default User Set> is active the changes will be stored in <User "
+                           "Set 1> )"),
+            QMessageBox::Yes | QMessageBox::No);
+        if (answer == QMessageBox::Yes)
+            saveUserSet();
+    }
     // The answer may have closed the window's camera meanwhile.
     if (m_progressDialog) {
         m_progressDialog->setLabelText(QStringLiteral(" Upload Map To Camera...... "));
         m_progressDialog->cancel();
     }
+}
+
+bool ZelCameraWindow::hasUserSets() const
+{
+    QVariant selector;
+    ZelFeatureManager* remote = m_camera->remoteDeviceFeatures;
+    return remote && remote->GetValue("UserSetSelector", selector);
 }
 
 bool ZelCameraWindow::saveUserSet()
@@ -451,6 +461,8 @@ bool ZelCameraWindow::saveUserSet()
         if (saved)
             ZelDialogs::information(this, QStringLiteral("User Set Control    "),
                                     QStringLiteral("   Save Setting successful     "));
+        else
+            ZelDialogs::critical(this, QStringLiteral("User Set Control    "), QStringLiteral("Save Setting failed!"));
     }
     remote->SetValue("GevHeartbeatTimeout", QVariant(qint64(3000)));
     return saved;
@@ -533,6 +545,9 @@ void ZelCameraWindow::_onLoadSettings()
     if (name.isNull())
         return;
     const bool loaded = withoutInvalidation([&] { return m_camera->LoadSettings(name); });
+    // The load's reports were held back: the tree reads its features once.
+    // A failed load may have applied some lines all the same.
+    m_propertyWidget->refreshCurrentTree();
     ZelDialogs::information(m_propertyWidget, QStringLiteral("Load Settings"),
                             loaded ? QStringLiteral("Load Successful!") : QStringLiteral("Load Failed!"));
 }

@@ -3,6 +3,7 @@
 #include "ZelDiscoverTreeModel.h"
 
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QMouseEvent>
 
 ZelDiscoveryTreeView::ZelDiscoveryTreeView(QWidget* parent)
@@ -14,11 +15,28 @@ ZelDiscoveryTreeView::ZelDiscoveryTreeView(QWidget* parent)
 QItemSelectionModel::SelectionFlags ZelDiscoveryTreeView::selectionCommand(const QModelIndex& index,
                                                                          const QEvent* event) const
 {
-    // The discovery widget's click handler selects a camera with its detail
-    // rows, or clears it; a press that toggled the row first would undo that.
-    if (event && dynamic_cast<const QMouseEvent*>(event))
+    // The discovery widget selects a camera with its detail rows, or clears
+    // it, on a click or a key that moves the current row; a press that
+    // toggled one row first would undo that.
+    if (event && (dynamic_cast<const QMouseEvent*>(event) || dynamic_cast<const QKeyEvent*>(event)))
         return QItemSelectionModel::NoUpdate;
     return QTreeView::selectionCommand(index, event);
+}
+
+void ZelDiscoveryTreeView::keyPressEvent(QKeyEvent* event)
+{
+    const QPersistentModelIndex before = currentIndex();
+    const QString text = event->text();
+    // A model name is typed whole: its '-' (or a '+', '*') searches on
+    // instead of collapsing or expanding rows.
+    const bool typed = text.size() == 1 && text.at(0).isPrint() && !text.at(0).isSpace() &&
+                       !(event->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier));
+    if (typed)
+        keyboardSearch(text);
+    else
+        QTreeView::keyPressEvent(event);
+    if (currentIndex() != before)
+        emit currentMovedByKey(currentIndex());
 }
 
 ZelDiscoveryTreeView::~ZelDiscoveryTreeView()

@@ -29,9 +29,15 @@ public:
 
     ZelDiscoverTreeModel* findModel(const QString& tlType) const;
 
+signals:
+    // The operator moved the current row with the keyboard (arrows, or
+    // typing the start of a name).
+    void currentMovedByKey(QModelIndex current);
+
 protected:
     QItemSelectionModel::SelectionFlags selectionCommand(const QModelIndex& index,
                                                          const QEvent* event = nullptr) const override;
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     void fitAndExpand();

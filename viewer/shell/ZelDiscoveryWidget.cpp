@@ -182,6 +182,8 @@ void ZelDiscoveryWidget::setupUi()
     ui->treeViewDiscover->setSizePolicy(QSizePolicy::MinimumExpanding, QSizePolicy::MinimumExpanding);
     ui->treeViewDiscover->setSelectionMode(QAbstractItemView::MultiSelection);
     ui->treeViewDiscover->setExpandsOnDoubleClick(false);
+    connect(ui->treeViewDiscover, &ZelDiscoveryTreeView::currentMovedByKey, this,
+            &ZelDiscoveryWidget::_onTreeCurrentMovedByKey);
     verticalLayout->addWidget(ui->treeViewDiscover);
 
     ui->pbDiscoveryProgress = new QProgressBar(this);
@@ -425,14 +427,31 @@ void ZelDiscoveryWidget::_onSelectionChanged()
         applyCameras(it.key(), it.value());
 }
 
-void ZelDiscoveryWidget::on_treeViewDiscover_clicked(QModelIndex index)
+QModelIndex ZelDiscoveryWidget::cameraRowOf(const QModelIndex& index)
 {
     const QString kind = index.data(ZelDiscoverTreeItem::NodeKindRole).toString();
-    QModelIndex target;
     if (kind.compare(QLatin1String("DeviceModelNode"), Qt::CaseInsensitive) == 0)
-        target = index;
-    else if (kind.compare(QLatin1String("DeviceInfoNode"), Qt::CaseInsensitive) == 0)
-        target = index.parent();
+        return index;
+    if (kind.compare(QLatin1String("DeviceInfoNode"), Qt::CaseInsensitive) == 0)
+        return index.parent();
+    return QModelIndex();
+}
+
+void ZelDiscoveryWidget::selectCamera(const QModelIndex& cameraRow)
+{
+    QItemSelectionModel* selection = ui->treeViewDiscover->selectionModel();
+    if (!selection)
+        return;
+    QItemSelection rows(cameraRow, cameraRow);
+    const QAbstractItemModel* model = cameraRow.model();
+    for (int row = 0; model->index(row, 0, cameraRow).isValid(); ++row)
+        rows.select(model->index(row, 0, cameraRow), model->index(row, 0, cameraRow));
+    selection->select(rows, QItemSelectionModel::ClearAndSelect);
+}
+
+void ZelDiscoveryWidget::on_treeViewDiscover_clicked(QModelIndex index)
+{
+    const QModelIndex target = cameraRowOf(index);
     if (!target.isValid())
         return;
     QItemSelectionModel* selection = ui->treeViewDiscover->selectionModel();
@@ -442,12 +461,18 @@ void ZelDiscoveryWidget::on_treeViewDiscover_clicked(QModelIndex index)
         selection->clear();
         return;
     }
-    // One selection change for the camera and its detail rows.
-    QItemSelection rows(target, target);
-    const QAbstractItemModel* model = target.model();
-    for (int row = 0; model->index(row, 0, target).isValid(); ++row)
-        rows.select(model->index(row, 0, target), model->index(row, 0, target));
-    selection->select(rows, QItemSelectionModel::ClearAndSelect);
+    selectCamera(target);
+}
+
+void ZelDiscoveryWidget::_onTreeCurrentMovedByKey(QModelIndex index)
+{
+    // The camera the keys reached is the one OK opens; a group row chooses none.
+    const QModelIndex target = cameraRowOf(index);
+    if (target.isValid()) {
+        selectCamera(target);
+    } else if (QItemSelectionModel* selection = ui->treeViewDiscover->selectionModel()) {
+        selection->clearSelection();
+    }
 }
 
 void ZelDiscoveryWidget::on_treeViewDiscover_doubleClicked(QModelIndex index)

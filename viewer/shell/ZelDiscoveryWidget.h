@@ -64,6 +64,7 @@ private slots:
     void _onDiscoveredCameraChanged(QString tlType, ZelCameraInfoList cameraInfoList);
     void _onShowIPConfigTool();
     void _onSelectionChanged();
+    void _onTreeCurrentMovedByKey(QModelIndex index);
 
 private:
     struct Ui;
@@ -80,6 +81,10 @@ private:
     void showTreeState(const QString& tlType);
     void applyCameras(const QString& tlType, const ZelCameraInfoList& cameras);
     bool treeHasSelection() const;
+    // The camera row of a camera or detail row; invalid for a group row.
+    static QModelIndex cameraRowOf(const QModelIndex& index);
+    // Selects the camera row with its detail rows, in one change.
+    void selectCamera(const QModelIndex& cameraRow);
     QString selectedType() const;
 
     Ui* ui;

@@ -713,6 +713,53 @@ void ZelMainWindow::wireCameraWindow(QWidget* window, bool connectIt)
         else
             disconnect(action, signal, window, slot.constData());
     }
+    // The correction submenus show the state the window reports.
+    const struct {
+        const char* signal;
+        const char* slot;
+    } statusLinks[] = {
+        {SIGNAL(updateDefectPixelStatus(bool, bool, bool)), SLOT(onUpdateDefectPixelCorectionStatus(bool, bool, bool))},
+        {SIGNAL(updateShadingStatus(bool, int, bool)), SLOT(onUpdateShadingStatus(bool, int, bool))},
+    };
+    for (const auto& link : statusLinks) {
+        // The macros' leading code digit is not part of the signature.
+        if (!hasSignal(window, link.signal + 1))
+            continue;
+        if (connectIt)
+            connect(window, link.signal, this, link.slot, Qt::UniqueConnection);
+        else
+            disconnect(window, link.signal, this, link.slot);
+    }
+}
+
+void ZelMainWindow::onUpdateDefectPixelCorectionStatus(bool enablecorrection, bool isCustomMap, bool isParamlocked)
+{
+    QAction* custom = findChild<QAction*>(QStringLiteral("actionSelectCustom"));
+    QAction* factory = findChild<QAction*>(QStringLiteral("actionSelectFactory"));
+    QAction* enable = findChild<QAction*>(QStringLiteral("actionenablcorrection"));
+    enable->setChecked(enablecorrection);
+    (isCustomMap ? custom : factory)->setChecked(true);
+    for (QAction* action : {custom, factory, enable, findChild<QAction*>(QStringLiteral("actionLoadMap"))})
+        action->setEnabled(!isParamlocked);
+}
+
+void ZelMainWindow::onUpdateShadingStatus(bool enablecorrection, int mapindex, bool isParamlock)
+{
+    QAction* enable = findChild<QAction*>(QStringLiteral("actionEnableShadingCorrection"));
+    enable->setChecked(enablecorrection);
+    const QList<QAction*> maps = m_shadingMapActions->actions();
+    if (mapindex >= 0 && mapindex < maps.size()) {
+        maps.at(mapindex)->setChecked(true);
+    } else if (QAction* checked = m_shadingMapActions->checkedAction()) {
+        // No map of the list: none is checked.
+        m_shadingMapActions->setExclusive(false);
+        checked->setChecked(false);
+        m_shadingMapActions->setExclusive(true);
+    }
+    for (QAction* action : maps)
+        action->setEnabled(!isParamlock);
+    enable->setEnabled(!isParamlock);
+    findChild<QAction*>(QStringLiteral("actionLoadShadingMap"))->setEnabled(!isParamlock);
 }
 
 void ZelMainWindow::_onSubWindowActivated(QMdiSubWindow* subWindow)

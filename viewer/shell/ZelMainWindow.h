@@ -77,6 +77,9 @@ public slots:
     void onApplyTLSettings();
     void onRevertTLSettings();
     bool onReloadSDK(QString additionalSearchPath);
+    // The active camera window's correction state, shown in the submenus.
+    void onUpdateDefectPixelCorectionStatus(bool enablecorrection, bool isCustomMap, bool isParamlocked);
+    void onUpdateShadingStatus(bool enablecorrection, int mapindex, bool isParamlock);
 
 protected:
     bool event(QEvent* event) override;

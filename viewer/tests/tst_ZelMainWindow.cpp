@@ -46,6 +46,8 @@ private slots:
     void openFindAndCloseCameras();
     void refusedCameras();
     void readOnlyWindowHasNoAssistants();
+    void correctionMenusShowTheCamerasState_data();
+    void correctionMenusShowTheCamerasState();
     void shutdownWithCamerasOpen();
     void tcpRequestsReachTheActiveCameraWindow();
 
@@ -359,6 +361,65 @@ void TestZelMainWindow::readOnlyWindowHasNoAssistants()
     window.mdiArea()->setActiveSubWindow(sub);
     QCOMPARE(window.activeCameraSubWindow(), sub);
     QVERIFY(!window.findChild<QAction*>("actionLUT_Widget")->isEnabled());
+}
+
+void TestZelMainWindow::correctionMenusShowTheCamerasState_data()
+{
+    QTest::addColumn<int>("defectOn");
+    QTest::addColumn<int>("defectMap");
+    QTest::addColumn<int>("shadingOn");
+    QTest::addColumn<int>("shadingMap");
+    QTest::newRow("on, custom map, map 2") << 1 << 1 << 1 << 2;
+    QTest::newRow("off, factory map, map 0") << 0 << 0 << 0 << 0;
+    QTest::newRow("on, factory map, map 1") << 1 << 0 << 1 << 1;
+}
+
+// As after a map upload that switched the correction on behind the menus.
+void TestZelMainWindow::correctionMenusShowTheCamerasState()
+{
+    QFETCH(int, defectOn);
+    QFETCH(int, defectMap);
+    QFETCH(int, shadingOn);
+    QFETCH(int, shadingMap);
+    ZelMainWindow window;
+    QVERIFY(window.init({"Kalveen"}));
+    window.show();
+    ZelCameraInfo g1;
+    QVERIFY(findCamera(managerOf(window, "orv_gev_tl.cti"), "GEV-G1-0001", &g1));
+    window.onCameraSelected(g1);
+    window.mdiArea()->setActiveSubWindow(window._findSubWindow(g1.cameraKey()));
+    // The opposite state first, so that every mark has to move.
+    auto camera = [&](int defect, int custom, int shading, int map) {
+        const QString remote = " remote:GEV-G1-0001 ";
+        QCOMPARE(control->run(("feature.set" + remote + "DefectPixelCorrectionEnable_Control " +
+                               QString::number(defect)).toStdString()), 0);
+        QCOMPARE(control->run(("feature.set" + remote + "DefectPixelCorrection_MapSelect " +
+                               QString::number(custom)).toStdString()), 0);
+        QCOMPARE(control->run(("feature.set" + remote + "Shading_Control " + QString::number(shading)).toStdString()),
+                 0);
+        QCOMPARE(control->run(("feature.set" + remote + "Shading_MapSelect " + QString::number(map)).toStdString()),
+                 0);
+    };
+    auto action = [&](const char* name) { return window.findChild<QAction*>(name); };
+    camera(1 - defectOn, 1 - defectMap, 1 - shadingOn, (shadingMap + 1) % 3);
+    QMetaObject::invokeMethod(&window, "_onAssistantMenuAboutToShow");
+    camera(defectOn, defectMap, shadingOn, shadingMap);
+    QMetaObject::invokeMethod(&window, "_onAssistantMenuAboutToShow");
+
+    QVERIFY(window.findChild<QMenu*>("menueDefect_Pixel_correction")->isEnabled());
+    QCOMPARE(action("actionenablcorrection")->isChecked(), defectOn == 1);
+    QCOMPARE(action("actionSelectCustom")->isChecked(), defectMap == 1);
+    QCOMPARE(action("actionSelectFactory")->isChecked(), defectMap == 0);
+    QVERIFY(window.findChild<QMenu*>("menueShading_correction")->isEnabled());
+    QCOMPARE(action("actionEnableShadingCorrection")->isChecked(), shadingOn == 1);
+    for (int map = 0; map < 3; ++map) {
+        const QByteArray name = "actionSelectMap" + QByteArray::number(map);
+        QCOMPARE(action(name.constData())->isChecked(), map == shadingMap);
+    }
+    // Nothing is locked while the camera stands still.
+    for (const char* name : {"actionSelectCustom", "actionSelectFactory", "actionenablcorrection", "actionLoadMap",
+                             "actionSelectMap0", "actionEnableShadingCorrection", "actionLoadShadingMap"})
+        QVERIFY2(action(name)->isEnabled(), name);
 }
 
 void TestZelMainWindow::shutdownWithCamerasOpen()

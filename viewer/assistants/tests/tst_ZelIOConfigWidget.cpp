@@ -1,14 +1,18 @@
 #include "../../core/tests/SimCameraSession.h"
 #include "../../core/tests/TestHome.h"
 
+#include "ZelDialogs.h"
 #include "ZelFeatureManager.h"
 #include "ZelIOConfigTable.h"
 #include "ZelIOConfigWidget.h"
+#include "ZelSequencerWidget.h"
 
 #include <QApplication>
 #include <QCheckBox>
 #include <QHeaderView>
+#include <QLabel>
 #include <QPointer>
+#include <QPushButton>
 #include <QScrollBar>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -54,6 +58,9 @@ private slots:
     void refusedWritesPutTheBoxBack_data();
     void refusedWritesPutTheBoxBack();
     void invalidationRefreshesTheSelectedRowOnly();
+    void otherWritersReachTheRows_data();
+    void otherWritersReachTheRows();
+    void activationRereadsEveryLine();
     void wheelScrollsUnlessTheBoxHasFocus();
     void eachRowSelectsItsOwnEntry();
     void withoutLinesTheTableStaysEmpty();
@@ -158,6 +165,10 @@ void TestZelIOConfigWidget::lampsFollowTheEntryValue()
     QFETCH(QStringList, high);
     QFETCH(QList<bool>, lamps);
     QVERIFY(open(deviceId));
+    // Every lamp has one size, lit or not, changed or not.
+    const auto lampSize = [](const ZelIOConfigItem* line) { return line->statusWidget->label()->pixmap(Qt::ReturnByValue).size(); };
+    for (ZelIOConfigItem* line : window->lineItems())
+        QCOMPARE(lampSize(line), QSize(24, 24));
     for (ZelIOConfigItem* line : window->lineItems())
         QCOMPARE(run(QString("line.level %1 \"%2\" %3").arg(deviceId, line->lineName).arg(high.contains(line->lineName))), 0);
     for (int r = 0; r < lamps.size(); ++r)
@@ -166,6 +177,8 @@ void TestZelIOConfigWidget::lampsFollowTheEntryValue()
     const QString first = item(0)->lineName;
     QCOMPARE(run(QString("line.level %1 \"%2\" %3").arg(deviceId, first).arg(!lamps.at(0))), 0);
     QTRY_COMPARE(item(0)->statusWidget->status(), !lamps.at(0));
+    for (ZelIOConfigItem* line : window->lineItems())
+        QCOMPARE(lampSize(line), QSize(24, 24));
 }
 
 void TestZelIOConfigWidget::inverterWritesSelectorThenValue()
@@ -232,11 +245,14 @@ void TestZelIOConfigWidget::refusedWritesPutTheBoxBack()
 void TestZelIOConfigWidget::invalidationRefreshesTheSelectedRowOnly()
 {
     QVERIFY(open(g1));
-    // The camera's selector addresses Line3 after opening.
+    ZelFeatureManager* features = camera->remoteDeviceFeatures;
+    // The camera's selector addresses Line3 after opening. Changed unheard,
+    // so that only the signals below reach the window.
+    features->EnableInvalidation(false);
     QCOMPARE(run("feature.set " + module + " LineInverter[LineSelector=Line3] 1"), 0);
     QCOMPARE(run("feature.set " + module + " LineInverter[LineSelector=Line1] 1"), 0);
+    features->EnableInvalidation(true);
     QSignalSpy refresh(window.data(), &ZelIOConfigWidget::requestInvalidate);
-    ZelFeatureManager* features = camera->remoteDeviceFeatures;
     emit features->featureInvalidated("LineMode");
     QVERIFY(!item(3)->inverterBox->checkBox()->isChecked());
     QCOMPARE(refresh.count(), 0);
@@ -247,6 +263,76 @@ void TestZelIOConfigWidget::invalidationRefreshesTheSelectedRowOnly()
     // The box's change writes the same value back once.
     QCOMPARE(writes, QStringList({"LineSelector=3 0", "LineInverter=true 0"}));
     QCOMPARE(refresh.count(), 1);
+}
+
+void TestZelIOConfigWidget::otherWritersReachTheRows_data()
+{
+    QTest::addColumn<bool>("sequencer"); // else single writes, as the tree or a TCP client make them
+    QTest::newRow("sequencer's apply") << true;
+    QTest::newRow("selector, then source") << false;
+}
+
+// The window hears of the line features whether or not the feature tree
+// shows them: nothing but the window watches here.
+void TestZelIOConfigWidget::otherWritersReachTheRows()
+{
+    QFETCH(bool, sequencer);
+    QVERIFY(open(g7));
+    ZelIOConfigItem* output0 = item(2);
+    QCOMPARE(output0->lineName, QString("Output 0"));
+    QCOMPARE(output0->sourceBox->currentText(), QString("Off"));
+    ZelFeatureManager* features = camera->remoteDeviceFeatures;
+    if (sequencer) {
+        // Opened with its defaults: "PWM 0" for Output 0.
+        QPointer<ZelSequencerWidget> other = new ZelSequencerWidget(features, "cam");
+        ZelDialogs::Script dialogs;
+        other->form().btnApplySettings->click();
+        QCOMPARE(dialogs.last().text, QString("Apply Sequencer Settings Successful!"));
+        delete other;
+    } else {
+        QVERIFY(features->SetValueEnum("LineSelector", "Output 0"));
+        QVERIFY(features->SetValueEnum("LineSource", "PWM 0"));
+        QVERIFY(features->SetValue("LineInverter", true));
+    }
+    QCOMPARE(output0->sourceBox->currentText(), QString("PWM 0"));
+    if (!sequencer)
+        QVERIFY(output0->inverterBox->checkBox()->isChecked());
+}
+
+void TestZelIOConfigWidget::activationRereadsEveryLine()
+{
+    QVERIFY(open(g7));
+    window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(window));
+    // Another window is the active one meanwhile.
+    QWidget other;
+    other.show();
+    QApplication::setActiveWindow(&other);
+    QTRY_VERIFY(!window->isActiveWindow());
+    // Changed where the window cannot hear it: camera-side, on lines the
+    // selector does not address.
+    ZelFeatureManager* features = camera->remoteDeviceFeatures;
+    features->EnableInvalidation(false);
+    QCOMPARE(run("feature.set " + module + " \"LineSource[LineSelector=Output 1]\" \"PWM 1\""), 0);
+    QCOMPARE(run("feature.set " + module + " \"LineInverter[LineSelector=Output 3]\" 1"), 0);
+    features->EnableInvalidation(true);
+    QCOMPARE(item(3)->sourceBox->currentText(), QString("Off"));
+    QVERIFY(!item(5)->inverterBox->checkBox()->isChecked());
+    const QString before = selected();
+
+    QSignalSpy refresh(window.data(), &ZelIOConfigWidget::requestInvalidate);
+    const QStringList writes = session.writesDuring(
+        [&] {
+            QApplication::setActiveWindow(window);
+            QTRY_VERIFY(window->isActiveWindow());
+        },
+        {"LineInverter", "LineSource"});
+    QCOMPARE(item(3)->sourceBox->currentText(), QString("PWM 1"));
+    QVERIFY(item(5)->inverterBox->checkBox()->isChecked());
+    // Read, not written back; the camera's selector as it was.
+    QCOMPARE(writes, QStringList());
+    QCOMPARE(refresh.count(), 0);
+    QCOMPARE(selected(), before);
 }
 
 void TestZelIOConfigWidget::wheelScrollsUnlessTheBoxHasFocus()

@@ -349,6 +349,48 @@ private slots:
         QCOMPARE(transfers.first().at(0).toLongLong(), qint64(5));
     }
 
+    // A tool's hold and the tree's registration keep one callback between
+    // them; either may end first, a hold may outlive the manager.
+    void holdsAndTheTreesRegistrationShareACallback()
+    {
+        auto remote = std::make_unique<ZelFeatureManager>(g1.remote);
+        QSignalSpy spy(remote.get(), &ZelFeatureManager::featureInvalidated);
+        const std::string fire = std::string("invalidate ") + remoteG1 + " Gain";
+        auto heard = [&] {
+            spy.clear();
+            control(fire);
+            return spy.size();
+        };
+
+        remote->RegisterInvalidateCB("Gain");
+        auto hold = std::make_unique<ZelInvalidationHold>(remote.get(), std::initializer_list<const char*>{"Gain"});
+        QCOMPARE(heard(), 1); // one callback, not two
+        remote->UnregisterInvalidateCB("Gain");
+        QCOMPARE(heard(), 1); // the hold keeps it
+        remote->UnregisterInvalidateCB("Gain"); // the tree unregisters again: still held
+        QCOMPARE(heard(), 1);
+        hold.reset();
+        QCOMPARE(heard(), 0);
+        QCOMPARE(ZelFeatureCallbacks::instance().sdkInvalidationCount(), size_t(0));
+
+        // Two holds; the tree's registration outlives both.
+        ZelInvalidationHold first(remote.get(), {"Gain", "NoSuchFeature"});
+        hold = std::make_unique<ZelInvalidationHold>(remote.get(), std::initializer_list<const char*>{"Gain"});
+        remote->RegisterInvalidateCB("Gain");
+        hold.reset();
+        QCOMPARE(heard(), 1);
+        remote->ReleaseInvalidateCB("Gain"); // first's hold, released early
+        QCOMPARE(heard(), 1);
+        remote->UnregisterInvalidateCB("Gain");
+        QCOMPARE(heard(), 0);
+
+        // The manager goes first: the hold's end touches nothing.
+        hold = std::make_unique<ZelInvalidationHold>(remote.get(), std::initializer_list<const char*>{"Gain"});
+        remote.reset();
+        hold.reset();
+        QCOMPARE(ZelFeatureCallbacks::instance().sdkInvalidationCount(), size_t(0));
+    }
+
     // Two cameras on one interface share its module handle.
     void sharedInterfaceKeepsEveryCamerasCallbacks()
     {

@@ -90,6 +90,7 @@ private slots:
     void waitsWithoutAnImageAreNoFault_data();
     void waitsWithoutAnImageAreNoFault();
     void streamErrorIsReportedOncePerStart();
+    void ratesShowWhenImagesStop();
     void lossWhileADialogIsOpenWaitsForIt_data();
     void lossWhileADialogIsOpenWaitsForIt();
 
@@ -453,6 +454,43 @@ void TestZelCameraWindow::waitsWithoutAnImageAreNoFault()
     QTRY_VERIFY_WITH_TIMEOUT(look() >= images, 10000);
     if (images == 0)
         QCOMPARE(look(), 0);
+    QCOMPARE(dialogs.count(), 0);
+}
+
+void TestZelCameraWindow::ratesShowWhenImagesStop()
+{
+    ZelDialogs::Script dialogs;
+    QVERIFY(openWindow("GEV-G1-0001"));
+    QCOMPARE(run("stream.manual GEV-G1-0001 off"), 0);
+    emit window->propertyWidget()->startButtonClicked();
+    const auto rate = [this] { return status(FrameRate).mid(12).toDouble(); };
+    QTRY_VERIFY(rate() > 0);
+    // The camera now waits for triggers that do not come.
+    QCOMPARE(run("stream.manual GEV-G1-0001 on"), 0);
+    QTRY_COMPARE(status(FrameRate), QString("Camera FPS: 0.0"));
+    QCOMPARE(status(DataRate), QString("Data Rate(MB/s): 0.0000"));
+    QVERIFY(stream()->IsStarted());
+
+    // Images again: no more "stopped".
+    const QString shownId = status(ImageId);
+    QCOMPARE(run("stream.frame GEV-G1-0001 1"), 0);
+    QTRY_VERIFY(status(ImageId) != shownId);
+    QVERIFY(status(FrameRate) != QString("Camera FPS: 0.0"));
+    QVERIFY(status(DataRate) != QString("Data Rate(MB/s): 0.0000"));
+    QCOMPARE(run("stream.manual GEV-G1-0001 off"), 0);
+    QTRY_VERIFY(rate() > 0);
+
+    // A slow camera waits several of its own periods before it counts as
+    // stopped: at 0.4 images a second, 7.5 s.
+    QCOMPARE(run("stream.manual GEV-G1-0001 on"), 0);
+    QTRY_COMPARE(status(FrameRate), QString("Camera FPS: 0.0"));
+    QVERIFY(QMetaObject::invokeMethod(window, "_onUpdateFrameRate", Q_ARG(QString, "0.4")));
+    QTest::qWait(2000);
+    QCOMPARE(status(FrameRate), QString("Camera FPS: 0.4"));
+
+    // A stop keeps the labels as they are.
+    emit window->propertyWidget()->stopButtonClicked();
+    QCOMPARE(status(FrameRate), QString("Camera FPS: 0.4"));
     QCOMPARE(dialogs.count(), 0);
 }
 

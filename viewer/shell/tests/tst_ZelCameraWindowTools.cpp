@@ -11,6 +11,8 @@
 #include "ZelDialogs.h"
 #include "ZelEventViewer.h"
 #include "ZelFeatureManager.h"
+#include "ZelFeatureTreeModel.h"
+#include "ZelFeatureTreeWidget.h"
 #include "ZelFileAccess.h"
 #include "ZelIOConfigTable.h"
 #include "ZelIOConfigWidget.h"
@@ -60,7 +62,10 @@ private slots:
     void settingsFolder();
     void saveUserSet_data();
     void saveUserSet();
+    void noUserSetQuestionWithoutUserSets_data();
+    void noUserSetQuestionWithoutUserSets();
     void progressDialog();
+    void loadSettingsRefreshesTheTree();
     void ioConfigWritesRefreshTheTree();
     void defectToolIsMadeWithTheWindow_data();
     void defectToolIsMadeWithTheWindow();
@@ -433,11 +438,43 @@ void TestZelCameraWindowTools::saveUserSet()
         expected.append("GevHeartbeatTimeout=3000 0");
     }
     QCOMPARE(all, expected);
-    QCOMPARE(dialogs.count(), saved ? 1 : 0);
-    if (saved) {
+    // A save that failed says so; a camera without user sets tried none.
+    QCOMPARE(dialogs.count(), saved || refuseSave ? 1 : 0);
+    if (saved || refuseSave)
         QCOMPARE(dialogs.last().title, QString("User Set Control    "));
+    if (saved) {
         QCOMPARE(dialogs.last().text, QString("   Save Setting successful     "));
+        QCOMPARE(dialogs.last().icon, QMessageBox::Information);
     }
+    if (refuseSave) {
+        QCOMPARE(dialogs.last().text, QString("Save Setting failed!"));
+        QCOMPARE(dialogs.last().icon, QMessageBox::Critical);
+    }
+}
+
+void TestZelCameraWindowTools::noUserSetQuestionWithoutUserSets_data()
+{
+    QTest::addColumn<QString>("deviceId");
+    QTest::addColumn<QString>("producer");
+    QTest::newRow("G2") << "GEV-G2-0002" << "orv_gev_tl.cti";
+    QTest::newRow("U2") << "U3V-U2-0302" << "orv_u3v_tl.cti";
+}
+
+void TestZelCameraWindowTools::noUserSetQuestionWithoutUserSets()
+{
+    QFETCH(QString, deviceId);
+    QFETCH(QString, producer);
+    QVERIFY(openWindow(deviceId, producer));
+    QVERIFY(!window->hasUserSets());
+    window->onProgressBarValueChanged(false, 60);
+    QProgressDialog* progress = window->progressDialog();
+    QVERIFY(progress->isVisible());
+    ZelDialogs::Script dialogs;
+    const QStringList written = session.writesDuring([&] { window->onProgressBarValueChanged(true, 100); }, {});
+    QCOMPARE(dialogs.count(), 0);
+    QCOMPARE(written, QStringList());
+    QVERIFY(!progress->isVisible());
+    QCOMPARE(progress->labelText(), QString(" Upload Map To Camera...... "));
 }
 
 void TestZelCameraWindowTools::progressDialog()
@@ -472,6 +509,45 @@ void TestZelCameraWindowTools::progressDialog()
     dialogs.answer(QMessageBox::Yes);
     window->onProgressBarValueChanged(true, 100);
     QCOMPARE(dialogs.last().text, QString("   Save Setting successful     "));
+}
+
+void TestZelCameraWindowTools::loadSettingsRefreshesTheTree()
+{
+    QTemporaryDir dir;
+    QVERIFY(openWindow("GEV-G1-0001"));
+    ZelFeatureManager* remote = window->camera()->remoteDeviceFeatures;
+    ZelFeatureTreeWidget* tree = window->propertyWidget()->treeAt(0);
+    const QModelIndex gain = tree->model()->indexOf("Gain");
+    QVERIFY(gain.isValid());
+    // The tree shows Gain: its categories are open, outermost first.
+    QList<QModelIndex> categories;
+    for (QModelIndex parent = gain.parent(); parent.isValid(); parent = parent.parent())
+        categories.prepend(parent);
+    for (const QModelIndex& category : categories)
+        tree->view()->expand(category);
+    auto shown = [&] {
+        return tree->model()->indexOf("Gain").data(ZelFeatureTreeModel::FeatureDataRole)
+            .value<ZelFeatureData>().value.toDouble();
+    };
+    QVERIFY(remote->SetValue("Gain", 2.0));
+    const QString file = dir.filePath("g1.txt");
+    ZelDialogs::Script dialogs;
+    dialogs.answer(file);
+    emit window->propertyWidget()->saveSettingsButtonClicked();
+    QCOMPARE(dialogs.last().text, QString("Save Successful!"));
+    QVERIFY(remote->SetValue("Gain", 5.0));
+    QCOMPARE(shown(), 5.0);
+
+    // The load is not reported feature by feature; the tree reads once after it.
+    QSignalSpy reports(remote, &ZelFeatureManager::featureInvalidated);
+    QString during;
+    dialogs.whileOpen([&](const ZelDialogs::Request&) { during = QString::number(shown()); });
+    dialogs.answer(file);
+    emit window->propertyWidget()->loadSettingsButtonClicked();
+    QCOMPARE(dialogs.last().text, QString("Load Successful!"));
+    QCOMPARE(reports.count(), 0);
+    QCOMPARE(during, QString("2"));
+    QCOMPARE(shown(), 2.0);
 }
 
 void TestZelCameraWindowTools::ioConfigWritesRefreshTheTree()

@@ -10,6 +10,7 @@
 #include "ZelDiscoveryWidget.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QComboBox>
 #include <QLabel>
 #include <QPushButton>
@@ -60,6 +61,7 @@ private slots:
     void listingAndSelection();
     void clicksOnTheTreeSelectAndOpen_data();
     void clicksOnTheTreeSelectAndOpen();
+    void keysChooseTheCameraOkOpens();
     void refreshUnderRunningDiscovery();
     void cameraLinkPortsAndProbe();
     void reportDuringSelectionIsApplied();
@@ -67,6 +69,14 @@ private slots:
 
 private:
     QList<ZelCameraManager*> makeManagers(const QStringList& files);
+    // The window over the GigE producer, shown, with its seven cameras listed.
+    bool showGigECameras()
+    {
+        makeManagers({"orv_gev_tl.cti"});
+        widget.reset(new ZelDiscoveryWidget(managers));
+        widget->show();
+        return QTest::qWaitFor([this] { return cameraKeys(tree()->model()).size() == 7; }, 5000);
+    }
     ZelDiscoveryTreeView* tree() { return widget->findChild<ZelDiscoveryTreeView*>("treeViewDiscover"); }
     QComboBox* types() { return widget->findChild<QComboBox*>("cmbCameraType"); }
     QComboBox* ports() { return widget->findChild<QComboBox*>("cmbCLPortID"); }
@@ -204,10 +214,7 @@ void TestZelDiscoveryWidget::clicksOnTheTreeSelectAndOpen_data()
 void TestZelDiscoveryWidget::clicksOnTheTreeSelectAndOpen()
 {
     QFETCH(int, detailRow);
-    makeManagers({"orv_gev_tl.cti"});
-    widget.reset(new ZelDiscoveryWidget(managers));
-    widget->show();
-    QTRY_COMPARE(cameraKeys(tree()->model()).size(), 7);
+    QVERIFY(showGigECameras());
     const QModelIndex group = tree()->model()->index(0, 0);
     const QModelIndex g1 = tree()->model()->index(0, 0, group);
     const QModelIndex clicked = detailRow < 0 ? g1 : tree()->model()->index(detailRow, 0, g1);
@@ -230,6 +237,51 @@ void TestZelDiscoveryWidget::clicksOnTheTreeSelectAndOpen()
     QTest::mouseClick(widget->findChild<QPushButton*>("btnOk"), Qt::LeftButton);
     QCOMPARE(picked.count(), 1);
     QCOMPARE(picked.at(0).at(0).value<ZelCameraInfo>().cameraKey(), QString("gev-if-0/GEV-G1-0001"));
+}
+
+// Click one camera, then reach another with the keyboard: the list shows the
+// one the keys reached selected, and OK opens that one.
+void TestZelDiscoveryWidget::keysChooseTheCameraOkOpens()
+{
+    QVERIFY(showGigECameras());
+    const QModelIndex group = tree()->model()->index(0, 0);
+    const QModelIndex g1 = tree()->model()->index(0, 0, group);
+    const QModelIndex g2 = tree()->model()->index(1, 0, group);
+    QVERIFY(g2.data().toString().startsWith("SIM-G1280C"));
+    QItemSelectionModel* selection = tree()->selectionModel();
+    QSignalSpy picked(widget.get(), &ZelDiscoveryWidget::cameraSelected);
+    QPushButton* ok = widget->findChild<QPushButton*>("btnOk");
+    // Far enough from an earlier test's click not to make a double click.
+    QTest::mouseClick(tree()->viewport(), Qt::LeftButton, Qt::NoModifier, tree()->visualRect(g1).center(),
+                      QApplication::doubleClickInterval() + 100);
+    QVERIFY(selection->isSelected(g1));
+
+    // Typing the start of a name.
+    QTest::keyClicks(tree(), "SIM-G1280C");
+    QCOMPARE(tree()->currentIndex(), g2);
+    QVERIFY(selection->isSelected(g2));
+    QVERIFY(!selection->isSelected(g1));
+    QCOMPARE(selection->selectedIndexes().size(), 6); // the camera with its details
+    QVERIFY(tree()->isExpanded(g1)); // its '-' searched on
+
+    // An arrow key onto a detail row of the camera above chooses that camera.
+    QTest::keyClick(tree(), Qt::Key_Up);
+    QCOMPARE(tree()->currentIndex().parent(), g1);
+    QVERIFY(selection->isSelected(g1));
+    QVERIFY(!selection->isSelected(g2));
+    // A group row chooses none.
+    QTest::keyClick(tree(), Qt::Key_Home);
+    QCOMPARE(tree()->currentIndex(), group);
+    QVERIFY(!selection->hasSelection());
+    QTest::mouseClick(ok, Qt::LeftButton);
+    QCOMPARE(picked.count(), 0);
+
+    // A new search once the typing pause has passed.
+    QTest::qWait(QApplication::keyboardInputInterval() + 100);
+    QTest::keyClicks(tree(), "SIM-G1280C");
+    QTest::mouseClick(ok, Qt::LeftButton);
+    QCOMPARE(picked.count(), 1);
+    QCOMPARE(picked.at(0).at(0).value<ZelCameraInfo>().cameraKey(), QString("gev-if-0/GEV-G2-0002"));
 }
 
 void TestZelDiscoveryWidget::refreshUnderRunningDiscovery()
