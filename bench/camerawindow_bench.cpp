@@ -1,16 +1,29 @@
 // A camera window streams from the simulated camera for one second per
 // iteration (offscreen), after a first second that holds the start. Each
-// case gives the camera a sensor of exactly the size it names. Counters:
-// frames the camera delivered, frames the window showed, and their ratio,
-// once streaming runs, and the ratio in the first second on its own; frames
-// the window cannot show are dropped by the pipeline, never queued.
+// case gives the camera a sensor of exactly the size it names. The GUI
+// thread sits in its event loop, as the viewer's does. Counters:
+//   delivered_fps      images the stream filled, from its own delivered
+//                      count, per second once streaming runs;
+//   lost               images the camera made while the stream had no free
+//                      buffer, from the stream's own lost count;
+//   handed_fps         images handed to the camera window;
+//   shown_fps          images the image view painted: each image handed to
+//                      the view counts once, at its first paint;
+//   shown_ratio        shown over delivered;
+//   start_shown_ratio  the same in the stream's first second, counted from
+//                      the start, and start_delivered the images delivered
+//                      in it.
+// Frames the window cannot show are dropped by the pipeline, never queued.
 
 #include <benchmark/benchmark.h>
 
 #include <QApplication>
-#include <QElapsedTimer>
+#include <QEvent>
+#include <QEventLoop>
 #include <QFile>
+#include <QPointer>
 #include <QTemporaryDir>
+#include <QTimer>
 
 #include <memory>
 
@@ -21,7 +34,10 @@
 #include "ZelCameraManager.h"
 #include "ZelCameraWindow.h"
 #include "ZelFeatureManager.h"
+#include "ZelImageViewRendererPainter.h"
+#include "ZelImageViewWidget.h"
 #include "ZelPropertyWidget.h"
+#include "ZelSdkLoader.h"
 
 namespace {
 
@@ -52,6 +68,93 @@ Rig& rig()
 {
     static Rig* shared = new Rig;
     return *shared;
+}
+
+// Counts the images the renderer paints: an image handed to the view counts
+// once, at the first paint that follows, when the renderer holds an image.
+class PaintCounter : public QObject
+{
+public:
+    explicit PaintCounter(ZelImageViewRenderer* renderer) : m_renderer(renderer)
+    {
+        renderer->installEventFilter(this);
+    }
+    ~PaintCounter() override
+    {
+        if (m_renderer)
+            m_renderer->removeEventFilter(this);
+    }
+    void handedOver()
+    {
+        m_fresh = true;
+        ++m_handed;
+    }
+    quint64 painted() const { return m_painted; }
+    quint64 handed() const { return m_handed; }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (watched == m_renderer && event->type() == QEvent::Paint && m_fresh && m_renderer->hasImage()) {
+            m_fresh = false;
+            ++m_painted;
+        }
+        return false;
+    }
+
+private:
+    QPointer<ZelImageViewRenderer> m_renderer;
+    bool m_fresh = false;
+    quint64 m_painted = 0;
+    quint64 m_handed = 0;
+};
+
+// The stream's own counts of images delivered and lost.
+struct StreamCounts {
+    quint64 delivered = 0;
+    quint64 lost = 0;
+};
+
+StreamCounts streamCounts(ORV_STREAM_HANDLE stream)
+{
+    ORV_DS_INFO info{};
+    if (OrvStreamGetInfo(stream, &info) != ORV_SUCCESS)
+        return {};
+    return {info.deliveredFrameCount, info.lostFrameCount};
+}
+
+struct Tally {
+    quint64 handed = 0;
+    quint64 shown = 0;
+    quint64 delivered = 0;
+    quint64 lost = 0;
+    Tally& operator+=(const Tally& o)
+    {
+        handed += o.handed;
+        shown += o.shown;
+        delivered += o.delivered;
+        lost += o.lost;
+        return *this;
+    }
+    double ratio() const { return delivered ? double(shown) / double(delivered) : 0.0; }
+};
+
+// Images painted, delivered and lost while the GUI thread runs its event
+// loop for `ms`, from the stream counts `from` on.
+Tally stream(const PaintCounter& painted, ORV_STREAM_HANDLE handle, const StreamCounts& from, int ms)
+{
+    const quint64 paintedBefore = painted.painted();
+    const quint64 handedBefore = painted.handed();
+    QEventLoop loop;
+    QTimer::singleShot(ms, Qt::PreciseTimer, &loop, &QEventLoop::quit);
+    loop.exec();
+    const StreamCounts to = streamCounts(handle);
+    Tally t;
+    t.handed = painted.handed() - handedBefore;
+    t.shown = painted.painted() - paintedBefore;
+    t.delivered = to.delivered >= from.delivered ? to.delivered - from.delivered : 0;
+    t.lost = to.lost >= from.lost ? to.lost - from.lost : 0;
+    return t;
 }
 
 void BM_CameraWindowLive(benchmark::State& state, const char* deviceId, const char* format, int width, int height,
@@ -100,53 +203,47 @@ void BM_CameraWindowLive(benchmark::State& state, const char* deviceId, const ch
     // The pixel histogram counts every displayed image beside the view.
     if (histogram)
         window->onShowPixelHistogramWidget();
-    quint64 shown = 0;
-    quint64 firstId = 0;
-    quint64 lastId = 0;
+    auto* view = window->findChild<ZelImageViewWidget*>();
+    if (!view) {
+        delete window;
+        r.manager->CloseCamera(r.key);
+        state.SkipWithError("no image view");
+        return;
+    }
+    PaintCounter painted(view->renderer());
     bool sizeMatches = true;
     QObject::connect(camera->dataStream, &ZelCameraDataStream::imageReady, window, [&](ZelAcqBufferPtr buffer) {
         if (!buffer)
             return;
-        ++shown;
         const ORV_BUFFER_INFO info = buffer->GetInfo();
         sizeMatches = sizeMatches && int(info.width) == width && int(info.height) == height;
-        lastId = info.imageId;
-        if (firstId == 0)
-            firstId = lastId;
+        painted.handedOver();
     });
-    emit window->propertyWidget()->startButtonClicked();
 
-    // Frames shown and delivered while events are processed for `ms`.
-    auto stream = [&](qint64 ms) {
-        shown = 0;
-        firstId = 0;
-        QElapsedTimer clock;
-        clock.start();
-        while (clock.elapsed() < ms)
-            QApplication::processEvents(QEventLoop::AllEvents, 5);
-        return std::make_pair(shown, lastId >= firstId && firstId ? lastId - firstId + 1 : 0);
-    };
+    // The stream counts from its start.
+    const StreamCounts before;
+    emit window->propertyWidget()->startButtonClicked();
     // The first second holds the start: buffers allocated and first touched
     // by the window and the simulated camera. It is reported on its own.
-    const auto [startShown, startDelivered] = stream(1000);
-    quint64 totalShown = 0;
-    quint64 totalDelivered = 0;
-    for (auto _ : state) {
-        const auto [shownNow, deliveredNow] = stream(1000);
-        totalShown += shownNow;
-        totalDelivered += deliveredNow;
-    }
+    const Tally start = stream(painted, camera->streamHandle, before, 1000);
+    Tally total;
+    for (auto _ : state)
+        total += stream(painted, camera->streamHandle, streamCounts(camera->streamHandle), 1000);
     emit window->propertyWidget()->stopButtonClicked();
     delete window;
     r.manager->CloseCamera(r.key);
-    if (!sizeMatches || totalShown == 0) {
-        state.SkipWithError(totalShown == 0 ? "no image shown" : "images of another size");
+    if (!sizeMatches || total.shown == 0) {
+        state.SkipWithError(total.shown == 0 ? "no image shown" : "images of another size");
         return;
     }
-    state.counters["shown_fps"] = benchmark::Counter(double(totalShown) / double(state.iterations()));
-    state.counters["delivered_fps"] = benchmark::Counter(double(totalDelivered) / double(state.iterations()));
-    state.counters["shown_ratio"] = totalDelivered ? double(totalShown) / double(totalDelivered) : 0.0;
-    state.counters["start_shown_ratio"] = startDelivered ? double(startShown) / double(startDelivered) : 0.0;
+    const double seconds = double(state.iterations());
+    state.counters["handed_fps"] = benchmark::Counter(double(total.handed) / seconds);
+    state.counters["shown_fps"] = benchmark::Counter(double(total.shown) / seconds);
+    state.counters["delivered_fps"] = benchmark::Counter(double(total.delivered) / seconds);
+    state.counters["lost"] = benchmark::Counter(double(total.lost));
+    state.counters["shown_ratio"] = total.ratio();
+    state.counters["start_shown_ratio"] = start.ratio();
+    state.counters["start_delivered"] = benchmark::Counter(double(start.delivered));
 }
 
 BENCHMARK_CAPTURE(BM_CameraWindowLive, mono_640x480, "GEV-G1-0001", "Mono8", 640, 480)

@@ -1,14 +1,28 @@
 // GVSP receive through the GigE library and its user-space driver: images
 // from our sender at 1 GbE, 10 GbE and line rate, and from the camera
 // simulator of aravis-tools at its largest image. Figures: MB/s, images/s,
-// receive-thread CPU per image and packets lost. Beside them, the machine's
-// own ceiling: the same packets through a bare sendmmsg / recvmmsg pair.
+// receive-thread CPU per image, frames lost and abandoned, and the packets
+// the receiver missed:
+//   kernel_drops    datagrams the kernel dropped on the stream socket, its
+//                   receive buffer full;
+//   asked_again     packets the receiver asked for again (each request of a
+//                   packet counts; for the camera simulator, which keeps no
+//                   count, the resent packets that arrived);
+//   resent_packets  packets that came only when asked for again;
+//   never_arrived   packets that did not reach the socket (left out by our
+//                   sender on purpose, or dropped by the kernel) and were not
+//                   made good by a resend;
+//   lost_packets    asked_again + never_arrived: 0 only when every packet
+//                   came at its first send.
+// Beside them, the machine's own ceiling: the same packets through a bare
+// sendmmsg / recvmmsg pair.
 #include "CameraSimulator.h"
 #include "GvspSender.h"
 #include "Pellago.h"
 
 #include <benchmark/benchmark.h>
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/socket.h>
@@ -22,7 +36,12 @@
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
+#include <cstdio>
+#include <fstream>
 #include <mutex>
+#include <set>
+#include <sstream>
+#include <string>
 #include <thread>
 
 namespace {
@@ -34,6 +53,44 @@ double threadCpuSeconds()
     return double(t.tv_sec) + double(t.tv_nsec) / 1e9;
 }
 
+// Datagrams the kernel dropped so far on this process's UDP socket bound to
+// `port` (host order), its receive buffer full, from /proc/net/udp; -1 when
+// no such socket is listed.
+int64_t kernelDrops(uint16_t port)
+{
+    std::set<unsigned long> own;  // inodes of this process's sockets
+    if (DIR* fds = ::opendir("/proc/self/fd")) {
+        while (dirent* e = ::readdir(fds)) {
+            char target[64] = {};
+            const std::string link = std::string("/proc/self/fd/") + e->d_name;
+            unsigned long inode = 0;
+            if (::readlink(link.c_str(), target, sizeof target - 1) > 0
+                && std::sscanf(target, "socket:[%lu]", &inode) == 1)
+                own.insert(inode);
+        }
+        ::closedir(fds);
+    }
+    std::ifstream table("/proc/net/udp");
+    std::string line;
+    std::getline(table, line);  // the heading
+    int64_t drops = -1;
+    while (std::getline(table, line)) {
+        std::istringstream fields(line);
+        std::string slot, local, remote, state, queues, timer, retransmits, uid, timeout;
+        unsigned long inode = 0;
+        std::string references, pointer;
+        uint64_t dropped = 0;
+        if (!(fields >> slot >> local >> remote >> state >> queues >> timer >> retransmits >> uid >> timeout >> inode
+              >> references >> pointer >> dropped))
+            continue;
+        const size_t colon = local.find(':');
+        if (colon != std::string::npos && std::stoul(local.substr(colon + 1), nullptr, 16) == port
+            && own.count(inode))
+            drops = std::max<int64_t>(drops, 0) + int64_t(dropped);
+    }
+    return drops;
+}
+
 // Counts what reaches the stream callback; the receive thread's CPU time
 // is read there, on that thread.
 struct Tally {
@@ -42,6 +99,7 @@ struct Tally {
     int completed = 0;
     int abandoned = 0;
     uint32_t lostFrames = 0;
+    uint64_t resentPackets = 0;
     double firstCpu = -1, lastCpu = 0;
     uint64_t bytes = 0;
 
@@ -57,6 +115,7 @@ struct Tally {
             self->firstCpu = cpu;
         self->lastCpu = cpu;
         self->lostFrames = r->lostFrames;
+        self->resentPackets += r->resentPackets;
         if (s->type == OrvGigETL_SIGNAL_FRAME_COMPLETED) {
             ++self->completed;
             self->bytes += r->frameSize;
@@ -79,15 +138,31 @@ struct Tally {
     }
 };
 
-void report(benchmark::State& state, Tally& t, double seconds, uint64_t lostPackets)
+// Packets that did not reach the receiver's socket: those the sender left
+// out on purpose and those the kernel dropped; and the packets the receiver
+// asked for again (negative: not known).
+struct Misses {
+    uint64_t skipped = 0;
+    uint64_t kernelDrops = 0;
+    int64_t askedAgain = -1;
+};
+
+void report(benchmark::State& state, Tally& t, double seconds, const Misses& m)
 {
     const int images = t.completed + t.abandoned;
+    const uint64_t missing = m.skipped + m.kernelDrops;
+    const uint64_t neverArrived = missing > t.resentPackets ? missing - t.resentPackets : 0;
+    const uint64_t askedAgain = m.askedAgain >= 0 ? uint64_t(m.askedAgain) : t.resentPackets;
     state.counters["MB/s"] = seconds > 0 ? double(t.bytes) / seconds / 1e6 : 0;
     state.counters["images/s"] = seconds > 0 ? images / seconds : 0;
     state.counters["cpu_us/image"] = images > 1 ? (t.lastCpu - t.firstCpu) * 1e6 / (images - 1) : 0;
     state.counters["abandoned"] = t.abandoned;
     state.counters["lost_frames"] = t.lostFrames;
-    state.counters["lost_packets"] = double(lostPackets);
+    state.counters["kernel_drops"] = double(m.kernelDrops);
+    state.counters["asked_again"] = double(askedAgain);
+    state.counters["resent_packets"] = double(t.resentPackets);
+    state.counters["never_arrived"] = double(neverArrived);
+    state.counters["lost_packets"] = double(askedAgain + neverArrived);
 }
 
 // The rates a case is run at, in bytes per second.
@@ -127,6 +202,13 @@ void receiveFromSender(benchmark::State& state, uint64_t bytesPerSecond, int los
         return;
     }
     sender.setDestination(port);
+    const int64_t dropsBefore = kernelDrops(port);
+    if (dropsBefore < 0) {
+        state.SkipWithError("the stream socket is not in /proc/net/udp");
+        closeStream(stream);
+        closeCamera(camera);
+        return;
+    }
     const int images = 40;
     uint16_t id = 1;
     double seconds = 0;
@@ -138,12 +220,16 @@ void receiveFromSender(benchmark::State& state, uint64_t bytesPerSecond, int los
         tally.waitFor(before + images, 10000);
         seconds += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     }
+    Misses misses;
+    misses.skipped = sender.packetsLost();
+    misses.kernelDrops = uint64_t(std::max<int64_t>(kernelDrops(port) - dropsBefore, 0));
+    misses.askedAgain = int64_t(sender.resendsServed());
     closeStream(stream);
     closeCamera(camera);
     std::lock_guard<std::mutex> hold(tally.lock);
-    report(state, tally, seconds, sender.packetsLost());
+    report(state, tally, seconds, misses);
     state.counters["sender_MB/s"] = double(o.bytesPerSecond) / 1e6;
-    state.counters["resent_packets"] = double(sender.resendsServed());
+    state.counters["sender_skipped"] = double(misses.skipped);
 }
 
 // Paced to state.range(0) bytes per second.
@@ -294,6 +380,9 @@ void BM_ReceiveFromFakeCamera(benchmark::State& state)
         writeRegister(camera, 0x0D00, port);
         writeRegister(camera, 0x0D04, 1500);
         writeRegister(camera, 0x0D18, 0x7F000001);
+        const int64_t dropsBefore = kernelDrops(port);
+        if (dropsBefore < 0)
+            state.SkipWithError("the stream socket is not in /proc/net/udp");
         double seconds = 0;
         for (auto _ : state) {
             const int before = tally.delivered();
@@ -304,9 +393,11 @@ void BM_ReceiveFromFakeCamera(benchmark::State& state)
             writeRegister(camera, kAcquisition, 0);
             seconds += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
         }
+        Misses misses;
+        misses.kernelDrops = uint64_t(std::max<int64_t>(kernelDrops(port) - dropsBefore, 0));
         closeStream(stream);
         std::lock_guard<std::mutex> hold(tally.lock);
-        report(state, tally, seconds, 0);
+        report(state, tally, seconds, misses);
     }
     closeCamera(camera);
     gvsp::stopCameraSimulator(simulator);

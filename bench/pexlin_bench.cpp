@@ -22,27 +22,32 @@
 //   handoff_us   what one thread waking another and going to sleep costs on
 //                this machine, for scale.
 //
-// PacedOwnCost: what the library itself costs, at the same pace. In rounds
-// of 30 images each, the library and a minimal host of the same camera take
-// turns going first, then a paced memcpy runs; figures are the medians of
-// the rounds. copy:1 is the host as the target names it; with copy:0 neither
-// copies the image out, which takes the copy's noise out of own_us:
-//   proc_us      process CPU time per image with the library;
-//   host_us      process CPU time per image of the minimal host: no library,
-//                the same USB layer, transfer layout, ring size and thread
-//                priority, a stream thread receiving leader, payload
-//                transfers, finals and trailer and handing each image to the
-//                consumer thread, which makes the one copy;
+// PacedOwnCost: what the library itself costs, at the same pace. The library
+// and a minimal host stream at the same time, each from a camera of its own,
+// so that both meet the same load on the machine; the CPU time of each
+// side's threads is read once per window of 200 ms by a thread that counts
+// for neither, and the figures are the medians of the windows. copy:1 is the
+// host as the target names it; with copy:0 neither copies the image out,
+// which takes the copy's noise out of own_us:
+//   proc_us      CPU time per image of the library's side: the thread calling
+//                U3V_GetImage and the threads the library made;
+//   host_us      CPU time per image of the minimal host: no library, the same
+//                USB layer, transfer layout, ring size and thread priority,
+//                a stream thread receiving leader, payload transfers, finals
+//                and trailer and handing each image to the consumer thread,
+//                which makes the one copy;
 //   paced_memcpy_us  a memcpy of the image as such a host makes it: the
 //                thread sleeps until the next frame is due before each copy,
 //                from a ring's worth of buffers (buffer count + 1) in turn;
-//   own_us       proc_us - host_us per round: what the library costs beyond
+//   own_us       proc_us - host_us per window: what the library costs beyond
 //                what any host of this camera pays (device, USB layer, one
-//                hand-off, one copy); own_q1_us and own_q3_us its quartiles,
-//                for the noise;
-//   own_pct      own_us in % of paced_memcpy_us. Target: below 10, with
-//                lost 0;
-//   lost, host_lost  block ids skipped by the library and the minimal host.
+//                hand-off, one copy); own_q1_us and own_q3_us the quartiles
+//                of the windows, own_ci95_low_us and own_ci95_high_us the 95 %
+//                confidence interval of the median;
+//   own_pct      own_us in % of paced_memcpy_us, and own_ci95_high_pct the
+//                interval's upper end in %. Target: below 10, with lost 0;
+//   lost, host_lost  block ids skipped by the library and the minimal host;
+//   windows      windows counted.
 #include "Pexlin.h"
 #include "PexlinUsb.h"
 #include "U3vSim.h"
@@ -52,6 +57,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cmath>
 #include <chrono>
 #include <condition_variable>
 #include <cstring>
@@ -60,6 +66,7 @@
 #include <fstream>
 #include <memory>
 #include <mutex>
+#include <set>
 #include <string>
 #include <thread>
 #include <vector>
@@ -142,26 +149,34 @@ double handoffMicroseconds()
     return (cpuSeconds(CLOCK_PROCESS_CPUTIME_ID) - start) / (2 * kRounds) * 1e6;
 }
 
+// A world of simulated cameras of the benchmark's size, one per setup, in
+// order; the first has GUID SIMU3V000001, the second SIMU3V000002.
+void simWorld(const std::vector<std::string>& setups)
+{
+    pexlin::usb::setBackend(&u3vsim::World::instance());
+    sim("world.clear");
+    for (std::size_t i = 0; i < setups.size(); ++i)
+        sim("device.add cam" + std::to_string(i + 1) + " guid=SIMU3V00000" + std::to_string(i + 1)
+            + " width=" + std::to_string(kWidth) + " height=" + std::to_string(kHeight) + " " + setups[i]);
+}
+
 // One camera opened through the exports, streaming.
 struct Camera {
     U3V_Device* device = nullptr;
     U3V_Control* control = nullptr;
     U3V_Stream* stream = nullptr;
 
+    // The only camera of a new world.
     explicit Camera(const std::string& setup)
     {
-        pexlin::usb::setBackend(&u3vsim::World::instance());
-        sim("world.clear");
-        sim("device.add cam width=" + std::to_string(kWidth) + " height="
-            + std::to_string(kHeight) + " " + setup);
-        uint16_t count = 0;
-        U3V_DiscoveryDevices(&count);
-        if (U3V_OpenDevice("SIMU3V000001", &device, nullptr, 0) != 0
-            || U3V_OpenControl(device, &control) != 0
-            || U3V_OpenStream(device, control, &stream, 1000) != 0
-            || U3V_AcquisitionStart(stream, 0) != 0)
-            throw std::runtime_error("the simulated camera does not stream");
+        simWorld({setup});
+        open("SIMU3V000001");
     }
+    // The camera of this GUID in the world as it is.
+    struct InWorld {
+        const char* guid;
+    };
+    explicit Camera(InWorld camera) { open(camera.guid); }
     ~Camera()
     {
         uint64_t a = 0, b = 0;
@@ -169,6 +184,18 @@ struct Camera {
         U3V_CloseStream(stream);
         U3V_CloseControl(control);
         U3V_CloseDevice(device);
+    }
+
+private:
+    void open(const char* guid)
+    {
+        uint16_t count = 0;
+        U3V_DiscoveryDevices(&count);
+        if (U3V_OpenDevice(guid, &device, nullptr, 0) != 0
+            || U3V_OpenControl(device, &control) != 0
+            || U3V_OpenStream(device, control, &stream, 1000) != 0
+            || U3V_AcquisitionStart(stream, 0) != 0)
+            throw std::runtime_error("the simulated camera does not stream");
     }
 };
 
@@ -195,47 +222,17 @@ public:
     static constexpr std::uint32_t kTransferSize = 0x10000;
     static constexpr std::size_t kRing = 5; // the library's default count + 1
 
+    // The only camera of a new world.
     explicit MinimalHost(const std::string& setup) : usb_(pexlin::usb::backend())
     {
-        sim("world.clear");
-        sim("device.add cam width=" + std::to_string(kWidth) + " height="
-            + std::to_string(kHeight) + " " + setup);
-        std::vector<pexlin::usb::DevicePtr> devices;
-        // The simulated camera's control and stream interfaces are 0 and 2.
-        if (usb_->findDevices(devices) != 1 || !(handle_ = usb_->open(devices[0]))
-            || usb_->claimInterface(handle_, 0) < 0 || usb_->claimInterface(handle_, 2) < 0)
-            throw std::runtime_error("the simulated camera does not open");
-
-        // The layout the library writes for this camera (alignment 2).
-        constexpr std::uint32_t kAlign = 2;
-        const std::uint32_t rest = kImageBytes % kTransferSize;
-        count_ = kImageBytes / kTransferSize;
-        final1_ = rest / kAlign * kAlign;
-        final2_ = rest != final1_ ? kAlign : 0;
-        writeRegister(u3vsim::kSirmAddress + 0x18, u3vsim::kImageLeaderSize);
-        writeRegister(u3vsim::kSirmAddress + 0x1C, kTransferSize);
-        writeRegister(u3vsim::kSirmAddress + 0x20, count_);
-        writeRegister(u3vsim::kSirmAddress + 0x24, final1_);
-        writeRegister(u3vsim::kSirmAddress + 0x28, final2_);
-        writeRegister(u3vsim::kSirmAddress + 0x2C, u3vsim::kImageTrailerSize);
-
-        const std::size_t bytes = std::size_t(count_) * kTransferSize + final1_ + final2_;
-        for (std::size_t i = 0; i < kRing; ++i)
-            ring_.push_back(std::make_unique<std::uint8_t[]>(bytes));
-        const std::size_t slots = count_ + 2 + (final1_ != 0) + (final2_ != 0);
-        for (std::size_t i = 0; i < slots; ++i)
-            transfers_.push_back(usb_->setupAsync(handle_, u3vsim::kStreamIn));
-        leader_.resize(u3vsim::kImageLeaderSize);
-        trailer_.resize(u3vsim::kImageTrailerSize);
-
-        thread_ = std::thread([this] {
-            sched_param param{};
-            param.sched_priority = sched_get_priority_max(SCHED_FIFO);
-            pthread_setschedparam(pthread_self(), SCHED_FIFO, &param);
-            run();
-        });
-        writeRegister(u3vsim::kSirmAddress + 0x04, 1); // stream enable
+        simWorld({setup});
+        open(0);
     }
+    // The camera at this place of the bus's list, in the world as it is.
+    struct InWorld {
+        std::size_t index;
+    };
+    explicit MinimalHost(InWorld camera) : usb_(pexlin::usb::backend()) { open(camera.index); }
 
     ~MinimalHost()
     {
@@ -271,6 +268,45 @@ public:
     }
 
 private:
+    void open(std::size_t index)
+    {
+        std::vector<pexlin::usb::DevicePtr> devices;
+        // The simulated camera's control and stream interfaces are 0 and 2.
+        if (usb_->findDevices(devices) <= int(index) || !(handle_ = usb_->open(devices[index]))
+            || usb_->claimInterface(handle_, 0) < 0 || usb_->claimInterface(handle_, 2) < 0)
+            throw std::runtime_error("the simulated camera does not open");
+
+        // The layout the library writes for this camera (alignment 2).
+        constexpr std::uint32_t kAlign = 2;
+        const std::uint32_t rest = kImageBytes % kTransferSize;
+        count_ = kImageBytes / kTransferSize;
+        final1_ = rest / kAlign * kAlign;
+        final2_ = rest != final1_ ? kAlign : 0;
+        writeRegister(u3vsim::kSirmAddress + 0x18, u3vsim::kImageLeaderSize);
+        writeRegister(u3vsim::kSirmAddress + 0x1C, kTransferSize);
+        writeRegister(u3vsim::kSirmAddress + 0x20, count_);
+        writeRegister(u3vsim::kSirmAddress + 0x24, final1_);
+        writeRegister(u3vsim::kSirmAddress + 0x28, final2_);
+        writeRegister(u3vsim::kSirmAddress + 0x2C, u3vsim::kImageTrailerSize);
+
+        const std::size_t bytes = std::size_t(count_) * kTransferSize + final1_ + final2_;
+        for (std::size_t i = 0; i < kRing; ++i)
+            ring_.push_back(std::make_unique<std::uint8_t[]>(bytes));
+        const std::size_t slots = count_ + 2 + (final1_ != 0) + (final2_ != 0);
+        for (std::size_t i = 0; i < slots; ++i)
+            transfers_.push_back(usb_->setupAsync(handle_, u3vsim::kStreamIn));
+        leader_.resize(u3vsim::kImageLeaderSize);
+        trailer_.resize(u3vsim::kImageTrailerSize);
+
+        thread_ = std::thread([this] {
+            sched_param param{};
+            param.sched_priority = sched_get_priority_max(SCHED_FIFO);
+            pthread_setschedparam(pthread_self(), SCHED_FIFO, &param);
+            run();
+        });
+        writeRegister(u3vsim::kSirmAddress + 0x04, 1); // stream enable
+    }
+
     void writeRegister(std::uint64_t address, std::uint32_t value)
     {
         std::uint8_t c[24] = {};
@@ -447,91 +483,196 @@ double median(std::vector<double> v)
     return v.empty() ? 0 : v.size() % 2 ? v[m] : (v[m - 1] + v[m]) / 2;
 }
 
-// Process CPU time per image over `images` images from `next`, which takes
-// one image and gives its block id (false when there is none).
-template <typename Next>
-double processMicrosecondsPerImage(int images, LostIds& ids, Next next)
+// The threads of this process.
+std::set<pid_t> threadIds()
 {
-    std::uint64_t id = 0;
-    if (!next(&id)) // the pace settles
-        return -1;
-    const double start = cpuSeconds(CLOCK_PROCESS_CPUTIME_ID);
-    for (int i = 0; i < images; ++i) {
-        if (!next(&id))
-            return -1;
-        ids.see(id);
+    std::set<pid_t> ids;
+    if (DIR* dir = opendir("/proc/self/task")) {
+        while (dirent* e = readdir(dir))
+            if (e->d_name[0] != '.')
+                ids.insert(pid_t(std::stol(e->d_name)));
+        closedir(dir);
     }
-    return (cpuSeconds(CLOCK_PROCESS_CPUTIME_ID) - start) / images * 1e6;
+    return ids;
 }
 
-// The library against the minimal host at the same pace, in rounds that
-// alternate which goes first, so that both meet the same load on the
-// machine; each round ends with as many copies at that pace. The figures are
-// the medians of the rounds, own_q1_us and own_q3_us the quartiles of own_us.
+// CPU time of these threads, from the scheduler's records; a thread that
+// ended counts no more.
+double threadsSeconds(const std::set<pid_t>& ids)
+{
+    double total = 0;
+    for (pid_t id : ids) {
+        std::ifstream in("/proc/self/task/" + std::to_string(id) + "/schedstat");
+        double ns = 0;
+        if (in >> ns)
+            total += ns * 1e-9;
+    }
+    return total;
+}
+
+// Takes images on a thread of its own until stopped, counting them; `next`
+// takes one image and gives its block id.
+class Taker {
+public:
+    template <typename Next>
+    explicit Taker(Next next)
+        : thread_([this, next] {
+              id_ = gettid();
+              try {
+                  while (!stop_) {
+                      ids_.see(next());
+                      ++images_;
+                  }
+              } catch (const std::exception&) {
+                  failed_ = true;
+              }
+          })
+    {
+    }
+    ~Taker() { stop(); }
+    void stop()
+    {
+        stop_ = true;
+        if (thread_.joinable())
+            thread_.join();
+    }
+    // Waits until n images came; false when taking failed.
+    bool waitFor(std::uint64_t n) const
+    {
+        while (images_ < n && !failed_)
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        return !failed_;
+    }
+    pid_t id() const { return id_; }
+    std::uint64_t images() const { return images_; }
+    bool failed() const { return failed_; }
+    std::uint64_t lost() const { return ids_.lost; } // after stop
+
+private:
+    std::atomic<bool> stop_{false}, failed_{false};
+    std::atomic<std::uint64_t> images_{0};
+    std::atomic<pid_t> id_{0};
+    LostIds ids_;
+    std::thread thread_;
+};
+
+// Figures of a sample: median, quartiles, and the 95 % confidence interval
+// of the median from the order statistics (distribution-free).
+struct Spread {
+    double median = 0, q1 = 0, q3 = 0, low = 0, high = 0;
+    explicit Spread(std::vector<double> v)
+    {
+        if (v.empty())
+            return;
+        std::sort(v.begin(), v.end());
+        const double n = double(v.size());
+        const auto at = [&](double rank) {
+            return v[std::size_t(std::clamp(rank, 0.0, n - 1))];
+        };
+        median = ::median(v);
+        q1 = at(std::floor(n / 4));
+        q3 = at(std::floor(3 * n / 4));
+        const double half = 0.98 * std::sqrt(n);
+        low = at(std::floor(n / 2 - half) - 1);
+        high = at(std::ceil(n / 2 + half + 1) - 1);
+    }
+};
+
+// The library against the minimal host, both at the same pace at the same
+// time, each with a camera of its own, so that both meet the same load on
+// the machine. Each taking thread with the threads made for it (the
+// library's, the host's stream thread and the cameras' work on them) is
+// counted on its own; a thread that only watches reads their CPU time once
+// per window of 200 ms and its own time counts for neither. Per window:
+// CPU time per image of either side and their difference; the figures are
+// the medians of the windows.
 void PacedOwnCost(benchmark::State& state)
 {
-    constexpr int kImages = 30;
     const std::string setup = "no-fill fps=" + std::to_string(kPacedFps);
-    std::vector<std::uint8_t> image(kImageBytes, 1);
-    std::uint8_t* const out = state.range(0) ? image.data() : nullptr;
-    std::vector<double> library, minimal, copies, own;
+    std::vector<std::uint8_t> libraryImage(kImageBytes, 1), hostImage(kImageBytes, 1);
+    std::uint8_t* const libraryOut = state.range(0) ? libraryImage.data() : nullptr;
+    std::uint8_t* const hostOut = state.range(0) ? hostImage.data() : nullptr;
+    std::vector<double> library, minimal, own;
     std::uint64_t lost = 0, hostLost = 0;
-    auto runLibrary = [&] {
-        Camera camera(setup);
-        LostIds ids;
-        const double us = processMicrosecondsPerImage(kImages, ids, [&](std::uint64_t* id) {
+    try {
+        simWorld({setup, setup});
+        const std::set<pid_t> atStart = threadIds();
+        Camera camera(Camera::InWorld{"SIMU3V000001"});
+        Taker libraryTaker([&] {
             U3V_IMAGE_INFO info{};
-            const bool ok = U3V_GetImage(camera.stream, out, 5000, &info) == 0;
-            *id = info.blockId;
-            return ok;
+            if (U3V_GetImage(camera.stream, libraryOut, 5000, &info) != 0)
+                throw std::runtime_error("no image");
+            return info.blockId;
         });
-        lost += ids.lost;
-        return us;
-    };
-    auto runMinimal = [&] {
-        MinimalHost host(setup);
-        LostIds hostIds;
-        const double us = processMicrosecondsPerImage(kImages, hostIds, [&](std::uint64_t* id) {
-            *id = host.take(out);
-            return true;
-        });
-        hostLost += hostIds.lost;
-        return us;
-    };
-    bool libraryFirst = true;
-    for (auto _ : state) {
-        double lib = 0, host = 0;
-        if (libraryFirst) {
-            lib = runLibrary();
-            host = runMinimal();
-        } else {
-            host = runMinimal();
-            lib = runLibrary();
-        }
-        libraryFirst = !libraryFirst;
-        if (lib < 0) {
+        if (!libraryTaker.waitFor(2)) {
             state.SkipWithError("no image");
-            break;
+            return;
         }
-        copies.push_back(pacedMemcpyMicroseconds(kImages, kPacedFps, image.data()));
-        library.push_back(lib);
-        minimal.push_back(host);
-        own.push_back(lib - host);
+        std::set<pid_t> librarySide = threadIds(), hostSide;
+        for (pid_t id : atStart)
+            librarySide.erase(id);
+        {
+            MinimalHost host(MinimalHost::InWorld{1});
+            Taker hostTaker([&] { return host.take(hostOut); });
+            if (!hostTaker.waitFor(2)) {
+                state.SkipWithError("the minimal host receives no image");
+                return;
+            }
+            hostSide = threadIds();
+            for (pid_t id : atStart)
+                hostSide.erase(id);
+            for (pid_t id : librarySide)
+                hostSide.erase(id);
+
+            double libraryCpu = threadsSeconds(librarySide), hostCpu = threadsSeconds(hostSide);
+            std::uint64_t libraryImages = libraryTaker.images(), hostImages = hostTaker.images();
+            for (auto _ : state) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(200));
+                const double libraryNow = threadsSeconds(librarySide), hostNow = threadsSeconds(hostSide);
+                const std::uint64_t libraryCount = libraryTaker.images(), hostCount = hostTaker.images();
+                if (libraryCount > libraryImages && hostCount > hostImages) {
+                    const double lib = (libraryNow - libraryCpu) / double(libraryCount - libraryImages) * 1e6;
+                    const double min = (hostNow - hostCpu) / double(hostCount - hostImages) * 1e6;
+                    library.push_back(lib);
+                    minimal.push_back(min);
+                    own.push_back(lib - min);
+                }
+                libraryCpu = libraryNow;
+                hostCpu = hostNow;
+                libraryImages = libraryCount;
+                hostImages = hostCount;
+            }
+            hostTaker.stop();
+            libraryTaker.stop();
+            if (hostTaker.failed() || libraryTaker.failed())
+                state.SkipWithError("images stopped coming");
+            lost = libraryTaker.lost();
+            hostLost = hostTaker.lost();
+        }
+    } catch (const std::exception& e) {
+        state.SkipWithError(e.what());
+        return;
     }
-    std::vector<double> sorted = own;
-    std::sort(sorted.begin(), sorted.end());
-    const double ownUs = median(own), copyUs = median(copies);
+    std::vector<double> copies;
+    for (int i = 0; i < 5; ++i)
+        copies.push_back(pacedMemcpyMicroseconds(30, kPacedFps, libraryImage.data()));
+    const Spread ownSpread(own);
+    const double copyUs = median(copies);
     state.counters["proc_us"] = median(library);
     state.counters["host_us"] = median(minimal);
     state.counters["paced_memcpy_us"] = copyUs;
-    state.counters["own_us"] = ownUs;
-    state.counters["own_q1_us"] = sorted.empty() ? 0 : sorted[sorted.size() / 4];
-    state.counters["own_q3_us"] = sorted.empty() ? 0 : sorted[sorted.size() * 3 / 4];
-    state.counters["own_pct"] = ownUs / copyUs * 100;
+    state.counters["own_us"] = ownSpread.median;
+    state.counters["own_q1_us"] = ownSpread.q1;
+    state.counters["own_q3_us"] = ownSpread.q3;
+    state.counters["own_ci95_low_us"] = ownSpread.low;
+    state.counters["own_ci95_high_us"] = ownSpread.high;
+    state.counters["own_pct"] = ownSpread.median / copyUs * 100;
+    state.counters["own_ci95_high_pct"] = ownSpread.high / copyUs * 100;
+    state.counters["windows"] = double(own.size());
     state.counters["lost"] = double(lost);
     state.counters["host_lost"] = double(hostLost);
 }
-BENCHMARK(PacedOwnCost)->ArgName("copy")->Arg(1)->Arg(0)->Iterations(12)->UseRealTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(PacedOwnCost)->ArgName("copy")->Arg(1)->Arg(0)->Iterations(75)->UseRealTime()->Unit(benchmark::kMillisecond);
 
 } // namespace
 

@@ -64,6 +64,25 @@ uint32_t ZelAcqEngine::findPayloadSize()
     return size > 0 && size <= 0xFFFFFFFFll ? uint32_t(size) : 0;
 }
 
+bool ZelAcqEngine::expectedImage(ORV_BUFFER_INFO& image)
+{
+    QVariant width, height, format;
+    if (!ZelUtil::GetFeatureValue(remoteDeviceHandle, "Width", width, false, false) ||
+        !ZelUtil::GetFeatureValue(remoteDeviceHandle, "Height", height, false, false) ||
+        !ZelUtil::GetFeatureValue(remoteDeviceHandle, "PixelFormat", format, false, false))
+        return false;
+    const qint64 w = width.toLongLong();
+    const qint64 h = height.toLongLong();
+    const quint64 f = format.toULongLong();
+    if (w <= 0 || h <= 0 || w > 0xFFFFFFFFll || h > 0xFFFFFFFFll || f == 0)
+        return false;
+    image = ORV_BUFFER_INFO{};
+    image.width = uint32_t(w);
+    image.height = uint32_t(h);
+    image.pixelType = ZelUtil::GetStreamPixelFormat(uint32_t(f), uint32_t(f >> 32));
+    return true;
+}
+
 bool ZelAcqEngine::Start(quint64 imageCount)
 {
     if (started)
@@ -89,6 +108,11 @@ bool ZelAcqEngine::Start(quint64 imageCount)
     }
     bufferManager->ClearReady();
 
+    // A first write to a display buffer costs page faults that would hold up
+    // the first images; they are paid before the camera sends.
+    ORV_BUFFER_INFO expected;
+    if (expectedImage(expected))
+        consumer->PrepareDisplayBuffers(expected);
     consumer->start(QThread::HighestPriority);
     producer->start(imageCount, QThread::HighestPriority);
     const int rc = OrvStreamAcquisitionStart(streamHandle, 0, imageCount);

@@ -48,6 +48,9 @@ public:
 
 private:
     uint32_t findPayloadSize();
+    // The size and pixel format the camera's next images will have, as its
+    // features say; false when it does not say.
+    bool expectedImage(ORV_BUFFER_INFO& image);
     void setParamsLocked(int locked);
     int readStreamFeature(ORV_FEATURE_HANDLE feature, qint64& value);
 

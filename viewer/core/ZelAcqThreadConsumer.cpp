@@ -14,6 +14,20 @@ namespace {
 const char* const runName = "ZelAcqThreadConsumer::run";
 const char* const consumeName = "ZelAcqThreadConsumer::_consumeNewImage";
 
+// Whether a display buffer was made for images of this size and format.
+bool madeFor(const ZelAcqBuffer* display, const ORV_BUFFER_INFO& image)
+{
+    if (!display)
+        return false;
+    const ORV_BUFFER_INFO current = display->GetInfo();
+    return current.width == image.width && current.height == image.height && current.pixelType == image.pixelType;
+}
+
+ZelAcqBuffer* newDisplayBuffer(const ORV_BUFFER_INFO& image)
+{
+    return new ZelAcqBuffer(image.width, image.height, uint32_t(image.pixelType), uint32_t(image.pixelType >> 32));
+}
+
 void boundedCopy(void* destination, uint64_t destinationSize, const void* source, uint64_t sourceSize,
                  uint64_t wanted)
 {
@@ -38,6 +52,7 @@ ZelAcqThreadConsumer::~ZelAcqThreadConsumer()
     joinRun();
     delete displayBuffers[0];
     delete displayBuffers[1];
+    delete spareDisplay;
 }
 
 bool ZelAcqThreadConsumer::start(QThread::Priority priority)
@@ -75,14 +90,26 @@ void ZelAcqThreadConsumer::requestStop()
 void ZelAcqThreadConsumer::run()
 {
     ZelTrace(ZEL_TRACE_DEBUG, "%s Entry!", runName);
+    // Bounds display work to about 60 images a second: a cycle, the wait for
+    // the image included, that ends within 16 ms sleeps until its 16 ms are
+    // up. The next cycle counts from then rather than from the wake-up, so
+    // that neither the conversion's time nor a late wake-up takes the display
+    // below a camera's 60 images a second.
+    using Clock = std::chrono::steady_clock;
+    constexpr auto cycle = std::chrono::milliseconds(16);
+    Clock::time_point start = Clock::now();
     while (!stopRequested()) {
-        QElapsedTimer pacing;
-        pacing.start();
-        if (!consumeNewImage())
+        if (!consumeNewImage()) {
+            start = Clock::now();
             continue;
-        // Bounds display work to about 60 images a second.
-        if (pacing.elapsed() < 16)
-            pause(15);
+        }
+        const Clock::time_point due = start + cycle;
+        if (Clock::now() < due) {
+            pauseUntil(due);
+            start = due;
+        } else {
+            start = Clock::now();
+        }
     }
     ZelTrace(ZEL_TRACE_DEBUG, "%s Exit!", runName);
     endRun();
@@ -91,15 +118,41 @@ void ZelAcqThreadConsumer::run()
 ZelAcqBuffer* ZelAcqThreadConsumer::displayBufferFor(int index, const ORV_BUFFER_INFO& image)
 {
     ZelAcqBuffer*& display = displayBuffers[index];
-    if (display) {
-        const ORV_BUFFER_INFO current = display->GetInfo();
-        if (current.width == image.width && current.height == image.height && current.pixelType == image.pixelType)
-            return display;
-        // Not the buffer the GUI holds, so it can go.
-        delete display;
+    if (madeFor(display, image))
+        return display;
+    // Not the buffer the GUI holds, so it can go.
+    delete display;
+    if (madeFor(spareDisplay, image)) {
+        display = spareDisplay;
+    } else {
+        // Prepared for images that did not come.
+        delete spareDisplay;
+        display = newDisplayBuffer(image);
     }
-    display = new ZelAcqBuffer(image.width, image.height, uint32_t(image.pixelType), uint32_t(image.pixelType >> 32));
+    spareDisplay = nullptr;
     return display;
+}
+
+void ZelAcqThreadConsumer::PrepareDisplayBuffers(const ORV_BUFFER_INFO& image)
+{
+    if (isRunning() || image.width == 0 || image.height == 0 || !ZelUtil::IsSupportedFormat(image.pixelType))
+        return;
+    int held;
+    {
+        std::lock_guard<std::mutex> lock(deliveryMutex);
+        held = shownIndex;
+    }
+    for (int index = 0; index < 2; ++index) {
+        if (madeFor(displayBuffers[index], image))
+            continue;
+        if (index != held) {
+            delete displayBuffers[index];
+            displayBuffers[index] = newDisplayBuffer(image);
+        } else if (!madeFor(spareDisplay, image)) {
+            delete spareDisplay;
+            spareDisplay = newDisplayBuffer(image);
+        }
+    }
 }
 
 bool ZelAcqThreadConsumer::Convert(const ORV_BUFFER_INFO& image, ZelAcqBuffer* display)

@@ -37,6 +37,13 @@ public:
     // The display buffers, for the engine's owner and tests.
     ZelAcqBuffer* DisplayBuffer(int index) const { return displayBuffers[index & 1]; }
 
+    // Before start: makes display buffers for images of this record's size
+    // and pixel format, their memory written once, so that the first images
+    // pay for no allocation and no page faults. The buffer the GUI may still
+    // show stays until the first image of the run has been handed over; its
+    // replacement waits beside it.
+    void PrepareDisplayBuffers(const ORV_BUFFER_INFO& image);
+
     // Converts a whole image into a display buffer made for its size and
     // format; false when the display buffer has no memory.
     static bool Convert(const ORV_BUFFER_INFO& image, ZelAcqBuffer* display);
@@ -66,6 +73,7 @@ private:
     ZelAcqEngine* engine;
     ZelAcqBufferManager* bufferManager;
     ZelAcqBuffer* displayBuffers[2] = {nullptr, nullptr};
+    ZelAcqBuffer* spareDisplay = nullptr; // prepared for the buffer the GUI holds
 
     // Hand-over to the GUI thread.
     std::mutex deliveryMutex;

@@ -44,6 +44,12 @@ void ZelWorkerThread::pause(int ms)
     m_wake.wait_for(lock, std::chrono::milliseconds(ms), [this] { return m_stopRequested; });
 }
 
+void ZelWorkerThread::pauseUntil(std::chrono::steady_clock::time_point until)
+{
+    std::unique_lock<std::mutex> lock(m_mutex);
+    m_wake.wait_until(lock, until, [this] { return m_stopRequested; });
+}
+
 void ZelWorkerThread::pauseAfterFailure(int failuresInARow)
 {
     constexpr int firstMs = 20;

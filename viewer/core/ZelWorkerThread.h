@@ -3,6 +3,7 @@
 
 #include <QThread>
 
+#include <chrono>
 #include <condition_variable>
 #include <mutex>
 
@@ -27,8 +28,9 @@ protected:
 
     // Thread's side.
     bool stopRequested() const;
-    // Sleeps up to ms; ends early on a stop request.
+    // Sleeps up to ms, or until the time given; ends early on a stop request.
     void pause(int ms);
+    void pauseUntil(std::chrono::steady_clock::time_point until);
     // Sleeps after a call that failed at once, so that a call that keeps
     // failing is not repeated in a tight loop: 20 ms after the first failure
     // in a row, doubling up to 1 s; ends early on a stop request.

@@ -6,8 +6,13 @@
 
 #include <QElapsedTimer>
 
+#include <algorithm>
 #include <atomic>
 #include <thread>
+#include <vector>
+
+#include <sys/mman.h>
+#include <unistd.h>
 
 namespace {
 
@@ -401,4 +406,118 @@ TEST_F(ZelAcqEngineTest, RatesAreReportedAFewTimesASecond)
     EXPECT_TRUE(ok);
     EXPECT_GT(rig.record.dataRates.last().toDouble(&ok), 0.0);
     EXPECT_TRUE(ok);
+}
+
+namespace {
+
+// Whether every page of a block is backed by memory.
+bool resident(const void* data, size_t size)
+{
+    if (!data || size == 0)
+        return false;
+    const uintptr_t page = uintptr_t(sysconf(_SC_PAGESIZE));
+    const uintptr_t first = uintptr_t(data) & ~(page - 1);
+    const size_t length = uintptr_t(data) + size - first;
+    std::vector<unsigned char> pages((length + page - 1) / page);
+    if (mincore(reinterpret_cast<void*>(first), length, pages.data()) != 0)
+        return false;
+    return std::all_of(pages.begin(), pages.end(), [](unsigned char p) { return (p & 1) != 0; });
+}
+
+struct PreparedCase {
+    const char* name;
+    uint32_t format;
+    uint32_t bytesPerPixel; // of the displayed image
+    uint32_t secondBytesPerPixel;
+};
+
+void PrintTo(const PreparedCase& c, std::ostream* out)
+{
+    *out << c.name;
+}
+
+class ZelAcqEnginePreparedTest : public ::testing::TestWithParam<PreparedCase>
+{
+protected:
+    static void SetUpTestSuite() { prepareAcqTestProcess("core_ZelAcqEngine_test"); }
+};
+
+} // namespace
+
+TEST_P(ZelAcqEnginePreparedTest, DisplayBuffersAreReadyBeforeTheFirstImage)
+{
+    const PreparedCase c = GetParam();
+    AcqRig rig(c.format == 0x01080001 || c.format == 0x01100005 ? G1 : G2);
+    ASSERT_TRUE(rig.setRemote("PixelFormat", c.format));
+    ASSERT_TRUE(rig.setRemote("Width", 640));
+    ASSERT_TRUE(rig.setRemote("Height", 480));
+    rig.stream("manual", "on");
+    ASSERT_TRUE(rig.start());
+
+    ZelAcqThreadConsumer* consumer = rig.engine->Consumer();
+    ZelAcqBuffer* prepared[2] = {consumer->DisplayBuffer(0), consumer->DisplayBuffer(1)};
+    for (ZelAcqBuffer* display : prepared) {
+        ASSERT_NE(display, nullptr) << "no display buffer before the first image";
+        const ORV_BUFFER_INFO info = display->GetInfo();
+        EXPECT_EQ(info.width, 640u);
+        EXPECT_EQ(info.height, 480u);
+        EXPECT_EQ(info.pixelType, c.format);
+        EXPECT_EQ(info.size, 640u * 480u * c.bytesPerPixel);
+        EXPECT_EQ(display->SecondBlockSize(), 640u * 480u * c.secondBytesPerPixel);
+        EXPECT_TRUE(resident(info.pixels, info.size)) << "the converted image's pages are not backed yet";
+        EXPECT_TRUE(resident(info.secondBlock, display->SecondBlockSize()));
+    }
+
+    // The images use the prepared buffers: none is made anew.
+    ASSERT_TRUE(rig.frames(2, 2));
+    ASSERT_TRUE(spinUntil([&] { return rig.record.realImages() == 2; }));
+    for (ZelAcqBufferPtr image : rig.record.images) {
+        ZelAcqBuffer* display = image->GetDisplayBuffer();
+        EXPECT_TRUE(display == prepared[0] || display == prepared[1]);
+    }
+    EXPECT_EQ(consumer->DisplayBuffer(0), prepared[0]);
+    EXPECT_EQ(consumer->DisplayBuffer(1), prepared[1]);
+    rig.engine->Stop();
+}
+
+INSTANTIATE_TEST_SUITE_P(Formats, ZelAcqEnginePreparedTest,
+                         ::testing::Values(PreparedCase{"Mono8", 0x01080001, 1, 1},
+                                           PreparedCase{"Mono12", 0x01100005, 1, 2},
+                                           PreparedCase{"BayerRG8", 0x01080009, 4, 4}),
+                         [](const ::testing::TestParamInfo<PreparedCase>& info) { return info.param.name; });
+
+// A start with another image size keeps the buffer of the image the GUI
+// still shows until the run's first image has been handed over.
+TEST_F(ZelAcqEngineTest, ANewSizeKeepsTheShownBufferUntilTheFirstImage)
+{
+    AcqRig rig(G1);
+    rig.smallImages();
+    rig.stream("manual", "on");
+    ASSERT_TRUE(rig.start());
+    ASSERT_TRUE(rig.frames(1, 1));
+    ASSERT_TRUE(spinUntil([&] { return rig.record.realImages() == 1; }));
+    rig.engine->Stop();
+    ZelAcqBuffer* shown = rig.record.shownDisplay;
+    ASSERT_NE(shown, nullptr);
+    const ORV_BUFFER_INFO before = shown->GetInfo();
+
+    ASSERT_TRUE(rig.setRemote("Width", 640));
+    ASSERT_TRUE(rig.setRemote("Height", 480));
+    ASSERT_TRUE(rig.start());
+    ZelAcqThreadConsumer* consumer = rig.engine->Consumer();
+    const int held = consumer->DisplayBuffer(0) == shown ? 0 : 1;
+    ASSERT_EQ(consumer->DisplayBuffer(held), shown) << "the shown buffer went before a new image came";
+    EXPECT_EQ(shown->GetInfo().pixels, before.pixels);
+    ASSERT_NE(consumer->DisplayBuffer(1 - held), nullptr) << "no buffer for the new size before its first image";
+    EXPECT_EQ(consumer->DisplayBuffer(1 - held)->GetInfo().width, 640u);
+
+    ASSERT_TRUE(rig.frames(2, 2));
+    ASSERT_TRUE(spinUntil([&] { return rig.record.realImages() == 3; }));
+    for (int index = 0; index < 2; ++index) {
+        const ORV_BUFFER_INFO info = consumer->DisplayBuffer(index)->GetInfo();
+        EXPECT_EQ(info.width, 640u);
+        EXPECT_EQ(info.height, 480u);
+    }
+    EXPECT_FALSE(rig.record.displayReused);
+    rig.engine->Stop();
 }
