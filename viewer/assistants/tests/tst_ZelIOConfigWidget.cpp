@@ -1,5 +1,4 @@
-#include "../../core/tests/SimCameraSession.h"
-#include "../../core/tests/TestHome.h"
+#include "../../shell/tests/SimWindowRig.h"
 
 #include "ZelDialogs.h"
 #include "ZelFeatureManager.h"
@@ -37,18 +36,14 @@ void sendWheel(QWidget* widget, int delta)
 
 } // namespace
 
-class TestZelIOConfigWidget : public QObject
+class TestZelIOConfigWidget : public QObject, protected AssistantRig<ZelIOConfigWidget>
 {
     Q_OBJECT
 
 private slots:
-    void initTestCase() { QVERIFY(useTestHome(home)); }
-    void init() { QVERIFY(session.start()); }
-    void cleanup()
-    {
-        delete window;
-        session.stop();
-    }
+    void initTestCase() { QVERIFY(setUpHome()); }
+    void init() { QVERIFY(startSession()); }
+    void cleanup() { closeAll(); }
 
     void rowsFollowTheLines_data();
     void rowsFollowTheLines();
@@ -66,16 +61,6 @@ private slots:
     void withoutLinesTheTableStaysEmpty();
 
 private:
-    ZelIOConfigWidget* open(const QString& deviceId)
-    {
-        camera = session.open(deviceId, "orv_gev_tl.cti");
-        if (!camera)
-            return nullptr;
-        module = "remote:" + deviceId;
-        window = new ZelIOConfigWidget(camera->remoteDeviceFeatures, "cam");
-        return window;
-    }
-    int run(const QString& command, QString* reply = nullptr) { return session.run(command, reply); }
     ZelIOConfigItem* item(int row) const { return window->lineItems().at(row); }
     QTableWidget* table() const { return window->form().tableWidget; }
     QString selected()
@@ -84,12 +69,6 @@ private:
         session.run("state.get " + module + " LineSelector", &state);
         return state.section("LineSelector=", 1).section(" available=", 0, 0);
     }
-
-    QTemporaryDir home;
-    zeltest::SimCameraSession session;
-    ZelCamera* camera = nullptr;
-    QString module;
-    QPointer<ZelIOConfigWidget> window;
 };
 
 void TestZelIOConfigWidget::rowsFollowTheLines_data()

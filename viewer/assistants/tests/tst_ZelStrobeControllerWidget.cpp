@@ -1,5 +1,4 @@
-#include "../../core/tests/SimCameraSession.h"
-#include "../../core/tests/TestHome.h"
+#include "../../shell/tests/SimWindowRig.h"
 
 #include "ZelDialogs.h"
 #include "ZelDoubleSliderBox.h"
@@ -24,18 +23,14 @@ const QStringList strobeFeatures{"StrobeSelector", "StrobeDuration", "StrobeDela
 
 } // namespace
 
-class TestZelStrobeControllerWidget : public QObject
+class TestZelStrobeControllerWidget : public QObject, protected AssistantRig<ZelStrobeControllerWidget>
 {
     Q_OBJECT
 
 private slots:
-    void initTestCase() { QVERIFY(useTestHome(home)); }
-    void init() { QVERIFY(session.start()); }
-    void cleanup()
-    {
-        delete window;
-        session.stop();
-    }
+    void initTestCase() { QVERIFY(setUpHome()); }
+    void init() { QVERIFY(startSession()); }
+    void cleanup() { closeAll(); }
 
     void openingOnlySelects_data();
     void openingOnlySelects();
@@ -48,24 +43,8 @@ private slots:
     void colourAndLineStyleStayInTheWindow();
 
 private:
-    ZelStrobeControllerWidget* open(const QString& deviceId)
-    {
-        camera = session.open(deviceId, "orv_gev_tl.cti");
-        if (!camera)
-            return nullptr;
-        module = "remote:" + deviceId;
-        window = new ZelStrobeControllerWidget(camera->remoteDeviceFeatures, "cam");
-        return window;
-    }
     const ZelStrobeControllerWidget::Form& ui() const { return window->form(); }
     ZelStrobeControlPlot* plot() const { return ui().StrobeControlPlot; }
-    int run(const QString& command) { return session.run(command); }
-
-    QTemporaryDir home;
-    zeltest::SimCameraSession session;
-    ZelCamera* camera = nullptr;
-    QString module;
-    QPointer<ZelStrobeControllerWidget> window;
 };
 
 void TestZelStrobeControllerWidget::openingOnlySelects_data()

@@ -1,8 +1,7 @@
 // The colour correction window on the colour camera: opened from the camera
 // window, fed with the live image, and the cast of the camera's colour chart
 // gone from the next live image after the upload.
-#include "../../core/tests/SimCameraSession.h"
-#include "../../core/tests/TestHome.h"
+#include "SimWindowRig.h"
 #include "../../correction/tests/ChartDrag.h"
 
 #include "ZelCamera.h"
@@ -67,35 +66,23 @@ int connectionsOf(QObject* object, const char* signal)
 
 } // namespace
 
-class TestZelCameraWindowColorCorrection : public QObject
+class TestZelCameraWindowColorCorrection : public QObject, protected CameraWindowRig<>
 {
     Q_OBJECT
 
+public:
+    TestZelCameraWindowColorCorrection() : CameraWindowRig(Stream::Manual) {}
+
 private slots:
-    void initTestCase() { QVERIFY(useTestHome(home)); }
-    void init() { QVERIFY(session.start()); }
-    void cleanup()
-    {
-        delete window;
-        QVERIFY(!QApplication::overrideCursor());
-        session.stop();
-    }
+    void initTestCase() { QVERIFY(setUpHome()); }
+    void init() { QVERIFY(startSession()); }
+    void cleanup() { QVERIFY(closeAll()); }
 
     void oneImportConnectionPerTool();
     void castIsCorrectedOnTheCamera_data();
     void castIsCorrectedOnTheCamera();
 
 private:
-    bool openWindow()
-    {
-        ZelCamera* camera = session.open("GEV-G2-0002", "orv_gev_tl.cti");
-        if (!camera)
-            return false;
-        session.run("stream.manual GEV-G2-0002 on");
-        window = new ZelCameraWindow(camera, ORV_ACCESS_MODE_CONTROL);
-        window->show();
-        return true;
-    }
     // One more live image, shown as the window's last image.
     bool grabImage()
     {
@@ -121,16 +108,13 @@ private:
         charttest::drag(tool->chartScene(), QPointF(0, 0), QPointF(size.width(), size.height()));
     }
 
-    QTemporaryDir home;
-    zeltest::SimCameraSession session;
-    QPointer<ZelCameraWindow> window;
     bool started = false;
 };
 
 void TestZelCameraWindowColorCorrection::oneImportConnectionPerTool()
 {
     started = false;
-    QVERIFY(openWindow());
+    QVERIFY(openWindow("GEV-G2-0002"));
     QVERIFY(window->canOpen(ZelCameraTool::ColorCorrection));
     // Created by the initialisation slot, then shown twice.
     QSignalSpy enabled(window.data(), &ZelCameraWindow::enableColorCorrection);
@@ -178,7 +162,7 @@ void TestZelCameraWindowColorCorrection::castIsCorrectedOnTheCamera()
     QFETCH(QString, leftOut);
     started = false;
     QCOMPARE(session.run("stream.pattern GEV-G2-0002 ColourChart cast=" + castText(cast.constData())), 0);
-    QVERIFY(openWindow());
+    QVERIFY(openWindow("GEV-G2-0002"));
     QVERIFY(grabImage());
     window->onShowColorCorrectionWidget();
     ZelColorCorrection* tool = correction();

@@ -1,5 +1,4 @@
-#include "../../core/tests/SimCameraSession.h"
-#include "../../core/tests/TestHome.h"
+#include "SimWindowRig.h"
 
 #include "ZelCamera.h"
 #include "ZelCameraWindow.h"
@@ -20,19 +19,17 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
-class TestZelCameraWindowShading : public QObject
+class TestZelCameraWindowShading : public QObject, protected CameraWindowRig<>
 {
     Q_OBJECT
 
+public:
+    TestZelCameraWindowShading() : CameraWindowRig(Stream::FreeRunning) {}
+
 private slots:
-    void initTestCase() { QVERIFY(useTestHome(home)); }
-    void init() { QVERIFY(session.start()); }
-    void cleanup()
-    {
-        delete window;
-        QVERIFY(!QApplication::overrideCursor());
-        session.stop();
-    }
+    void initTestCase() { QVERIFY(setUpHome()); }
+    void init() { QVERIFY(startSession()); }
+    void cleanup() { QVERIFY(closeAll()); }
 
     void initialisationPicksTheTool_data();
     void initialisationPicksTheTool();
@@ -44,15 +41,6 @@ private slots:
     void nonUniformMapFlattensTheVignette();
 
 private:
-    ZelCameraWindow* openWindow(const QString& deviceId, const QString& producer = "orv_gev_tl.cti")
-    {
-        ZelCamera* camera = session.open(deviceId, producer);
-        if (!camera)
-            return nullptr;
-        window = new ZelCameraWindow(camera, ORV_ACCESS_MODE_CONTROL);
-        window->show();
-        return window;
-    }
     QStringList writes(const std::function<void()>& action)
     {
         return session.writesDuring(action, {"Shading_Control", "Shading_MapSelect"});
@@ -85,10 +73,7 @@ private:
         return QImage(path);
     }
 
-    QTemporaryDir home;
     QTemporaryDir files;
-    zeltest::SimCameraSession session;
-    QPointer<ZelCameraWindow> window;
 };
 
 void TestZelCameraWindowShading::initialisationPicksTheTool_data()

@@ -1,5 +1,4 @@
-#include "../../core/tests/SimCameraSession.h"
-#include "../../core/tests/TestHome.h"
+#include "SimWindowRig.h"
 
 #include "ZelAppSettings.h"
 #include "ZelCamera.h"
@@ -36,19 +35,17 @@
 
 #include <memory>
 
-class TestZelCameraWindowTools : public QObject
+class TestZelCameraWindowTools : public QObject, protected CameraWindowRig<>
 {
     Q_OBJECT
 
+public:
+    TestZelCameraWindowTools() : CameraWindowRig(Stream::Manual) {}
+
 private slots:
-    void initTestCase() { QVERIFY(useTestHome(home)); }
-    void init() { QVERIFY(session.start()); }
-    void cleanup()
-    {
-        delete window;
-        QVERIFY(!QApplication::overrideCursor());
-        session.stop();
-    }
+    void initTestCase() { QVERIFY(setUpHome()); }
+    void init() { QVERIFY(startSession()); }
+    void cleanup() { QVERIFY(closeAll()); }
 
     void toolAskedTwiceIsOneWindow();
     void closingWithTheEditorOpen();
@@ -74,18 +71,6 @@ private slots:
     void defectLoadMapKeepsTheCameraMapOfARefusedFile();
 
 private:
-    ZelCameraWindow* openWindow(const QString& deviceId, const QString& producer = "orv_gev_tl.cti",
-                                int access = ORV_ACCESS_MODE_CONTROL)
-    {
-        ZelCamera* camera = session.open(deviceId, producer, access);
-        if (!camera)
-            return nullptr;
-        run("stream.manual " + deviceId + " on");
-        window = new ZelCameraWindow(camera, access);
-        window->show();
-        return window;
-    }
-    int run(const QString& command, QString* reply = nullptr) { return session.run(command, reply); }
     // One image on the triggered camera, shown and kept as the last image.
     bool grabImage()
     {
@@ -99,10 +84,6 @@ private:
     {
         return ZelAppSettings::instance()->value("Directory", key, QVariant()).toString();
     }
-
-    QTemporaryDir home;
-    zeltest::SimCameraSession session;
-    QPointer<ZelCameraWindow> window;
 };
 
 void TestZelCameraWindowTools::toolAskedTwiceIsOneWindow()
