@@ -464,10 +464,14 @@ void StreamingChannel::handleEvent()
 void StreamingChannel::handleFrame(uint32_t event)
 {
     const uint16_t id = block_.blockId;
-    // A jump forward by half the id cycle or more is the camera beginning its
-    // ids anew, not frames lost.
-    if (id != 0 && lastBlockId_ != 0 && id > lastBlockId_ && id - lastBlockId_ < 32768)
-        lostFrames_ += static_cast<uint32_t>(id - lastBlockId_ - 1);
+    // Frames lost between the last id and this one, counted forward in the
+    // id cycle 1..65535 that skips 0. A jump forward by half the cycle or
+    // more is the camera beginning its ids anew, or a late id, not frames lost.
+    if (id != 0 && lastBlockId_ != 0) {
+        const uint32_t forward = id > lastBlockId_ ? uint32_t(id - lastBlockId_) : 65535u - lastBlockId_ + id;
+        if (forward < 32768)
+            lostFrames_ += forward - 1;
+    }
     if (event == kEventFrameAbandoned)
         lostFrames_ += 1;
 

@@ -537,6 +537,7 @@ TEST_F(Streams, LostFramesCountOnlyGapsForward)
     const Case cases[] = {
         {"a gap", {5, 9}, {0, 3}},
         {"the wrap", {65534, 65535, 1, 2}, {0, 0, 0, 0}},
+        {"a gap across the wrap, which skips 0", {65530, 3}, {0, 7}},
         {"ids begun anew", {65535, 1, 2, 65533, 65534}, {0, 0, 0, 0, 0}},
         {"a jump back from low ids", {10, 15, 65535, 1, 3}, {0, 4, 4, 4, 5}},
         {"just under half the cycle", {100, 32867}, {0, 32766}},
