@@ -25,6 +25,7 @@ public:
 OrvIPLineEdit::OrvIPLineEdit(QWidget* parent) : QLineEdit(parent)
 {
     setValidator(new OctetValidator(this));
+    setMaxLength(3);
 }
 
 void OrvIPLineEdit::jumpIn()
@@ -38,9 +39,10 @@ void OrvIPLineEdit::keyPressEvent(QKeyEvent* event)
 {
     const int key = event->key();
     const int position = cursorPosition();
-    if (key == Qt::Key_Space) {
-        // A blank in a field still empty is the separator the third digit
-        // of the previous field already made: it does not skip this field.
+    if (key == Qt::Key_Space || key == Qt::Key_Period) {
+        // A blank or dot in a field still empty is the separator the third
+        // digit of the previous field already made: it does not skip this
+        // field.
         if (!text().isEmpty())
             emit jumpForward();
         event->accept();
