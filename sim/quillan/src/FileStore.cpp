@@ -104,14 +104,26 @@ uint64_t FileStore::capacity() const
 
 void FileStore::setCapacity(uint64_t bytes)
 {
-    std::lock_guard<std::mutex> lock(mutex_);
-    capacity_ = bytes;
+    std::function<void()> changed;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        capacity_ = bytes;
+        changed = hooks_.changed;
+    }
+    if (changed)
+        changed();
 }
 
 void FileStore::setFreeSize(uint64_t bytes)
 {
-    std::lock_guard<std::mutex> lock(mutex_);
-    capacity_ = usedLocked() + bytes;
+    std::function<void()> changed;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        capacity_ = usedLocked() + bytes;
+        changed = hooks_.changed;
+    }
+    if (changed)
+        changed();
 }
 
 void FileStore::setRate(double bytesPerSecond)

@@ -23,7 +23,7 @@ public:
         std::function<std::string()> readUserSet;              // text of user set 1
         std::function<int(const std::string&)> writeUserSet;   // 0, or a refusal
         std::function<void()> resetUserSet;                    // back to power-up values
-        std::function<void()> changed;                         // after an upload or delete
+        std::function<void()> changed;                         // after an upload, delete or size change
     };
     struct Entry {
         std::string name;
