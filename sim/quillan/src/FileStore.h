@@ -94,6 +94,8 @@ private:
     int move(ORV_MODULE_HANDLE module, const std::string& entry, const std::string& name, Op op, uint64_t total,
              const char* operation, uint64_t* transferred);
     uint64_t usedLocked() const;
+    // New capacity: `bytes`, or `bytes` free beyond what is used; tells the hooks.
+    void resize(uint64_t bytes, bool free);
 
     mutable std::mutex mutex_;
     std::condition_variable callbackDone_;
