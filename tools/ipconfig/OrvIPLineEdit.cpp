@@ -25,12 +25,14 @@ public:
 OrvIPLineEdit::OrvIPLineEdit(QWidget* parent) : QLineEdit(parent)
 {
     setValidator(new OctetValidator(this));
+    setMaxLength(3);
 }
 
 void OrvIPLineEdit::jumpIn()
 {
     setFocus();
     m_selectOnRelease = false;
+    m_separatorTaken = true;
     selectAll();
 }
 
@@ -38,14 +40,17 @@ void OrvIPLineEdit::keyPressEvent(QKeyEvent* event)
 {
     const int key = event->key();
     const int position = cursorPosition();
-    if (key == Qt::Key_Space) {
-        // A blank in a field still empty is the separator the third digit
-        // of the previous field already made: it does not skip this field.
-        if (!text().isEmpty())
+    if (key == Qt::Key_Space || key == Qt::Key_Period) {
+        // A blank or dot right after the focus jumped here, or in a field
+        // still empty, is the separator the previous field already made (its
+        // third digit moved on): it does not skip this field.
+        if (!m_separatorTaken && !text().isEmpty())
             emit jumpForward();
+        m_separatorTaken = false;
         event->accept();
         return;
     }
+    m_separatorTaken = false;
     if (position == 0 && (key == Qt::Key_Left || key == Qt::Key_Backspace)) {
         emit jumpBackward();
         event->accept();
@@ -67,8 +72,15 @@ void OrvIPLineEdit::focusInEvent(QFocusEvent* event)
     m_selectOnRelease = true;
 }
 
+void OrvIPLineEdit::focusOutEvent(QFocusEvent* event)
+{
+    m_separatorTaken = false;
+    QLineEdit::focusOutEvent(event);
+}
+
 void OrvIPLineEdit::mouseReleaseEvent(QMouseEvent* event)
 {
+    m_separatorTaken = false;
     if (!m_selectOnRelease) {
         event->ignore();
         return;

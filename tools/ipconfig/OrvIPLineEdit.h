@@ -21,10 +21,14 @@ public slots:
 protected:
     void keyPressEvent(QKeyEvent* event) override;
     void focusInEvent(QFocusEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
 
 private:
     bool m_selectOnRelease = false;
+    // The focus just jumped here: a blank or dot typed now is the separator
+    // that belongs to the jump.
+    bool m_separatorTaken = false;
 };
 
 #endif // ORVIPLINEEDIT_H

@@ -5,9 +5,17 @@
 #include "SetupLog.h"
 #include "UsbHubPortsEnum.h"
 
+#include <cstdio>
 #include <ctime>
 
 using driversetup::equalsIgnoringCase;
+
+namespace {
+
+// Written to standard error for a missing or unknown command.
+const char* const kUsage = "usage: Tollimar -install | -install,TRUE | -uninstall | -checkUsb30\n";
+
+} // namespace
 
 std::vector<std::string> splitCommandTokens(const std::string& commandLine)
 {
@@ -55,6 +63,12 @@ int TollimarMain(const std::string& commandLine)
         setupLog(0, "<<< NorrikOmbrelSetupUninstall\n");
     } else if (equalsIgnoringCase(command, "-checkUsb30")) {
         PreInstallCheckUsb3();
+    } else {
+        if (tokens.empty())
+            setupLog(0, "_tWinMain no command\n");
+        else
+            setupLog(0, "_tWinMain unknown command \"%s\"\n", command.c_str());
+        std::fputs(kUsage, stderr);
     }
 
     setupLog(0, "<<< _tWinMain\n");

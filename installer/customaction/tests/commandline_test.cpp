@@ -39,6 +39,7 @@ TEST(TollimarCommandLine, ActionsHideFlagTokensAndExitCode)
         {",-install", true, false, {"-install"}},
         {"", false, false, {}},
         {"foo", false, false, {"foo"}},
+        {"-bogus,TRUE", false, false, {"-bogus", "TRUE"}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.commandLine);
@@ -60,8 +61,22 @@ TEST(TollimarCommandLine, ActionsHideFlagTokensAndExitCode)
         EXPECT_EQ(logged, expected);
         EXPECT_EQ(countOf(log, ">>> NorrikOmbrelSetupInstall\n"), c.installs ? 1u : 0u);
         EXPECT_EQ(countOf(log, "<<< _tWinMain\n"), 1u);
+        EXPECT_TRUE(log.size() >= 14 && log.compare(log.size() - 14, 14, "<<< _tWinMain\n") == 0) << log;
+        std::string usage;
+        for (const std::string& line : linesOf(result.err))
+            if (line.rfind("usage: Tollimar ", 0) == 0)
+                usage = line;
+        EXPECT_EQ(!usage.empty(), !c.installs) << result.err;
+        if (!usage.empty()) {
+            for (const char* command : {" -install ", " -install,TRUE ", " -uninstall ", " -checkUsb30"})
+                EXPECT_NE(usage.find(command), std::string::npos) << usage;
+        }
         if (!c.installs) {
-            EXPECT_EQ(linesOf(log).size(), 3u + c.tokens.size()) << log; // entry, call, tokens, exit
+            // entry, call, tokens, the command refused, exit
+            EXPECT_EQ(linesOf(log).size(), 4u + c.tokens.size()) << log;
+            const std::string refused = c.tokens.empty() ? "_tWinMain no command\n"
+                                                         : "_tWinMain unknown command \"" + c.tokens[0] + "\"\n";
+            EXPECT_EQ(countOf(log, refused), 1u) << log;
         }
     }
 }

@@ -95,14 +95,15 @@ void setPhysicalMemoryFunction(PhysicalMemoryFunction function)
 
 uint32_t nextInstanceId()
 {
-    // A counter run through a bijective mixer: ids repeat only after 2^64
-    // calls, however many channels are made within one second.
-    static const uint64_t seed =
-        mix(static_cast<uint64_t>(std::time(nullptr)) + static_cast<uint64_t>(::getpid()));
-    static std::atomic<uint64_t> counter{0};
-    const uint64_t n = counter.fetch_add(1);
-    const uint64_t value = mix(seed + n * 0x9E3779B97F4A7C15ull);
-    return static_cast<uint32_t>(value ^ (value >> 32));
+    // A 32-bit counter run through a bijection of 32-bit words: ids repeat
+    // only after 2^32 calls, however many channels are made within one second.
+    static const uint32_t seed = static_cast<uint32_t>(
+        mix(static_cast<uint64_t>(std::time(nullptr)) + static_cast<uint64_t>(::getpid())));
+    static std::atomic<uint32_t> counter{0};
+    uint32_t x = seed + counter.fetch_add(1);
+    x = (x ^ (x >> 16)) * 0x7FEB352Du;
+    x = (x ^ (x >> 15)) * 0x846CA68Bu;
+    return x ^ (x >> 16);
 }
 
 ImageSlotPool::ImageSlotPool(size_t slots) : records_(slots)

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <climits>
+#include <cmath>
 #include <cstdlib>
 #include <dirent.h>
 #include <sys/stat.h>
@@ -92,8 +93,10 @@ uint32_t usbHubInfo(const std::string& hubName, UsbHubInfo& info)
     std::string text;
     if (const int error = readAttribute(hubName, "maxchild", text))
         return win32ErrorFromErrno(error);
+    // The range test comes first and fails for NaN, so only a number that
+    // fits is converted.
     double ports = 0;
-    if (!parseNumber(text, ports) || ports < 0 || ports > 255 || ports != static_cast<int>(ports))
+    if (!parseNumber(text, ports) || !(ports >= 0 && ports <= 255) || ports != std::trunc(ports))
         return kErrorInvalidParameter;
     info.ports = static_cast<int>(ports);
 

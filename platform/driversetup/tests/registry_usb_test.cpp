@@ -73,6 +73,16 @@ TEST(UsbSysfs, HubSpeedVersionPortsAndConnections)
         EXPECT_EQ(info.ports, c.ports) << c.name;
         EXPECT_EQ(info.superSpeed, c.superSpeed) << c.name;
     }
+    // A port count that is no whole number from 0 to 255 is refused.
+    int n = 0;
+    for (const char* ports : {"nan", "-nan", "inf", "-1", "2.5", "256", "1e9", "x", "", "4 ports"}) {
+        const std::string hub = "3-" + std::to_string(++n);
+        device(hub, {{"maxchild", ports}, {"speed", "5000"}});
+        UsbHubInfo info;
+        info.ports = 7;
+        EXPECT_EQ(usbHubInfo(hub, info), kErrorInvalidParameter) << ports;
+        EXPECT_EQ(info.ports, 0) << ports;
+    }
 
     UsbPortConnection connection;
     EXPECT_EQ(usbPortConnection("usb1", 1, connection), kErrorSuccess);

@@ -1,13 +1,15 @@
 // A simulated GigE GenTL producer. The same library is built under each
 // producer file name; it serves the interfaces and cameras that the world
 // gives its own file name, so the IP tool and the camera SDK see the same
-// cameras. IP changes go to the state file named by QUILLAN_SIM_STATE.
+// cameras. IP changes go to the state file named by QUILLAN_SIM_STATE; a
+// camera that a camera SDK sharing that file holds open is refused.
 #include "GenTLTypes.h"
 
 #include "SimCall.h"
 #include "SimCamera.h"
 #include "SimFaults.h"
 #include "SimHandles.h"
+#include "SimOpenHolds.h"
 #include "SimText.h"
 #include "SimWorld.h"
 
@@ -141,8 +143,10 @@ GC_ERROR deviceInfo(const std::shared_ptr<SimCamera>& camera, int32_t command, b
     case DEVICE_INFO_MODEL: return answerText(c.model, type, buffer, size);
     case DEVICE_INFO_TLTYPE: return answerText(c.tlType, type, buffer, size);
     case DEVICE_INFO_DISPLAYNAME: return answerText(c.model + " (" + c.serialNumber + ")", type, buffer, size);
-    case DEVICE_INFO_ACCESS_STATUS:
-        return answerUInt32(static_cast<uint32_t>(SimWorld::instance().listedStatus(camera)), type, buffer, size);
+    case DEVICE_INFO_ACCESS_STATUS: {
+        const int32_t status = SimOpenHolds::held(camera->key()) ? 3 : SimWorld::instance().listedStatus(camera);
+        return answerUInt32(static_cast<uint32_t>(status), type, buffer, size);
+    }
     case DEVICE_INFO_USER_DEFINED_NAME: return answerText(std::string(), type, buffer, size);
     case DEVICE_INFO_SERIAL_NUMBER: return answerText(c.serialNumber, type, buffer, size);
     case DEVICE_INFO_VERSION: return answerText(camera->firmwareVersion(), type, buffer, size);
@@ -171,6 +175,12 @@ std::shared_ptr<SimCamera> cameraOn(const std::string& interfaceId, const char* 
         if (camera->present() && camera->deviceId() == deviceId)
             return camera;
     return nullptr;
+}
+
+// Held by another application, or open in a camera SDK sharing the state file.
+bool inUse(const std::shared_ptr<SimCamera>& camera)
+{
+    return camera->status() == 3 || SimOpenHolds::held(camera->key());
 }
 
 void saveState()
@@ -409,7 +419,7 @@ GC_ERROR IFOpenDevice(IF_HANDLE iface, const char* deviceId, int32_t access, DEV
     auto camera = cameraOn(i->id, deviceId);
     if (!camera)
         return call.result(GC_ERR_INVALID_ID);
-    if (camera->status() == 3)
+    if (inUse(camera))
         return call.result(GC_ERR_ACCESS_DENIED);
     uint32_t handle = SimHandles::instance().add(HandleKind::Device, std::make_shared<Device>(Device{camera}),
                                                  fromHandle(iface));
@@ -447,7 +457,7 @@ GC_ERROR OrvForceIPConfig(IF_HANDLE iface, const char* deviceId, uint32_t ip, ui
     auto camera = cameraOn(i->id, deviceId);
     if (!camera)
         return call.result(GC_ERR_INVALID_ID);
-    if (camera->status() == 3)
+    if (inUse(camera))
         return call.result(GC_ERR_ACCESS_DENIED);
     if (ip == 0 && mask != 0)
         return call.result(GC_ERR_INVALID_PARAMETER);

@@ -5,6 +5,10 @@
 
 #include <gtest/gtest.h>
 
+#include <csignal>
+#include <iterator>
+#include <sys/wait.h>
+
 #include <algorithm>
 #include <cstdlib>
 #include <dlfcn.h>
@@ -118,6 +122,8 @@ protected:
         folder = mkdtemp(pattern);
         statePath = folder + "/state.txt";
         setenv("QUILLAN_SIM_STATE", statePath.c_str(), 1);
+        // The camera SDK's world lives as long as the process: each test starts afresh.
+        ASSERT_EQ(OrvSimControl("world.reset", nullptr, nullptr), 0);
         ASSERT_NE(p.handle, nullptr) << dlerror();
         ASSERT_TRUE(p.missing.empty()) << p.missing.front();
         ASSERT_EQ(p.initLib(), 0);
@@ -313,6 +319,67 @@ TEST_F(GenTLProducer, CameraSdkReadsTheStateFileAgainAtTheNextDeviceListUpdate)
     EXPECT_STREQ(info.ipAddress, "10.0.0.66");
     ASSERT_EQ(p.forceIp(interfaces["gev-if-1"], "GEV-G5-0005", 0xA9FE0C22u, 0xFFFF0000u, 0), 0);
     EXPECT_EQ(sdkListed(iface, "GEV-G5-0005").accessStatus, 3);
+}
+
+TEST_F(GenTLProducer, CameraOpenInTheSdkIsRefusedUntilItCloses)
+{
+    IF_HANDLE producerIf = interfaces["gev-if-0"];
+    auto status = [&](const char* id) { return word(p, producerIf, id, DEVICE_INFO_ACCESS_STATUS); };
+    auto opens = [&](const char* id) {
+        DEV_HANDLE device = nullptr;
+        GC_ERROR rc = p.ifOpenDevice(producerIf, id, 3, &device);
+        if (rc == GC_ERR_SUCCESS) {
+            EXPECT_EQ(p.devClose(device), 0);
+        }
+        return rc;
+    };
+    ORV_INTERFACE_HANDLE iface = sdkInterface("gev-if-0");
+    ASSERT_NE(iface, 0u);
+    ORV_DEVICE_HANDLE device = 0;
+    ORV_REMOTE_DEVICE_HANDLE remote = 0;
+    ASSERT_EQ(OrvInterfaceDeviceOpen(iface, "GEV-G1-0001", ORV_ACCESS_MODE_CONTROL, &device, &remote), 0);
+
+    EXPECT_EQ(opens("GEV-G1-0001"), GC_ERR_ACCESS_DENIED);
+    EXPECT_EQ(p.forceIp(producerIf, "GEV-G1-0001", 0, 0, 0), GC_ERR_ACCESS_DENIED);
+    EXPECT_EQ(p.forceIp(producerIf, "GEV-G1-0001", 0xC0A80132u, 0xFFFFFF00u, 0), GC_ERR_ACCESS_DENIED);
+    EXPECT_EQ(status("GEV-G1-0001"), 3u);
+    EXPECT_EQ(deviceText(p, producerIf, "GEV-G1-0001", DEVICE_INFO_ID), "GEV-G1-0001") << "still listed";
+    EXPECT_EQ(opens("GEV-G2-0002"), GC_ERR_SUCCESS) << "another camera is free";
+
+    ASSERT_EQ(OrvDeviceClose(device), 0);
+    EXPECT_EQ(status("GEV-G1-0001"), 1u);
+    EXPECT_EQ(opens("GEV-G1-0001"), GC_ERR_SUCCESS);
+    EXPECT_EQ(p.forceIp(producerIf, "GEV-G1-0001", 0xC0A80132u, 0xFFFFFF00u, 0), GC_ERR_SUCCESS);
+}
+
+TEST_F(GenTLProducer, HoldsOfProcessesThatAreGoneDoNotCount)
+{
+    IF_HANDLE producerIf = interfaces["gev-if-0"];
+    // Another process that holds G2 open: live, then gone.
+    pid_t other = fork();
+    ASSERT_GE(other, 0);
+    if (other == 0) {
+        pause();
+        _exit(0);
+    }
+    std::ofstream(statePath + ".open") << other << " G2\n";
+    DEV_HANDLE device = nullptr;
+    EXPECT_EQ(p.ifOpenDevice(producerIf, "GEV-G2-0002", 3, &device), GC_ERR_ACCESS_DENIED);
+    kill(other, SIGKILL);
+    waitpid(other, nullptr, 0);
+    ASSERT_EQ(p.ifOpenDevice(producerIf, "GEV-G2-0002", 3, &device), GC_ERR_SUCCESS);
+    EXPECT_EQ(p.devClose(device), 0);
+
+    // This process's SDK rewrites the file without the stale line.
+    ORV_INTERFACE_HANDLE iface = sdkInterface("gev-if-0");
+    ASSERT_NE(iface, 0u);
+    ORV_DEVICE_HANDLE sdkDevice = 0;
+    ORV_REMOTE_DEVICE_HANDLE remote = 0;
+    ASSERT_EQ(OrvInterfaceDeviceOpen(iface, "GEV-G1-0001", ORV_ACCESS_MODE_CONTROL, &sdkDevice, &remote), 0);
+    std::ifstream holds(statePath + ".open");
+    std::string all((std::istreambuf_iterator<char>(holds)), std::istreambuf_iterator<char>());
+    EXPECT_EQ(all, std::to_string(getpid()) + " G1\n");
+    ASSERT_EQ(OrvDeviceClose(sdkDevice), 0);
 }
 
 TEST_F(GenTLProducer, ScenariosForTheDuplicateRule)

@@ -104,14 +104,24 @@ uint64_t FileStore::capacity() const
 
 void FileStore::setCapacity(uint64_t bytes)
 {
-    std::lock_guard<std::mutex> lock(mutex_);
-    capacity_ = bytes;
+    resize(bytes, false);
 }
 
 void FileStore::setFreeSize(uint64_t bytes)
 {
-    std::lock_guard<std::mutex> lock(mutex_);
-    capacity_ = usedLocked() + bytes;
+    resize(bytes, true);
+}
+
+void FileStore::resize(uint64_t bytes, bool free)
+{
+    std::function<void()> changed;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        capacity_ = free ? usedLocked() + bytes : bytes;
+        changed = hooks_.changed;
+    }
+    if (changed)
+        changed();
 }
 
 void FileStore::setRate(double bytesPerSecond)

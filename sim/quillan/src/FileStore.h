@@ -23,7 +23,7 @@ public:
         std::function<std::string()> readUserSet;              // text of user set 1
         std::function<int(const std::string&)> writeUserSet;   // 0, or a refusal
         std::function<void()> resetUserSet;                    // back to power-up values
-        std::function<void()> changed;                         // after an upload or delete
+        std::function<void()> changed;                         // after an upload, delete or size change
     };
     struct Entry {
         std::string name;
@@ -94,6 +94,8 @@ private:
     int move(ORV_MODULE_HANDLE module, const std::string& entry, const std::string& name, Op op, uint64_t total,
              const char* operation, uint64_t* transferred);
     uint64_t usedLocked() const;
+    // New capacity: `bytes`, or `bytes` free beyond what is used; tells the hooks.
+    void resize(uint64_t bytes, bool free);
 
     mutable std::mutex mutex_;
     std::condition_variable callbackDone_;

@@ -2,6 +2,7 @@
 // and "file.*".
 #include "CameraBinding.h"
 #include "EventRecords.h"
+#include "FeatureStore.h"
 #include "SimCamera.h"
 #include "SimControl.h"
 #include "SimPixelFormat.h"
@@ -234,6 +235,11 @@ const bool registered = [] {
                               return bad(reply, "unknown argument " + w);
                           }
                       }
+                      // The pattern is a camera-side change of TestPattern, so that a
+                      // later write of the feature selects the image again; only a
+                      // camera without the feature keeps it in the stream's content.
+                      if (c.pattern >= 0 && FeatureStore::ofCamera(cam)->remote().forceSet("TestPattern", a[1]) == 0)
+                          c.pattern = -1;
                       streamStateOf(cam)->setContent(c);
                       return 0;
                   });

@@ -8,6 +8,7 @@
 #include <cstring>
 #include <fstream>
 #include <thread>
+#include <vector>
 
 using simtest::control;
 
@@ -540,6 +541,75 @@ TEST_F(LiveTest, LookUpTableAndDefectCorrectionShowInTheImage)
     info = next();
     EXPECT_EQ(pixel(5, 7), pixel(4, 7));
     EXPECT_EQ(pixel(100, 200), pixel(99, 200));
+}
+
+TEST_F(LiveTest, TestPatternSelectsTheImageAfterTheTestControlsPattern)
+{
+    control("stream.manual GEV-G1-0001 on");
+    setEnum("PixelFormat", "Mono8");
+    startStream();
+    execute("AcquisitionStart");
+    auto pattern = [&] {
+        char text[64] = {};
+        EXPECT_EQ(OrvFeatureGetValueEnum(cam.remote, feature(cam.remote, "TestPattern"), text, sizeof text, true, false), 0);
+        return std::string(text);
+    };
+    // One row: the first, the middle and the last pixel.
+    auto frame = [&] {
+        control("stream.frame GEV-G1-0001");
+        const ORV_BUFFER_INFO info = next();
+        const uint8_t* p = static_cast<const uint8_t*>(info.pixels);
+        return std::vector<int>{p[0], p[info.width / 2], p[info.width - 1]};
+    };
+
+    control("stream.pattern GEV-G1-0001 Flat value=50");
+    EXPECT_EQ(pattern(), "Flat");
+    EXPECT_EQ(frame(), (std::vector<int>{50, 50, 50}));
+
+    // The operator's choice wins over the test control's, and its flat level stays.
+    setEnum("TestPattern", "GreyRamp");
+    std::vector<int> ramp = frame();
+    EXPECT_EQ(ramp.front(), 0);
+    EXPECT_EQ(ramp.back(), 255);
+    setEnum("TestPattern", "Flat");
+    EXPECT_EQ(frame(), (std::vector<int>{50, 50, 50}));
+
+    // "camera" keeps the feature's pattern and changes only the content.
+    control("stream.pattern GEV-G1-0001 camera value=80");
+    EXPECT_EQ(pattern(), "Flat");
+    EXPECT_EQ(frame(), (std::vector<int>{80, 80, 80}));
+
+    // A camera without the feature still takes the test control's pattern.
+    control("feature.absent remote:GEV-G1-0001 TestPattern");
+    control("stream.pattern GEV-G1-0001 GreyRamp");
+    ramp = frame();
+    EXPECT_EQ(ramp.front(), 0);
+    EXPECT_EQ(ramp.back(), 255);
+}
+
+TEST_F(LiveTest, FreeSpaceFollowsTheStoreSize)
+{
+    control("file.rate GEV-G1-0001 1000000000");
+    const ORV_FEATURE_HANDLE freeSize = feature(cam.remote, "FilesystemFreeSize");
+    auto freeBytes = [&] {
+        int64_t value = -1;
+        EXPECT_EQ(OrvFeatureGetValueInt64(cam.remote, freeSize, &value, true, true), 0);
+        return value;
+    };
+    EXPECT_EQ(freeBytes(), 1024 * 1024 - 1636);
+    control("file.free GEV-G1-0001 5000");
+    EXPECT_EQ(freeBytes(), 5000);
+
+    const std::string upload = folder.path() + "/mine.bin";
+    std::ofstream(upload, std::ios::binary) << std::string(1000, 'x');
+    int64_t transfer = 0;
+    ASSERT_EQ(OrvDeviceLoadFile(cam.device, "mine.bin", upload.c_str(), "Userfile", &transfer), 0);
+    EXPECT_EQ(freeBytes(), 4000);
+    std::ofstream(upload, std::ios::binary) << std::string(4001, 'y');
+    EXPECT_EQ(OrvDeviceLoadFile(cam.device, "big.bin", upload.c_str(), "Userfile", &transfer), -1010);
+    EXPECT_EQ(freeBytes(), 4000);
+    control("file.free GEV-G1-0001 0");
+    EXPECT_EQ(freeBytes(), 0);
 }
 
 TEST_F(LiveTest, FileFeaturesUserSetFileAndFirmwareAfterReset)

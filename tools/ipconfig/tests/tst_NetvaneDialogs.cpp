@@ -3,6 +3,7 @@
 #include "ConfigureDialog.h"
 #include "MainDialog.h"
 #include "ManualForceIPDialog.h"
+#include "OrvSdk.h"
 #include "ProducerRig.h"
 #include "ZelDialogs.h"
 #include "ZelIPWidget.h"
@@ -16,6 +17,7 @@
 #include <QToolButton>
 #include <QtTest>
 
+#include <dlfcn.h>
 #include <functional>
 
 namespace {
@@ -100,6 +102,78 @@ Outcome outcomeOf(QDialog& dialog)
     return dialog.result() == QDialog::Accepted ? Accepted : Rejected;
 }
 
+// A viewer's camera SDK in this process (a world of its own) that shares the
+// state file with the producer and holds one camera open.
+class ViewerHolding
+{
+public:
+    ViewerHolding(const QString& folder, const char* interfaceId, const char* deviceId)
+    {
+        QFile placeholder(folder + QStringLiteral("/orv_gev_tl.cti"));
+        if (!placeholder.open(QIODevice::WriteOnly))
+            return;
+        placeholder.close();
+        m_library = dlopen(SUITE_BIN_DIR "/libQuillan.so", RTLD_NOW | RTLD_LOCAL);
+        if (!m_library)
+            return;
+        bind(m_init, "OrvLibInit");
+        bind(m_close, "OrvLibClose");
+        bind(m_deviceClose, "OrvDeviceClose");
+        OrvLibSystemOpenFn systemOpen = nullptr;
+        OrvSystemUpdateInterfaceListFn updateInterfaces = nullptr;
+        OrvSystemInterfaceOpenFn interfaceOpen = nullptr;
+        OrvInterfaceUpdateDeviceListFn updateDevices = nullptr;
+        OrvInterfaceDeviceOpenFn deviceOpen = nullptr;
+        bind(systemOpen, "OrvLibSystemOpen");
+        bind(updateInterfaces, "OrvSystemUpdateInterfaceList");
+        bind(interfaceOpen, "OrvSystemInterfaceOpen");
+        bind(updateDevices, "OrvInterfaceUpdateDeviceList");
+        bind(deviceOpen, "OrvInterfaceDeviceOpen");
+        if (!m_init || !m_close || !m_deviceClose || !systemOpen || !updateInterfaces || !interfaceOpen
+            || !updateDevices || !deviceOpen)
+            return;
+        const QByteArray path = QFile::encodeName(folder);
+        m_initialised = m_init(path.constData(), "", "", "") == 0;
+        ORV_SYSTEM_HANDLE system = 0;
+        ORV_INTERFACE_HANDLE iface = 0;
+        ORV_REMOTE_DEVICE_HANDLE remote = 0;
+        m_holding = m_initialised && systemOpen(0, &system) == 0 && updateInterfaces(system, nullptr, 1000) == 0
+            && interfaceOpen(system, interfaceId, &iface) == 0 && updateDevices(iface, nullptr, 3000) == 0
+            && deviceOpen(iface, deviceId, ORV_ACCESS_MODE_CONTROL, &m_device, &remote) == 0;
+    }
+    ~ViewerHolding()
+    {
+        if (m_initialised)
+            m_close();
+        if (m_library)
+            dlclose(m_library);
+    }
+    ViewerHolding(const ViewerHolding&) = delete;
+    ViewerHolding& operator=(const ViewerHolding&) = delete;
+
+    bool holding() const { return m_holding; }
+    bool release()
+    {
+        m_holding = m_holding && m_deviceClose(m_device) != 0;
+        return !m_holding;
+    }
+
+private:
+    template <class F>
+    void bind(F& f, const char* name)
+    {
+        f = reinterpret_cast<F>(dlsym(m_library, name));
+    }
+
+    void* m_library = nullptr;
+    OrvLibInitFn m_init = nullptr;
+    OrvLibCloseFn m_close = nullptr;
+    OrvDeviceCloseFn m_deviceClose = nullptr;
+    bool m_initialised = false;
+    bool m_holding = false;
+    ORV_DEVICE_HANDLE m_device = 0;
+};
+
 } // namespace
 
 class TestNetvaneDialogs : public QObject
@@ -120,6 +194,7 @@ private slots:
     void switchingPersistentOffSendsZeros();
     void configureThroughTheMainDialog();
     void configureUnableToConnect();
+    void cameraOpenInTheViewerIsRefused();
 };
 
 void TestNetvaneDialogs::initTestCase()
@@ -496,6 +571,50 @@ void TestNetvaneDialogs::configureUnableToConnect()
     child<QPushButton>(&dialog, "btnConfigure")->click();
     QCOMPARE(script.count(), 2);
     QCOMPARE(script.last().text, QStringLiteral("Unable to Connect"));
+}
+
+void TestNetvaneDialogs::cameraOpenInTheViewerIsRefused()
+{
+    ProducerRig rig;
+    QVERIFY(rig.ok());
+    QTemporaryDir folder;
+    QVERIFY(folder.isValid());
+    qputenv("QUILLAN_SIM_STATE", QFile::encodeName(folder.filePath(QStringLiteral("state.txt"))));
+    {
+        ViewerHolding viewer(folder.path(), "gev-if-0", "GEV-G1-0001");
+        QVERIFY(viewer.holding());
+
+        ZelDialogs::Script script;
+        MainDialog dialog;
+        auto* list = child<QComboBox>(&dialog, "cmbCameraList");
+        QCOMPARE(list->itemText(0), QStringLiteral("GEV-G1-0001"));
+        list->setCurrentIndex(0);
+        const QString before = editorText(&dialog, "txtCurrIpAddress");
+
+        child<QPushButton>(&dialog, "btnAutomatic")->click();
+        QCOMPARE(boxesShown(script), expectedBox(QStringLiteral("ForceIP Failed!"), false));
+        bool stayedOpen = false;
+        whenOpen<ManualForceIPDialog>([&stayedOpen](ManualForceIPDialog* manual) {
+            setEditor(manual, "txtIpAddress", QStringLiteral("192.168.1.77"));
+            manual->accept();
+            stayedOpen = manual->isVisible();
+        });
+        child<QPushButton>(&dialog, "btnManual")->click();
+        QVERIFY(stayedOpen);
+        child<QPushButton>(&dialog, "btnConfigure")->click();
+        QCOMPARE(script.count(), 3);
+        QCOMPARE(script.requests().at(1).text, QStringLiteral("ForceIP Failed!"));
+        QCOMPARE(script.last().text, QStringLiteral("Unable to Connect"));
+        QCOMPARE(editorText(&dialog, "txtCurrIpAddress"), before);
+
+        // Once the viewer has closed the camera, the tool may change it.
+        QVERIFY(viewer.release());
+        child<QPushButton>(&dialog, "btnAutomatic")->click();
+        QCOMPARE(script.count(), 4);
+        QCOMPARE(script.last().text, QStringLiteral("ForceIP Successful!"));
+        QCOMPARE(editorText(&dialog, "txtCurrIpAddress"), QStringLiteral("192.168.1.100"));
+    }
+    qunsetenv("QUILLAN_SIM_STATE");
 }
 
 QTEST_MAIN(TestNetvaneDialogs)

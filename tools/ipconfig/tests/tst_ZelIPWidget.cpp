@@ -20,12 +20,12 @@ private slots:
     void dotted();
 };
 
-// Keys: digits, ' ' space, 'b' backspace, '<' left, '>' right.
+// Keys: digits, '.' dot, ' ' space, 'b' backspace, '<' left, '>' right.
 void TestZelIPWidget::keys_data()
 {
     QTest::addColumn<QString>("start");
     QTest::addColumn<int>("field");
-    QTest::addColumn<int>("cursor"); // -1: end of the text
+    QTest::addColumn<int>("cursor"); // -1: end of the text, -2: the whole text selected
     QTest::addColumn<QString>("keys");
     QTest::addColumn<QString>("text");
     QTest::addColumn<int>("focus");
@@ -35,6 +35,18 @@ void TestZelIPWidget::keys_data()
     QTest::newRow("256 is refused") << "..." << 0 << -1 << "256" << "25.0.0.0" << 0 << false;
     QTest::newRow("third digit jumps on") << "..." << 1 << -1 << "123" << "0.123.0.0" << 2 << true;
     QTest::newRow("third digit in the last field stays") << "..." << 3 << -1 << "123" << "0.0.0.123" << 3 << false;
+    QTest::newRow("dots move on") << "..." << 0 << -1 << "10.0.0.55" << "10.0.0.55" << 3 << false;
+    QTest::newRow("dot after a third digit") << "..." << 0 << -1 << "192.168.1.10" << "192.168.1.10" << 3 << false;
+    QTest::newRow("dot in an empty first field") << "..." << 0 << -1 << ".5" << "5.0.0.0" << 0 << false;
+    QTest::newRow("dot in the last field stays") << "1.2.3.4" << 3 << -1 << ".5" << "1.2.3.45" << 3 << false;
+    QTest::newRow("an address typed over another") << "192.168.1.101" << 0 << -2 << "192.168.1.55" << "192.168.1.55"
+                                                   << 3 << false;
+    QTest::newRow("a short address typed over another") << "192.168.1.101" << 0 << -2 << "10.0.0.55" << "10.0.0.55"
+                                                         << 3 << false;
+    QTest::newRow("blanks typed over another") << "192.168.1.101" << 0 << -2 << "10 200 3 4" << "10.200.3.4" << 3
+                                               << false;
+    QTest::newRow("a fourth digit is refused") << "..." << 3 << -1 << "0012" << "0.0.0.1" << 3 << false;
+    QTest::newRow("leading zeros") << "..." << 0 << -1 << "0072" << "7.2.0.0" << 1 << false;
     QTest::newRow("space jumps from a filled field") << "7..." << 0 << -1 << " " << "7.0.0.0" << 1 << true;
     QTest::newRow("backspace at a field start") << "1.22.3.4" << 2 << 0 << "b" << "1.22.3.4" << 1 << true;
     QTest::newRow("left at a field start") << "1.22.3.4" << 2 << 0 << "<" << "1.22.3.4" << 1 << true;
@@ -62,6 +74,8 @@ void TestZelIPWidget::keys()
     first->setFocus();
     first->deselect();
     first->setCursorPosition(cursor < 0 ? first->text().size() : cursor);
+    if (cursor == -2)
+        first->selectAll();
     QTRY_COMPARE(QApplication::focusWidget(), first);
 
     for (QChar c : keys) {
