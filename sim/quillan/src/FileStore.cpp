@@ -301,10 +301,10 @@ int FileStore::move(ORV_MODULE_HANDLE module, const std::string& entry, const st
         const uint64_t step = std::min(kStep, total - moved);
         std::this_thread::sleep_for(std::chrono::duration<double>(double(step) / rate));
         moved += step;
+        // Once the last block has moved, a cancel changes nothing.
+        keepCount(transfer, moved);
         report(module, int64_t(total - moved), reported, operation);
     }
-    // Once the last block has moved, a cancel changes nothing.
-    keepCount(transfer, moved);
     if (fail)
         return failure.code;
     if (total == 0)
