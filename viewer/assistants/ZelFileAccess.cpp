@@ -51,6 +51,11 @@ struct ZelFileAccess::Task {
     std::function<void(Task&)> body;
     std::atomic<bool> cancelled{false};
     std::atomic<bool> failed{false};
+    // Bytes moved of the running file, kept by the SDK; a cancel stored here
+    // ends the file before its next block.
+    int64_t transfer = 0;
+
+    void cancelTransfer() { __atomic_store_n(&transfer, ORV_TRANSFER_CANCEL, __ATOMIC_RELEASE); }
 
     void fail(const QString& name)
     {
@@ -114,9 +119,14 @@ ZelFileAccess::ZelFileAccess(ZelFeatureManager* device, ZelFeatureManager* remot
 
 ZelFileAccess::~ZelFileAccess()
 {
-    // The running file completes; the task stops before its next file.
-    if (m_task)
+    // The task stops before its next file. The running file completes, but
+    // firmware stops before its next block, so that the camera keeps what it
+    // had.
+    if (m_task) {
         m_task->cancelled = true;
+        if (m_task->entry == firmwareEntry)
+            m_task->cancelTransfer();
+    }
     m_future.waitForFinished();
     disconnect(&m_watcher, nullptr, this, nullptr);
     if (m_hasFileSelector) {
@@ -402,7 +412,7 @@ void ZelFileAccess::uploadFiles(ZelFeatureManager* device, Task& task, const QSt
             return;
         const QString name = QFileInfo(path).fileName();
         if (!device->UploadFile(encoded(name).constData(), encoded(path).constData(),
-                                encoded(task.entry).constData(), nullptr)) {
+                                encoded(task.entry).constData(), &task.transfer)) {
             task.fail(name);
             return;
         }
@@ -421,7 +431,7 @@ void ZelFileAccess::downloadFiles(ZelFeatureManager* device, Task& task, const Q
         }
         const QString path = folder + QLatin1Char('/') + name;
         if (!device->SaveFile(encoded(path).constData(), encoded(name).constData(), encoded(task.entry).constData(),
-                              nullptr))
+                              &task.transfer))
             task.fail(name);
     }
 }
@@ -543,7 +553,7 @@ void ZelFileAccess::SaveFileAs()
     ZelFeatureManager* device = m_device;
     task->body = [device, path, deviceName](Task& t) {
         if (!device->SaveFile(encoded(path).constData(), encoded(deviceName).constData(),
-                              encoded(t.entry).constData(), nullptr))
+                              encoded(t.entry).constData(), &t.transfer))
             t.fail(deviceName.isEmpty() ? t.entry : deviceName);
         if (!t.cancelled)
             qDebug() << " saveAS " << deviceName;
@@ -664,16 +674,15 @@ void ZelFileAccess::on_treeWidget_itemPressed(QTreeWidgetItem* item, int column)
 
 void ZelFileAccess::reject()
 {
-    if (firmwareRunning())
+    if (firmwareRunning() && !m_closing)
         return;
     QDialog::reject();
 }
 
 void ZelFileAccess::closeEvent(QCloseEvent* event)
 {
-    if (firmwareRunning()) {
-        event->ignore();
-        return;
-    }
+    // Also during a firmware upload: the destruction that follows cancels it.
+    m_closing = true;
     QDialog::closeEvent(event);
+    m_closing = false;
 }

@@ -56,7 +56,7 @@ public:
     bool isTransferRunning() const;
 
 public slots:
-    // Escape and the title bar's close wait while firmware is written.
+    // Escape waits while firmware is written; the title bar's close cancels it.
     void reject() override;
 
 signals:
@@ -105,6 +105,7 @@ private:
     QAction* m_saveAs = nullptr;
     bool m_hasFileSelector = false;
     bool m_waitCursor = false;
+    bool m_closing = false;
 };
 
 #endif // ZELFILEACCESS_H

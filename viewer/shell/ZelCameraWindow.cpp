@@ -381,10 +381,30 @@ bool ZelCameraWindow::event(QEvent* event)
     if (event->type() == QEvent::DeferredDelete && (m_busy > 0 || ZelDialogs::openCount() > 0)) {
         m_deletePending = true;
         if (m_busy == 0)
-            QTimer::singleShot(dialogRetryMs, this, &QObject::deleteLater);
+            QTimer::singleShot(dialogRetryMs, this, &ZelCameraWindow::deleteWhenFree);
         return true;
     }
     return QMainWindow::event(event);
+}
+
+void ZelCameraWindow::deleteWhenFree()
+{
+    m_deletePending = true;
+    // Qt keeps one deferred delete per object: once one was refused above, a
+    // further deleteLater() of this window is dropped whenever other events
+    // for it wait, and the window would stay. A new object's deferred delete
+    // carries the deletion instead, with the same rule for the loop level.
+    auto* carrier = new QObject;
+    connect(carrier, &QObject::destroyed, this, [this] {
+        if (m_busy > 0)
+            return; // the running call's end asks again
+        if (ZelDialogs::openCount() > 0) {
+            QTimer::singleShot(dialogRetryMs, this, &ZelCameraWindow::deleteWhenFree);
+            return;
+        }
+        delete this;
+    });
+    carrier->deleteLater();
 }
 
 void ZelCameraWindow::closeEvent(QCloseEvent* event)
@@ -402,7 +422,7 @@ void ZelCameraWindow::_onCloseRequested()
     if (m_busy > 0)
         m_deletePending = true;
     else
-        deleteLater();
+        deleteWhenFree();
 }
 
 void ZelCameraWindow::_onConnectionStatusChanged(int eventType, QVariant info)

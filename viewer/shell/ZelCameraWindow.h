@@ -150,6 +150,10 @@ private:
     class Busy;
     friend class Busy;
 
+    // Deletes the window once no camera call runs and no dialog is open, from
+    // the event loop, after the loop that asked for it has returned.
+    void deleteWhenFree();
+
     void buildForm();
     void buildStatusBar();
     void connectView();

@@ -24,7 +24,7 @@ public:
         if (m_waitCursor)
             QApplication::restoreOverrideCursor();
         if (--m_window->m_busy == 0 && m_window->m_deletePending)
-            m_window->deleteLater();
+            m_window->deleteWhenFree();
     }
     Busy(const Busy&) = delete;
     Busy& operator=(const Busy&) = delete;

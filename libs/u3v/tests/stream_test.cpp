@@ -7,6 +7,7 @@
 #include <chrono>
 #include <cstring>
 #include <functional>
+#include <future>
 #include <set>
 #include <thread>
 
@@ -285,39 +286,46 @@ TEST_F(PexlinStream, RestartsWhileImagesAreCopiedOut)
     ASSERT_EQ(U3V_AcquisitionStart(stream_, 0), 0);
     std::atomic<bool> done{false};
     std::atomic<int> taken{0};
-    withinWatchdog(
-        [&] {
-            std::vector<std::thread> hosts;
-            for (int h = 0; h < 2; ++h) {
-                hosts.emplace_back([&] {
-                    const std::size_t size = stream_->requiredPayloadSize;
-                    while (!done) {
-                        // Fresh pages fault in during the copy, so that it
-                        // lasts long enough for a restart to meet it.
-                        void* image = mmap(nullptr, size, PROT_READ | PROT_WRITE,
-                                           MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-                        ASSERT_NE(image, MAP_FAILED);
-                        const U3V_STATUS status = U3V_GetImage(stream_, image, 10000, nullptr);
-                        munmap(image, size);
-                        if (status == 0)
-                            ++taken;
-                        else
-                            EXPECT_EQ(status, U3V_STATUS_IMAGE_TIMEOUT);
-                    }
-                });
-            }
-            for (int i = 0; i < 20; ++i) {
-                const int before = taken;
-                EXPECT_TRUE(eventually([&] { return taken > before; }));
-                EXPECT_EQ(U3V_AcquisitionStart(stream_, 0), 0);
-            }
-            done = true;
-            std::uint64_t a = 0, b = 0;
-            EXPECT_EQ(U3V_AcquisitionStop(stream_, &a, &b), 0);
-            for (std::thread& h : hosts)
-                h.join();
-        },
-        "restarts");
+    std::atomic<int> steps{0};
+    auto restarting = std::async(std::launch::async, [&] {
+        std::vector<std::thread> hosts;
+        for (int h = 0; h < 2; ++h) {
+            hosts.emplace_back([&] {
+                const std::size_t size = stream_->requiredPayloadSize;
+                while (!done) {
+                    // Fresh pages fault in during the copy, so that it
+                    // lasts long enough for a restart to meet it.
+                    void* image = mmap(nullptr, size, PROT_READ | PROT_WRITE,
+                                       MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+                    ASSERT_NE(image, MAP_FAILED);
+                    const U3V_STATUS status = U3V_GetImage(stream_, image, 10000, nullptr);
+                    munmap(image, size);
+                    if (status == 0)
+                        ++taken;
+                    else
+                        EXPECT_EQ(status, U3V_STATUS_IMAGE_TIMEOUT);
+                }
+            });
+        }
+        for (int i = 0; i < 20; ++i) {
+            const int before = taken;
+            EXPECT_TRUE(eventually([&] { return taken > before; }));
+            EXPECT_EQ(U3V_AcquisitionStart(stream_, 0), 0);
+            ++steps;
+        }
+        done = true;
+        std::uint64_t a = 0, b = 0;
+        EXPECT_EQ(U3V_AcquisitionStop(stream_, &a, &b), 0);
+        for (std::thread& h : hosts)
+            h.join();
+    });
+    // A slow machine (a sanitizer) takes long for all twenty; a hang is a
+    // restart that does not come at all.
+    for (int seen = -1; restarting.wait_for(std::chrono::seconds(30)) != std::future_status::ready;) {
+        ASSERT_NE(steps.load(), seen) << "restarts hang after " << seen;
+        seen = steps;
+    }
+    restarting.get();
 }
 
 TEST_F(PexlinStream, Lifecycle)

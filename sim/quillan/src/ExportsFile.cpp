@@ -62,12 +62,6 @@ int onFiles(SimCall& call, ORV_MODULE_HANDLE module, Fn fn)
     return call.result(fn(*files));
 }
 
-void report(void* transfer, uint64_t moved)
-{
-    if (transfer)
-        *static_cast<int64_t*>(transfer) = int64_t(moved);
-}
-
 } // namespace
 
 int OrvDeviceSaveFile(ORV_MODULE_HANDLE module, const char* localPath, const char* deviceFileName, const char* fileSelectorEntry, void* transfer)
@@ -78,9 +72,8 @@ int OrvDeviceSaveFile(ORV_MODULE_HANDLE module, const char* localPath, const cha
         if (!localPath || !fileSelectorEntry)
             return int(ORV_ERROR_INVALID_ARGUMENT);
         std::vector<uint8_t> data;
-        uint64_t moved = 0;
-        const int rc = files.download(module, fileSelectorEntry, text(deviceFileName), data, &moved);
-        report(transfer, moved);
+        const int rc = files.download(module, fileSelectorEntry, text(deviceFileName), data,
+                                      static_cast<int64_t*>(transfer));
         return rc == ORV_SUCCESS ? writeLocal(localPath, data) : rc;
     });
 }
@@ -95,10 +88,7 @@ int OrvDeviceLoadFile(ORV_MODULE_HANDLE module, const char* deviceFileName, cons
         std::vector<uint8_t> data;
         if (int rc = readLocal(localPath, data))
             return rc;
-        uint64_t moved = 0;
-        const int rc = files.upload(module, fileSelectorEntry, text(deviceFileName), data, &moved);
-        report(transfer, moved);
-        return rc;
+        return files.upload(module, fileSelectorEntry, text(deviceFileName), data, static_cast<int64_t*>(transfer));
     });
 }
 

@@ -30,6 +30,21 @@ std::string firmwareVersion(const std::string& name, const std::vector<uint8_t>&
     return name.substr(0, name.size() - 4);
 }
 
+// Stores the bytes moved for the caller; false when the caller has asked to
+// cancel, whose request stays in place.
+bool keepCount(int64_t* transfer, uint64_t moved)
+{
+    if (!transfer)
+        return true;
+    int64_t seen = __atomic_load_n(transfer, __ATOMIC_ACQUIRE);
+    do {
+        if (seen == ORV_TRANSFER_CANCEL)
+            return false;
+    } while (!__atomic_compare_exchange_n(transfer, &seen, int64_t(moved), false, __ATOMIC_ACQ_REL,
+                                          __ATOMIC_ACQUIRE));
+    return true;
+}
+
 } // namespace
 
 FileStore::FileStore() { reset(); }
@@ -268,7 +283,7 @@ void FileStore::report(ORV_MODULE_HANDLE module, int64_t remaining, const std::s
 }
 
 int FileStore::move(ORV_MODULE_HANDLE module, const std::string& entry, const std::string& name, Op op,
-                       uint64_t total, const char* operation, uint64_t* transferred)
+                       uint64_t total, const char* operation, int64_t* transfer)
 {
     double rate;
     bool fail = false;
@@ -283,18 +298,21 @@ int FileStore::move(ORV_MODULE_HANDLE module, const std::string& entry, const st
         }
     }
     const std::string reported = name.empty() ? entry : name;
-    if (transferred)
-        *transferred = 0;
-    report(module, int64_t(total), reported, operation);
     uint64_t moved = 0;
+    if (!keepCount(transfer, moved))
+        return ORV_ERROR_ABORTED;
+    report(module, int64_t(total), reported, operation);
     while (moved < total) {
         if (fail && moved >= failure.afterBytes)
             return failure.code;
+        // A cancel ends the transfer before its next block.
+        if (!keepCount(transfer, moved))
+            return ORV_ERROR_ABORTED;
         const uint64_t step = std::min(kStep, total - moved);
         std::this_thread::sleep_for(std::chrono::duration<double>(double(step) / rate));
         moved += step;
-        if (transferred)
-            *transferred = moved;
+        // Once the last block has moved, a cancel changes nothing.
+        keepCount(transfer, moved);
         report(module, int64_t(total - moved), reported, operation);
     }
     if (fail)
@@ -305,7 +323,7 @@ int FileStore::move(ORV_MODULE_HANDLE module, const std::string& entry, const st
 }
 
 int FileStore::download(ORV_MODULE_HANDLE module, const std::string& entry, const std::string& name,
-                           std::vector<uint8_t>& data, uint64_t* transferred)
+                           std::vector<uint8_t>& data, int64_t* transfer)
 {
     std::vector<uint8_t> content;
     if (entry == kFirmware)
@@ -313,7 +331,7 @@ int FileStore::download(ORV_MODULE_HANDLE module, const std::string& entry, cons
     const int found = get(entry, name, content);
     if (found != ORV_SUCCESS)
         return found;
-    const int rc = move(module, entry, entry == kUserSet1 ? std::string() : name, Op::Read, content.size(), "Read", transferred);
+    const int rc = move(module, entry, entry == kUserSet1 ? std::string() : name, Op::Read, content.size(), "Read", transfer);
     if (rc != ORV_SUCCESS)
         return rc;
     data.swap(content);
@@ -321,7 +339,7 @@ int FileStore::download(ORV_MODULE_HANDLE module, const std::string& entry, cons
 }
 
 int FileStore::upload(ORV_MODULE_HANDLE module, const std::string& entry, const std::string& name,
-                         const std::vector<uint8_t>& data, uint64_t* transferred)
+                         const std::vector<uint8_t>& data, int64_t* transfer)
 {
     {
         std::lock_guard<std::mutex> lock(mutex_);
@@ -340,7 +358,7 @@ int FileStore::upload(ORV_MODULE_HANDLE module, const std::string& entry, const 
         }
     }
     const std::string shown = entry == kUserSet1 ? std::string() : name;
-    const int rc = move(module, entry, shown, Op::Write, data.size(), "Write", transferred);
+    const int rc = move(module, entry, shown, Op::Write, data.size(), "Write", transfer);
     if (rc != ORV_SUCCESS)
         return rc;
     if (entry == kFirmware) {
@@ -396,6 +414,12 @@ std::string FileStore::takePendingFirmware()
     std::string v;
     v.swap(pendingFirmware_);
     return v;
+}
+
+std::string FileStore::pendingFirmware() const
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    return pendingFirmware_;
 }
 
 } // namespace quillan

@@ -63,15 +63,19 @@ public:
     void registerCallback(ORV_MODULE_HANDLE module, void* context, ORV_FILE_ACCESS_CALLBACK callback);
     void unregisterCallback(ORV_MODULE_HANDLE module);
 
-    // Transfers block until done. transferred receives the bytes moved.
+    // Transfers block until done. transfer, when not null, receives the bytes
+    // moved; ORV_TRANSFER_CANCEL stored there ends the transfer before its
+    // next block with ORV_ERROR_ABORTED, and nothing of it is kept.
     int download(ORV_MODULE_HANDLE module, const std::string& entry, const std::string& name,
-                 std::vector<uint8_t>& data, uint64_t* transferred);
+                 std::vector<uint8_t>& data, int64_t* transfer);
     int upload(ORV_MODULE_HANDLE module, const std::string& entry, const std::string& name,
-               const std::vector<uint8_t>& data, uint64_t* transferred);
+               const std::vector<uint8_t>& data, int64_t* transfer);
     int remove(const std::string& entry, const std::string& name);
 
     // Firmware version that the next reset brings, empty when none; cleared.
     std::string takePendingFirmware();
+    // The same, left in place.
+    std::string pendingFirmware() const;
 
 private:
     struct Failure {
@@ -92,7 +96,7 @@ private:
     void consumeFailure(const Failure* f);
     void report(ORV_MODULE_HANDLE module, int64_t remaining, const std::string& fileName, const char* operation);
     int move(ORV_MODULE_HANDLE module, const std::string& entry, const std::string& name, Op op, uint64_t total,
-             const char* operation, uint64_t* transferred);
+             const char* operation, int64_t* transfer);
     uint64_t usedLocked() const;
     // New capacity: `bytes`, or `bytes` free beyond what is used; tells the hooks.
     void resize(uint64_t bytes, bool free);

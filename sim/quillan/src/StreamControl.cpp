@@ -361,6 +361,9 @@ const bool registered = [] {
             for (const auto& f : store->list(entry))
                 out += std::string(entry) + " " + f.name + " " + std::to_string(f.size) + "\n";
         out += "free " + std::to_string(store->freeSize()) + "\n";
+        const std::string firmware = store->pendingFirmware();
+        if (!firmware.empty())
+            out += "pending firmware " + firmware + "\n";
         reply = out;
         return 0;
     });

@@ -55,10 +55,10 @@ TEST_F(Store, PowerUpContent)
 TEST_F(Store, DownloadReportsTotalFirstAndZeroLast)
 {
     std::vector<uint8_t> data;
-    uint64_t moved = 99;
+    int64_t moved = 99;
     ASSERT_EQ(store.download(7, "Userfile", "config.txt", data, &moved), 0);
     EXPECT_EQ(data.size(), 1536u);
-    EXPECT_EQ(moved, 1536u);
+    EXPECT_EQ(moved, 1536);
     ASSERT_EQ(rec.reports.size(), 2u);
     EXPECT_EQ(rec.reports[0].remaining, 1536);
     EXPECT_EQ(rec.reports[1].remaining, 0);
@@ -74,9 +74,9 @@ TEST_F(Store, UploadInStepsReplacesAndChecksSpace)
     int changes = 0;
     store.setHooks({nullptr, nullptr, nullptr, [&] { ++changes; }});
     const std::vector<uint8_t> big(200 * 1024, 0x5A);
-    uint64_t moved = 0;
+    int64_t moved = 0;
     ASSERT_EQ(store.upload(7, "Userfile", "big.bin", big, &moved), 0);
-    EXPECT_EQ(moved, big.size());
+    EXPECT_EQ(moved, int64_t(big.size()));
     const int64_t total = int64_t(big.size());
     const std::vector<int64_t> expected{total, total - 65536, total - 2 * 65536, total - 3 * 65536, 0};
     ASSERT_EQ(rec.reports.size(), expected.size());
@@ -112,11 +112,11 @@ TEST_F(Store, InjectedFailureStopsTheSecondUpload)
 {
     const std::vector<uint8_t> file(150 * 1024, 1);
     store.injectFailure("Userfile", "b.bin", FileStore::Op::Write, -1013, 65536, 1);
-    uint64_t moved = 0;
+    int64_t moved = 0;
     EXPECT_EQ(store.upload(7, "Userfile", "a.bin", file, &moved), 0);
     rec.reports.clear();
     EXPECT_EQ(store.upload(7, "Userfile", "b.bin", file, &moved), -1013);
-    EXPECT_EQ(moved, 65536u);
+    EXPECT_EQ(moved, 65536);
     ASSERT_EQ(rec.reports.size(), 2u);  // the total, then one step
     EXPECT_NE(rec.reports.back().remaining, 0);
     EXPECT_EQ(store.upload(7, "Userfile", "c.bin", file, &moved), 0);
@@ -134,7 +134,7 @@ TEST_F(Store, InjectedFailureStopsTheSecondUpload)
 
 TEST_F(Store, FirmwareUploadOnly)
 {
-    uint64_t moved = 0;
+    int64_t moved = 0;
     EXPECT_EQ(store.upload(7, "Firmware", "camera.bin", {1, 2}, &moved), -1010);
     EXPECT_EQ(store.upload(7, "Firmware", "camera.ge3", {}, &moved), -1010);
     EXPECT_EQ(store.takePendingFirmware(), "");
@@ -161,7 +161,7 @@ TEST_F(Store, UserSetEntryGoesThroughTheHooks)
                     },
                     [&] { ++resets; }, nullptr});
     std::vector<uint8_t> data;
-    uint64_t moved = 0;
+    int64_t moved = 0;
     ASSERT_EQ(store.download(7, "UserSet1", "", data, &moved), 0);
     EXPECT_EQ(std::string(data.begin(), data.end()), set);
     EXPECT_EQ(rec.reports.front().name, "UserSet1");
@@ -243,7 +243,7 @@ TEST(FileStoreRate, TransfersTakeTheirTime)
     FileStore store;
     store.setRate(1024 * 1024);  // 1 MiB/s: 128 KiB take about 125 ms
     const auto start = std::chrono::steady_clock::now();
-    uint64_t moved = 0;
+    int64_t moved = 0;
     ASSERT_EQ(store.upload(0, "Userfile", "slow.bin", std::vector<uint8_t>(128 * 1024), &moved), 0);
     EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(100));
 }

@@ -291,6 +291,67 @@ TEST_F(SdkTest, DeviceFilesWithProgressAndFailures)
     EXPECT_EQ(OrvDeviceRegisterFileAccessCB(g2.device, &p, &Progress::cb), -1009);
 }
 
+// A transfer whose caller stores ORV_TRANSFER_CANCEL stops before its next
+// block and leaves the camera and the local file as they were.
+TEST_F(SdkTest, CancelledTransfersKeepWhatWasThere)
+{
+    const Camera g1 = openG1();
+    control("file.rate GEV-G1-0001 1000000000");
+    struct Canceller {
+        int64_t* transfer = nullptr;
+        int reports = 0;
+        int cancelAt = 0; // reports before the cancel; 0: never
+        static void cb(void* ctx, const int64_t*, const char*, const char*)
+        {
+            auto* c = static_cast<Canceller*>(ctx);
+            if (++c->reports == c->cancelAt)
+                __atomic_store_n(c->transfer, ORV_TRANSFER_CANCEL, __ATOMIC_RELEASE);
+        }
+    };
+    Canceller canceller;
+    ASSERT_EQ(OrvDeviceRegisterFileAccessCB(g1.device, &canceller, &Canceller::cb), 0);
+    const std::string big = folder.path() + "/big.ge3";
+    std::ofstream(big, std::ios::binary) << "version=7.0.0\n" << std::string(300000, 'x');
+    const std::string before = control("file.list GEV-G1-0001");
+
+    struct Case {
+        const char* what;
+        bool upload;
+        const char* entry;
+        const char* name;
+        int cancelAt;       // 1: after the total is reported, 2: after the first block
+        int64_t preset;     // the integer before the call
+        int reports;        // reports made
+    };
+    const Case cases[] = {
+        {"firmware, after the first block", true, "Firmware", "big.ge3", 2, 0, 2},
+        {"user file, before the first block", true, "Userfile", "big.ge3", 1, 0, 1},
+        {"firmware, cancelled before the call", true, "Firmware", "big.ge3", 0, ORV_TRANSFER_CANCEL, 0},
+        {"download, after the first block", false, "Userfile", "config.txt", 1, 0, 1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        int64_t transfer = c.preset;
+        canceller = Canceller{&transfer, 0, c.cancelAt};
+        const std::string local = folder.path() + "/fetched.txt";
+        const int rc = c.upload ? OrvDeviceLoadFile(g1.device, c.name, big.c_str(), c.entry, &transfer)
+                                : OrvDeviceSaveFile(g1.device, local.c_str(), c.name, c.entry, &transfer);
+        EXPECT_EQ(rc, ORV_ERROR_ABORTED);
+        EXPECT_EQ(transfer, ORV_TRANSFER_CANCEL);
+        EXPECT_EQ(canceller.reports, c.reports);
+        EXPECT_EQ(control("file.list GEV-G1-0001"), before);
+        EXPECT_FALSE(std::ifstream(local).good());
+    }
+
+    // A cancel that comes after the last block changes nothing.
+    int64_t transfer = 0;
+    canceller = Canceller{&transfer, 0, 6}; // the total, then five blocks
+    ASSERT_EQ(OrvDeviceLoadFile(g1.device, "big.ge3", big.c_str(), "Firmware", &transfer), 0);
+    EXPECT_EQ(canceller.reports, 6);
+    EXPECT_NE(control("file.list GEV-G1-0001").find("pending firmware 7.0.0"), std::string::npos);
+    ASSERT_EQ(OrvDeviceUnRegisterFileAccessCB(g1.device), 0);
+}
+
 TEST_F(SdkTest, ConversionsAndImageFilesTakeTheRecord)
 {
     // BayerRG8 2x2: red 200, greens 100, blue 30.

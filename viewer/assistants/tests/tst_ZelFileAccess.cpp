@@ -67,7 +67,8 @@ private slots:
     void firmwareFailureKeepsTheCamera();
     void transferControlsAreDisabledWhileRunning();
     void closeDuringDownloadWaitsForTheFile();
-    void closeWaitsForFirmware();
+    void closeCancelsFirmware_data();
+    void closeCancelsFirmware();
     void deleteQuestions_data();
     void deleteQuestions();
     void saveAsCancelledStartsNothing();
@@ -523,25 +524,66 @@ void TestZelFileAccess::closeDuringDownloadWaitsForTheFile()
     QCOMPARE(dialogs.count(), 1); // no failure box from a dialog that went
 }
 
-void TestZelFileAccess::closeWaitsForFirmware()
+void TestZelFileAccess::closeCancelsFirmware_data()
 {
+    QTest::addColumn<bool>("earlier");
+    QTest::newRow("no firmware waiting") << false;
+    QTest::newRow("an earlier firmware waits for the reset") << true;
+}
+
+// The title bar's close stays usable during a firmware upload: it cancels the
+// upload before its next block, and the camera keeps what it had.
+void TestZelFileAccess::closeCancelsFirmware()
+{
+    QFETCH(bool, earlier);
     QVERIFY(open());
     dialog->show();
     ui().comboBox->setCurrentText("Firmware");
-    QCOMPARE(session.run(QString("file.rate %1 20000").arg(g1)), 0);
-    const QString path = work->filePath("fw.ge3");
-    QVERIFY(writeFile(path, QByteArray(10000, 'f')));
+    QCOMPARE(session.run(QString("file.rate %1 1000000000").arg(g1)), 0);
     ZelDialogs::Script dialogs;
+    if (earlier) {
+        const QString old = work->filePath("old.ge3");
+        QVERIFY(writeFile(old, "version=1.5.0\n"));
+        dialogs.answer(old);
+        dialogs.answer(int(QMessageBox::Ok));
+        // No reset: the firmware stays waiting.
+        QObject::disconnect(dialog, &ZelFileAccess::deviceReset, nullptr, nullptr);
+        QSignalSpy resets(dialog.data(), &ZelFileAccess::deviceReset);
+        ui().btnFirwUpgrade->click();
+        QVERIFY(waitForTask());
+        QCOMPARE(resets.count(), 1);
+        dialogs.clear();
+    }
+    const QString before = fileList();
+    QCOMPARE(before.contains("pending firmware 1.5.0"), earlier);
+
+    // Twenty blocks of 64 KiB, one a second.
+    QCOMPARE(session.run(QString("file.rate %1 65536").arg(g1)), 0);
+    const QString path = work->filePath("fw.ge3");
+    QVERIFY(writeFile(path, "version=2.0.0\n" + QByteArray(1300000, 'f')));
     dialogs.answer(path);
-    ui().btnFirwUpgrade->click();
-    QVERIFY(dialog->isTransferRunning());
-    QVERIFY(!dialog->close());
-    QTest::keyClick(dialog, Qt::Key_Escape);
-    QVERIFY(dialog->isVisible());
-    QVERIFY(waitForTask());
-    QCOMPARE(dialogs.last().title, QString("Firmware Update"));
-    QVERIFY(dialog->close());
-    QTRY_VERIFY(!dialog);
+    QSignalSpy destroyed(dialog.data(), &QObject::destroyed);
+    const QString log = session.callsDuring([&] {
+        ui().btnFirwUpgrade->click();
+        QVERIFY(dialog->isTransferRunning());
+        QTRY_COMPARE_WITH_TIMEOUT(ui().label_3->text(), QString("Write: fw.ge3"), 30000);
+        // Escape is no way out while firmware is written.
+        QTest::keyClick(dialog, Qt::Key_Escape);
+        QVERIFY(dialog->isVisible());
+        QVERIFY(dialog->close());
+        QVERIFY(!dialog->isVisible());
+        QTRY_COMPARE_WITH_TIMEOUT(destroyed.count(), 1, 30000);
+    });
+    QStringList loads;
+    for (const QString& line : log.split('\n'))
+        if (line.startsWith("OrvDeviceLoadFile("))
+            loads << line;
+    QCOMPARE(loads.size(), 1);
+    QVERIFY2(loads.first().endsWith(QString(" = %1").arg(ORV_ERROR_ABORTED)), qPrintable(loads.first()));
+    QVERIFY(!log.contains("DeviceReset"));
+    QCOMPARE(dialogs.count(), 1); // only the file choice: no message from a dialog that went
+    QVERIFY(!QApplication::overrideCursor());
+    QCOMPARE(fileList(), before);
 }
 
 void TestZelFileAccess::deleteQuestions_data()

@@ -26,7 +26,7 @@ constexpr int ORV_ERROR_END_OF_LIST = -1008;
 constexpr int ORV_ERROR_NOT_AVAILABLE = -1009;    // unknown name, absent, unsupported, unmapped
 constexpr int ORV_ERROR_OUT_OF_RANGE = -1010;     // out of range, off the grid, no such entry
 constexpr int ORV_ERROR_TIMEOUT = -1011;
-constexpr int ORV_ERROR_ABORTED = -1012;          // wait ended by kill, stop or close
+constexpr int ORV_ERROR_ABORTED = -1012;          // wait ended by kill, stop or close; transfer cancelled
 constexpr int ORV_ERROR_IO = -1013;               // device lost, injected fault
 constexpr int ORV_ERROR_BUSY = -1014;             // held elsewhere, in use, already registered
 constexpr int ORV_ERROR_NOT_INITIALISED = -1015;
@@ -83,6 +83,13 @@ typedef void (*ORV_FEATURE_INVALIDATE_CALLBACK2)(void* context, const char* feat
                                                  ORV_FEATURE_HANDLE feature);
 typedef void (*ORV_FILE_ACCESS_CALLBACK)(void* context, const int64_t* remaining,
                                          const char* fileName, const char* operation);
+
+// The device file calls (OrvDeviceSaveFile, OrvDeviceLoadFile) keep the bytes
+// moved in the 64-bit integer that `transfer` points to. Another thread that
+// stores ORV_TRANSFER_CANCEL into it (with an atomic store) ends the transfer
+// before its next block: the call returns ORV_ERROR_ABORTED, and an upload
+// ended so leaves the camera's file as it was.
+constexpr int64_t ORV_TRANSFER_CANCEL = INT64_MIN;
 
 // ---------------------------------------------------------------------------
 // Records. Text fields are zero-terminated when they fit; read them bounded.

@@ -93,6 +93,7 @@ private slots:
     void ratesShowWhenImagesStop();
     void lossWhileADialogIsOpenWaitsForIt_data();
     void lossWhileADialogIsOpenWaitsForIt();
+    void closeWhileADialogIsOpenEndsAfterIt();
 
 private:
     ZelCamera* open(const QString& producer, const QString& deviceId, int access = ORV_ACCESS_MODE_CONTROL)
@@ -560,6 +561,36 @@ void TestZelCameraWindow::lossWhileADialogIsOpenWaitsForIt()
     }
     QVERIFY(opened);
     QCOMPARE(countMessages(dialogs, disconnectedText), 1);
+    QVERIFY(aliveWhileOpen);
+    QTRY_VERIFY_WITH_TIMEOUT(window.isNull(), 20000);
+}
+
+// A deletion refused while a dialog is open is not lost when other events
+// for the window keep waiting, as they do while it paints.
+void TestZelCameraWindow::closeWhileADialogIsOpenEndsAfterIt()
+{
+    ZelDialogs::Script dialogs;
+    QVERIFY(openWindow("GEV-G1-0001"));
+    QTimer queue;
+    connect(&queue, &QTimer::timeout, window,
+            [this] { QCoreApplication::postEvent(window, new QEvent(QEvent::User)); });
+    queue.start(0);
+    bool opened = false;
+    bool aliveWhileOpen = false;
+    dialogs.whileOpen([&](const ZelDialogs::Request& request) {
+        if (request.title != QLatin1String("Open Directory") || opened)
+            return;
+        opened = true;
+        QVERIFY(window->close());
+        // The dialog's loop, long enough for the deletion to be refused and
+        // tried again.
+        QEventLoop loop;
+        QTimer::singleShot(500, &loop, &QEventLoop::quit);
+        loop.exec();
+        aliveWhileOpen = !window.isNull();
+    });
+    form().chkAutoSave->click();
+    QVERIFY(opened);
     QVERIFY(aliveWhileOpen);
     QTRY_VERIFY_WITH_TIMEOUT(window.isNull(), 20000);
 }
