@@ -229,9 +229,10 @@ TEST_F(ZelAcqEngineTest, AWaitThatFailsAtOnceIsNotRetriedInATightLoop)
     const int seen = waits();
     EXPECT_LE(seen, watched.elapsed() / 20 + 2) << "a failing wait must not spin";
     rig.control("log.calls off");
-    ASSERT_TRUE(spinUntil([&] { return !rig.record.errors.isEmpty(); }));
+    ASSERT_TRUE(spinUntil([&] { return rig.record.errors.contains(ORV_ERROR_LIBRARY_MISSING); }));
+    // A wait that ran out before the unplug on a slow machine is no fault.
     for (int error : rig.record.errors)
-        EXPECT_EQ(error, ORV_ERROR_LIBRARY_MISSING);
+        EXPECT_TRUE(error == ORV_ERROR_LIBRARY_MISSING || error == ORV_ERROR_TIMEOUT) << error;
 
     // The pause between failed waits does not delay a stop.
     QElapsedTimer clock;
