@@ -466,12 +466,12 @@ void StreamingChannel::handleFrame(uint32_t event)
 {
     const uint16_t id = block_.blockId;
     // Frames lost between the last id and this one, counted forward in the
-    // id cycle 1..65535 that skips 0. A jump forward by half the cycle or
-    // more is the camera beginning its ids anew, or a late id, not frames lost.
+    // id cycle. A jump forward by half the cycle or more is the camera
+    // beginning its ids anew, or a late id, not frames lost.
     if (id != 0 && lastBlockId_ != 0) {
-        const uint32_t forward = id > lastBlockId_ ? uint32_t(id - lastBlockId_) : 65535u - lastBlockId_ + id;
-        if (forward < 32768)
-            lostFrames_ += forward - 1;
+        const uint32_t steps = blockIdSteps(lastBlockId_, id);
+        if (steps != 0 && steps < 32768)
+            lostFrames_ += steps - 1;
     }
     if (event == kEventFrameAbandoned)
         lostFrames_ += 1;

@@ -111,4 +111,11 @@ struct FilterRequestBlock {
     uint8_t tail[476];
 };
 
+// Steps forward from block id `from` to `to` in the order of GVSP 1.x block
+// ids: 1 to 65535, then 1 again (0 is never used). 0 when they are equal.
+inline uint32_t blockIdSteps(uint16_t from, uint16_t to)
+{
+    return (uint32_t(to) + 65535u - from) % 65535u;
+}
+
 }  // namespace gigefilter

@@ -49,12 +49,11 @@ uint16_t be16(const uint8_t* p)
     return static_cast<uint16_t>(p[0] << 8 | p[1]);
 }
 
-// Whether block id `a` comes after `b` in the order of GVSP 1.x ids: 1 to
-// 65535, then 1 again (0 is never used); within half the cycle.
+// Whether block id `a` comes after `b`, within half the id cycle.
 bool comesAfter(uint16_t a, uint16_t b)
 {
-    const uint32_t distance = (uint32_t(a) + 65535 - b) % 65535;
-    return distance != 0 && distance < 32768;
+    const uint32_t steps = blockIdSteps(b, a);
+    return steps != 0 && steps < 32768;
 }
 
 int64_t steadyTicks()
