@@ -382,7 +382,7 @@ bool ZelColorCorrection::fitMatrix()
     for (int k = 0; k < kPatches; ++k) {
         const QColor& m = m_measured.at(k);
         const QColor& ref = profile.colours.at(k);
-        const bool clipped = m_clipped.value(k) || isClipped(m.rgb());
+        const bool clipped = m_clipped.value(k);
         const double w = clipped ? 0.0 : profile.weights.at(k);
         leftOutPatches[k] = clipped;
         leftOut += clipped ? 1 : 0;
