@@ -434,8 +434,14 @@ struct ParsedMap {
 // One field of an entry: a decimal integer, white space around it allowed.
 bool entryField(const QByteArray& field, qint32& value)
 {
+    const QByteArray text = field.trimmed();
+    // toInt() stops at a NUL byte: every byte must be the number's own.
+    const int digits = text.startsWith('+') || text.startsWith('-') ? 1 : 0;
+    if (text.size() == digits ||
+        !std::all_of(text.begin() + digits, text.end(), [](char c) { return c >= '0' && c <= '9'; }))
+        return false;
     bool ok = false;
-    value = field.trimmed().toInt(&ok, 10);
+    value = text.toInt(&ok, 10);
     return ok;
 }
 

@@ -525,6 +525,8 @@ void TestZelDefectPixelCorrection::importRefusals_data()
     QTest::newRow("empty fields") << QByteArray("1;1;0\n;;\n") << line(2);
     QTest::newRow("beyond 32 bits") << QByteArray("2147483648;0;0\n") << line(1);
     QTest::newRow("a fraction") << QByteArray("1.5;2;0\n") << line(1);
+    QTest::newRow("a NUL byte inside a field") << QByteArray("100;7\0garbage;0\n", 16) << line(1);
+    QTest::newRow("a NUL byte after the last field") << QByteArray("1;1;0\n5;5;0\0\n", 13) << line(2);
     QTest::newRow("comment") << QByteArray("1;1;0\n#stop\n5;5;0\n")
                              << QStringLiteral("Line 2 begins with \"#\"; the map is not loaded.");
     QByteArray random(100 * 1024, '\0');
