@@ -462,17 +462,27 @@ void StreamingChannel::handleEvent()
     }
 }
 
+// Frames lost between block id `last` and `id`, counted forward in the id
+// cycle. A jump forward by half the cycle or more is a late id, or the camera
+// beginning its ids anew, not frames lost. So is a jump to a lower id unless
+// it crosses the end of the cycle with fewer than kWrapGapLimit frames lost:
+// the wire cannot tell a camera that began anew from one whose ids came round
+// while many frames were lost, and the first is the likelier.
+uint32_t StreamingChannel::framesSkipped(uint16_t last, uint16_t id)
+{
+    const uint32_t steps = blockIdSteps(last, id);
+    if (steps == 0 || steps >= 32768)
+        return 0;
+    if (id < last && steps - 1 >= kWrapGapLimit)
+        return 0;
+    return steps - 1;
+}
+
 void StreamingChannel::handleFrame(uint32_t event)
 {
     const uint16_t id = block_.blockId;
-    // Frames lost between the last id and this one, counted forward in the
-    // id cycle. A jump forward by half the cycle or more is the camera
-    // beginning its ids anew, or a late id, not frames lost.
-    if (id != 0 && lastBlockId_ != 0) {
-        const uint32_t steps = blockIdSteps(lastBlockId_, id);
-        if (steps != 0 && steps < 32768)
-            lostFrames_ += steps - 1;
-    }
+    if (id != 0 && lastBlockId_ != 0)
+        lostFrames_ += framesSkipped(lastBlockId_, id);
     if (event == kEventFrameAbandoned)
         lostFrames_ += 1;
 

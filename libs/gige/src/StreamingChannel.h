@@ -107,6 +107,8 @@ private:
     void receiveLoop();
     void handleEvent();
     void handleFrame(uint32_t event);
+    static constexpr uint32_t kWrapGapLimit = 1024;
+    static uint32_t framesSkipped(uint16_t last, uint16_t id);
     void handleStart();
     void requestResend();
     void updateRates(ImageRecord& record);

@@ -1,5 +1,6 @@
 // A GVSP 1.x camera of our own for tests and benchmarks: Mono8 images
-// patterned by block id (pixel = x + y + block id, mod 256), sent from
+// patterned by block id (pixel = x + y + block id, mod 256), each with a
+// leader timestamp of its own as a real camera's (a repeat keeps it), sent from
 // 127.0.0.1 in packets of a given size, paced or at line rate, with a loss
 // per thousand; it answers PACKETRESEND on its control socket (the port a
 // host opens the camera on). Single packets can be sent by hand for the
@@ -115,8 +116,9 @@ public:
         if (id == 0) {
             put16(p, 0);
             put16(p, 1);  // image
-            put32(p, 0);
-            put32(p, 1000u * blockId);  // timestamp
+            const uint64_t timestamp = timestampOf(blockId);
+            put32(p, static_cast<uint32_t>(timestamp >> 32));
+            put32(p, static_cast<uint32_t>(timestamp));
             put32(p, 0x01080001);       // Mono8
             put32(p, o_.width);
             put32(p, o_.height);
@@ -146,12 +148,30 @@ public:
         ++sent_;
     }
 
-    // Sends the whole image `blockId`, each packet lost at the set ratio;
+    // Sends a new whole image `blockId`, each packet lost at the set ratio;
     // `skip` leaves out the packets it is true for (they count as lost).
     template <typename Skip>
     void sendImage(uint16_t blockId, Skip skip)
     {
         remember(blockId);
+        sendPackets(blockId, skip);
+    }
+    void sendImage(uint16_t blockId)
+    {
+        sendImage(blockId, [](uint32_t) { return false; });
+    }
+
+    // Sends the image last sent as `blockId` once more, leader timestamp
+    // and all, as a camera repeats a frame.
+    void repeatImage(uint16_t blockId)
+    {
+        sendPackets(blockId, [](uint32_t) { return false; });
+    }
+
+private:
+    template <typename Skip>
+    void sendPackets(uint16_t blockId, Skip skip)
+    {
         const uint32_t count = dataPackets() + 2;
         size_t queued = 0, bytes = 0;
         for (uint32_t id = 0; id < count; ++id) {
@@ -170,12 +190,7 @@ public:
         sendBatch(queued);
         pace(bytes);
     }
-    void sendImage(uint16_t blockId)
-    {
-        sendImage(blockId, [](uint32_t) { return false; });
-    }
 
-private:
     static constexpr size_t kBatch = 44;
     // What one segmented send may carry: the kernel's segment limit and a
     // UDP datagram's length.
@@ -354,13 +369,23 @@ private:
     }
 
     // Images that may be sent again: the last 1024 block ids (an image is
-    // made again from its id).
+    // made again from its id and timestamp). A new image gets the next
+    // timestamp.
     void remember(uint16_t blockId)
     {
         std::lock_guard<std::mutex> hold(lock_);
         recent_.push_back(blockId);
         if (recent_.size() > 1024)
             recent_.erase(recent_.begin());
+        timestamps_[blockId] = nextTimestamp_ += 1000;
+    }
+
+    // The timestamp of the image last sent as `blockId`.
+    uint64_t timestampOf(uint16_t blockId) const
+    {
+        std::lock_guard<std::mutex> hold(lock_);
+        const auto found = timestamps_.find(blockId);
+        return found == timestamps_.end() ? 0 : found->second;
     }
 
     void serveResends()
@@ -404,8 +429,10 @@ private:
     std::atomic<uint64_t> lost_{0};
     std::atomic<uint64_t> resent_{0};
     std::atomic<uint64_t> resendRequests_{0};
-    std::mutex lock_;
+    mutable std::mutex lock_;
     std::vector<uint16_t> recent_;
+    std::map<uint16_t, uint64_t> timestamps_;
+    uint64_t nextTimestamp_ = 0;
     std::thread resender_;
     std::chrono::steady_clock::time_point paceStart_{};
     Bytes batch_[kBatch];

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <condition_variable>
+#include <regex>
 
 using namespace pellagotest;
 
@@ -384,8 +385,110 @@ TEST_F(Driver, BlockIdsUsedAgainBeginNewFrames)
         }
         // Late and repeated packets of frames just given are still ignored.
         sender->send(sender->packet(c.ids.back(), 2));
-        sender->sendImage(c.ids[c.ids.size() - 2]);
+        sender->repeatImage(c.ids[c.ids.size() - 2]);
         EXPECT_EQ(frames.waitFor(sent.size() + 1, 200).size(), sent.size());
+        EXPECT_EQ(closeStream(stream), 0);
+        EXPECT_EQ(closeCamera(camera), 0);
+        stream = camera = nullptr;
+        frames.got.clear();
+    }
+}
+
+namespace {
+
+std::vector<uint16_t> idRange(uint16_t first, uint16_t last)
+{
+    std::vector<uint16_t> ids;
+    for (uint32_t id = first; id <= last; ++id)
+        ids.push_back(static_cast<uint16_t>(id));
+    return ids;
+}
+
+void expectEachOnceWhole(const std::vector<Got>& got, const std::vector<uint16_t>& sent)
+{
+    ASSERT_EQ(got.size(), sent.size());
+    for (size_t i = 0; i < got.size(); ++i) {
+        EXPECT_EQ(got[i].blockId, sent[i]) << i;
+        EXPECT_EQ(got[i].type, OrvGigETL_SIGNAL_FRAME_COMPLETED) << i;
+        EXPECT_TRUE(got[i].exact) << i;
+        EXPECT_EQ(got[i].lostFrames, 0u) << i;
+    }
+}
+
+}  // namespace
+
+// A camera begun anew while the stream stays open uses its ids again within
+// the frame time-out (1 s): its new frames carry new leader timestamps.
+TEST_F(Driver, CameraThatBeginsItsIdsAnewWithinTheTimeOutLosesNoFrame)
+{
+    struct Case {
+        const char* name;
+        std::vector<uint16_t> before;
+        int pauseMs;
+        std::vector<uint16_t> after;
+        int spacingMs;
+    };
+    const Case cases[] = {
+        {"1..30, then 1..100 at once", idRange(1, 30), 0, idRange(1, 100), 10},
+        {"1..30, then 1..100 after 500 ms", idRange(1, 30), 500, idRange(1, 100), 10},
+        {"1..30, then 1..100, 2 ms apart", idRange(1, 30), 0, idRange(1, 100), 2},
+        {"40000..40009, then 1..10", idRange(40000, 40009), 0, idRange(1, 10), 10},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        start(gvsp::Sender::Options{}, -1, 16);
+        std::vector<uint16_t> sent;
+        for (const auto* run : {&c.before, &c.after}) {
+            for (uint16_t id : *run) {
+                sender->sendImage(id);
+                sent.push_back(id);
+                std::this_thread::sleep_for(std::chrono::milliseconds(c.spacingMs));
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(c.pauseMs));
+        }
+        expectEachOnceWhole(frames.waitFor(sent.size(), 10000), sent);
+        EXPECT_EQ(frames.waitFor(sent.size() + 1, 200).size(), sent.size());
+        EXPECT_EQ(closeStream(stream), 0);
+        EXPECT_EQ(closeCamera(camera), 0);
+        stream = camera = nullptr;
+        frames.got.clear();
+    }
+}
+
+// Packets of frames given long after the last 64, but within the frame
+// time-out (1 s), are late or repeated: they change nothing.
+TEST_F(Driver, LatePacketsAndRepeatsOfFramesGivenWithinTheTimeOutChangeNothing)
+{
+    struct Case {
+        const char* name;
+        uint16_t count;  // frames 1..count, 1 ms apart
+        uint16_t after;  // the stray comes after this frame
+        uint16_t strayId;
+        std::function<void(gvsp::Sender&)> stray;
+    };
+    const Case cases[] = {
+        {"a data packet of a frame given 100 frames earlier", 200, 150, 50,
+         [](gvsp::Sender& s) { s.send(s.packet(50, 2)); }},
+        {"a leader of a frame given 100 frames earlier", 200, 150, 50,
+         [](gvsp::Sender& s) { s.send(s.packet(50, 0)); }},
+        {"the whole of a frame given 70 frames earlier", 120, 100, 30, [](gvsp::Sender& s) { s.repeatImage(30); }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        start(gvsp::Sender::Options{}, -1, 16);
+        sink.take();
+        const std::vector<uint16_t> sent = idRange(1, c.count);
+        for (uint16_t id : sent) {
+            sender->sendImage(id);
+            if (id == c.after)
+                c.stray(*sender);
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+        expectEachOnceWhole(frames.waitFor(sent.size(), 10000), sent);
+        EXPECT_EQ(frames.waitFor(sent.size() + 1, 200).size(), sent.size());
+        const std::regex resend("ResendPacket for BlockID: " + std::to_string(c.strayId) + "\\b");
+        for (const std::string& line : sink.take())
+            EXPECT_FALSE(std::regex_search(line, resend)) << line;
         EXPECT_EQ(closeStream(stream), 0);
         EXPECT_EQ(closeCamera(camera), 0);
         stream = camera = nullptr;

@@ -368,6 +368,8 @@ protected:
         ASSERT_GE(sink.frames.size(), images);
     }
 
+    void restartWhileStreaming(std::chrono::milliseconds startAfterStop);
+
     Library lib;
     std::unique_ptr<Simulator> simulator;
     uint32_t cameraIp = 0;
@@ -494,8 +496,9 @@ TEST_F(LossyFakeCamera, EveryImageIsWholeAbandonedOrCountedLost)
 }
 
 // The simulator, started again while the host keeps its stream open, begins
-// its block ids anew: the frames that use them again arrive all the same.
-TEST_F(FakeCamera, StreamKeepsTheFramesOfACameraThatBeginsItsIdsAnew)
+// its block ids anew: the frames that use them again arrive all the same,
+// whether they come after the frame time-out (1 s) or within it.
+void FakeCamera::restartWhileStreaming(std::chrono::milliseconds startAfterStop)
 {
     StreamSink sink;
     uint32_t acquisitionRegister = prepareCamera(20000, sink);
@@ -506,12 +509,10 @@ TEST_F(FakeCamera, StreamKeepsTheFramesOfACameraThatBeginsItsIdsAnew)
     startAcquisition(acquisitionRegister, port);
     waitForImages(sink, 8, 10);
     EXPECT_EQ(writeRegister(acquisitionRegister, 0), 0);
+    const auto stopped = std::chrono::steady_clock::now();
     std::this_thread::sleep_for(std::chrono::milliseconds(200));
     const size_t first = sink.count();
     ASSERT_GE(first, 8u);
-    // Longer than the frame time-out (1 s): no packet of those frames can
-    // still be on its way.
-    const auto stopped = std::chrono::steady_clock::now();
 
     simulator.reset();
     simulator = std::make_unique<Simulator>();
@@ -520,7 +521,7 @@ TEST_F(FakeCamera, StreamKeepsTheFramesOfACameraThatBeginsItsIdsAnew)
     acquisitionRegister = prepareCamera(20000, again);
     ASSERT_NE(acquisitionRegister, 0u);
     ASSERT_EQ(again.width * again.height, sink.width * sink.height);
-    std::this_thread::sleep_until(stopped + std::chrono::milliseconds(1100));
+    std::this_thread::sleep_until(stopped + startAfterStop);
     startAcquisition(acquisitionRegister, port);
     waitForImages(sink, first + 8, 10);
     EXPECT_EQ(writeRegister(acquisitionRegister, 0), 0);
@@ -538,4 +539,14 @@ TEST_F(FakeCamera, StreamKeepsTheFramesOfACameraThatBeginsItsIdsAnew)
             EXPECT_EQ(d.blockId, nextBlockId(sink.frames[i - 1].blockId));
         }
     }
+}
+
+TEST_F(FakeCamera, StreamKeepsTheFramesOfACameraThatBeginsItsIdsAnew)
+{
+    restartWhileStreaming(std::chrono::milliseconds(1300));
+}
+
+TEST_F(FakeCamera, StreamKeepsTheFramesOfACameraThatBeginsItsIdsAnewAtOnce)
+{
+    restartWhileStreaming(std::chrono::milliseconds(0));
 }

@@ -18,6 +18,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <deque>
+#include <limits>
 #include <vector>
 
 namespace gigefilter {
@@ -34,7 +35,8 @@ constexpr size_t kMinSlot = 576;       // room for any leader
 constexpr int kWaitMs = 100;
 constexpr int64_t kGatherNs = 200000;  // packets flowing: the pause that lets a batch gather
 constexpr int kMaxRequests = 3;
-constexpr size_t kFinishedIds = 64;
+constexpr size_t kBlockIds = 65536;
+constexpr int64_t kNever = std::numeric_limits<int64_t>::min();
 constexpr uint32_t kReorderWindow = 32;
 
 enum PacketFormat : uint8_t { kLeader = 1, kTrailer = 2, kPayload = 3 };
@@ -296,6 +298,7 @@ private:
             return;
         }
         memory_ = static_cast<uint8_t*>(memory);
+        given_.assign(kBlockIds, Given{});
         memoryBytes_ = count * size;
         bufferSize_ = static_cast<uint32_t>(size);
         capacity_ = static_cast<uint32_t>(size / payloadSize_ + 3);
@@ -312,7 +315,7 @@ private:
         buffers_.clear();
         frames_.clear();
         ready_.clear();
-        finished_.clear();
+        given_.clear();
         newestId_ = 0;
         shownBuffer_ = -1;
         freeMemory();
@@ -576,9 +579,7 @@ private:
         f.done = true;
         f.event = event;
         f.finished = now;
-        if (finished_.size() == kFinishedIds)
-            finished_.pop_front();
-        finished_.push_back({f.blockId, now});
+        given_[f.blockId] = {now, f.timestamp};
     }
 
     // Frames leave in the order they began.
@@ -619,31 +620,46 @@ private:
         return n;
     }
 
-    Frame* frameOf(uint16_t blockId, int64_t now)
+    bool givenRecently(uint16_t blockId, int64_t now) const
     {
-        bool given = false;
-        for (Frame& f : frames_) {
-            if (f.blockId == blockId && !f.done)
-                return &f;
-            given = given || f.blockId == blockId;
-        }
-        for (const Finished& f : finished_)
-            given = given || (f.blockId == blockId && now - f.at < frameTimeout_);
-        // A packet of a frame given within a frame's time-out is late or
-        // repeated, unless its id comes after the newest frame's: the camera
-        // then uses the id again (its ids came round, or it began them anew).
-        // No packet of a frame given longer ago can still be on its way.
-        if (given && !comesAfter(blockId, newestId_))
+        const int64_t at = given_[blockId].at;
+        return at != kNever && now - at < frameTimeout_;
+    }
+
+    // The frame a packet belongs to; null when it belongs to none that can
+    // still take it. `leader`: the packet is a leader, with `timestamp`
+    // (0: the camera stamps none).
+    Frame* frameOf(uint16_t blockId, bool leader, uint64_t timestamp, int64_t now)
+    {
+        const bool stamped = leader && timestamp != 0;
+        // The leader of the frame given last under this id: a repeat.
+        if (stamped && givenRecently(blockId, now) && given_[blockId].timestamp == timestamp)
             return nullptr;
-        finished_.erase(std::remove_if(finished_.begin(), finished_.end(),
-                                       [blockId](const Finished& f) { return f.blockId == blockId; }),
-                        finished_.end());
+        for (Frame& f : frames_) {
+            if (f.blockId != blockId || f.done)
+                continue;
+            // A leader stamped otherwise than the frame's own: the camera
+            // began its ids anew in the middle of this frame.
+            if (!stamped || f.timestamp == 0 || f.timestamp == timestamp)
+                return &f;
+            finish(f, kEventFrameAbandoned, now);
+            break;
+        }
+        // A packet of a frame given within a frame's time-out is late or
+        // repeated, unless its id comes after the newest frame's (the ids
+        // came round) or it is a leader stamped otherwise than that frame's
+        // (the camera began its ids anew). No packet of a frame given longer
+        // ago can still be on its way.
+        if (givenRecently(blockId, now) && !comesAfter(blockId, newestId_)
+            && !(stamped && given_[blockId].timestamp != 0))
+            return nullptr;
         newestId_ = blockId;
         for (Frame& f : frames_)
             f.ended = true;
         Frame f;
         f.blockId = blockId;
         f.first = f.last = now;
+        f.timestamp = timestamp;  // known even to a frame no buffer takes
         for (size_t i = 0; i < buffers_.size(); ++i) {
             Buffer& b = buffers_[i];
             if (b.free && !inFlight(static_cast<ptrdiff_t>(i))) {
@@ -675,7 +691,11 @@ private:
         const uint32_t id = be32(p + 4) & 0xFFFFFF;
         if (blockId == 0 || (format & 0x80))
             return;  // not GVSP 1.x
-        Frame* f = frameOf(blockId, now);
+        const uint8_t* body = p + 8;
+        const size_t length = size - 8;
+        const bool leader = (format & 0x0F) == kLeader && length >= 36;
+        const uint64_t timestamp = leader ? uint64_t(be32(body + 4)) << 32 | be32(body + 8) : 0;
+        Frame* f = frameOf(blockId, leader, timestamp, now);
         if (!f)
             return;
         Buffer& b = buffers_[f->buffer];
@@ -685,14 +705,12 @@ private:
         }
         if (b.status[id] == 1)
             return;  // a duplicate
-        const uint8_t* body = p + 8;
-        const size_t length = size - 8;
         switch (format & 0x0F) {
         case kLeader:
-            if (length < 36)
+            if (!leader)
                 return;
             f->leader = true;
-            f->timestamp = uint64_t(be32(body + 4)) << 32 | be32(body + 8);
+            f->timestamp = timestamp;
             for (int i = 0; i < 5; ++i)
                 f->values[i] = be32(body + 12 + 4 * i);
             if (be16(body + 2) == 1 && be16(body + 32) == 0 && be16(body + 34) == 0) {
@@ -747,11 +765,12 @@ private:
     std::vector<Buffer> buffers_;
     std::deque<Frame> frames_;
     std::deque<Event> ready_;
-    struct Finished {
-        uint16_t blockId;
-        int64_t at;
+    // The frame given last under each block id.
+    struct Given {
+        int64_t at = kNever;     // when it was finished
+        uint64_t timestamp = 0;  // its leader's; 0: none came, or unstamped
     };
-    std::deque<Finished> finished_;  // the frames finished last
+    std::vector<Given> given_;
     uint16_t newestId_ = 0;  // of the frame begun last; 0: none yet
     int shownBuffer_ = -1;
     uint32_t shownFirst_ = 0;

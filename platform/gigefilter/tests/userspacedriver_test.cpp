@@ -71,8 +71,8 @@ protected:
     }
 
     // Sends packet `id` of a 2000-byte Mono8 frame (two 1000-byte data
-    // packets) whose pixels are all `fill`.
-    void sendPacket(uint16_t blockId, uint32_t id, uint8_t fill)
+    // packets) whose pixels are all `fill`; its leader carries `timestamp`.
+    void sendPacket(uint16_t blockId, uint32_t id, uint8_t fill, uint32_t timestamp = 0)
     {
         if (sender < 0)
             sender = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
@@ -82,6 +82,8 @@ protected:
             const uint8_t leader[36] = {0, 0, 0, 1, 0, 0, 0, 0, 0, 0, 0, 0, 0x01, 0x08, 0, 0x01,
                                         0, 0, 0, 100, 0, 0, 0, 20};  // Mono8, 100 x 20
             p.insert(p.end(), leader, leader + sizeof leader);
+            for (int i = 0; i < 4; ++i)
+                p[8 + 8 + i] = uint8_t(timestamp >> (24 - 8 * i));  // the timestamp's low word
         } else if (id == 3) {
             p[4] = 2;
             p.resize(p.size() + 8, 0);
@@ -94,11 +96,11 @@ protected:
         to.sin_port = htons(port);
         ::sendto(sender, p.data(), p.size(), 0, reinterpret_cast<sockaddr*>(&to), sizeof to);
     }
-    void sendFrame(uint16_t blockId, uint8_t fill, uint32_t skip = 99)
+    void sendFrame(uint16_t blockId, uint8_t fill, uint32_t skip = 99, uint32_t timestamp = 0)
     {
         for (uint32_t id = 0; id < 4; ++id)
             if (id != skip)
-                sendPacket(blockId, id, fill);
+                sendPacket(blockId, id, fill, timestamp);
     }
     // The next frame event; false when none came.
     bool nextFrame()
@@ -268,4 +270,31 @@ TEST_F(Device, IdUsedAgainWhileItsEarlierFrameWaitsKeepsBothBuffers)
     ASSERT_TRUE(nextFrame());
     EXPECT_EQ(block.blockId, 3);
     EXPECT_TRUE(filledWith(0x55));
+}
+
+TEST_F(Device, LeaderStampedAnewEndsTheFrameOfItsIdAndBeginsANewOne)
+{
+    // Frame 5 waits for packets when the camera, begun anew, sends a whole
+    // frame 5 of its own.
+    sendPacket(5, 0, 0, 1000);
+    sendPacket(5, 1, 0x11);
+    sendFrame(5, 0x22, 99, 2000);
+    ASSERT_TRUE(nextFrame());
+    EXPECT_EQ(block.eventType, kEventFrameAbandoned);
+    EXPECT_EQ(block.blockId, 5);
+    release(5);
+    ASSERT_TRUE(nextFrame());
+    EXPECT_EQ(block.eventType, kEventFrameCompleted);
+    EXPECT_EQ(block.blockId, 5);
+    EXPECT_TRUE(filledWith(0x22));
+    EXPECT_EQ(block.cameraTimestamp, 2000u);
+    release(5);
+
+    // The frame just given, repeated whole, begins nothing.
+    sendFrame(5, 0x22, 99, 2000);
+    for (int i = 0; i < 2; ++i) {
+        block.eventType = 0;
+        ASSERT_TRUE(call(kWaitForEvent));
+        EXPECT_EQ(block.eventType, 0u);
+    }
 }
