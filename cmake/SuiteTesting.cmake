@@ -22,8 +22,9 @@ function(_suite_test_env target)
         "SUITE_SOURCE_DIR=${CMAKE_SOURCE_DIR}"
         "SUITE_BUILD_DIR=${CMAKE_BINARY_DIR}"
         # Qt's own hand-overs, guarded by futex mutexes the sanitizer cannot
-        # see, are silenced one by one in tsan.supp.
-        "TSAN_OPTIONS=second_deadlock_stack=1:suppressions=${CMAKE_SOURCE_DIR}/cmake/tsan.supp"
+        # see, are silenced one by one in tsan.supp. A longer history keeps
+        # the earlier access of a report restorable in busy threads.
+        "TSAN_OPTIONS=second_deadlock_stack=1:history_size=4:suppressions=${CMAKE_SOURCE_DIR}/cmake/tsan.supp"
         "ASAN_OPTIONS=detect_leaks=1"
         "LSAN_OPTIONS=suppressions=${CMAKE_SOURCE_DIR}/cmake/lsan.supp:print_suppressions=0"
     )

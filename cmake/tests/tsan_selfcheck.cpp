@@ -36,19 +36,27 @@ void waitFor(int s)
         std::this_thread::yield();
 }
 
+// Runs `first` on a new thread, then `then` on this one once `first` is done.
+void oneAfterTheOther(const std::function<void()>& first, const std::function<void()>& then)
+{
+    std::thread worker([&] {
+        first();
+        reach(1);
+    });
+    waitFor(1);
+    then();
+    worker.join();
+}
+
 // A worker copies an image out with memcpy; the owner reads it without
 // waiting for the worker.
 int copyOutThenRead()
 {
     std::vector<unsigned char> frame(4096, 7);
     std::vector<unsigned char> image(frame.size());
-    std::thread worker([&] {
-        std::memcpy(image.data(), frame.data(), frame.size());
-        reach(1);
-    });
-    waitFor(1);
-    const int seen = image[100];
-    worker.join();
+    int seen = 0;
+    oneAfterTheOther([&] { std::memcpy(image.data(), frame.data(), frame.size()); },
+                     [&] { seen = image[100]; });
     return seen;
 }
 
@@ -56,13 +64,8 @@ int copyOutThenRead()
 int readAfterDelete()
 {
     int* buffer = new int[16]();
-    std::thread worker([&] {
-        delete[] buffer;
-        reach(1);
-    });
-    waitFor(1);
-    const int seen = buffer[3];
-    worker.join();
+    int seen = 0;
+    oneAfterTheOther([&] { delete[] buffer; }, [&] { seen = buffer[3]; });
     return seen;
 }
 
@@ -125,13 +128,7 @@ int raceInQueuedSlot(int argc, char** argv)
 int raceOnQVector()
 {
     QVector<int> values(64);
-    std::thread worker([&] {
-        values.data()[5] = 1;
-        reach(1);
-    });
-    waitFor(1);
-    values.data()[5] = 2;
-    worker.join();
+    oneAfterTheOther([&] { values.data()[5] = 1; }, [&] { values.data()[5] = 2; });
     return values[5];
 }
 
@@ -142,13 +139,7 @@ private slots:
     void writesTwice()
     {
         int counter = 0;
-        std::thread worker([&] {
-            ++counter;
-            reach(1);
-        });
-        waitFor(1);
-        ++counter;
-        worker.join();
+        oneAfterTheOther([&] { ++counter; }, [&] { ++counter; });
         QVERIFY(counter > 0);
     }
 };
