@@ -470,12 +470,10 @@ void StreamingChannel::handleEvent()
 // while many frames were lost, and the first is the likelier.
 uint32_t StreamingChannel::framesSkipped(uint16_t last, uint16_t id)
 {
-    const uint32_t steps = blockIdSteps(last, id);
-    if (steps == 0 || steps >= 32768)
+    if (!blockIdComesAfter(id, last))
         return 0;
-    if (id < last && steps - 1 >= kWrapGapLimit)
-        return 0;
-    return steps - 1;
+    const uint32_t skipped = blockIdSteps(last, id) - 1;
+    return id < last && skipped >= kWrapGapLimit ? 0 : skipped;
 }
 
 void StreamingChannel::handleFrame(uint32_t event)

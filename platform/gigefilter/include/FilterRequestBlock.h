@@ -118,4 +118,11 @@ inline uint32_t blockIdSteps(uint16_t from, uint16_t to)
     return (uint32_t(to) + 65535u - from) % 65535u;
 }
 
+// Whether block id `a` comes after `b`, within half the id cycle.
+inline bool blockIdComesAfter(uint16_t a, uint16_t b)
+{
+    const uint32_t steps = blockIdSteps(b, a);
+    return steps != 0 && steps < 32768;
+}
+
 }  // namespace gigefilter

@@ -51,13 +51,6 @@ uint16_t be16(const uint8_t* p)
     return static_cast<uint16_t>(p[0] << 8 | p[1]);
 }
 
-// Whether block id `a` comes after `b`, within half the id cycle.
-bool comesAfter(uint16_t a, uint16_t b)
-{
-    const uint32_t steps = blockIdSteps(b, a);
-    return steps != 0 && steps < 32768;
-}
-
 int64_t steadyTicks()
 {
     return std::chrono::duration_cast<std::chrono::nanoseconds>(
@@ -650,7 +643,7 @@ private:
         // came round) or it is a leader stamped otherwise than that frame's
         // (the camera began its ids anew). No packet of a frame given longer
         // ago can still be on its way.
-        if (givenRecently(blockId, now) && !comesAfter(blockId, newestId_)
+        if (givenRecently(blockId, now) && !blockIdComesAfter(blockId, newestId_)
             && !(stamped && given_[blockId].timestamp != 0))
             return nullptr;
         newestId_ = blockId;
