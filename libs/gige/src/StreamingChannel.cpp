@@ -465,24 +465,68 @@ void StreamingChannel::handleEvent()
 // Frames lost between block id `last` and `id`, counted forward in the id
 // cycle. A jump forward by half the cycle or more is a late id, or the camera
 // beginning its ids anew, not frames lost. So is a jump to a lower id unless
-// it crosses the end of the cycle with fewer than kWrapGapLimit frames lost:
-// the wire cannot tell a camera that began anew from one whose ids came round
-// while many frames were lost, and the first is the likelier.
-uint32_t StreamingChannel::framesSkipped(uint16_t last, uint16_t id)
+// it crosses the end of the cycle with no more frames lost than `limit`, the
+// most that the time between the two frames could hold: the wire cannot tell
+// a camera that began anew from one whose ids came round while frames were
+// lost, but a gap longer than the time allows is the first.
+uint32_t StreamingChannel::framesSkipped(uint16_t last, uint16_t id, uint32_t limit)
 {
     if (!blockIdComesAfter(id, last))
         return 0;
     const uint32_t skipped = blockIdSteps(last, id) - 1;
-    return id < last && skipped >= kWrapGapLimit ? 0 : skipped;
+    return id < last && skipped > limit ? 0 : skipped;
+}
+
+// The most frames that could have been sent between the last frame and one
+// with camera timestamp `stamp` completed at `at`: twice the frame periods
+// in between, by the camera's timestamps where it stamps its frames, else
+// by the host's completion times. Without a period yet, a guess.
+uint32_t StreamingChannel::FramePace::limit(uint64_t stamp, int64_t at) const
+{
+    const auto periods = [](double elapsed, double period) {
+        return static_cast<uint32_t>(std::min(2.0 * elapsed / period, double(kNoLimit)));
+    };
+    if (stamp != 0 && lastStamp != 0 && stamp != lastStamp && stampStep > 0)
+        return stamp < lastStamp ? 0 : periods(double(stamp - lastStamp), stampStep);  // its clock began anew
+    if (at > lastAt && hostStep > 0)
+        return periods(double(at - lastAt), hostStep);
+    return kWrapGapLimit - 1;
+}
+
+// Learns the frame period from frames that follow each other.
+void StreamingChannel::FramePace::next(bool consecutive, uint64_t stamp, int64_t at)
+{
+    const auto learn = [](double& step, double elapsed) { step = step > 0 ? (3 * step + elapsed) / 4 : elapsed; };
+    if (consecutive && stamp > lastStamp && lastStamp != 0)
+        learn(stampStep, double(stamp - lastStamp));
+    if (consecutive && at > lastAt && lastAt != 0)
+        learn(hostStep, double(at - lastAt));
+    lastStamp = stamp;
+    lastAt = at;
 }
 
 void StreamingChannel::handleFrame(uint32_t event)
 {
     const uint16_t id = block_.blockId;
-    if (id != 0 && lastBlockId_ != 0)
-        lostFrames_ += framesSkipped(lastBlockId_, id);
+    uint32_t skipped = 0;
+    if (id != 0 && lastBlockId_ != 0) {
+        const uint32_t limit = pace_.limit(block_.cameraTimestamp, block_.completionTime);
+        skipped = framesSkipped(lastBlockId_, id, limit);
+        // After a jump back (a repeat, or a restart) ids may go on from the
+        // one before the jump: a repeat's frames lost nothing.
+        if (aheadBlockId_ != 0 && (id == aheadBlockId_ || blockIdComesAfter(id, aheadBlockId_))) {
+            skipped = std::min(skipped, framesSkipped(aheadBlockId_, id, limit));
+            aheadBlockId_ = 0;
+        }
+        if (!blockIdComesAfter(id, lastBlockId_) && aheadBlockId_ == 0)
+            aheadBlockId_ = lastBlockId_;
+    }
+    // Frames the driver could not keep may lie in the gap: counted once.
+    lostFrames_ += std::max(skipped, block_.framesDropped);
     if (event == kEventFrameAbandoned)
         lostFrames_ += 1;
+    pace_.next(lastBlockId_ != 0 && blockIdSteps(lastBlockId_, id) == 1, block_.cameraTimestamp,
+               block_.completionTime);
 
     ImageRecord& r = pool_.take();
     r.frameData = block_.frameData;

@@ -108,7 +108,17 @@ private:
     void handleEvent();
     void handleFrame(uint32_t event);
     static constexpr uint32_t kWrapGapLimit = 1024;
-    static uint32_t framesSkipped(uint16_t last, uint16_t id);
+    static uint32_t framesSkipped(uint16_t last, uint16_t id, uint32_t limit);
+    // The pace of the frames given, by camera timestamps and host times.
+    struct FramePace {
+        static constexpr uint32_t kNoLimit = 0xFFFFFFFFu;
+        uint64_t lastStamp = 0;
+        int64_t lastAt = 0;
+        double stampStep = 0;
+        double hostStep = 0;
+        uint32_t limit(uint64_t stamp, int64_t at) const;
+        void next(bool consecutive, uint64_t stamp, int64_t at);
+    };
     void handleStart();
     void requestResend();
     void updateRates(ImageRecord& record);
@@ -153,6 +163,8 @@ private:
     uint16_t startAdjustment_ = 0;
     int startsInARow_ = 0;
     uint16_t lastBlockId_ = 0;
+    uint16_t aheadBlockId_ = 0;  // the last id before a jump back; 0: none since
+    FramePace pace_;
     uint32_t lostFrames_ = 0;
     uint32_t resentTotal_ = 0;
     uint32_t oldStyleBaseline_ = 0;

@@ -1,6 +1,8 @@
 // A GVSP 1.x camera of our own for tests and benchmarks: Mono8 images
-// patterned by block id (pixel = x + y + block id, mod 256), each with a
-// leader timestamp of its own as a real camera's (a repeat keeps it), sent from
+// patterned by block id (pixel = x + y + block id, mod 256; with markSends,
+// + the image's serial number too, so that two sends of one id differ), each
+// with a leader timestamp of its own as a real camera's (a repeat keeps it;
+// a camera may also stamp nothing, or always the same), sent from
 // 127.0.0.1 in packets of a given size, paced or at line rate, with a loss
 // per thousand; it answers PACKETRESEND on its control socket (the port a
 // host opens the camera on). Single packets can be sent by hand for the
@@ -31,21 +33,29 @@ namespace gvsp {
 
 using Bytes = std::vector<uint8_t>;
 
-inline uint8_t pixel(uint32_t x, uint32_t y, uint16_t blockId, uint32_t modulus = 256)
+inline uint8_t pixel(uint32_t x, uint32_t y, uint16_t blockId, uint32_t modulus = 256, uint8_t mark = 0)
 {
-    return static_cast<uint8_t>((x + y + blockId) % modulus);
+    return static_cast<uint8_t>((x + y + blockId + mark) % modulus);
 }
 
-// Whether `data` is the whole image of `blockId`; the simulator from
-// aravis-tools ramps modulo 255.
+// Whether `data` is the whole image of `blockId` (with `mark`: of that
+// send); the simulator from aravis-tools ramps modulo 255.
 inline bool isPattern(const uint8_t* data, uint32_t width, uint32_t height, uint16_t blockId,
-                      uint32_t modulus = 256)
+                      uint32_t modulus = 256, uint8_t mark = 0)
 {
     for (uint32_t y = 0; y < height; ++y)
         for (uint32_t x = 0; x < width; ++x)
-            if (data[y * width + x] != pixel(x, y, blockId, modulus))
+            if (data[y * width + x] != pixel(x, y, blockId, modulus, mark))
                 return false;
     return true;
+}
+
+// The mark of the send `data` is whole of, under markSends; -1 when its
+// pixels are not all of one send of `blockId`.
+inline int markOf(const uint8_t* data, uint32_t width, uint32_t height, uint16_t blockId)
+{
+    const uint8_t mark = static_cast<uint8_t>(data[0] - blockId);
+    return isPattern(data, width, height, blockId, 256, mark) ? mark : -1;
 }
 
 class Sender {
@@ -59,7 +69,25 @@ public:
         uint32_t sourceIp = 0x7F000001;  // host order
         uint64_t bytesPerSecond = 0;     // 0: line rate
         uint32_t seed = 1;
+        enum class Stamps { Each, None, Frozen } stamps = Stamps::Each;
+        bool markSends = false;
     };
+
+    // A leader timestamp of this camera for image serial `serial`.
+    static uint64_t stampOf(Options::Stamps stamps, uint32_t serial)
+    {
+        switch (stamps) {
+        case Options::Stamps::Each:
+            return uint64_t(serial) * 1000;
+        case Options::Stamps::None:
+            return 0;
+        case Options::Stamps::Frozen:
+            break;
+        }
+        return 0x5000;
+    }
+    // The mark of image serial `serial` under markSends.
+    static uint8_t markOfSerial(uint32_t serial) { return static_cast<uint8_t>(serial); }
 
     explicit Sender(const Options& options) : o_(options), random_(options.seed)
     {
@@ -96,19 +124,21 @@ public:
         destination_.sin_port = htons(port);
     }
 
-    // Packet `id` of image `blockId`: 0 the leader, 1..n data, n + 1 the trailer.
-    Bytes packet(uint16_t blockId, uint32_t id) const
+    // Packet `id` of image `blockId` (sent last under it, or image serial
+    // `serial`): 0 the leader, 1..n data, n + 1 the trailer.
+    Bytes packet(uint16_t blockId, uint32_t id, uint32_t serial = 0) const
     {
         Bytes p;
-        fill(p, blockId, id);
+        fill(p, blockId, id, serial ? serial : serialOf(blockId));
         return p;
     }
 
-    // Writes packet `id` of image `blockId` into `p`, reusing its storage.
-    void fill(Bytes& p, uint16_t blockId, uint32_t id) const
+    // Writes packet `id` of image serial `serial` under `blockId` into `p`,
+    // reusing its storage.
+    void fill(Bytes& p, uint16_t blockId, uint32_t id, uint32_t serial) const
     {
         if (id != 0 && id != dataPackets() + 1) {
-            fillPayload(p, blockId, id);
+            fillPayload(p, blockId, id, o_.markSends ? markOfSerial(serial) : 0);
             return;
         }
         p.clear();
@@ -116,7 +146,7 @@ public:
         if (id == 0) {
             put16(p, 0);
             put16(p, 1);  // image
-            const uint64_t timestamp = timestampOf(blockId);
+            const uint64_t timestamp = stampOf(o_.stamps, serial);
             put32(p, static_cast<uint32_t>(timestamp >> 32));
             put32(p, static_cast<uint32_t>(timestamp));
             put32(p, 0x01080001);       // Mono8
@@ -150,27 +180,29 @@ public:
 
     // Sends a new whole image `blockId`, each packet lost at the set ratio;
     // `skip` leaves out the packets it is true for (they count as lost).
+    // Returns the image's serial number.
     template <typename Skip>
-    void sendImage(uint16_t blockId, Skip skip)
+    uint32_t sendImage(uint16_t blockId, Skip skip)
     {
-        remember(blockId);
-        sendPackets(blockId, skip);
+        const uint32_t serial = remember(blockId);
+        sendPackets(blockId, serial, skip);
+        return serial;
     }
-    void sendImage(uint16_t blockId)
+    uint32_t sendImage(uint16_t blockId)
     {
-        sendImage(blockId, [](uint32_t) { return false; });
+        return sendImage(blockId, [](uint32_t) { return false; });
     }
 
-    // Sends the image last sent as `blockId` once more, leader timestamp
-    // and all, as a camera repeats a frame.
-    void repeatImage(uint16_t blockId)
+    // Sends the image last sent as `blockId` (or image serial `serial`)
+    // once more, leader timestamp and all, as a camera repeats a frame.
+    void repeatImage(uint16_t blockId, uint32_t serial = 0)
     {
-        sendPackets(blockId, [](uint32_t) { return false; });
+        sendPackets(blockId, serial ? serial : serialOf(blockId), [](uint32_t) { return false; });
     }
 
 private:
     template <typename Skip>
-    void sendPackets(uint16_t blockId, Skip skip)
+    void sendPackets(uint16_t blockId, uint32_t serial, Skip skip)
     {
         const uint32_t count = dataPackets() + 2;
         size_t queued = 0, bytes = 0;
@@ -179,7 +211,7 @@ private:
                 ++lost_;
                 continue;
             }
-            fill(batch_[queued], blockId, id);
+            fill(batch_[queued], blockId, id, serial);
             bytes += batch_[queued].size();
             if (++queued == kBatch) {
                 sendBatch(queued);
@@ -275,7 +307,7 @@ private:
 
     // A payload packet written in place: `p` keeps its storage and, for
     // packets of one length, its size, so nothing is cleared first.
-    void fillPayload(Bytes& p, uint16_t blockId, uint32_t id) const
+    void fillPayload(Bytes& p, uint16_t blockId, uint32_t id, uint8_t mark) const
     {
         const uint32_t offset = (id - 1) * payloadSize();
         const uint32_t length = std::min(payloadSize(), imageBytes() - offset);
@@ -297,7 +329,7 @@ private:
             const uint32_t x = i % o_.width, y = i / o_.width;
             uint32_t run = std::min(o_.width - x, offset + length - i);
             i += run;
-            for (uint8_t first = pixel(x, y, blockId); run > 0;) {
+            for (uint8_t first = pixel(x, y, blockId, 256, mark); run > 0;) {
                 const uint32_t n = std::min<uint32_t>(run, kRampRun);
                 std::memcpy(out, ramp.data() + first, n);
                 out += n;
@@ -369,23 +401,23 @@ private:
     }
 
     // Images that may be sent again: the last 1024 block ids (an image is
-    // made again from its id and timestamp). A new image gets the next
-    // timestamp.
-    void remember(uint16_t blockId)
+    // made again from its id and serial number). A new image gets the next
+    // serial number.
+    uint32_t remember(uint16_t blockId)
     {
         std::lock_guard<std::mutex> hold(lock_);
         recent_.push_back(blockId);
         if (recent_.size() > 1024)
             recent_.erase(recent_.begin());
-        timestamps_[blockId] = nextTimestamp_ += 1000;
+        return serials_[blockId] = ++nextSerial_;
     }
 
-    // The timestamp of the image last sent as `blockId`.
-    uint64_t timestampOf(uint16_t blockId) const
+    // The serial number of the image last sent as `blockId`.
+    uint32_t serialOf(uint16_t blockId) const
     {
         std::lock_guard<std::mutex> hold(lock_);
-        const auto found = timestamps_.find(blockId);
-        return found == timestamps_.end() ? 0 : found->second;
+        const auto found = serials_.find(blockId);
+        return found == serials_.end() ? 0 : found->second;
     }
 
     void serveResends()
@@ -431,8 +463,8 @@ private:
     std::atomic<uint64_t> resendRequests_{0};
     mutable std::mutex lock_;
     std::vector<uint16_t> recent_;
-    std::map<uint16_t, uint64_t> timestamps_;
-    uint64_t nextTimestamp_ = 0;
+    std::map<uint16_t, uint32_t> serials_;
+    uint32_t nextSerial_ = 0;
     std::thread resender_;
     std::chrono::steady_clock::time_point paceStart_{};
     Bytes batch_[kBatch];

@@ -6,7 +6,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <condition_variable>
+#include <map>
 #include <regex>
 
 using namespace pellagotest;
@@ -21,6 +23,8 @@ struct Got {
     uint32_t size;
     uint32_t lostFrames;
     uint32_t resent;
+    int mark = -1;           // of the send the image is whole of (markSends)
+    uint64_t timestamp = 0;
 };
 
 // What a host sees: frames checked against the pattern in the callback.
@@ -31,6 +35,7 @@ struct Frames {
     std::vector<Got> starts;                // start-of-transfer signals
     std::vector<size_t> framesBeforeStart;  // frames delivered before each
     uint32_t width = 0, height = 0;
+    bool marked = false;  // images carry the mark of their send
 
     static int32_t callback(const OrvGigETL_SIGNAL* s, void* context)
     {
@@ -45,12 +50,14 @@ struct Frames {
         if (s->type != OrvGigETL_SIGNAL_FRAME_COMPLETED && s->type != OrvGigETL_SIGNAL_FRAME_ABANDONED)
             return 0;
         const auto* r = static_cast<const ImageRecord*>(s->data);
-        const bool exact = r->frameData && r->frameSize == self->width * self->height
-                           && gvsp::isPattern(static_cast<const uint8_t*>(r->frameData), self->width,
-                                              self->height, static_cast<uint16_t>(r->blockId));
+        const auto* data = static_cast<const uint8_t*>(r->frameData);
+        const bool whole = data && r->frameSize == self->width * self->height;
+        const auto id = static_cast<uint16_t>(r->blockId);
+        const int mark = whole && self->marked ? gvsp::markOf(data, self->width, self->height, id) : -1;
+        const bool exact = self->marked ? mark >= 0 : whole && gvsp::isPattern(data, self->width, self->height, id);
         std::lock_guard<std::mutex> hold(self->lock);
         self->got.push_back({s->type, r->blockId, exact, r->frameData != nullptr, r->frameSize, r->lostFrames,
-                             r->resentPackets});
+                             r->resentPackets, mark, r->cameraTimestamp});
         self->changed.notify_all();
         return 0;
     }
@@ -70,6 +77,7 @@ protected:
         sender = std::make_unique<gvsp::Sender>(options);
         frames.width = options.width;
         frames.height = options.height;
+        frames.marked = options.markSends;
         ASSERT_EQ(openCamera(&camera, kLoopback, sender->controlPort()), 0);
         ASSERT_EQ(registerMessageCallback(camera, 4, nullptr, &LineSink::callback, &sink), 0);
         const uint32_t host = kLoopback;
@@ -493,5 +501,230 @@ TEST_F(Driver, LatePacketsAndRepeatsOfFramesGivenWithinTheTimeOutChangeNothing)
         EXPECT_EQ(closeCamera(camera), 0);
         stream = camera = nullptr;
         frames.got.clear();
+    }
+}
+
+namespace {
+
+using Stamps = gvsp::Sender::Options::Stamps;
+const Stamps kEveryStamping[] = {Stamps::Each, Stamps::None, Stamps::Frozen};
+
+const char* nameOf(Stamps stamps)
+{
+    switch (stamps) {
+    case Stamps::Each:
+        return "stamped";
+    case Stamps::None:
+        return "unstamped";
+    case Stamps::Frozen:
+        break;
+    }
+    return "one stamp for all";
+}
+
+// What the camera sends, step by step.
+struct Step {
+    enum Kind { Images, WithoutLeader, Lost, Repeat, Stray, Pause } kind;
+    uint16_t first = 0, last = 0;  // ids first..last, one image each
+    int ms = 0;                    // after each image; the pause
+    int back = 0;                  // Repeat, Stray: that many sends of the id back from its latest
+    uint32_t packet = 0;           // Stray: the packet id
+};
+
+Step images(uint16_t first, uint16_t last, int ms = 2)
+{
+    return {Step::Images, first, last, ms};
+}
+Step withoutLeader(uint16_t id)
+{
+    return {Step::WithoutLeader, id, id, 2};
+}
+Step lost(uint16_t id)
+{
+    return {Step::Lost, id, id, 2};
+}
+Step repeat(uint16_t id, int back = 0)
+{
+    return {Step::Repeat, id, id, 2, back};
+}
+Step stray(uint16_t id, uint32_t packet, int back = 0)
+{
+    return {Step::Stray, id, id, 2, back, packet};
+}
+Step pause(int ms)
+{
+    return {Step::Pause, 0, 0, ms};
+}
+
+std::string describe(const std::vector<Step>& steps)
+{
+    std::string text;
+    for (const Step& s : steps) {
+        const std::string id = std::to_string(s.first);
+        switch (s.kind) {
+        case Step::Images:
+            text += id + (s.last != s.first ? ".." + std::to_string(s.last) : "");
+            break;
+        case Step::WithoutLeader:
+            text += id + " without leader";
+            break;
+        case Step::Lost:
+            text += id + " lost";
+            break;
+        case Step::Repeat:
+            text += id + " repeated (" + std::to_string(s.back) + " back)";
+            break;
+        case Step::Stray:
+            text += id + " packet " + std::to_string(s.packet) + " (" + std::to_string(s.back) + " back)";
+            break;
+        case Step::Pause:
+            text += "pause " + std::to_string(s.ms) + " ms";
+            break;
+        }
+        text += ", ";
+    }
+    return text;
+}
+
+}  // namespace
+
+// Sends `steps` from a camera that stamps its leaders as `stamps` says, with
+// resend requests unanswered, and checks what the host gets: every whole
+// image sent once is delivered once, whole and of its own send, in the
+// order sent; a whole repeat is delivered again only where stamps cannot
+// tell it from a restart; strays begin nothing and ask for nothing; frames
+// sent without their leader are abandoned, and the lost-frame count is the
+// frames really lost.
+class Sequences : public Driver {
+protected:
+    void run(const std::vector<Step>& steps, Stamps stamps)
+    {
+        SCOPED_TRACE(std::string(nameOf(stamps)) + ": " + describe(steps));
+        gvsp::Sender::Options o;
+        o.honourResend = false;
+        o.stamps = stamps;
+        o.markSends = true;
+        start(o, -1, 256);
+        std::map<uint16_t, std::vector<uint32_t>> sendsOf;  // serials of each id, in order
+        std::vector<std::pair<uint16_t, uint32_t>> expected;  // whole images to deliver, in order
+        std::map<uint32_t, int> wholeSends;                   // per serial
+        uint32_t reallyLost = 0;
+        bool asks = false;  // a frame may ask for resends
+        const auto sendOf = [&](const Step& s) {
+            const std::vector<uint32_t>& sends = sendsOf.at(s.first);
+            return sends.at(sends.size() - 1 - size_t(s.back));
+        };
+        for (const Step& s : steps) {
+            switch (s.kind) {
+            case Step::Images:
+                for (uint32_t id = s.first;; id = id == 65535 ? 1 : id + 1) {
+                    const auto blockId = static_cast<uint16_t>(id);
+                    const uint32_t serial = sender->sendImage(blockId);
+                    sendsOf[blockId].push_back(serial);
+                    expected.emplace_back(blockId, serial);
+                    ++wholeSends[serial];
+                    std::this_thread::sleep_for(std::chrono::milliseconds(s.ms));
+                    if (id == s.last)
+                        break;
+                }
+                break;
+            case Step::WithoutLeader:
+                sendsOf[s.first].push_back(sender->sendImage(s.first, [](uint32_t i) { return i == 0; }));
+                ++reallyLost;
+                asks = true;
+                std::this_thread::sleep_for(std::chrono::milliseconds(s.ms));
+                break;
+            case Step::Lost:
+                sendsOf[s.first].push_back(sender->sendImage(s.first, [](uint32_t) { return true; }));
+                ++reallyLost;
+                std::this_thread::sleep_for(std::chrono::milliseconds(s.ms));
+                break;
+            case Step::Repeat: {
+                const uint32_t serial = sendOf(s);
+                sender->repeatImage(s.first, serial);
+                ++wholeSends[serial];
+                if (stamps != Stamps::Each)
+                    expected.emplace_back(s.first, serial);  // a restart to the stamps
+                std::this_thread::sleep_for(std::chrono::milliseconds(s.ms));
+                break;
+            }
+            case Step::Stray:
+                sender->send(sender->packet(s.first, s.packet, sendOf(s)));
+                std::this_thread::sleep_for(std::chrono::milliseconds(s.ms));
+                break;
+            case Step::Pause:
+                std::this_thread::sleep_for(std::chrono::milliseconds(s.ms));
+                break;
+            }
+        }
+        const size_t events = expected.size() + (reallyLost - uint32_t(std::count_if(steps.begin(), steps.end(),
+                                                     [](const Step& s) { return s.kind == Step::Lost; })));
+        frames.waitFor(events, 15000);
+        const auto got = frames.waitFor(events + 1, 400);
+        std::vector<std::pair<uint16_t, uint32_t>> completed;
+        std::map<uint32_t, int> deliveries;
+        uint32_t lostCount = 0;
+        for (const Got& g : got) {
+            lostCount = std::max(lostCount, g.lostFrames);
+            if (g.type != OrvGigETL_SIGNAL_FRAME_COMPLETED)
+                continue;
+            const auto id = static_cast<uint16_t>(g.blockId);
+            EXPECT_TRUE(g.exact) << id << ": not one send's image";
+            // The send it is whole of, by its mark; its leader must be the same send's.
+            uint32_t serial = 0;
+            for (uint32_t candidate : sendsOf[id])
+                if (g.mark == gvsp::Sender::markOfSerial(candidate))
+                    serial = candidate;
+            EXPECT_NE(serial, 0u) << id << ": of no send";
+            EXPECT_EQ(g.timestamp, gvsp::Sender::stampOf(stamps, serial)) << id << ": leader of another send";
+            completed.emplace_back(id, serial);
+            EXPECT_LE(++deliveries[serial], wholeSends[serial]) << id << ": delivered twice for one send";
+        }
+        EXPECT_EQ(completed, expected);
+        EXPECT_EQ(lostCount, reallyLost);
+        if (!asks) {
+            EXPECT_EQ(sender->resendRequests(), 0u);
+        }
+    }
+};
+
+TEST_F(Sequences, RestartsRepeatsStraysAndLostLeaders)
+{
+    const std::vector<std::vector<Step>> cases = {
+        // Restarts within the frame time-out.
+        {images(1, 100), images(1, 100)},
+        {images(1, 30, 10), images(1, 100, 10)},
+        {images(1, 30, 10), pause(500), images(1, 100, 10)},
+        {images(1, 30), images(1, 100)},
+        {images(40000, 40009, 10), images(1, 10, 10)},
+        {images(65000, 65005), images(1, 10)},
+        // Repeats and strays of an earlier run after a restart.
+        {images(1, 30), images(1, 49), repeat(15, 1), images(50, 55)},
+        {images(1, 60), images(1, 10), stray(50, 2), images(11, 30)},
+        {images(1, 30), images(1, 10), stray(21, 2), images(11, 40)},
+        {images(1, 30), images(1, 10), stray(21, 4), images(11, 40)},
+        {images(1, 30), images(1, 10), stray(21, 0), images(11, 40)},
+        // Repeats and strays of frames given long before, within the time-out.
+        {images(1, 150, 1), stray(50, 2), images(151, 200, 1)},
+        {images(1, 150, 1), stray(50, 0), images(151, 200, 1)},
+        {images(1, 100, 1), repeat(30), images(101, 120, 1)},
+        // Ids coming round.
+        {images(65530, 65535), images(1, 5)},
+        {images(65534, 65535), images(1, 2), pause(50), images(65533, 65535), images(1, 2)},
+        // A leader lost just before a restart.
+        {withoutLeader(1), images(2, 30), images(1, 10)},
+        {images(1, 4), withoutLeader(5), images(6, 30), images(1, 10)},
+        {images(1, 9), withoutLeader(10), images(1, 10)},
+        // Whole frames lost around the end of the cycle.
+        {images(65530, 65533), lost(65534), lost(65535), lost(1), images(2, 5)},
+    };
+    for (const auto& steps : cases) {
+        for (Stamps stamps : kEveryStamping) {
+            run(steps, stamps);
+            EXPECT_EQ(closeStream(stream), 0);
+            EXPECT_EQ(closeCamera(camera), 0);
+            stream = camera = nullptr;
+            frames.got.clear();
+        }
     }
 }

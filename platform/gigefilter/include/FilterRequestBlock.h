@@ -67,7 +67,8 @@ struct FilterRequestBlock {
     void* frameData;           // wait; buffer info: the buffer's address
     uint32_t reserved88[6];
     uint32_t value112;         // wait: passed on in the image record
-    uint32_t reserved116[2];
+    uint32_t framesDropped;    // wait (frame event): frames the driver could not keep since the last one
+    uint32_t reserved120;
     uint32_t packetCountLess3; // wait (resend event)
     uint32_t resentPackets;    // wait
     uint32_t reserved132[5];

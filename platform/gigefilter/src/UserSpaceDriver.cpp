@@ -38,6 +38,8 @@ constexpr int kMaxRequests = 3;
 constexpr size_t kBlockIds = 65536;
 constexpr int64_t kNever = std::numeric_limits<int64_t>::min();
 constexpr uint32_t kReorderWindow = 32;
+constexpr int kStampsPerId = 4;      // frames remembered per block id within the time-out
+constexpr size_t kSpareEvents = 64;  // queued beyond one frame per buffer
 
 enum PacketFormat : uint8_t { kLeader = 1, kTrailer = 2, kPayload = 3 };
 
@@ -174,6 +176,8 @@ private:
         uint16_t blockId = 0;
         bool done = false;
         uint32_t event = 0;
+        uint64_t seq = 0;        // the order frames began in
+        bool tentative = false;  // begun by a leader that may be a stray: shows nothing until confirmed
         // Filled while packets arrive.
         bool leader = false;
         bool trailer = false;
@@ -194,6 +198,7 @@ private:
     struct Buffer {
         uint8_t* data = nullptr;
         bool free = true;
+        bool handed = false;  // its frame went to the library, which releases it
         uint16_t blockId = 0;
         std::vector<int32_t> status;     // per packet id: 1 received, 0 missing, -n asked n times
         std::vector<int64_t> askedAt;
@@ -205,6 +210,12 @@ private:
     struct Event {
         uint32_t type;
         Frame frame;
+    };
+
+    // A frame given back, remembered for the frame time-out.
+    struct Given {
+        int64_t at = kNever;     // when it was finished
+        uint64_t timestamp = 0;  // its leader's; 0: none came, or unstamped
     };
 
     void openChannel(FilterRequestBlock& block)
@@ -291,14 +302,18 @@ private:
             return;
         }
         memory_ = static_cast<uint8_t*>(memory);
-        given_.assign(kBlockIds, Given{});
+        given_.assign(kBlockIds * kStampsPerId, Given{});
+        begun_.assign(kBlockIds, kNever);
+        active_.assign(kBlockIds, nullptr);
         memoryBytes_ = count * size;
         bufferSize_ = static_cast<uint32_t>(size);
         capacity_ = static_cast<uint32_t>(size / payloadSize_ + 3);
         buffers_.resize(count);
-        for (uint64_t i = 0; i < count; ++i) {
+        freeBuffers_.clear();
+        for (uint64_t i = count; i-- > 0;) {
             buffers_[i].data = memory_ + i * size;
             buffers_[i].free = true;
+            freeBuffers_.push_back(static_cast<int>(i));
         }
         block.status = kStatusOk;  // the scratch block is not kept
     }
@@ -306,10 +321,17 @@ private:
     void destroyBuffers()
     {
         buffers_.clear();
+        freeBuffers_.clear();
         frames_.clear();
         ready_.clear();
         given_.clear();
+        begun_.clear();
+        active_.clear();
         newestId_ = 0;
+        newestSeq_ = 0;
+        dropped_ = 0;
+        frozen_ = false;
+        lastStamp_ = 0;
         shownBuffer_ = -1;
         freeMemory();
     }
@@ -332,28 +354,25 @@ private:
         block.status = kStatusOk;
     }
 
+    // Frees the buffer of the frame handed out under `blockId`; a buffer
+    // still being received or waiting to be handed out keeps its frame, even
+    // when the camera used the id again.
     void release(uint16_t blockId)
     {
-        for (Buffer& b : buffers_) {
-            if (!b.free && b.blockId == blockId && !inFlight(&b - buffers_.data())) {
-                b.free = true;
+        for (size_t i = 0; i < buffers_.size(); ++i) {
+            Buffer& b = buffers_[i];
+            if (!b.free && b.handed && b.blockId == blockId) {
+                freeBuffer(static_cast<int>(i));
                 return;
             }
         }
     }
 
-    // Whether a buffer belongs to a frame not yet given back: being received
-    // or waiting to be handed out. Frames with one id can be both when the
-    // camera uses the id again.
-    bool inFlight(ptrdiff_t buffer) const
+    void freeBuffer(int index)
     {
-        for (const Frame& f : frames_)
-            if (f.buffer == buffer)
-                return true;
-        for (const Event& e : ready_)
-            if (e.frame.buffer == buffer)
-                return true;
-        return false;
+        buffers_[index].free = true;
+        buffers_[index].handed = false;
+        freeBuffers_.push_back(index);
     }
 
     // Entries the library counted down in the last resend event.
@@ -386,7 +405,14 @@ private:
             const int received = receive(now);
             checkTimers(now);
             if (!ready_.empty()) {
-                reply(block, ready_.front(), now);
+                const Event& e = ready_.front();
+                reply(block, e, now);
+                if (e.type == kEventFrameCompleted || e.type == kEventFrameAbandoned) {
+                    if (e.frame.buffer >= 0)
+                        buffers_[e.frame.buffer].handed = true;
+                    block.framesDropped = dropped_;
+                    dropped_ = 0;
+                }
                 ready_.pop_front();
                 return true;
             }
@@ -447,6 +473,7 @@ private:
         std::memcpy(block.frameValues, f.values, sizeof f.values);
         block.packetStatus = nullptr;
         block.packetCountLess3 = 0;
+        block.framesDropped = 0;
     }
 
     static uint32_t expectedBytes(const Frame& f)
@@ -502,7 +529,7 @@ private:
     {
         for (Frame& f : frames_) {
             Buffer* b = bufferOf(f);
-            if (f.done || !b || !mayMiss(f, now))
+            if (f.done || f.tentative || !b || !mayMiss(f, now))
                 continue;
             const uint32_t total = std::min(knownTotal(f), capacity_);
             uint32_t id = b->firstHole;
@@ -532,8 +559,10 @@ private:
 
     void checkTimers(int64_t now)
     {
+        if (!frames_.empty() && frames_.back().tentative && now - frames_.back().last >= frameTimeout_)
+            dropTrial();
         for (Frame& f : frames_) {
-            if (f.done)
+            if (f.done || f.tentative)
                 continue;
             if (now - f.last >= frameTimeout_) {
                 finish(f, kEventFrameAbandoned, now);
@@ -560,6 +589,8 @@ private:
             if (f.done)
                 continue;
             next = std::min(next, f.last + frameTimeout_ - now);
+            if (f.tentative)
+                continue;
             next = std::min(next, std::max<int64_t>(1000000, f.last + options_.tailWaitMs * 1000000LL - now));
             if (f.received != 0)
                 next = std::min<int64_t>(next, options_.resendRetryMs * 1000000LL / 2);
@@ -572,7 +603,9 @@ private:
         f.done = true;
         f.event = event;
         f.finished = now;
-        given_[f.blockId] = {now, f.timestamp};
+        if (active_[f.blockId] == &f)
+            active_[f.blockId] = nullptr;
+        remember(f.blockId, now, f.timestamp);
     }
 
     // Frames leave in the order they began.
@@ -598,7 +631,8 @@ private:
                     std::memcpy(&dropped, CMSG_DATA(c), sizeof dropped);
                     if (dropped > drops_) {
                         drops_ = dropped;
-                        ready_.push_back({kEventBandwidthExceeded, Frame{}});
+                        if (room())
+                            ready_.push_back({kEventBandwidthExceeded, Frame{}});
                     }
                 }
             }
@@ -613,64 +647,198 @@ private:
         return n;
     }
 
+    // The frames given within the frame time-out under `blockId`.
+    const Given* givenUnder(uint16_t blockId) const { return &given_[size_t(blockId) * kStampsPerId]; }
+
+    bool isRecent(const Given& g, int64_t now) const { return g.at != kNever && now - g.at < frameTimeout_; }
+
     bool givenRecently(uint16_t blockId, int64_t now) const
     {
-        const int64_t at = given_[blockId].at;
-        return at != kNever && now - at < frameTimeout_;
+        const Given* g = givenUnder(blockId);
+        return std::any_of(g, g + kStampsPerId, [&](const Given& x) { return isRecent(x, now); });
     }
 
-    // The frame a packet belongs to; null when it belongs to none that can
-    // still take it. `leader`: the packet is a leader, with `timestamp`
-    // (0: the camera stamps none).
+    bool stampGiven(uint16_t blockId, uint64_t timestamp, int64_t now) const
+    {
+        const Given* g = givenUnder(blockId);
+        return std::any_of(g, g + kStampsPerId,
+                           [&](const Given& x) { return isRecent(x, now) && x.timestamp == timestamp; });
+    }
+
+    int64_t lastGiven(uint16_t blockId) const
+    {
+        const Given* g = givenUnder(blockId);
+        return std::max_element(g, g + kStampsPerId, [](const Given& x, const Given& y) { return x.at < y.at; })->at;
+    }
+
+    // Takes the place of the oldest record of the id.
+    void remember(uint16_t blockId, int64_t at, uint64_t timestamp)
+    {
+        Given* g = &given_[size_t(blockId) * kStampsPerId];
+        Given* oldest = std::min_element(g, g + kStampsPerId, [](const Given& x, const Given& y) { return x.at < y.at; });
+        *oldest = {at, timestamp};
+    }
+
+    // Whether one more event or frame without a buffer may queue; what does
+    // not fit is dropped (a frame is counted), so a flood costs no memory.
+    bool room() const { return frames_.size() + ready_.size() < buffers_.size() + kSpareEvents; }
+
+    // Which frame a packet belongs to; null when it joins none and begins
+    // none. `leader`: the packet is a leader, with `timestamp`.
+    //
+    // A frame is known on the wire only by its 16-bit block id, which the
+    // camera uses again when its ids come round and when it begins them anew
+    // (a restart), while packets of frames given earlier may still arrive as
+    // resends, repeats or strays. A frame given within the frame time-out is
+    // remembered with its leader's timestamp, so:
+    // - A stamped leader of a frame given under its id within the time-out
+    //   is that frame again: ignored.
+    // - A packet joins the frame being received under its id. Its leader
+    //   stamped otherwise means the camera began anew within that frame,
+    //   which ends. A leader for a frame whose leader was lost joins it when
+    //   that frame is the newest, or when it was asked for and is stamped
+    //   before the frame that began next (the resend); otherwise the camera
+    //   began anew and the leaderless frame ends: no new frame joins it.
+    // - A leader of an id given within the time-out begins a frame on trial:
+    //   it asks for nothing and shows nothing until a data or trailer packet
+    //   joins it, so a lone stray leader vanishes without a trace. A camera
+    //   that stamps nothing, or always the same, cannot tell a whole repeated
+    //   frame from a restart: such a frame is delivered again rather than a
+    //   restart's frames lost.
+    // - A data or trailer packet of an id given within the time-out begins a
+    //   frame only where it can be the frame the camera sends now, its leader
+    //   lost: the id follows the newest and the id before it began since the
+    //   id was given (the ids came round). Anything else is a stray: no
+    //   frame, no resend request, no lost frame.
+    // - Any other packet begins a frame: nothing of a frame given longer ago
+    //   than the time-out can still be on its way.
+    // When a frame on trial is confirmed and its id does not follow the
+    // newest, the camera began anew: every frame begun before it that still
+    // has no leader ends then (confirm()).
     Frame* frameOf(uint16_t blockId, bool leader, uint64_t timestamp, int64_t now)
     {
-        const bool stamped = leader && timestamp != 0;
-        // The leader of the frame given last under this id: a repeat.
-        if (stamped && givenRecently(blockId, now) && given_[blockId].timestamp == timestamp)
+        const bool stamped = leader && timestamp != 0 && !frozen_;
+        const bool recent = givenRecently(blockId, now);
+        if (stamped && recent && stampGiven(blockId, timestamp, now))
             return nullptr;
-        for (Frame& f : frames_) {
-            if (f.blockId != blockId || f.done)
-                continue;
-            // A leader stamped otherwise than the frame's own: the camera
-            // began its ids anew in the middle of this frame.
-            if (!stamped || f.timestamp == 0 || f.timestamp == timestamp)
-                return &f;
-            finish(f, kEventFrameAbandoned, now);
-            break;
+        if (Frame* f = active_[blockId]) {
+            if (!leader)
+                return f;
+            if (f->leader ? !stamped || f->timestamp == 0 || f->timestamp == timestamp
+                          : leaderFor(*f, stamped, timestamp))
+                return f;
+            endFrame(*f, now);
+            return begin(blockId, true, timestamp, now);
         }
-        // A packet of a frame given within a frame's time-out is late or
-        // repeated, unless its id comes after the newest frame's (the ids
-        // came round) or it is a leader stamped otherwise than that frame's
-        // (the camera began its ids anew). No packet of a frame given longer
-        // ago can still be on its way.
-        if (givenRecently(blockId, now) && !blockIdComesAfter(blockId, newestId_)
-            && !(stamped && given_[blockId].timestamp != 0))
-            return nullptr;
-        newestId_ = blockId;
-        for (Frame& f : frames_)
-            f.ended = true;
+        if (!recent)
+            return begin(blockId, false, timestamp, now);
+        if (leader)
+            return begin(blockId, true, timestamp, now);
+        const uint16_t before = blockId == 1 ? 65535 : static_cast<uint16_t>(blockId - 1);
+        if (blockIdComesAfter(blockId, newestId_) && begun_[before] > lastGiven(blockId))
+            return begin(blockId, false, timestamp, now);
+        return nullptr;
+    }
+
+    // Whether a leader belongs to frame `f`, begun without one.
+    bool leaderFor(const Frame& f, bool stamped, uint64_t timestamp) const
+    {
+        if (f.seq == newestSeq_)
+            return true;
+        if (!stamped || buffers_[f.buffer].status[0] >= 0)
+            return false;  // not asked for
+        for (const Frame& next : frames_)
+            if (next.seq > f.seq)
+                return next.timestamp != 0 && timestamp < next.timestamp;
+        return false;
+    }
+
+    // Ends a frame that a new one under its id replaces.
+    void endFrame(Frame& f, int64_t now)
+    {
+        if (f.tentative)
+            dropTrial();
+        else
+            finish(f, kEventFrameAbandoned, now);
+    }
+
+    // Begins a frame, on trial or not; null when no buffer takes it.
+    Frame* begin(uint16_t blockId, bool tentative, uint64_t timestamp, int64_t now)
+    {
+        dropTrial();  // a trial ends when another frame begins
         Frame f;
+        f.seq = nextSeq_++;
         f.blockId = blockId;
         f.first = f.last = now;
         f.timestamp = timestamp;  // known even to a frame no buffer takes
-        for (size_t i = 0; i < buffers_.size(); ++i) {
-            Buffer& b = buffers_[i];
-            if (b.free && !inFlight(static_cast<ptrdiff_t>(i))) {
-                b.free = false;
-                b.blockId = blockId;
-                b.status.assign(capacity_, 0);
-                b.askedAt.assign(capacity_, 0);
-                b.firstHole = 0;
-                b.mostAsked = 0;
-                b.shown.assign(capacity_ + 3, 1);  // room for the closing entry
-                f.buffer = static_cast<int>(i);
-                break;
+        f.tentative = tentative;
+        if (freeBuffers_.empty()) {
+            if (tentative)
+                return nullptr;
+            becomeNewest(f, now);
+            if (!room()) {
+                ++dropped_;
+                return nullptr;
             }
+            frames_.push_back(f);
+            finish(frames_.back(), kEventFrameAbandoned, now);
+            return nullptr;
         }
+        f.buffer = freeBuffers_.back();
+        freeBuffers_.pop_back();
+        Buffer& b = buffers_[f.buffer];
+        b.free = false;
+        b.handed = false;
+        b.blockId = blockId;
+        b.status.assign(capacity_, 0);
+        b.askedAt.assign(capacity_, 0);
+        b.firstHole = 0;
+        b.mostAsked = 0;
+        b.shown.assign(capacity_ + 3, 1);  // room for the closing entry
+        if (!tentative)
+            becomeNewest(f, now);
         frames_.push_back(f);
-        if (f.buffer < 0)
-            finish(frames_.back(), kEventFrameAbandoned, now);  // no free buffer
-        return frames_.back().done ? nullptr : &frames_.back();
+        active_[blockId] = &frames_.back();
+        return &frames_.back();
+    }
+
+    // The frame begun last: every other frame has had its last packet sent.
+    void becomeNewest(const Frame& f, int64_t now)
+    {
+        newestId_ = f.blockId;
+        newestSeq_ = f.seq;
+        begun_[f.blockId] = now;
+        for (Frame& other : frames_)
+            if (other.seq != f.seq)
+                other.ended = true;
+    }
+
+    // Drops a frame on trial, which is always the last begun: nothing of it
+    // reaches the library.
+    void dropTrial()
+    {
+        if (frames_.empty() || !frames_.back().tentative)
+            return;
+        Frame& f = frames_.back();
+        if (active_[f.blockId] == &f)
+            active_[f.blockId] = nullptr;
+        freeBuffer(f.buffer);
+        frames_.pop_back();
+    }
+
+    // A data or trailer packet joined a frame on trial: it is a frame.
+    void confirm(Frame& f, int64_t now)
+    {
+        f.tentative = false;
+        if (!blockIdComesAfter(f.blockId, newestId_)) {
+            // The camera began anew: no frame of before gets a leader now.
+            for (Frame& other : frames_)
+                if (&other != &f && !other.done && !other.leader)
+                    finish(other, kEventFrameAbandoned, now);
+        }
+        becomeNewest(f, now);
+        if (f.leader && room())
+            ready_.push_back({kEventStartOfTransfer, f});
     }
 
     // `size`: the datagram's length. Its slot holds all of it whenever it
@@ -681,16 +849,30 @@ private:
             return;
         const uint16_t blockId = be16(p + 2);
         const uint8_t format = p[4];
+        const uint8_t kind = format & 0x0F;
         const uint32_t id = be32(p + 4) & 0xFFFFFF;
         if (blockId == 0 || (format & 0x80))
             return;  // not GVSP 1.x
         const uint8_t* body = p + 8;
         const size_t length = size - 8;
-        const bool leader = (format & 0x0F) == kLeader && length >= 36;
+        if ((kind == kLeader && length < 36) || (kind != kLeader && kind != kTrailer && kind != kPayload))
+            return;
+        const bool leader = kind == kLeader;
         const uint64_t timestamp = leader ? uint64_t(be32(body + 4)) << 32 | be32(body + 8) : 0;
+        if (leader && timestamp != 0) {
+            // One timestamp on the leaders of two frames: it tells none apart.
+            if (timestamp == lastStamp_ && blockId != lastStampId_)
+                frozen_ = true;
+            else if (timestamp != lastStamp_)
+                frozen_ = false;
+            lastStamp_ = timestamp;
+            lastStampId_ = blockId;
+        }
         Frame* f = frameOf(blockId, leader, timestamp, now);
         if (!f)
             return;
+        if (f->tentative && !leader)
+            confirm(*f, now);
         Buffer& b = buffers_[f->buffer];
         if (id >= capacity_) {
             finish(*f, kEventFrameAbandoned, now);  // beyond its buffer
@@ -698,10 +880,8 @@ private:
         }
         if (b.status[id] == 1)
             return;  // a duplicate
-        switch (format & 0x0F) {
+        switch (kind) {
         case kLeader:
-            if (!leader)
-                return;
             f->leader = true;
             f->timestamp = timestamp;
             for (int i = 0; i < 5; ++i)
@@ -710,13 +890,14 @@ private:
                 const uint64_t bytes = expectedBytes(*f);
                 f->leaderTotal = static_cast<uint32_t>((bytes + payloadSize_ - 1) / payloadSize_ + 2);
             }
-            ready_.push_back({kEventStartOfTransfer, *f});
+            if (!f->tentative && room())
+                ready_.push_back({kEventStartOfTransfer, *f});
             break;
         case kTrailer:
             f->trailer = true;
             f->total = id + 1;
             break;
-        case kPayload: {
+        default: {
             const uint64_t offset = uint64_t(id - 1) * payloadSize_;
             if (id == 0 || length > payloadSize_ || offset + length > bufferSize_) {
                 finish(*f, kEventFrameAbandoned, now);  // never written past the buffer
@@ -726,8 +907,6 @@ private:
             f->bytes = std::max<uint32_t>(f->bytes, static_cast<uint32_t>(offset + length));
             break;
         }
-        default:
-            return;
         }
         if (b.status[id] < 0)
             ++f->resent;
@@ -758,13 +937,17 @@ private:
     std::vector<Buffer> buffers_;
     std::deque<Frame> frames_;
     std::deque<Event> ready_;
-    // The frame given last under each block id.
-    struct Given {
-        int64_t at = kNever;     // when it was finished
-        uint64_t timestamp = 0;  // its leader's; 0: none came, or unstamped
-    };
-    std::vector<Given> given_;
-    uint16_t newestId_ = 0;  // of the frame begun last; 0: none yet
+    std::vector<int> freeBuffers_;  // the last freed on top
+    std::vector<Given> given_;    // kStampsPerId per block id
+    std::vector<int64_t> begun_;  // per block id: when its last frame began
+    std::vector<Frame*> active_;  // per block id: the frame being received, in frames_
+    uint16_t newestId_ = 0;       // of the frame begun last; 0: none yet
+    uint64_t newestSeq_ = 0;
+    uint64_t nextSeq_ = 1;
+    uint32_t dropped_ = 0;  // frames not kept since the last frame event
+    bool frozen_ = false;   // leaders of different frames carry one timestamp
+    uint64_t lastStamp_ = 0;
+    uint16_t lastStampId_ = 0;
     int shownBuffer_ = -1;
     uint32_t shownFirst_ = 0;
     uint32_t shownLast_ = 0;
