@@ -468,26 +468,31 @@ void StreamingChannel::handleEvent()
 // it crosses the end of the cycle with no more frames lost than `limit`, the
 // most that the time between the two frames could hold: the wire cannot tell
 // a camera that began anew from one whose ids came round while frames were
-// lost, but a gap longer than the time allows is the first.
-uint32_t StreamingChannel::framesSkipped(uint16_t last, uint16_t id, uint32_t limit)
+// lost, but a gap longer than the time allows is the first. The same holds
+// for any jump to an id `reused` within the frame time-out (a restart, or a
+// repeat of an earlier frame), where only the camera's timestamps are close
+// enough to tell.
+uint32_t StreamingChannel::framesSkipped(uint16_t last, uint16_t id, uint32_t limit, bool reused)
 {
     if (!blockIdComesAfter(id, last))
         return 0;
     const uint32_t skipped = blockIdSteps(last, id) - 1;
-    return id < last && skipped > limit ? 0 : skipped;
+    return (id < last || reused) && skipped > limit ? 0 : skipped;
 }
 
 // The most frames that could have been sent between the last frame and one
 // with camera timestamp `stamp` completed at `at`: twice the frame periods
 // in between, by the camera's timestamps where it stamps its frames, else
-// by the host's completion times. Without a period yet, a guess.
-uint32_t StreamingChannel::FramePace::limit(uint64_t stamp, int64_t at) const
+// by the host's completion times (`byHost`). Without a period yet, a guess.
+uint32_t StreamingChannel::FramePace::limit(uint64_t stamp, int64_t at, bool byHost) const
 {
     const auto periods = [](double elapsed, double period) {
         return static_cast<uint32_t>(std::min(2.0 * elapsed / period, double(kNoLimit)));
     };
     if (stamp != 0 && lastStamp != 0 && stamp != lastStamp && stampStep > 0)
         return stamp < lastStamp ? 0 : periods(double(stamp - lastStamp), stampStep);  // its clock began anew
+    if (!byHost)
+        return 0;
     if (at > lastAt && hostStep > 0)
         return periods(double(at - lastAt), hostStep);
     return kWrapGapLimit - 1;
@@ -510,15 +515,17 @@ void StreamingChannel::handleFrame(uint32_t event)
     const uint16_t id = block_.blockId;
     uint32_t skipped = 0;
     if (id != 0 && lastBlockId_ != 0) {
-        const uint32_t limit = pace_.limit(block_.cameraTimestamp, block_.completionTime);
-        skipped = framesSkipped(lastBlockId_, id, limit);
-        // After a jump back (a repeat, or a restart) ids may go on from the
-        // one before the jump: a repeat's frames lost nothing.
+        const bool reused = block_.idReused != 0;
+        const uint32_t limit = pace_.limit(block_.cameraTimestamp, block_.completionTime, !reused);
+        skipped = framesSkipped(lastBlockId_, id, limit, reused);
+        // After a jump (a repeat, or a restart) ids may go on from the one
+        // before the jump: a repeat's frames lost nothing.
         if (aheadBlockId_ != 0 && (id == aheadBlockId_ || blockIdComesAfter(id, aheadBlockId_))) {
-            skipped = std::min(skipped, framesSkipped(aheadBlockId_, id, limit));
+            skipped = std::min(skipped, framesSkipped(aheadBlockId_, id, limit, reused));
             aheadBlockId_ = 0;
         }
-        if (!blockIdComesAfter(id, lastBlockId_) && aheadBlockId_ == 0)
+        const bool jumped = !blockIdComesAfter(id, lastBlockId_) || (reused && skipped == 0 && blockIdSteps(lastBlockId_, id) > 1);
+        if (jumped && aheadBlockId_ == 0)
             aheadBlockId_ = lastBlockId_;
     }
     // Frames the driver could not keep may lie in the gap: counted once.

@@ -108,7 +108,7 @@ private:
     void handleEvent();
     void handleFrame(uint32_t event);
     static constexpr uint32_t kWrapGapLimit = 1024;
-    static uint32_t framesSkipped(uint16_t last, uint16_t id, uint32_t limit);
+    static uint32_t framesSkipped(uint16_t last, uint16_t id, uint32_t limit, bool reused = false);
     // The pace of the frames given, by camera timestamps and host times.
     struct FramePace {
         static constexpr uint32_t kNoLimit = 0xFFFFFFFFu;
@@ -116,7 +116,7 @@ private:
         int64_t lastAt = 0;
         double stampStep = 0;
         double hostStep = 0;
-        uint32_t limit(uint64_t stamp, int64_t at) const;
+        uint32_t limit(uint64_t stamp, int64_t at, bool byHost) const;
         void next(bool consecutive, uint64_t stamp, int64_t at);
     };
     void handleStart();

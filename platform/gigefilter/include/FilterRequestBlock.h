@@ -68,7 +68,7 @@ struct FilterRequestBlock {
     uint32_t reserved88[6];
     uint32_t value112;         // wait: passed on in the image record
     uint32_t framesDropped;    // wait (frame event): frames the driver could not keep since the last one
-    uint32_t reserved120;
+    uint32_t idReused;         // wait (frame event): 1 when its id was given within the time-out
     uint32_t packetCountLess3; // wait (resend event)
     uint32_t resentPackets;    // wait
     uint32_t reserved132[5];

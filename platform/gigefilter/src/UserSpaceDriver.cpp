@@ -178,6 +178,8 @@ private:
         uint32_t event = 0;
         uint64_t seq = 0;        // the order frames began in
         bool tentative = false;  // begun by a leader that may be a stray: shows nothing until confirmed
+        bool reused = false;     // its id was given within the time-out
+        bool lateLeader = false; // its leader joined packets that came before it
         // Filled while packets arrive.
         bool leader = false;
         bool trailer = false;
@@ -411,6 +413,7 @@ private:
                     if (e.frame.buffer >= 0)
                         buffers_[e.frame.buffer].handed = true;
                     block.framesDropped = dropped_;
+                    block.idReused = e.frame.reused ? 1 : 0;
                     dropped_ = 0;
                 }
                 ready_.pop_front();
@@ -474,6 +477,7 @@ private:
         block.packetStatus = nullptr;
         block.packetCountLess3 = 0;
         block.framesDropped = 0;
+        block.idReused = 0;
     }
 
     static uint32_t expectedBytes(const Frame& f)
@@ -725,8 +729,10 @@ private:
             if (!leader)
                 return f;
             if (f->leader ? !stamped || f->timestamp == 0 || f->timestamp == timestamp
-                          : leaderFor(*f, stamped, timestamp))
+                          : leaderFor(*f, stamped, timestamp)) {
+                f->lateLeader = !f->leader && f->received > 0;
                 return f;
+            }
             endFrame(*f, now);
             return begin(blockId, true, timestamp, now);
         }
@@ -767,6 +773,7 @@ private:
     {
         dropTrial();  // a trial ends when another frame begins
         Frame f;
+        f.reused = givenRecently(blockId, now);
         f.seq = nextSeq_++;
         f.blockId = blockId;
         f.first = f.last = now;
@@ -841,6 +848,17 @@ private:
             ready_.push_back({kEventStartOfTransfer, f});
     }
 
+    void clearAllButLeader(Frame& f, Buffer& b)
+    {
+        std::fill(b.status.begin(), b.status.end(), 0);
+        b.status[0] = 1;
+        b.firstHole = 1;
+        b.mostAsked = 0;
+        f.lateLeader = f.trailer = false;
+        f.total = f.highest = f.bytes = f.resent = 0;
+        f.received = 1;
+    }
+
     // `size`: the datagram's length. Its slot holds all of it whenever it
     // fits the payload size, and always the header and a leader's fields.
     void packet(const uint8_t* p, size_t size, int64_t now)
@@ -878,8 +896,12 @@ private:
             finish(*f, kEventFrameAbandoned, now);  // beyond its buffer
             return;
         }
-        if (b.status[id] == 1)
-            return;  // a duplicate
+        if (b.status[id] == 1) {
+            if (!f->lateLeader || leader)
+                return;  // a duplicate
+            // The leader's own send goes on: what came before it was a stray's.
+            clearAllButLeader(*f, b);
+        }
         switch (kind) {
         case kLeader:
             f->leader = true;
