@@ -165,6 +165,7 @@ struct Delivered {
     uint32_t blockId;
     bool exact;
     uint32_t lostFrames;
+    std::chrono::steady_clock::time_point at;
 };
 
 struct StreamSink {
@@ -184,7 +185,7 @@ struct StreamSink {
                            && gvsp::isPattern(static_cast<const uint8_t*>(r->frameData), self->width, self->height,
                                               static_cast<uint16_t>(r->blockId), 255);
         std::lock_guard<std::mutex> hold(self->lock);
-        self->frames.push_back({s->type, r->blockId, exact, r->lostFrames});
+        self->frames.push_back({s->type, r->blockId, exact, r->lostFrames, std::chrono::steady_clock::now()});
         self->changed.notify_all();
         return 0;
     }
@@ -530,6 +531,14 @@ void FakeCamera::restartWhileStreaming(std::chrono::milliseconds startAfterStop)
     std::lock_guard<std::mutex> hold(sink.lock);
     ASSERT_GE(sink.frames.size(), first + 8);
     EXPECT_EQ(sink.frames[first].blockId, sink.frames[0].blockId) << "the ids were not used again";
+    // Whether the ids came again within the frame time-out (1 s) is what the
+    // two cases differ in.
+    const auto reusedAfter = sink.frames[first].at - sink.frames[0].at;
+    if (startAfterStop < std::chrono::seconds(1)) {
+        EXPECT_LT(reusedAfter, std::chrono::seconds(1)) << "the restart came after the time-out";
+    } else {
+        EXPECT_GT(reusedAfter, std::chrono::seconds(1));
+    }
     for (size_t i = 0; i < sink.frames.size(); ++i) {
         const Delivered& d = sink.frames[i];
         EXPECT_EQ(d.type, OrvGigETL_SIGNAL_FRAME_COMPLETED) << d.blockId;

@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <random>
 #include <thread>
 #include <vector>
 
@@ -296,5 +297,51 @@ TEST_F(Device, LeaderStampedAnewEndsTheFrameOfItsIdAndBeginsANewOne)
         block.eventType = 0;
         ASSERT_TRUE(call(kWaitForEvent));
         EXPECT_EQ(block.eventType, 0u);
+    }
+}
+
+TEST_F(Device, FloodsOfLeadersLeaveTheFramesAfterThemWhole)
+{
+    struct Case {
+        const char* name;
+        int leaders;
+        uint16_t (*id)(std::mt19937&);
+        size_t mostFrameEvents;  // before the frame after the flood; 0: any number
+    };
+    const Case cases[] = {
+        // Each leader ends the frame begun by the one before: only the
+        // first is a frame, the others begin nothing but a trial.
+        {"one id, each leader stamped anew", 30000, [](std::mt19937&) { return uint16_t(7); }, 1},
+        {"random ids and stamps", 100000, [](std::mt19937& r) { return uint16_t(1 + r() % 30000); }, 0},
+    };
+    std::mt19937 random(5);
+    uint16_t after = 40000;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        for (int i = 0; i < c.leaders; ++i)
+            sendPacket(c.id(random), 0, 0, uint32_t(1000 + i));
+        // Takes every event in, releasing each frame, until nothing came
+        // for longer than the frame time-out (1 s).
+        size_t frameEvents = 0;
+        auto quietSince = Clock::now();
+        while (Clock::now() - quietSince < std::chrono::milliseconds(1100)) {
+            block.eventType = 0;
+            ASSERT_TRUE(call(kWaitForEvent));
+            if (block.eventType != 0)
+                quietSince = Clock::now();
+            if (block.eventType == kEventFrameCompleted || block.eventType == kEventFrameAbandoned) {
+                ++frameEvents;
+                release(block.blockId);
+            }
+        }
+        if (c.mostFrameEvents != 0) {
+            EXPECT_LE(frameEvents, c.mostFrameEvents);
+        }
+        sendFrame(after, 0x5A);
+        ASSERT_TRUE(nextFrame());
+        EXPECT_EQ(block.eventType, kEventFrameCompleted);
+        EXPECT_EQ(block.blockId, after);
+        EXPECT_TRUE(filledWith(0x5A));
+        release(after++);
     }
 }
