@@ -565,6 +565,60 @@ TEST_F(Streams, LostFramesCountOnlyGapsForward)
     }
 }
 
+// A jump to a lower id across the end of the cycle, or to an id the driver
+// saw used within the frame time-out, counts the frames between only as far
+// as the time between the two frames could hold them: by the camera's
+// timestamps where it stamps, else by the host's completion times.
+TEST_F(Streams, LostFramesAcrossAJumpAreBoundedByTheTimeBetween)
+{
+    struct Sent {
+        uint16_t id;
+        uint64_t stamp;      // 0: unstamped
+        int64_t completion;  // ticks
+        bool reused;
+    };
+    struct Case {
+        const char* name;
+        std::vector<Sent> frames;
+        std::vector<uint32_t> lost;  // the count each frame carries
+    };
+    const Case cases[] = {
+        {"1500 lost across the wrap, by stamps",
+         {{65000, 1000, 0, false}, {65001, 2000, 0, false}, {967, 2000 + 1501 * 1000, 0, false}}, {0, 0, 1500}},
+        {"a restart from 65000 at once, by stamps",
+         {{64999, 1000, 0, false}, {65000, 2000, 0, false}, {1, 3000, 0, false}}, {0, 0, 0}},
+        {"a restart whose clock began anew",
+         {{64999, 5000, 0, false}, {65000, 6000, 0, false}, {1, 100, 0, false}}, {0, 0, 0}},
+        {"1500 lost across the wrap, by host times",
+         {{65000, 0, 1000, false}, {65001, 0, 2000, false}, {967, 0, 2000 + 1501 * 1000, false}}, {0, 0, 1500}},
+        {"a restart from 65000 at once, by host times",
+         {{64999, 0, 1000, false}, {65000, 0, 2000, false}, {1, 0, 3000, false}}, {0, 0, 0}},
+        {"an id used again ahead, unstamped: a repeat",
+         {{10, 0, 1000, false}, {11, 0, 2000, false}, {40, 0, 3000, true}, {12, 0, 4000, false}}, {0, 0, 0, 0}},
+        {"an id used again ahead, stamped: frames lost",
+         {{10, 1000, 0, false}, {11, 2000, 0, false}, {14, 5000, 0, true}, {15, 6000, 0, false}}, {0, 0, 2, 2}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        StreamDriver driver;
+        void* stream = nullptr;
+        ASSERT_EQ(add(&stream), 0);
+        for (const Sent& f : c.frames) {
+            driver.push([f, base = frame(f.id, 1, f.completion)](Block& b) {
+                base(b);
+                b.cameraTimestamp = f.stamp;
+                b.idReused = f.reused ? 1 : 0;
+            });
+        }
+        driver.drain();
+        const auto got = sink.take();
+        ASSERT_EQ(got.size(), c.frames.size());
+        for (size_t i = 0; i < got.size(); ++i)
+            EXPECT_EQ(got[i].record.lostFrames, c.lost[i]) << c.frames[i].id;
+        EXPECT_EQ(closeStream(stream), 0);
+    }
+}
+
 TEST_F(Streams, StartsInARowAndOldStylePackets)
 {
     StreamDriver driver;
