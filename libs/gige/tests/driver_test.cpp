@@ -802,3 +802,31 @@ TEST_F(Sequences, RandomMixesDeliverEachWholeFrameOnceAndUnmixed)
         }
     }
 }
+
+// A burst of leaders of one id, each stamped anew, then whole images at
+// once: one frame is abandoned, the images after it arrive whole.
+TEST_F(Driver, BurstOfLeadersOfOneIdLeavesTheImagesRightAfterWhole)
+{
+    gvsp::Sender::Options o;
+    o.honourResend = false;
+    start(o, -1, 16);
+    gvsp::Bytes leader = sender->packet(7, 0);
+    for (uint32_t stamp = 1; stamp <= 30000; ++stamp) {
+        for (int b = 0; b < 4; ++b)
+            leader[16 + b] = uint8_t(stamp >> (24 - 8 * b));  // the timestamp's low word
+        sender->send(leader);
+    }
+    const std::vector<uint16_t> sent = idRange(8, 17);
+    for (uint16_t id : sent)
+        sender->sendImage(id);
+    const auto got = frames.waitFor(sent.size() + 1, 10000);
+    ASSERT_EQ(got.size(), sent.size() + 1);
+    EXPECT_EQ(got[0].type, OrvGigETL_SIGNAL_FRAME_ABANDONED);
+    EXPECT_EQ(got[0].blockId, 7u);
+    for (size_t i = 0; i < sent.size(); ++i) {
+        EXPECT_EQ(got[i + 1].type, OrvGigETL_SIGNAL_FRAME_COMPLETED) << sent[i];
+        EXPECT_EQ(got[i + 1].blockId, sent[i]);
+        EXPECT_TRUE(got[i + 1].exact) << sent[i];
+    }
+    EXPECT_EQ(frames.waitFor(sent.size() + 2, 300).size(), sent.size() + 1);
+}

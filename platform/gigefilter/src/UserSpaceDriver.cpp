@@ -334,6 +334,7 @@ private:
         dropped_ = 0;
         frozen_ = false;
         lastStamp_ = 0;
+        bufferlessTrial_ = {};
         shownBuffer_ = -1;
         freeMemory();
     }
@@ -740,6 +741,8 @@ private:
             return begin(blockId, false, timestamp, now);
         if (leader)
             return begin(blockId, true, timestamp, now);
+        if (bufferlessTrial_.blockId == blockId)
+            return begin(blockId, false, bufferlessTrial_.timestamp, now);  // no packet of it is kept
         const uint16_t before = blockId == 1 ? 65535 : static_cast<uint16_t>(blockId - 1);
         if (blockIdComesAfter(blockId, newestId_) && begun_[before] > lastGiven(blockId))
             return begin(blockId, false, timestamp, now);
@@ -772,6 +775,7 @@ private:
     Frame* begin(uint16_t blockId, bool tentative, uint64_t timestamp, int64_t now)
     {
         dropTrial();  // a trial ends when another frame begins
+        bufferlessTrial_ = {};
         Frame f;
         f.reused = givenRecently(blockId, now);
         f.seq = nextSeq_++;
@@ -780,11 +784,14 @@ private:
         f.timestamp = timestamp;  // known even to a frame no buffer takes
         f.tentative = tentative;
         if (freeBuffers_.empty()) {
-            if (tentative)
+            if (tentative) {
+                bufferlessTrial_ = {blockId, timestamp};
                 return nullptr;
+            }
             becomeNewest(f, now);
             if (!room()) {
                 ++dropped_;
+                remember(blockId, now, timestamp);  // its other packets begin nothing
                 return nullptr;
             }
             frames_.push_back(f);
@@ -970,6 +977,10 @@ private:
     bool frozen_ = false;   // leaders of different frames carry one timestamp
     uint64_t lastStamp_ = 0;
     uint16_t lastStampId_ = 0;
+    struct {
+        uint16_t blockId = 0;  // 0: none
+        uint64_t timestamp = 0;
+    } bufferlessTrial_;  // the leader of a frame on trial that no buffer took
     int shownBuffer_ = -1;
     uint32_t shownFirst_ = 0;
     uint32_t shownLast_ = 0;
