@@ -9,6 +9,7 @@
 #include <sys/sysinfo.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cinttypes>
 #include <cmath>
@@ -524,7 +525,8 @@ void StreamingChannel::handleFrame(uint32_t event)
             skipped = std::min(skipped, framesSkipped(aheadBlockId_, id, limit, reused));
             aheadBlockId_ = 0;
         }
-        const bool jumped = !blockIdComesAfter(id, lastBlockId_) || (reused && skipped == 0 && blockIdSteps(lastBlockId_, id) > 1);
+        const bool jumped = !blockIdComesAfter(id, lastBlockId_)
+                            || (reused && skipped == 0 && blockIdSteps(lastBlockId_, id) > 1);
         if (jumped && aheadBlockId_ == 0)
             aheadBlockId_ = lastBlockId_;
     }

@@ -163,7 +163,7 @@ private:
     uint16_t startAdjustment_ = 0;
     int startsInARow_ = 0;
     uint16_t lastBlockId_ = 0;
-    uint16_t aheadBlockId_ = 0;  // the last id before a jump back; 0: none since
+    uint16_t aheadBlockId_ = 0;  // the last id before a jump; 0: none since
     FramePace pace_;
     uint32_t lostFrames_ = 0;
     uint32_t resentTotal_ = 0;
