@@ -189,7 +189,6 @@ private:
         uint32_t received = 0;
         uint32_t bytes = 0;
         uint32_t resent = 0;
-        bool ended = false;  // a newer frame has begun
         int64_t first = 0;
         int64_t last = 0;
         int64_t finished = 0;
@@ -505,7 +504,7 @@ private:
     {
         if (f.received < f.highest + 1)
             return true;
-        const bool tailOver = f.ended || now - f.last >= options_.tailWaitMs * 1000000LL;
+        const bool tailOver = overtaken(f) || now - f.last >= options_.tailWaitMs * 1000000LL;
         return tailOver && f.received < knownTotal(f);
     }
 
@@ -516,7 +515,7 @@ private:
     {
         if (b.status[id] == 1)
             return Missing::No;
-        const bool known = id < f.highest || f.ended || now - f.last >= options_.tailWaitMs * 1000000LL;
+        const bool known = id < f.highest || overtaken(f) || now - f.last >= options_.tailWaitMs * 1000000LL;
         if (!known)
             return Missing::No;
         if (b.status[id] == 0) {
@@ -816,16 +815,16 @@ private:
         return &frames_.back();
     }
 
-    // The frame begun last: every other frame has had its last packet sent.
+    // The frame begun last: every frame begun before has had its last packet
+    // sent (overtaken()).
     void becomeNewest(const Frame& f, int64_t now)
     {
         newestId_ = f.blockId;
         newestSeq_ = f.seq;
         begun_[f.blockId] = now;
-        for (Frame& other : frames_)
-            if (other.seq != f.seq)
-                other.ended = true;
     }
+
+    bool overtaken(const Frame& f) const { return f.seq < newestSeq_; }
 
     // Drops a frame on trial, which is always the last begun: nothing of it
     // reaches the library.
