@@ -304,17 +304,19 @@ TEST_F(Driver, OversizedPacketAbandonsItsImageAndAnOversizedDatagramIsIgnored)
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         start(o);
+        // In order: the leader and packet 1, the big datagram, then every
+        // other packet.
+        sender->sendImage(id, [](uint32_t i) { return i >= 2; });
         gvsp::Bytes big = sender->packet(id, 2);
         big.resize(c.bytes, 0xEE);
-        sender->sendImage(id, [&](uint32_t i) {
-            if (i == 2)
-                sender->send(big);
-            return false;
-        });
+        sender->send(big);
+        for (uint32_t i = 2; i <= sender->dataPackets() + 1; ++i)
+            sender->send(sender->packet(id, i));
         const auto got = frames.waitFor(1);
         ASSERT_EQ(got.size(), 1u);
         EXPECT_EQ(got[0].type, c.type);
         EXPECT_EQ(got[0].exact, c.type == OrvGigETL_SIGNAL_FRAME_COMPLETED);
+        EXPECT_EQ(frames.waitFor(2, 200).size(), 1u);  // the packets after it begin nothing
         EXPECT_EQ(closeStream(stream), 0);
         EXPECT_EQ(closeCamera(camera), 0);
         stream = camera = nullptr;
