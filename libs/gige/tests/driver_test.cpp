@@ -89,7 +89,9 @@ protected:
         sender->setDestination(port);
         streamPort = port;
     }
-    void TearDown() override
+    void TearDown() override { stop(); }
+    // Closes the stream and the camera, so that a case can start anew.
+    void stop()
     {
         if (stream) {
             EXPECT_EQ(closeStream(stream), 0);
@@ -97,6 +99,8 @@ protected:
         if (camera) {
             EXPECT_EQ(closeCamera(camera), 0);
         }
+        stream = camera = nullptr;
+        frames.got.clear();
     }
     size_t linesWith(const std::string& text)
     {
@@ -186,10 +190,7 @@ TEST_F(Driver, ImagesReorderedRepeatedOrLostArriveWholeOrAreAbandoned)
             EXPECT_EQ(sender->resendRequests(), 3u);  // three requests, then given up
         }
         EXPECT_EQ(linesWith("ResendPacket for BlockID: 5") > 0, c.resendExpected);
-        EXPECT_EQ(closeStream(stream), 0);
-        EXPECT_EQ(closeCamera(camera), 0);
-        stream = camera = nullptr;
-        frames.got.clear();
+        stop();
     }
 }
 
@@ -317,10 +318,7 @@ TEST_F(Driver, OversizedPacketAbandonsItsImageAndAnOversizedDatagramIsIgnored)
         EXPECT_EQ(got[0].type, c.type);
         EXPECT_EQ(got[0].exact, c.type == OrvGigETL_SIGNAL_FRAME_COMPLETED);
         EXPECT_EQ(frames.waitFor(2, 200).size(), 1u);  // the packets after it begin nothing
-        EXPECT_EQ(closeStream(stream), 0);
-        EXPECT_EQ(closeCamera(camera), 0);
-        stream = camera = nullptr;
-        frames.got.clear();
+        stop();
         ++id;
     }
 }
@@ -407,10 +405,7 @@ TEST_F(Driver, BlockIdsUsedAgainBeginNewFrames)
         if (stamped)
             sender->repeatImage(c.ids[c.ids.size() - 2]);
         EXPECT_EQ(frames.waitFor(sent.size() + 1, 200).size(), sent.size());
-        EXPECT_EQ(closeStream(stream), 0);
-        EXPECT_EQ(closeCamera(camera), 0);
-        stream = camera = nullptr;
-        frames.got.clear();
+        stop();
     }
 }
 
@@ -468,10 +463,7 @@ TEST_F(Driver, CameraThatBeginsItsIdsAnewWithinTheTimeOutLosesNoFrame)
         }
         expectEachOnceWhole(frames.waitFor(sent.size(), 10000), sent);
         EXPECT_EQ(frames.waitFor(sent.size() + 1, 200).size(), sent.size());
-        EXPECT_EQ(closeStream(stream), 0);
-        EXPECT_EQ(closeCamera(camera), 0);
-        stream = camera = nullptr;
-        frames.got.clear();
+        stop();
     }
 }
 
@@ -509,10 +501,7 @@ TEST_F(Driver, LatePacketsAndRepeatsOfFramesGivenWithinTheTimeOutChangeNothing)
         const std::regex resend("ResendPacket for BlockID: " + std::to_string(c.strayId) + "\\b");
         for (const std::string& line : sink.take())
             EXPECT_FALSE(std::regex_search(line, resend)) << line;
-        EXPECT_EQ(closeStream(stream), 0);
-        EXPECT_EQ(closeCamera(camera), 0);
-        stream = camera = nullptr;
-        frames.got.clear();
+        stop();
     }
 }
 
@@ -739,10 +728,7 @@ TEST_F(Sequences, RestartsRepeatsStraysAndLostLeaders)
     for (const auto& steps : cases) {
         for (Stamps stamps : kEveryStamping) {
             run(steps, stamps);
-            EXPECT_EQ(closeStream(stream), 0);
-            EXPECT_EQ(closeCamera(camera), 0);
-            stream = camera = nullptr;
-            frames.got.clear();
+            stop();
         }
     }
 }
@@ -797,10 +783,7 @@ TEST_F(Sequences, RandomMixesDeliverEachWholeFrameOnceAndUnmixed)
                 }
             }
             run(steps, stamps, false);
-            EXPECT_EQ(closeStream(stream), 0);
-            EXPECT_EQ(closeCamera(camera), 0);
-            stream = camera = nullptr;
-            frames.got.clear();
+            stop();
         }
     }
 }
