@@ -385,6 +385,7 @@ public:
         });
         const auto start = std::chrono::steady_clock::now();
         std::thread sender([&] {
+            auto paceFrom = start;
             static uint8_t data[kSendBatch * kDatagram] = {};
             mmsghdr messages[kSendBatch] = {};
             iovec vectors[kSendBatch];
@@ -406,7 +407,11 @@ public:
                 sent += uint64_t(n);
                 if (bytesPerSecond == 0)
                     continue;
-                const auto due = start + std::chrono::nanoseconds(sent * kDatagram * 1000000000ull / bytesPerSecond);
+                const auto due = paceFrom + std::chrono::nanoseconds(sent * kDatagram * 1000000000ull / bytesPerSecond);
+                // Held up, it goes on at the rate, as the scripted camera does.
+                const auto behind = std::chrono::steady_clock::now() - due;
+                if (behind > std::chrono::microseconds(200))
+                    paceFrom += behind - std::chrono::microseconds(200);
                 if (due - std::chrono::steady_clock::now() > std::chrono::microseconds(200))
                     std::this_thread::sleep_until(due);
                 while (std::chrono::steady_clock::now() < due) {

@@ -393,6 +393,12 @@ private:
         const uint64_t paced = paced_ += bytes;
         const auto due = paceStart_ + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(
                                           double(paced) / double(o_.bytesPerSecond)));
+        // A link never sends faster than its rate: a sender held up (its
+        // thread not scheduled) goes on at the rate instead of sending what
+        // it owes at once.
+        const auto behind = Clock::now() - due;
+        if (behind > kMostBehind)
+            paceStart_ += behind - kMostBehind;
         // Sleeps when far enough ahead, so the resend thread gets its turn.
         if (due - Clock::now() > std::chrono::microseconds(200))
             std::this_thread::sleep_until(due);
@@ -466,6 +472,7 @@ private:
     std::map<uint16_t, uint32_t> serials_;
     uint32_t nextSerial_ = 0;
     std::thread resender_;
+    static constexpr std::chrono::microseconds kMostBehind{200};
     std::chrono::steady_clock::time_point paceStart_{};
     Bytes batch_[kBatch];
     bool segmented_ = true;
