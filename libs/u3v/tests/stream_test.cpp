@@ -284,6 +284,10 @@ TEST_F(PexlinStream, RestartsWhileImagesAreCopiedOut)
     // Payloads not written, so that the hosts spend their time copying.
     openStream("width=2448 height=2048 no-fill");
     ASSERT_EQ(U3V_AcquisitionStart(stream_, 0), 0);
+    // Each restart rewrites the size while the hosts run, so they take it
+    // from here, read before the first restart.
+    const std::size_t size = stream_->requiredPayloadSize;
+    ASSERT_GT(size, 0u);
     std::atomic<bool> done{false};
     std::atomic<int> taken{0};
     std::atomic<int> steps{0};
@@ -291,7 +295,6 @@ TEST_F(PexlinStream, RestartsWhileImagesAreCopiedOut)
         std::vector<std::thread> hosts;
         for (int h = 0; h < 2; ++h) {
             hosts.emplace_back([&] {
-                const std::size_t size = stream_->requiredPayloadSize;
                 while (!done) {
                     // Fresh pages fault in during the copy, so that it
                     // lasts long enough for a restart to meet it.
