@@ -172,7 +172,7 @@ function(suite_add_tsan_selfcheck)
         "qtest|writesTwice|"
         "queued-heap-object|fillFrame|thread-pool"
         "std-copy|raceInStdCopy|posted-events"
-        "qlist-append|raceOnQListAppend|thread-pool"
+        "qlist-append|raceOnQListAppend|posted-events,thread-pool"
         "qimage-copy|raceInQImageCopy|"
     )
     foreach(entry IN LISTS cases)
