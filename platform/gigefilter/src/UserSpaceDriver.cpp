@@ -432,8 +432,8 @@ private:
             if (drained && resendEvent(block, now))
                 return true;
             const int64_t left = start + kWaitMs * 1000000LL - now;
-            if (received == kBatch && left > 0)
-                continue;  // more may be queued; a shorter batch emptied the queue
+            if (!drained && left > 0)
+                continue;  // more may be queued
             if (left <= 0 || socket_ < 0) {
                 emptyReply(block, now);
                 return true;
